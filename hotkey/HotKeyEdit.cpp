@@ -1,0 +1,74 @@
+#include "hotkey/HotKeyEdit.h"
+
+#include <commctrl.h>
+
+namespace pw {
+
+HWND THotKey::Create(HWND parent, int id, int x, int y, int width, int height) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_HOTKEY_CLASS};
+    InitCommonControlsEx(&icc);
+    hwnd_ = CreateWindowExA(WS_EX_CLIENTEDGE, HOTKEY_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                            x, y, width, height, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleA(nullptr), nullptr);
+    if (hwnd_) {
+        SendRules();
+        SendHotKey();
+    }
+    return hwnd_;
+}
+
+TShortCut THotKey::HotKey() {
+    if (!hwnd_)
+        return ShortCutFromHotKeyValue(
+            static_cast<std::uint16_t>((key_ & 0xFF) | (modifiers_ << 8)));
+    const auto value = static_cast<std::uint16_t>(SendMessageA(hwnd_, HKM_GETHOTKEY, 0, 0));
+    modifiers_ = static_cast<THKModifiers>(value >> 8);
+    key_ = value & 0xFF;
+    return ShortCutFromHotKeyValue(value);
+}
+
+void THotKey::SetHotKey(TShortCut value) {
+    key_ = value & 0x1FFF;
+    modifiers_ = 0;
+    if (value & scShift)
+        modifiers_ |= hkShift;
+    if (value & scCtrl)
+        modifiers_ |= hkCtrl;
+    if (value & scAlt)
+        modifiers_ |= hkAlt;
+    SendHotKey();
+}
+
+void THotKey::SetModifiers(THKModifiers modifiers) {
+    if (modifiers == modifiers_)
+        return;
+    modifiers_ = modifiers;
+    SendRules();
+    SendHotKey();
+}
+
+void THotKey::SetInvalidKeys(THKInvalidKeys invalidKeys) {
+    if (invalidKeys == invalidKeys_)
+        return;
+    invalidKeys_ = invalidKeys;
+    SendRules();
+    SendHotKey();
+}
+
+void THotKey::HandleNotification(WORD code) {
+    if (code == EN_CHANGE && OnChange)
+        OnChange(*this);
+}
+
+void THotKey::SendRules() {
+    if (hwnd_)
+        SendMessageA(hwnd_, HKM_SETRULES, invalidKeys_, MAKELPARAM(modifiers_, 0));
+}
+
+void THotKey::SendHotKey() {
+    if (hwnd_)
+        SendMessageA(hwnd_, HKM_SETHOTKEY, MAKEWORD(key_ & 0xFF, modifiers_), 0);
+}
+
+} // namespace pw

@@ -1,0 +1,72 @@
+#include "hotkey/fisHotKey.h"
+
+namespace pw {
+
+namespace {
+constexpr char kHiddenWindowClass[] = "PathwinkHotKeyWindow";
+}
+
+TfisHotKey::TfisHotKey() = default;
+
+TfisHotKey::~TfisHotKey() {
+    ReleaseStep();
+    window_.DestroyHandle();
+}
+
+void TfisHotKey::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    if (enabled)
+        RegisterStep();
+    else
+        ReleaseStep();
+}
+
+void TfisHotKey::SetKey(TShortCut key) {
+    if (key == key_)
+        return;
+    key_ = key;
+    ReleaseStep();
+    if (enabled_)
+        RegisterStep();
+}
+
+void TfisHotKey::RegisterStep() {
+    if (registered_)
+        return;
+    std::uint16_t key;
+    TShiftState shift;
+    SplitShortCut(key_, key, shift);
+    HWND hwnd = window_.HandleNeeded();
+    registered_ = hwnd && RegisterHotKey(hwnd, 0, RegistrationModifiers(shift), key & 0xFF);
+}
+
+void TfisHotKey::ReleaseStep() {
+    if (!registered_)
+        return;
+    UnregisterHotKey(window_.Handle(), 0);
+    registered_ = false;
+}
+
+HWND TfisHotKey::HiddenWindow::HandleNeeded() {
+    if (!Handle()) {
+        RegisterWindowClass(kHiddenWindowClass);
+        // An unshown child of the desktop window: it belongs to this GUI thread, so
+        // WM_HOTKEY is posted to this thread's queue and dispatched by any of its loops.
+        Create(0, kHiddenWindowClass, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
+               GetDesktopWindow());
+    }
+    return Handle();
+}
+
+LRESULT TfisHotKey::HiddenWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    // The handler may run a modal loop in which this binding is freed: it runs from
+    // a copy, and only the window handle is used after it.
+    HWND hwnd = Handle();
+    if (msg == WM_HOTKEY && owner_.OnHotKey) {
+        auto handler = owner_.OnHotKey;
+        handler(owner_);
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+} // namespace pw

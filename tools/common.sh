@@ -1,0 +1,100 @@
+# Shared by tools/run and tools/test: installs what is missing, builds, and
+# brings up (and tears down) a private Wine prefix on a virtual X display.
+# shellcheck shell=bash
+
+PW_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+PW_BUILD=${PW_BUILD:-$PW_ROOT/build}
+
+pw_log() { printf '[pathwink] %s\n' "$*" >&2; }
+
+# Debian packages needed to build, test and package, keyed by a file each provides.
+pw_needed_packages() {
+    local -A need=(
+        [/usr/bin/x86_64-w64-mingw32-g++-posix]=g++-mingw-w64-x86-64-posix
+        [/usr/bin/x86_64-w64-mingw32-gcc-posix]=gcc-mingw-w64-x86-64-posix
+        [/usr/bin/x86_64-w64-mingw32-windres]=binutils-mingw-w64-x86-64
+        [/usr/bin/cmake]=cmake
+        [/usr/bin/make]=make
+        [/usr/src/googletest/CMakeLists.txt]=googletest
+        [/usr/bin/wine]=wine
+        [/usr/lib/wine/wine64]=wine64
+        [/usr/bin/Xvfb]=xvfb
+        [/usr/bin/xdotool]=xdotool
+        [/usr/bin/import]=imagemagick
+        [/usr/bin/python3]=python3
+    )
+    local f
+    for f in "${!need[@]}"; do
+        [ -e "$f" ] || printf '%s\n' "${need[$f]}"
+    done | sort -u
+}
+
+pw_install_deps() {
+    local missing
+    missing=$(pw_needed_packages)
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        pw_log "missing Debian packages: $(echo $missing)"
+        pw_log "run this command as root once, or install them with apt-get."
+        exit 1
+    fi
+    pw_log "installing: $(echo $missing)"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq >/dev/null
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+pw_build() {
+    local type=${1:-Release}
+    cmake -S "$PW_ROOT" -B "$PW_BUILD" \
+        -DCMAKE_TOOLCHAIN_FILE="$PW_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE="$type" >"$PW_BUILD.configure.log" 2>&1 \
+        || { cat "$PW_BUILD.configure.log"; return 1; }
+    cmake --build "$PW_BUILD" -j "$(nproc)" -- --no-print-directory
+}
+
+# pw_wine_up PREFIX [fresh]: starts Xvfb on a free display (unless USE_DISPLAY
+# is set), a persistent wineserver for PREFIX, and creates the prefix if needed.
+# Sets DISPLAY, WINEPREFIX, WINEDEBUG; pw_wine_down undoes everything.
+PW_XVFB_PID=
+pw_wine_up() {
+    local prefix=$1 fresh=${2:-}
+    if [ -n "${USE_DISPLAY:-}" ]; then
+        export DISPLAY=$USE_DISPLAY
+    else
+        local fdfile
+        fdfile=$(mktemp)
+        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+        PW_XVFB_PID=$!
+        local i
+        for i in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
+        export DISPLAY=:$(tr -d '\n' <"$fdfile")
+        rm -f "$fdfile"
+    fi
+    export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d"
+    [ -n "$fresh" ] && rm -rf "$prefix"
+    mkdir -p "$prefix"
+    # The persistent server must come first: helpers started by the first Wine
+    # process inherit its output, and would hold a reader's pipe open for ever.
+    wineserver -p || true
+    if [ ! -f "$prefix/.pathwink-ready" ]; then
+        wineboot -i >/dev/null 2>&1 </dev/null
+        # Without a window manager every top-level DestroyWindow waits ~2 s unless
+        # Wine manages its own windows; a crash must end the process, not open a dialog.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+        touch "$prefix/.pathwink-ready"
+    fi
+    pw_log "Wine prefix $WINEPREFIX on display $DISPLAY"
+}
+
+pw_wine_down() {
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+    [ -n "${WINEPREFIX:-}" ] && wineserver -w >/dev/null 2>&1 || true
+    if [ -n "$PW_XVFB_PID" ]; then
+        kill "$PW_XVFB_PID" 2>/dev/null || true
+        wait "$PW_XVFB_PID" 2>/dev/null || true
+        PW_XVFB_PID=
+    fi
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Bounds and fonts are designed at 96 DPI and scaled to the window's DPI.
+
+#include <windows.h>
+
+namespace pw {
+
+inline int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+
+// The DPI of the monitor the window is on (96 when the system cannot tell).
+UINT DpiOf(HWND hwnd);
+// The DPI of the primary monitor, for windows that do not exist yet.
+UINT SystemDpi();
+
+// heightAt96 is the font's cell-less height in pixels at 96 DPI, negative as in LOGFONT.
+HFONT CreateUiFont(const char* face, int heightAt96, UINT dpi, bool bold = false,
+                   bool italic = false, bool underline = false);
+
+} // namespace pw

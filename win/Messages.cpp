@@ -1,0 +1,121 @@
+#include "win/Messages.h"
+
+#include "win/Application.h"
+#include "win/Dpi.h"
+#include "win/ErrorText.h"
+#include "win/UniqueHandle.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace pw {
+namespace {
+
+struct PlainMessageState {
+    const std::string* text;
+    UniqueFont font;
+};
+
+constexpr int kMargin = 12;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+constexpr int kMinTextWidth = 120;
+
+void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
+    const UINT dpi = DpiOf(dlg);
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof ncm;
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0, dpi))
+        state.font.Reset(CreateFontIndirectW(&ncm.lfMessageFont));
+    if (!state.font)
+        state.font.Reset(CreateUiFont("Tahoma", -11, dpi));
+
+    const int screenW = GetSystemMetrics(SM_CXSCREEN);
+    const int screenH = GetSystemMetrics(SM_CYSCREEN);
+    const int margin = Scale(kMargin, dpi);
+    const int buttonW = Scale(kButtonWidth, dpi);
+    const int buttonH = Scale(kButtonHeight, dpi);
+
+    const int maxTextW = std::max(screenW / 2 - 2 * margin, Scale(kMinTextWidth, dpi));
+    RECT text{0, 0, maxTextW, 0};
+    HDC dc = GetDC(dlg);
+    HGDIOBJ old = SelectObject(dc, state.font.Get());
+    DrawTextA(dc, state.text->c_str(), static_cast<int>(state.text->size()), &text,
+              DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(dlg, dc);
+    // DT_EDITCONTROL breaks a word longer than a line (a long path), as the static does.
+    const int textW = std::clamp<int>(text.right, Scale(kMinTextWidth, dpi), maxTextW);
+    const int textH = std::max<int>(text.bottom, 1);
+
+    const int clientW = std::max(textW, buttonW) + 2 * margin;
+    const int clientH = margin + textH + margin + buttonH + margin;
+    RECT frame{0, 0, clientW, clientH};
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_EXSTYLE));
+    AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    SetWindowPos(dlg, nullptr, (screenW - w) / 2, (screenH - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    HWND label = CreateWindowExA(0, "STATIC", state.text->c_str(),
+                                 WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL,
+                                 margin, margin, textW, textH, dlg,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageTextId)),
+                                 inst, nullptr);
+    HWND ok = CreateWindowExA(0, "BUTTON", "OK",
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                              (clientW - buttonW) / 2, margin + textH + margin, buttonW, buttonH,
+                              dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), inst,
+                              nullptr);
+    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
+    SendMessageA(ok, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
+    SetWindowTextA(dlg, Application::Instance().Title().c_str());
+    SetFocus(ok);
+}
+
+INT_PTR CALLBACK PlainMessageProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_INITDIALOG: {
+        auto* state = reinterpret_cast<PlainMessageState*>(lParam);
+        SetWindowLongPtrA(dlg, DWLP_USER, lParam);
+        LayOutPlainMessage(dlg, *state);
+        SetForegroundWindow(dlg);
+        return FALSE; // the focus is set
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dlg, IDOK);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+void PlainMessage(const std::string& text) {
+    // An empty in-memory template: the dialog lays itself out once it knows its DPI.
+    alignas(4) WORD tmpl[16] = {};
+    auto* dt = reinterpret_cast<DLGTEMPLATE*>(tmpl);
+    dt->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    dt->cx = 100;
+    dt->cy = 50;
+    PlainMessageState state{&text, {}};
+    DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dt, Application::Instance().ActiveOwner(),
+                            PlainMessageProc, reinterpret_cast<LPARAM>(&state));
+}
+
+int QuestionBox(const std::string& text, const std::string& caption) {
+    return MessageBoxA(Application::Instance().ActiveOwner(), text.c_str(), caption.c_str(),
+                       MB_YESNO);
+}
+
+void ReportError(const std::string& text) {
+    MessageBoxA(Application::Instance().ActiveOwner(), WithFullStop(text).c_str(),
+                Application::Instance().Title().c_str(), MB_OK | MB_ICONERROR);
+}
+
+} // namespace pw

@@ -1,0 +1,24 @@
+#pragma once
+// The program's three kinds of box: the plain message (our own small dialog:
+// application title as caption, no icon, text wrapped at half the screen width,
+// one "OK" button, centred on the screen), the Yes/No question, and the default
+// error report.
+
+#include <windows.h>
+
+#include <string>
+
+namespace pw {
+
+// Control id of the text in a plain message; the same as in system message boxes.
+constexpr int kMessageTextId = 0xFFFF;
+
+void PlainMessage(const std::string& text);
+
+// MB_YESNO, no icon, owned by the application's active window. Returns IDYES or IDNO.
+int QuestionBox(const std::string& text, const std::string& caption);
+
+// Error icon, application title as caption, a full stop added where the text lacks one.
+void ReportError(const std::string& text);
+
+} // namespace pw

@@ -1,0 +1,35 @@
+#pragma once
+// Base of every window class of the program: one static window procedure that
+// finds the object through GWLP_USERDATA and forwards to HandleMessage. No C++
+// exception ever leaves the procedure: it ends in the default error report.
+
+#include <windows.h>
+
+namespace pw {
+
+class Window {
+public:
+    Window() = default;
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+
+protected:
+    // Registers a class whose procedure is Window's; repeated calls are harmless.
+    static void RegisterWindowClass(const char* className, UINT classStyle = 0,
+                                    HBRUSH background = nullptr, HICON icon = nullptr);
+    HWND Create(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                int y, int width, int height, HWND parent);
+    // Destroys the native window now (the object stays usable for a new Create).
+    void DestroyHandle();
+
+    virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+private:
+    static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    HWND hwnd_ = nullptr;
+};
+
+} // namespace pw
