@@ -66,8 +66,9 @@ TEST_F(HotKeyFieldTest, TypedKeysFollowTheCtrlAltRules) {
     // Shift; Wine's replaces Shift with them.
     const TShortCut shiftD = Type('D', false, false, true);
     EXPECT_EQ(shiftD & 0xC0FF, 0xC044) << "Shift+D gets Ctrl+Alt";
-    if (!pwtest::RunningUnderWine())
+    if (!pwtest::RunningUnderWine()) {
         EXPECT_EQ(shiftD, 0xE044) << "Shift+D gives Ctrl+Alt+Shift+D";
+    }
     EXPECT_EQ(Type('D', false, true, false), 0x8044) << "Alt+D stays as typed";
     EXPECT_EQ(Type('D', true, false, false), 0x4044) << "Ctrl+D stays as typed";
     EXPECT_EQ(Type(VK_F5, false, false, false), 0xC074) << "F5 alone gets Ctrl+Alt";

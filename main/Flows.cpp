@@ -1,0 +1,187 @@
+// The new, edit and delete flows. New and edit fill the editor dialog, show it,
+// validate what comes back and show it again with the user's input intact until
+// the input passes or the user cancels; only then do the table and the binding
+// change, the list is rebuilt and the whole settings file is rewritten.
+
+#include "main/MainForm.h"
+
+#include "dialogs/NewShortcut.h"
+#include "main/MainLayout.h"
+#include "main/RowText.h"
+#include "win/Application.h"
+#include "win/Messages.h"
+
+#include <functional>
+
+namespace pw {
+
+using namespace mainform;
+
+namespace {
+
+struct AtExit {
+    std::function<void()> run;
+    ~AtExit() { run(); }
+};
+
+const char kEmptyFolder[] = "You must define a folder.";
+const char kControlCharacters[] =
+    "The folder path contains a line break or another control character. Please enter the "
+    "folder path on a single line.";
+const char kWeakKey[] =
+    "Warning: the shortcut key combination you have chosen is \"weak.\"\nShortcuts should have "
+    "two or more modifiers (Alt, Ctrl, or Shift) to avoid interfering with other "
+    "applications.\nAre you sure you want to use this shortcut?";
+const char kFolderWarning[] =
+    "The folder you have selected is either invalid or is a removable drive without media "
+    "present.\nAre you sure you wish to specify this folder?";
+const char kRegistrationFailed[] =
+    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
+
+bool Terminated() { return Application::Instance().Terminated(); }
+
+} // namespace
+
+bool TPathwinkMainForm::EditorBusy() {
+    if (!editor_ || !editor_->IsShowing())
+        return false;
+    editor_->BringToFront();
+    return true;
+}
+
+// Checks the dialog's fields in order; false means "show the dialog again".
+bool TPathwinkMainForm::RunFlowValidation() {
+    const std::string folder = editor_->FolderText();
+    if (folder.empty()) {
+        PlainMessage(kEmptyFolder);
+        return false;
+    }
+    if (HasControlCharacters(folder)) {
+        PlainMessage(kControlCharacters);
+        return false;
+    }
+    if (options_.WarnWeakKey && IsWeakShortCut(editor_->HotKeyValue()) &&
+        QuestionBox(kWeakKey, "Shortcut Warning") == IDNO)
+        return false;
+    if (!IsExistingDirectory(folder) && QuestionBox(kFolderWarning, "Folder Warning") == IDNO)
+        return false;
+    return true;
+}
+
+void TPathwinkMainForm::ButtonNewClick() {
+    if (!EditorBusy())
+        DoNewShortcut("");
+}
+
+void TPathwinkMainForm::DoNewShortcut(const std::string& initialFolder) {
+    if (!editor_ || EditorBusy())
+        return;
+    // A folder handed over while this flow runs starts its own flow afterwards,
+    // also when this one ends with an error.
+    const AtExit startPending{[this] { PostPendingFlow(); }};
+
+    editor_->SetCaption("New Folder Shortcut - Pathwink");
+    editor_->SetHotKeyValue(0);
+    editor_->SetFolderText(initialFolder);
+    for (;;) {
+        editor_->SetActiveControl(initialFolder.empty() ? TDlgNewShortcut::Field::Folder
+                                                        : TDlgNewShortcut::Field::HotKey);
+        if (editor_->ShowModal() != 1 || Terminated())
+            return;
+        if (!RunFlowValidation() || Terminated())
+            continue;
+        if (!AddShortcut(editor_->FolderText(), editor_->HotKeyValue())) {
+            PlainMessage(kRegistrationFailed);
+            continue;
+        }
+        RefreshShortcutList();
+        SaveSettings();
+        return;
+    }
+}
+
+void TPathwinkMainForm::ButtonEditClick() {
+    if (!editor_ || EditorBusy())
+        return;
+    const int index = SelectedRow();
+    if (index < 0 || index >= table_.Count())
+        return;
+    const AtExit startPending{[this] { PostPendingFlow(); }};
+
+    editor_->SetCaption("Edit Folder Shortcut - Pathwink");
+    TfisHotKey& binding = table_.Binding(index);
+    const TShortCut oldKey = binding.Key();
+    const bool oldEnabled = binding.Enabled();
+    editor_->SetHotKeyValue(oldKey);
+    editor_->SetFolderText(binding.Data);
+    for (;;) {
+        editor_->SetActiveControl(TDlgNewShortcut::Field::Folder);
+        if (editor_->ShowModal() != 1 || Terminated())
+            return; // the binding still has its old key
+        if (!RunFlowValidation() || Terminated())
+            continue;
+        binding.SetKey(editor_->HotKeyValue());
+        if (binding.Key() == 0) {
+            binding.SetEnabled(false);
+        } else {
+            binding.SetEnabled(true);
+            if (!binding.Registered()) {
+                PlainMessage(kRegistrationFailed);
+                // The old key comes back (and registers again when it is not 0), so
+                // a Cancel now leaves the entry exactly as it was.
+                binding.SetKey(oldKey);
+                if (!oldEnabled)
+                    binding.SetEnabled(false);
+                continue;
+            }
+        }
+        binding.Data = editor_->FolderText();
+        table_.Refile(index);
+        SendMessageA(Control(idTabbedListBox1), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        RefreshShortcutList();
+        SaveSettings();
+        return;
+    }
+}
+
+void TPathwinkMainForm::ButtonDeleteClick() {
+    if (EditorBusy())
+        return;
+    const int index = SelectedRow();
+    if (index < 0 || index > table_.Count() - 1)
+        return;
+    table_.Delete(index);
+    try {
+        SaveSettings();
+    } catch (...) {
+        RefreshShortcutList(); // the list shows the table as it now is, saved or not
+        throw;
+    }
+    RefreshShortcutList();
+}
+
+void TPathwinkMainForm::WMCopyData(const COPYDATASTRUCT* data) {
+    const std::string folder = data ? CopyDataText(data->lpData, data->cbData) : std::string();
+    if (EditorBusy()) {
+        pendingFolders_.push_back(folder);
+        return;
+    }
+    DoNewShortcut(folder);
+}
+
+void TPathwinkMainForm::PostPendingFlow() {
+    if (!pendingFolders_.empty())
+        PostMessageA(Handle(), kStartPendingFlow, 0, 0);
+}
+
+void TPathwinkMainForm::RunDeferredFlows() {
+    if (pendingFolders_.empty() || Terminated())
+        return;
+    if (editor_ && editor_->IsShowing())
+        return; // the running flow posts again when it ends
+    const std::string folder = pendingFolders_.front();
+    pendingFolders_.pop_front();
+    DoNewShortcut(folder);
+}
+
+} // namespace pw

@@ -1,0 +1,80 @@
+#pragma once
+// The settings file beside the executable (its path with the extension replaced
+// by ".INI") and the run-at-logon value. Loading never fails: missing or malformed
+// values take their defaults. Saving replaces the file in one step and throws
+// UserError("Unable to write to <file>") or UserError("Failed to set data for
+// 'Pathwink'") with nothing half-written.
+
+#include "main/SettingsFormat.h"
+#include "main/ShortcutTable.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pw {
+
+struct Options {
+    bool WarnWeakKey = true;
+    bool ConfirmExit = true;
+    bool DClickEdits = false;
+    bool RunOnStarup = true; // the settings key is spelled so
+};
+
+// At most this many shortcuts are loaded, whatever Count says: each costs a
+// window and a registration attempt.
+constexpr int kMaxLoadedShortcuts = 1000;
+
+// Where the run-at-logon value goes: the machine-wide Run key when it opens with
+// full access, otherwise the user's. Tests point these at keys of their own.
+struct RunAtLogonKeys {
+    HKEY machineRoot = HKEY_LOCAL_MACHINE;
+    std::string machineKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    HKEY userRoot = HKEY_CURRENT_USER;
+    std::string userKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    std::string valueName = "Pathwink";
+};
+
+// How [Shortcuts] is read: whole, with a buffer that grows from initialChars; a
+// section that does not fit in maxChars is read key by key instead. Tests shrink
+// both to reach the growth and the fallback.
+struct SectionReadSizes {
+    std::size_t initialChars = 64 * 1024;
+    std::size_t maxChars = 16 * 1024 * 1024;
+};
+
+// The entries of [Shortcuts] of fileName as LoadShortcuts creates them, read with
+// one GetPrivateProfileSectionA and the profile reader's rules (see SettingsFormat.h).
+std::vector<StoredShortcut> ReadStoredShortcuts(const std::string& fileName,
+                                                SectionReadSizes sizes = {});
+
+class SettingsStore {
+public:
+    // The running executable's path, asked afresh at every load and save.
+    SettingsStore();
+    SettingsStore(std::function<std::string()> executablePath, RunAtLogonKeys keys);
+
+    std::string ExecutablePath() const { return executablePath_(); }
+    std::string SettingsFileName() const;
+
+    Options LoadOptions() const;
+    // Reads [Shortcuts] into the table: one binding per entry, keyed, enabled,
+    // inserted whatever its registration's outcome.
+    void LoadShortcuts(ShortcutTable& table) const;
+    // Rewrites [Options] and [Shortcuts] (other sections and keys are kept), then
+    // brings the run-at-logon value in line with options.RunOnStarup.
+    // Before anything is touched, a path with a character below 0x20 (it would break
+    // the file's lines) gives the same "Unable to write to" error.
+    void SaveSettings(const Options& options, const ShortcutTable& table) const;
+
+    const RunAtLogonKeys& Keys() const { return keys_; }
+
+private:
+    std::function<std::string()> executablePath_;
+    RunAtLogonKeys keys_;
+};
+
+} // namespace pw

@@ -1,0 +1,176 @@
+// The "Folder Shortcuts" list: one row per table entry (key text, a tab, the
+// path), rebuilt from the table after every change; its selection decides what
+// "Edit Selected" and "Delete Selected" act on.
+
+#include "main/MainForm.h"
+
+#include "hotkey/KeyNames.h"
+#include "main/MainLayout.h"
+#include "main/RowText.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <uxtheme.h>
+#include <windowsx.h>
+
+namespace pw {
+
+using namespace mainform;
+
+int TPathwinkMainForm::SelectedRow() const {
+    return static_cast<int>(SendMessageA(Control(idTabbedListBox1), LB_GETCURSEL, 0, 0));
+}
+
+void TPathwinkMainForm::SetListButtonsEnabled() {
+    const bool selected = SelectedRow() >= 0;
+    EnableWindow(Control(idButtonDelete), selected);
+    EnableWindow(Control(idButtonEdit), selected);
+}
+
+void TPathwinkMainForm::RefreshShortcutList() {
+    HWND list = Control(idTabbedListBox1);
+    int row = SelectedRow();
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    const int count = table_.Count();
+    if (count == 0) {
+        SetWindowTextA(Control(idLabelStatus), "Currently, there are no folder shortcuts defined.");
+    } else {
+        SetWindowTextA(Control(idLabelStatus), "");
+        for (int i = 0; i < count; ++i) {
+            const TShortCut key = table_.Binding(i).Key();
+            const std::string text =
+                ShortcutRowText(key != 0, key ? KeyCombinationText(key) : "", table_.Path(i));
+            SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+        if (row > count - 1)
+            row = count - 1;
+        SendMessageA(list, LB_SETCURSEL, row, 0);
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    SetListButtonsEnabled();
+}
+
+void TPathwinkMainForm::TabbedListBox1Click() { SetListButtonsEnabled(); }
+
+void TPathwinkMainForm::TabbedListBox1DblClick() {
+    const int row = SelectedRow();
+    if (row < 0 || row >= table_.Count())
+        return;
+    if (options_.DClickEdits) {
+        ButtonEditClick();
+        return;
+    }
+    // Unlike a hotkey, a double-click hands the path to the shell without a test.
+    ShellExecuteA(Handle(), "explore", table_.Binding(row).Data.c_str(), nullptr, nullptr,
+                  SW_SHOWNORMAL);
+}
+
+// ---- item hints and frame ---------------------------------------------------------
+
+void TPathwinkMainForm::CreateItemHint() {
+    HWND list = Control(idTabbedListBox1);
+    itemHint_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TRANSPARENT, TOOLTIPS_CLASSA, nullptr,
+                                WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, Handle(),
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    tool.hwnd = list;
+    tool.lpszText = const_cast<char*>("");
+    SendMessageA(itemHint_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageA(itemHint_, TTM_SETMAXTIPWIDTH, 0, 4096);
+    SetWindowSubclass(list, ListBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void TPathwinkMainForm::HideItemHint() {
+    if (!itemHint_)
+        return;
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = Control(idTabbedListBox1);
+    SendMessageA(itemHint_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    itemHintAt_ = {-1, -1};
+}
+
+void TPathwinkMainForm::UpdateItemHint(POINT clientPoint) {
+    HWND list = Control(idTabbedListBox1);
+    const LRESULT hit = SendMessageA(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
+    const int row = LOWORD(hit);
+    if (HIWORD(hit) || row >= SendMessageA(list, LB_GETCOUNT, 0, 0) || !GetActiveWindow()) {
+        HideItemHint();
+        return;
+    }
+    std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, row, 0)), '\0');
+    SendMessageA(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+    // The row is measured as one string, a tab counting as one character of the font.
+    HDC dc = GetDC(list);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    RECT client;
+    GetClientRect(list, &client);
+    if (extent.cx + 2 <= client.right) {
+        HideItemHint();
+        return;
+    }
+    RECT item;
+    SendMessageA(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item));
+    const std::string hint = HintText(text);
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = list;
+    tool.lpszText = const_cast<char*>(hint.c_str());
+    SendMessageA(itemHint_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+    const LRESULT bubble = SendMessageA(itemHint_, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool));
+    POINT at{item.left - 1, item.top + (item.bottom - item.top - HIWORD(bubble)) / 2 - 2};
+    ClientToScreen(list, &at);
+    if (at.x == itemHintAt_.x && at.y == itemHintAt_.y)
+        return; // already showing there
+    itemHintAt_ = at;
+    SendMessageA(itemHint_, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+    SendMessageA(itemHint_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+}
+
+LRESULT CALLBACK TPathwinkMainForm::ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
+                                                UINT_PTR, DWORD_PTR refData) {
+    auto* form = reinterpret_cast<TPathwinkMainForm*>(refData);
+    switch (msg) {
+    case WM_MOUSEMOVE:
+        if (!form->trackingMouseLeave_) {
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, list, 0};
+            form->trackingMouseLeave_ = TrackMouseEvent(&track) != FALSE;
+        }
+        form->UpdateItemHint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        break;
+    case WM_MOUSELEAVE:
+        form->trackingMouseLeave_ = false;
+        form->HideItemHint();
+        break;
+    case WM_NCPAINT: {
+        const LRESULT result = DefSubclassProc(list, msg, wParam, lParam);
+        // Without visual styles the list has a flat bold frame in the shadow colour.
+        if (!IsAppThemed()) {
+            HDC dc = GetWindowDC(list);
+            RECT r;
+            GetWindowRect(list, &r);
+            OffsetRect(&r, -r.left, -r.top);
+            HBRUSH shadow = GetSysColorBrush(COLOR_BTNSHADOW);
+            FrameRect(dc, &r, shadow);
+            InflateRect(&r, -1, -1);
+            FrameRect(dc, &r, shadow);
+            ReleaseDC(list, dc);
+        }
+        return result;
+    }
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(list, ListBoxProc, 1);
+        break;
+    }
+    return DefSubclassProc(list, msg, wParam, lParam);
+}
+
+} // namespace pw
