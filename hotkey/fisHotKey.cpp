@@ -50,10 +50,10 @@ void TfisHotKey::ReleaseStep() {
 HWND TfisHotKey::HiddenWindow::HandleNeeded() {
     if (!Handle()) {
         RegisterWindowClass(kHiddenWindowClass);
-        // An unshown child of the desktop window: it belongs to this GUI thread, so
-        // WM_HOTKEY is posted to this thread's queue and dispatched by any of its loops.
-        Create(0, kHiddenWindowClass, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
-               GetDesktopWindow());
+        // A message-only window of this GUI thread: WM_HOTKEY is posted to this
+        // thread's queue and dispatched by any of its loops. (Children of the desktop
+        // would do as well, but grow slower to create the more there are.)
+        Create(0, kHiddenWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE);
     }
     return Handle();
 }

@@ -389,10 +389,9 @@ void TPathwinkMainForm::ShortcutHotKey(TfisHotKey& sender) { launch_.ShortcutHot
 
 void TPathwinkMainForm::XJustOne1AlreadyExist() {
     TrayIcon1->SetEnabled(false); // still loading: the icon is never added
-    MessageBoxA(nullptr,
-                "Pathwink is already active.\nLeft-click the golden folder icon in the tray, "
-                "next to the clock.",
-                "Pathwink", MB_OK | MB_TOPMOST);
+    TopmostMessageBox("Pathwink is already active.\nLeft-click the golden folder icon in the "
+                      "tray, next to the clock.",
+                      "Pathwink", MB_OK);
 }
 
 void TPathwinkMainForm::TrayIcon1LButtonDown() {

@@ -57,6 +57,8 @@ public:
     void RefreshShortcutList();
 
     const ShortcutTable& Table() const { return table_; }
+    // The tray menu as its last opening built it.
+    HMENU TrayMenu() const { return trayMenu_.Get(); }
     const Options& CurrentOptions() const { return options_; }
 
     // Event handlers, named after their control and event.

@@ -65,7 +65,10 @@ public:
     // inserted whatever its registration's outcome.
     void LoadShortcuts(ShortcutTable& table) const;
     // Rewrites [Options] and [Shortcuts] (other sections and keys are kept), then
-    // brings the run-at-logon value in line with options.RunOnStarup.
+    // brings the run-at-logon value in line with options.RunOnStarup. The work is
+    // done on a copy beside the file ("<file>.~<pid>-<n>.tmp") that then replaces it
+    // in one rename; copies left by processes that ended mid-save are removed after
+    // the next successful save. A read-only file is never replaced.
     // Before anything is touched, a path with a character below 0x20 (it would break
     // the file's lines) gives the same "Unable to write to" error.
     void SaveSettings(const Options& options, const ShortcutTable& table) const;

@@ -28,6 +28,7 @@ public:
     // true when it registered or key is 0; otherwise freed, table unchanged, false.
     bool AddShortcut(const std::string& path, TShortCut key);
     // Inserts a binding configured by the caller, whatever its registration state.
+    // A null binding is not inserted.
     void InsertLoaded(const std::string& path, std::unique_ptr<TfisHotKey> binding);
     // Frees the binding of entry index (releasing its hotkey) and removes the entry.
     // An index out of range does nothing.

@@ -22,6 +22,7 @@ pw_needed_packages() {
         [/usr/bin/xdotool]=xdotool
         [/usr/bin/import]=imagemagick
         [/usr/bin/python3]=python3
+        [/usr/share/wine/fonts/tahoma.ttf]=fonts-wine
     )
     local f
     for f in "${!need[@]}"; do
@@ -84,6 +85,9 @@ pw_wine_up() {
         # Wine manages its own windows; a crash must end the process, not open a dialog.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
         wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+        # Wine's own Tahoma and Marlett (the caption buttons' glyphs) are used only
+        # once they are in the prefix's font folder.
+        cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
         touch "$prefix/.pathwink-ready"
     fi
     pw_log "Wine prefix $WINEPREFIX on display $DISPLAY"

@@ -113,6 +113,32 @@ int QuestionBox(const std::string& text, const std::string& caption) {
                        MB_YESNO);
 }
 
+namespace {
+thread_local HHOOK t_topmostHook = nullptr;
+
+LRESULT CALLBACK MakeTopmost(int code, WPARAM wParam, LPARAM lParam) {
+    HHOOK hook = t_topmostHook;
+    if (code == HCBT_ACTIVATE) {
+        SetWindowPos(reinterpret_cast<HWND>(wParam), HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        UnhookWindowsHookEx(hook);
+        t_topmostHook = nullptr;
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+}
+} // namespace
+
+int TopmostMessageBox(const std::string& text, const std::string& caption, UINT flags) {
+    // The box's own activation is the first on this thread after the hook is set.
+    t_topmostHook = SetWindowsHookExA(WH_CBT, MakeTopmost, nullptr, GetCurrentThreadId());
+    const int answer = MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags | MB_TOPMOST);
+    if (t_topmostHook) {
+        UnhookWindowsHookEx(t_topmostHook);
+        t_topmostHook = nullptr;
+    }
+    return answer;
+}
+
 void ReportError(const std::string& text) {
     MessageBoxA(Application::Instance().ActiveOwner(), WithFullStop(text).c_str(),
                 Application::Instance().Title().c_str(), MB_OK | MB_ICONERROR);

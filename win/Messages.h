@@ -18,6 +18,10 @@ void PlainMessage(const std::string& text);
 // MB_YESNO, no icon, owned by the application's active window. Returns IDYES or IDNO.
 int QuestionBox(const std::string& text, const std::string& caption);
 
+// The system message box, kept above all other windows (MB_TOPMOST, made sure of
+// where the platform's box ignores that flag).
+int TopmostMessageBox(const std::string& text, const std::string& caption, UINT flags);
+
 // Error icon, application title as caption, a full stop added where the text lacks one.
 void ReportError(const std::string& text);
 

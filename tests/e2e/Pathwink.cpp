@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 namespace pwtest {
@@ -240,8 +241,13 @@ HWND PathwinkProcess::FocusedWindow() const {
 std::future<bool> PathwinkProcess::SendCopyData(const void* data, DWORD size,
                                                 int timeoutMs) const {
     HWND target = mainWindow_;
-    return std::async(std::launch::async, [target, data, size, timeoutMs] {
-        COPYDATASTRUCT cds{0, size, const_cast<void*>(data)};
+    // The block is copied: the caller's buffer may be gone before the send ends.
+    std::shared_ptr<std::vector<char>> block;
+    if (data)
+        block = std::make_shared<std::vector<char>>(static_cast<const char*>(data),
+                                                    static_cast<const char*>(data) + size);
+    return std::async(std::launch::async, [target, block, size, timeoutMs] {
+        COPYDATASTRUCT cds{0, size, block ? block->data() : nullptr};
         DWORD_PTR result = 0;
         return SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
                                    SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;

@@ -1,0 +1,450 @@
+#include "dialogs/NewShortcut.h"
+
+#include "win/Dpi.h"
+#include "win/MessageLoop.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+namespace pw {
+
+namespace {
+
+// Control ids. IDOK and IDCANCEL are avoided on purpose: the dialog-key handling
+// of the message loop turns Enter and Escape into commands with those ids, and
+// neither key may end the dialog.
+enum : int {
+    kLabel1 = 100,
+    kEdit1,
+    kButtonBrowse,
+    kLabel2,
+    kHotKey1,
+    kButtonOK,
+    kButtonCancel,
+};
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr int kClientWidth = 402, kClientHeight = 103; // at 96 DPI
+constexpr const char* kFontFace = "Tahoma";
+constexpr int kFontHeight = -11; // 8 points at 96 DPI
+
+using Row = ControlSpec<TDlgNewShortcut>; // one control of the layout table
+
+constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+
+const char* const kHintEdit1 =
+    "Path of folder the shortcut will point to. Click \"...\" to browse a folder.";
+const char* const kHintButtonBrowse = "Click to browse to a folder.";
+const char* const kHintHotKey1 = "The HotKey combination of the shortcut. Click here and then "
+                                 "perform the key combination you desire for the shortcut.";
+
+} // namespace
+
+// The dialog's controls. Bounds are at 96 DPI, relative to the client area.
+const std::vector<Row>& TDlgNewShortcut::Controls() {
+    using D = TDlgNewShortcut;
+    static const std::vector<Row> rows = {
+        // id, name, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
+        {kLabel1, "Label1", "Static", "Folder:", kLabel, 0, 0, 8, 8, 34, 13, kNoTabStop,
+         FontRole::Normal, nullptr},
+        {kEdit1, "Edit1", "Edit", "", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0, 8, 24, 361, 21,
+         0, FontRole::Normal, nullptr},
+        {kButtonBrowse, "ButtonBrowse", "Button", "...", BS_PUSHBUTTON, 0, 0, 376, 24, 19, 21, 1,
+         FontRole::Normal, &D::ButtonBrowseClick},
+        {kLabel2, "Label2", "Static", "HotKey:", kLabel, 0, 0, 8, 56, 39, 13, kNoTabStop,
+         FontRole::Normal, nullptr},
+        // HotKey1, tab 2: HotKey1Row() below.
+        {kButtonOK, "ButtonOK", "Button", "OK", BS_PUSHBUTTON, 0, 0, 240, 72, 75, 25, 3,
+         FontRole::Normal, &D::ButtonOKClick},
+        {kButtonCancel, "ButtonCancel", "Button", "Cancel", BS_PUSHBUTTON, 0, 0, 320, 72, 75, 25, 4,
+         FontRole::Normal, &D::ButtonCancelClick},
+    };
+    return rows;
+}
+
+// The hot-key field is made by THotKey::Create, not by the layout loop; its row
+// stands apart and is slotted into the tab order by its tab position.
+const Row& TDlgNewShortcut::HotKey1Row() {
+    // clang-format off
+    static const Row row{kHotKey1, "HotKey1", HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, 0,
+                         8, 72, 209, 19, 2, FontRole::Normal, nullptr};
+    // clang-format on
+    return row;
+}
+
+TDlgNewShortcut::TDlgNewShortcut(HWND owner) : owner_(owner) {
+    RegisterWindowClass(kClassName, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    // Sized once its DPI is known; placed at the first showing.
+    if (!Create(kExStyle, kClassName, "New Folder Shortcut", kStyle, 0, 0, 0, 0, owner))
+        throw std::runtime_error("The shortcut editor could not be created");
+    HWND self = Handle();
+    const UINT dpi = DpiOf(self);
+    font_.Reset(CreateUiFont(kFontFace, kFontHeight, dpi));
+    SizeToClientArea(dpi);
+    layout_.Create(self, Controls(), dpi, [this](FontRole role) { return FontFor(role); });
+    FitLabels();
+
+    // A path has no length limit (0 lifts the edit control's default one).
+    SendMessageA(layout_[kEdit1], EM_SETLIMITTEXT, 0, 0);
+
+    // The value first, then the Ctrl+Alt substitution, then the window, whose
+    // creation hands both to the control as its rules; later writes of the value
+    // leave the rules alone.
+    hotKey1_.SetHotKey(0xC000);
+    hotKey1_.SetModifiers(hkCtrl | hkAlt);
+    hotKey1_.Create(self, HotKey1Row().id, 0, 0, 0, 0);
+    PlaceHotKeyField();
+
+    CreateHints();
+
+    // A fixed dialog frame: the system menu keeps only Move and Close.
+    HMENU sysMenu = GetSystemMenu(self, FALSE);
+    for (UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE})
+        DeleteMenu(sysMenu, command, MF_BYCOMMAND);
+
+    activeControl_ = layout_[kEdit1];
+}
+
+TDlgNewShortcut::~TDlgNewShortcut() {
+    // The controls go before the font they draw with.
+    DestroyHandle();
+}
+
+void TDlgNewShortcut::SizeToClientArea(UINT dpi) {
+    RECT r{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
+    AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, dpi);
+    SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TDlgNewShortcut::FitLabels() {
+    // The labels' bounds are their text's extent in Tahoma 8 at 96 DPI. A wider
+    // face under the same name, or a DPI at which the text does not scale in
+    // step, would cut their ends off: then they grow to their text.
+    for (const Row& s : Controls()) {
+        if (s.tabOrder != kNoTabStop)
+            continue;
+        HWND label = layout_[s.id];
+        HDC dc = GetDC(label);
+        HGDIOBJ old = SelectObject(dc, font_.Get());
+        RECT text{0, 0, 0, 0};
+        DrawTextA(dc, s.caption, -1, &text, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        RECT now;
+        GetClientRect(label, &now);
+        const int width = std::max(now.right, text.right);
+        const int height = std::max(now.bottom, text.bottom);
+        if (width != now.right || height != now.bottom)
+            SetWindowPos(label, nullptr, 0, 0, width, height,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TDlgNewShortcut::PlaceHotKeyField() {
+    HWND field = hotKey1_.Handle();
+    if (!field)
+        return;
+    const UINT dpi = layout_.Dpi();
+    const Row& row = HotKey1Row();
+    // Z order is tab order: behind the control whose tab position comes just before.
+    HWND before = HWND_TOP;
+    for (const Row& s : Controls())
+        if (s.tabOrder == row.tabOrder - 1)
+            before = layout_[s.id];
+    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    SetWindowPos(field, before, Scale(row.x, dpi), Scale(row.y, dpi), Scale(row.width, dpi),
+                 Scale(row.height, dpi), SWP_NOACTIVATE);
+    InvalidateRect(field, nullptr, TRUE);
+}
+
+void TDlgNewShortcut::CreateHints() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    hints_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(),
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!hints_)
+        return; // hints are a help, not a function: the dialog works without them
+    const std::pair<HWND, const char*> tools[] = {
+        {layout_[kEdit1], kHintEdit1},
+        {layout_[kButtonBrowse], kHintButtonBrowse},
+        {hotKey1_.Handle(), kHintHotKey1},
+    };
+    SetHintWidth(layout_.Dpi());
+    for (const auto& [control, text] : tools) {
+        TTTOOLINFOA ti{};
+        ti.cbSize = sizeof ti;
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = Handle();
+        ti.uId = reinterpret_cast<UINT_PTR>(control);
+        ti.lpszText = const_cast<char*>(text);
+        SendMessageA(hints_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+void TDlgNewShortcut::SetHintWidth(UINT dpi) {
+    // Long hints wrap at the dialog's width instead of running across the screen.
+    if (hints_)
+        SendMessageA(hints_, TTM_SETMAXTIPWIDTH, 0, Scale(kClientWidth, dpi));
+}
+
+void TDlgNewShortcut::SetCaption(const std::string& caption) {
+    SetWindowTextA(Handle(), caption.c_str());
+}
+
+std::string TDlgNewShortcut::FolderText() const {
+    HWND edit = layout_[kEdit1];
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void TDlgNewShortcut::SetFolderText(const std::string& text) {
+    SetWindowTextA(layout_[kEdit1], text.c_str());
+}
+
+TShortCut TDlgNewShortcut::HotKeyValue() {
+    return hotKey1_.HotKey();
+}
+
+void TDlgNewShortcut::SetHotKeyValue(TShortCut value) {
+    hotKey1_.SetHotKey(value);
+}
+
+void TDlgNewShortcut::SetActiveControl(Field field) {
+    activeControl_ = field == Field::Folder ? layout_[kEdit1] : hotKey1_.Handle();
+    if (showing_ && GetActiveWindow() == Handle())
+        FocusActiveControl();
+}
+
+void TDlgNewShortcut::FocusActiveControl() {
+    HWND control = activeControl_;
+    if (!control || !IsWindowEnabled(control))
+        return;
+    SetFocus(control);
+    // As a dialog does when it gives an edit the focus: its whole text selected.
+    if (control == layout_[kEdit1])
+        SendMessageA(control, EM_SETSEL, 0, -1);
+}
+
+void TDlgNewShortcut::PlaceAtFirstShowing() {
+    if (placed_)
+        return;
+    placed_ = true;
+    HWND self = Handle();
+    RECT over{};
+    bool haveOwnerRect = false;
+    if (owner_ && IsWindow(owner_) && IsWindowVisible(owner_)) {
+        if (!IsIconic(owner_)) {
+            haveOwnerRect = GetWindowRect(owner_, &over) != FALSE;
+        } else {
+            // Minimised: where it comes back when restored. The normal rectangle is
+            // in work-area coordinates unless the window is a tool window.
+            WINDOWPLACEMENT wp{};
+            wp.length = sizeof wp;
+            if (GetWindowPlacement(owner_, &wp)) {
+                over = wp.rcNormalPosition;
+                if (!(GetWindowLongA(owner_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
+                    MONITORINFO mi{};
+                    mi.cbSize = sizeof mi;
+                    GetMonitorInfoA(MonitorFromRect(&over, MONITOR_DEFAULTTOPRIMARY), &mi);
+                    OffsetRect(&over, mi.rcWork.left - mi.rcMonitor.left,
+                               mi.rcWork.top - mi.rcMonitor.top);
+                }
+                haveOwnerRect = true;
+            }
+        }
+    }
+    if (!haveOwnerRect || IsRectEmpty(&over)) {
+        // No owner on the screen (the program runs in the tray): the screen's middle.
+        HMONITOR monitor = owner_ && IsWindow(owner_)
+                               ? MonitorFromWindow(owner_, MONITOR_DEFAULTTOPRIMARY)
+                               : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        GetMonitorInfoA(monitor, &mi);
+        over = mi.rcWork;
+    }
+    RECT me;
+    GetWindowRect(self, &me);
+    const int width = me.right - me.left, height = me.bottom - me.top;
+    int x = over.left + ((over.right - over.left) - width) / 2;
+    int y = over.top + ((over.bottom - over.top) - height) / 2;
+    x = std::max(x, GetSystemMetrics(SM_XVIRTUALSCREEN));
+    y = std::max(y, GetSystemMetrics(SM_YVIRTUALSCREEN));
+    SetWindowPos(self, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+namespace {
+
+// The thread's visible, enabled top-level windows other than except, disabled.
+std::vector<HWND> DisableThreadWindows(HWND except) {
+    struct State {
+        HWND except;
+        std::vector<HWND> found;
+    } state{except, {}};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<State*>(lp);
+            if (hwnd != s->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd))
+                s->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&state));
+    for (HWND hwnd : state.found)
+        EnableWindow(hwnd, FALSE);
+    return state.found;
+}
+
+} // namespace
+
+int TDlgNewShortcut::ShowModal() {
+    HWND self = Handle();
+    if (!self)
+        return kResultCancel;
+    if (showing_) {
+        // Already open for another flow: that one keeps it.
+        BringToFront();
+        return kResultCancel;
+    }
+    PlaceAtFirstShowing();
+    modalResult_ = 0;
+    showing_ = true;
+    struct Restore {
+        TDlgNewShortcut& dialog;
+        HWND wasActive;
+        std::vector<HWND> disabled;
+        ~Restore() {
+            // Enabled again before the dialog hides, so that the activation goes
+            // back to the owner rather than to some other application.
+            for (HWND hwnd : disabled)
+                if (IsWindow(hwnd))
+                    EnableWindow(hwnd, TRUE);
+            // ShowWindow, not SetWindowPos: under Wine only SW_HIDE hands the
+            // activation on to the owner.
+            HWND self = dialog.Handle();
+            if (self)
+                ShowWindow(self, SW_HIDE);
+            // The window that was active before the showing gets it back, should
+            // that be another window than the owner.
+            if (wasActive && wasActive != self && IsWindow(wasActive) &&
+                IsWindowVisible(wasActive) && IsWindowEnabled(wasActive) &&
+                GetActiveWindow() != wasActive)
+                SetActiveWindow(wasActive);
+            dialog.showing_ = false;
+        }
+    } restore{*this, GetActiveWindow(), DisableThreadWindows(self)};
+
+    ShowWindow(self, SW_SHOW);
+    SetForegroundWindow(self);
+    FocusActiveControl();
+    const bool ended = RunModalLoop([this] { return modalResult_ != 0 || !Handle(); });
+    return ended && modalResult_ == kResultOK ? kResultOK : kResultCancel;
+}
+
+void TDlgNewShortcut::BringToFront() {
+    if (!showing_)
+        return;
+    // The folder browser, when open, is the window to come forward.
+    HWND top = GetLastActivePopup(Handle());
+    SetForegroundWindow(top ? top : Handle());
+}
+
+void TDlgNewShortcut::ButtonOKClick() {
+    if (showing_)
+        modalResult_ = kResultOK;
+}
+
+void TDlgNewShortcut::ButtonCancelClick() {
+    if (showing_)
+        modalResult_ = kResultCancel;
+}
+
+void TDlgNewShortcut::ButtonBrowseClick() {
+    // The shell's folder browser needs COM in a single-threaded apartment.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    char buffer[MAX_PATH + 1] = {};
+    BROWSEINFOA bi{};
+    bi.hwndOwner = Handle();
+    bi.pidlRoot = nullptr;
+    bi.pszDisplayName = buffer;
+    bi.lpszTitle = "Select folder for shortcut.";
+    bi.ulFlags = BIF_RETURNONLYFSDIRS;
+    bi.lpfn = nullptr;
+    bi.lParam = 0;
+    bi.iImage = 0;
+    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&bi)) {
+        SHGetPathFromIDListA(item, buffer);
+        SetFolderText(std::string(buffer)); // up to the first NUL
+        CoTaskMemFree(item);
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+}
+
+void TDlgNewShortcut::ApplyDpi(UINT dpi, const RECT* suggested) {
+    UniqueFont old = std::move(font_); // in use until every control has the new one
+    font_.Reset(CreateUiFont(kFontFace, kFontHeight, dpi));
+    if (suggested)
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    layout_.Rescale(dpi);
+    FitLabels();
+    PlaceHotKeyField();
+    SetHintWidth(dpi);
+}
+
+LRESULT TDlgNewShortcut::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    HWND self = Handle();
+    switch (msg) {
+    case WM_COMMAND: {
+        HWND from = reinterpret_cast<HWND>(lParam);
+        // Commands without a control (Enter and Escape turned into IDOK and
+        // IDCANCEL by the dialog-key handling) are ignored.
+        if (!from)
+            return 0;
+        if (from == hotKey1_.Handle())
+            hotKey1_.HandleNotification(HIWORD(wParam));
+        else if (HIWORD(wParam) == BN_CLICKED)
+            DispatchClick(*this, Controls(), LOWORD(wParam));
+        return 0;
+    }
+    case WM_CLOSE:
+        // The close box and the system menu's Close end the showing like Cancel;
+        // the window itself lives on for the next flow.
+        if (showing_)
+            modalResult_ = kResultCancel;
+        else
+            ShowWindow(self, SW_HIDE);
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(self, focus))
+                activeControl_ = focus;
+        } else {
+            FocusActiveControl();
+        }
+        return 0;
+    case WM_SETFOCUS:
+        FocusActiveControl();
+        return 0;
+    case WM_DPICHANGED:
+        ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    default:
+        return Window::HandleMessage(msg, wParam, lParam);
+    }
+}
+
+} // namespace pw

@@ -1,0 +1,350 @@
+#include "main/Settings.h"
+
+#include "win/Errors.h"
+#include "win/UniqueHandle.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace pw {
+
+namespace {
+
+constexpr char kOptionsSection[] = "Options";
+constexpr char kShortcutsSection[] = "Shortcuts";
+constexpr DWORD kTextBufferChars = kMaxSettingsText + 1;
+
+std::string ModuleFileName() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return std::string();
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string ReadText(const std::string& file, const char* section, const std::string& key,
+                     const std::string& defaultText) {
+    char buffer[kTextBufferChars];
+    const DWORD n = GetPrivateProfileStringA(section, key.c_str(), defaultText.c_str(), buffer,
+                                             kTextBufferChars, file.c_str());
+    return std::string(buffer, std::min<DWORD>(n, kTextBufferChars - 1));
+}
+
+// A list of strings from one of the profile functions that fill a buffer and say
+// "too small" by returning its size minus 2; nothing when it still does not fit in maxChars.
+template <class Fill>
+std::optional<std::string> ReadGrowing(Fill fill, std::size_t initialChars, std::size_t maxChars) {
+    std::size_t size = std::max<std::size_t>(initialChars, 16);
+    maxChars = std::max(maxChars, size);
+    for (;;) {
+        std::string buffer(size, '\0');
+        const DWORD n = fill(buffer.data(), static_cast<DWORD>(size));
+        if (n + 2 < size) {
+            buffer.resize(n);
+            return buffer;
+        }
+        if (size >= maxChars)
+            return std::nullopt;
+        size = std::min(size * 2, maxChars);
+    }
+}
+
+bool HasSection(const std::string& file, const char* section) {
+    auto names = ReadGrowing(
+        [&file](char* buffer, DWORD size) {
+            return GetPrivateProfileSectionNamesA(buffer, size, file.c_str());
+        },
+        4096, 16 * 1024 * 1024);
+    if (!names)
+        return true; // cannot tell: assume the worst
+    for (std::size_t pos = 0; pos < names->size();) {
+        const std::size_t end = std::min(names->find('\0', pos), names->size());
+        if (lstrcmpiA(names->substr(pos, end - pos).c_str(), section) == 0)
+            return true;
+        pos = end + 1;
+    }
+    return false;
+}
+
+bool ProcessRunning(unsigned long processId) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+// Temporary files of earlier saves that were cut short (the process was killed, or
+// the machine stopped) are removed; those of a process still running are its own.
+void RemoveStaleTempFiles(const std::string& settingsFile) {
+    const std::string folder = FolderOf(settingsFile);
+    const std::string leaf = LeafOf(settingsFile);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((settingsFile + ".~*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<std::string> stale;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        auto owner = SaveTempFileOwner(leaf, found.cFileName);
+        if (!owner)
+            continue;
+        if (*owner != GetCurrentProcessId() && ProcessRunning(*owner))
+            continue;
+        stale.push_back(folder.empty() ? std::string(found.cFileName)
+                                       : folder + "\\" + found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    for (const std::string& path : stale) {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+    }
+}
+
+// The temporary copy a save works on; deleted unless it replaced the settings file.
+class TempFile {
+public:
+    explicit TempFile(std::string path) : path_(std::move(path)) {}
+    ~TempFile() {
+        if (!path_.empty()) {
+            SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path_.c_str());
+        }
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& Path() const { return path_; }
+    void Keep() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+// Creates the temporary file beside settingsFile: a copy of it when it exists, so
+// that sections and keys we do not write survive, else an empty file.
+std::unique_ptr<TempFile> CreateTempFile(const std::string& settingsFile, bool copyExisting,
+                                         const std::string& failure) {
+    const unsigned long start = GetTickCount();
+    for (unsigned long attempt = 0; attempt < 100; ++attempt) {
+        const std::string name =
+            SaveTempFileName(settingsFile, GetCurrentProcessId(), start + attempt);
+        bool created;
+        if (copyExisting) {
+            created = CopyFileA(settingsFile.c_str(), name.c_str(), TRUE) != FALSE;
+        } else {
+            UniqueFile file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+            created = static_cast<bool>(file);
+        }
+        if (created)
+            return std::make_unique<TempFile>(name);
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            continue; // a name taken by another save: try the next one
+        // The name was free, so anything a failed copy left there is ours to remove.
+        SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(name.c_str());
+        throw UserError(failure);
+    }
+    throw UserError(failure);
+}
+
+void WriteSettingsFile(const std::string& file, const Options& options,
+                       const std::vector<StoredShortcut>& entries) {
+    const std::string failure = "Unable to write to " + file;
+
+    const DWORD attributes = GetFileAttributesA(file.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!exists) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            throw UserError(failure);
+    }
+    // A rename would replace a read-only file (and, under Wine as root, the profile
+    // functions would write it too): the attribute is the user's "do not change".
+    if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+        throw UserError(failure);
+
+    auto temp = CreateTempFile(file, exists, failure);
+    const char* tempPath = temp->Path().c_str();
+    // The profile functions recreate the file with normal attributes, which Windows
+    // refuses over a hidden or system file; the original ones are put back below.
+    SetFileAttributesA(tempPath, FILE_ATTRIBUTE_NORMAL);
+
+    const std::pair<const char*, bool> values[] = {
+        {"WarnWeakKey", options.WarnWeakKey},
+        {"ConfirmExit", options.ConfirmExit},
+        {"DClickEdits", options.DClickEdits},
+        {"RunOnStarup", options.RunOnStarup},
+    };
+    for (const auto& [key, on] : values)
+        if (!WritePrivateProfileStringA(kOptionsSection, key, on ? "1" : "0", tempPath))
+            throw UserError(failure);
+
+    if (entries.empty()) {
+        // Deleting removes the first section of the name only: a hand-edited file
+        // may hold more, and the next one would be read in its place.
+        int rounds = 0;
+        do {
+            if (!WritePrivateProfileStringA(kShortcutsSection, nullptr, nullptr, tempPath))
+                throw UserError(failure);
+        } while (HasSection(temp->Path(), kShortcutsSection) && ++rounds < 64);
+        if (rounds == 64)
+            throw UserError(failure);
+    } else {
+        const std::string block = ShortcutsSectionBlock(entries);
+        if (!WritePrivateProfileSectionA(kShortcutsSection, block.data(), tempPath))
+            throw UserError(failure);
+    }
+    // Flushes and drops the profile functions' cached copy of the temporary file.
+    // It reports FALSE whatever happens, so its result says nothing.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, tempPath);
+    {
+        // The data must be on disk before the rename makes it the settings file.
+        UniqueFile handle(CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle || !FlushFileBuffers(handle.Get()))
+            throw UserError(failure);
+    }
+    if (exists)
+        SetFileAttributesA(tempPath, attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                   FILE_ATTRIBUTE_ARCHIVE |
+                                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+
+    // The file may have been made read-only (or replaced by a folder) meanwhile.
+    const DWORD now = GetFileAttributesA(file.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES &&
+        (now & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+        throw UserError(failure);
+    if (!MoveFileExA(tempPath, file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throw UserError(failure);
+    temp->Keep();
+
+    RemoveStaleTempFiles(file);
+}
+
+std::string RelativeKey(const std::string& key) {
+    // RegOpenKeyExA refuses a leading backslash (error 161 under Wine).
+    return key.substr(std::min(key.find_first_not_of('\\'), key.size()));
+}
+
+void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& command) {
+    const std::string failure = "Failed to set data for '" + keys.valueName + "'";
+    const BYTE* data = reinterpret_cast<const BYTE*>(command.c_str());
+    const DWORD size = static_cast<DWORD>(command.size() + 1); // with its terminating zero
+
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(keys.machineRoot, RelativeKey(keys.machineKey).c_str(), 0, KEY_ALL_ACCESS,
+                      &opened) == ERROR_SUCCESS) {
+        UniqueRegKey machine(opened);
+        if (RegSetValueExA(machine.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size) !=
+            ERROR_SUCCESS)
+            throw UserError(failure);
+        return;
+    }
+    if (RegCreateKeyExA(keys.userRoot, RelativeKey(keys.userKey).c_str(), 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &opened,
+                        nullptr) != ERROR_SUCCESS)
+        throw UserError(failure);
+    UniqueRegKey user(opened);
+    if (RegSetValueExA(user.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size) != ERROR_SUCCESS)
+        throw UserError(failure);
+}
+
+void RemoveRunAtLogon(const RunAtLogonKeys& keys) {
+    const std::pair<HKEY, std::string> places[] = {{keys.machineRoot, keys.machineKey},
+                                                   {keys.userRoot, keys.userKey}};
+    for (const auto& [root, key] : places) {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExA(root, RelativeKey(key).c_str(), 0, KEY_SET_VALUE, &opened) ==
+            ERROR_SUCCESS) {
+            UniqueRegKey held(opened);
+            RegDeleteValueA(held.Get(), keys.valueName.c_str());
+        }
+    }
+}
+
+std::vector<StoredShortcut> ReadShortcutsKeyByKey(const std::string& file) {
+    return ShortcutsFrom(
+        [&file](const std::string& key, const std::string& defaultText) {
+            return ReadText(file, kShortcutsSection, key, defaultText);
+        },
+        kMaxLoadedShortcuts);
+}
+
+} // namespace
+
+std::vector<StoredShortcut> ReadStoredShortcuts(const std::string& fileName,
+                                                SectionReadSizes sizes) {
+    auto block = ReadGrowing(
+        [&fileName](char* buffer, DWORD size) {
+            return GetPrivateProfileSectionA(kShortcutsSection, buffer, size, fileName.c_str());
+        },
+        sizes.initialChars, sizes.maxChars);
+    if (!block)
+        return ReadShortcutsKeyByKey(fileName);
+    return ShortcutsFromSection(ProfileSection::FromBlock(*block), kMaxLoadedShortcuts);
+}
+
+SettingsStore::SettingsStore() : SettingsStore(ModuleFileName, RunAtLogonKeys{}) {}
+
+SettingsStore::SettingsStore(std::function<std::string()> executablePath, RunAtLogonKeys keys)
+    : executablePath_(std::move(executablePath)), keys_(std::move(keys)) {}
+
+std::string SettingsStore::SettingsFileName() const {
+    return SettingsFileNameFor(executablePath_());
+}
+
+Options SettingsStore::LoadOptions() const {
+    const std::string file = SettingsFileName();
+    auto flag = [&file](const char* key, bool defaultValue) {
+        return SettingsBoolOr(ReadText(file, kOptionsSection, key, ""), defaultValue);
+    };
+    Options options;
+    options.WarnWeakKey = flag("WarnWeakKey", true);
+    options.ConfirmExit = flag("ConfirmExit", true);
+    options.DClickEdits = flag("DClickEdits", false);
+    options.RunOnStarup = flag("RunOnStarup", true);
+    return options;
+}
+
+void SettingsStore::LoadShortcuts(ShortcutTable& table) const {
+    for (StoredShortcut& entry : ReadStoredShortcuts(SettingsFileName())) {
+        auto binding = std::make_unique<TfisHotKey>();
+        binding->Data = entry.path;
+        binding->SetKey(entry.key); // enabled from birth: a non-zero key registers here
+        binding->OnHotKey = table.OnHotKey();
+        // The retry: for key 0 it asks for virtual key 0 without modifiers, which is
+        // harmless and never fires.
+        binding->SetEnabled(true);
+        table.InsertLoaded(entry.path, std::move(binding));
+    }
+}
+
+void SettingsStore::SaveSettings(const Options& options, const ShortcutTable& table) const {
+    const std::string file = SettingsFileName();
+    std::vector<StoredShortcut> entries;
+    entries.reserve(table.Count());
+    for (int i = 0; i < table.Count(); ++i) {
+        // A line break or other control character would split the line and corrupt
+        // the file; refusing the whole save keeps the file as it was.
+        if (HasControlCharacters(table.Path(i)))
+            throw UserError("Unable to write to " + file);
+        entries.push_back({table.Path(i), table.Binding(i).Key()});
+    }
+    WriteSettingsFile(file, options, entries);
+    if (options.RunOnStarup)
+        SetRunAtLogon(keys_, RunAtLogonCommand(ExecutablePath()));
+    else
+        RemoveRunAtLogon(keys_);
+}
+
+} // namespace pw

@@ -1,0 +1,289 @@
+#include "main/SettingsFormat.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace pw {
+
+namespace {
+
+constexpr char kPathSeparators[] = "\\/:";
+
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Folded(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), FoldAscii);
+    return out;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
+    return true;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsProfileBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsProfileBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Digits to the end of text in base 10 or 16; the magnitude must stay within limit.
+std::optional<std::int64_t> Magnitude(std::string_view digits, int base, std::int64_t limit) {
+    if (digits.empty())
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : digits) {
+        const int d = HexDigit(c);
+        if (d < 0 || d >= base)
+            return std::nullopt;
+        value = value * base + d;
+        if (value > limit)
+            return std::nullopt;
+    }
+    return value;
+}
+
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
+
+std::string SettingsFileNameFor(const std::string& executablePath) {
+    const std::size_t separator = executablePath.find_last_of(kPathSeparators);
+    const std::size_t dot = executablePath.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (separator == std::string::npos || dot > separator);
+    return (hasExtension ? executablePath.substr(0, dot) : executablePath) + ".INI";
+}
+
+std::string RunAtLogonCommand(const std::string& executablePath) {
+    return "\"" + executablePath + "\" tray";
+}
+
+std::optional<std::int32_t> ParseSettingsNumber(std::string_view text) {
+    constexpr std::int64_t kMaxPositive = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kMaxNegative =
+        -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min());
+
+    if (text.size() >= 3 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        auto v = Magnitude(text.substr(2), 16, kMaxPositive);
+        if (!v)
+            return std::nullopt;
+        return static_cast<std::int32_t>(*v);
+    }
+
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    }
+    auto v = Magnitude(text.substr(i), base, negative ? kMaxNegative : kMaxPositive);
+    if (!v)
+        return std::nullopt;
+    return static_cast<std::int32_t>(negative ? -*v : *v);
+}
+
+std::int32_t SettingsNumberOr(std::string_view text, std::int32_t defaultValue) {
+    return ParseSettingsNumber(text).value_or(defaultValue);
+}
+
+bool SettingsBoolOr(std::string_view text, bool defaultValue) {
+    return SettingsNumberOr(text, defaultValue ? 1 : 0) != 0;
+}
+
+TShortCut ShortCutFromSettingsNumber(std::int32_t number) {
+    return static_cast<TShortCut>(static_cast<std::uint32_t>(number) & 0xFFFFu);
+}
+
+std::string ShortcutPathKey(int n) {
+    return std::to_string(n) + "Path";
+}
+std::string ShortcutKeyKey(int n) {
+    return std::to_string(n) + "ShortCut";
+}
+
+bool IsProfileBlank(char c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == ' ';
+}
+
+std::string ProfileTextAsRead(std::string_view value) {
+    value = TrimBlanks(value);
+    constexpr std::size_t kBuffer = kMaxSettingsText + 1;
+    bool quoted = false;
+    if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
+        quoted = true;
+        value.remove_prefix(1); // the closing quote stays until the cut below
+    }
+    std::string text(value.substr(0, std::min(value.size(), kBuffer - 1)));
+    // The reader drops the last character it copied whenever the rest after the
+    // opening quote fits its buffer, even when the cut already removed the quote.
+    if (quoted && kBuffer >= value.size() && !text.empty())
+        text.pop_back();
+    return text;
+}
+
+std::string ProfileTextToWrite(std::string_view text) {
+    if (text.empty())
+        return std::string();
+    const char first = text.front(), last = text.back();
+    if (IsProfileBlank(first) || IsProfileBlank(last) || IsQuote(first) || IsQuote(last))
+        return "\"" + std::string(text) + "\"";
+    return std::string(text);
+}
+
+bool HasControlCharacters(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
+ProfileSection ProfileSection::FromBlock(std::string_view block) {
+    ProfileSection section;
+    std::size_t pos = 0;
+    while (pos < block.size()) {
+        std::size_t end = block.find('\0', pos);
+        if (end == std::string_view::npos)
+            end = block.size();
+        const std::string_view line = block.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.empty())
+            break; // the list ends with an empty string
+        const std::size_t eq = line.find('=');
+        const std::string_view name = TrimBlanks(line.substr(0, eq));
+        std::optional<std::string> value;
+        if (eq != std::string_view::npos)
+            value = std::string(TrimBlanks(line.substr(eq + 1)));
+        // The reader stops at the first key of that name, with or without a value.
+        section.values_.emplace(Folded(name), std::move(value));
+    }
+    return section;
+}
+
+std::optional<std::string> ProfileSection::Find(std::string_view key) const {
+    auto it = values_.find(Folded(TrimBlanks(key)));
+    if (it == values_.end() || !it->second)
+        return std::nullopt;
+    return ProfileTextAsRead(*it->second);
+}
+
+std::string ProfileSection::TextOr(std::string_view key, std::string_view defaultText) const {
+    if (auto text = Find(key))
+        return *text;
+    return std::string(defaultText);
+}
+
+std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text, int maxEntries) {
+    std::vector<StoredShortcut> entries;
+    const std::int32_t count = SettingsNumberOr(text("Count", ""), 0);
+    if (count <= 0)
+        return entries;
+    const int n = static_cast<int>(std::min<std::int64_t>(count, maxEntries));
+    entries.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        StoredShortcut e;
+        e.path = text(ShortcutPathKey(i), "C:\\");
+        e.key = ShortCutFromSettingsNumber(SettingsNumberOr(text(ShortcutKeyKey(i), ""), 0));
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxEntries) {
+    return ShortcutsFrom(
+        [&section](const std::string& key, const std::string& defaultText) {
+            return section.TextOr(key, defaultText);
+        },
+        maxEntries);
+}
+
+std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries) {
+    std::string block;
+    block.reserve(16 + entries.size() * 48);
+    auto line = [&block](const std::string& key, const std::string& value) {
+        block += key;
+        block += '=';
+        block += value;
+        block += '\0';
+    };
+    line("Count", std::to_string(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        line(ShortcutPathKey(static_cast<int>(i)), ProfileTextToWrite(entries[i].path));
+        line(ShortcutKeyKey(static_cast<int>(i)), std::to_string(entries[i].key));
+    }
+    block += '\0';
+    return block;
+}
+
+std::string SaveTempFileName(const std::string& settingsFile, unsigned long processId,
+                             unsigned long uniquifier) {
+    return settingsFile + ".~" + std::to_string(processId) + "-" + std::to_string(uniquifier) +
+           ".tmp";
+}
+
+std::optional<unsigned long> SaveTempFileOwner(std::string_view settingsLeaf,
+                                               std::string_view candidateLeaf) {
+    const std::string_view marker = ".~", suffix = ".tmp";
+    if (candidateLeaf.size() < settingsLeaf.size() + marker.size() + suffix.size() + 3)
+        return std::nullopt;
+    if (!EqualsIgnoringCase(candidateLeaf.substr(0, settingsLeaf.size()), settingsLeaf))
+        return std::nullopt;
+    std::string_view rest = candidateLeaf.substr(settingsLeaf.size());
+    if (rest.substr(0, marker.size()) != marker ||
+        !EqualsIgnoringCase(rest.substr(rest.size() - suffix.size()), suffix))
+        return std::nullopt;
+    rest = rest.substr(marker.size(), rest.size() - marker.size() - suffix.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view pid = rest.substr(0, dash), uniquifier = rest.substr(dash + 1);
+    if (!AllDigits(pid) || !AllDigits(uniquifier) || pid.size() > 10)
+        return std::nullopt;
+    const unsigned long long value = std::stoull(std::string(pid));
+    if (value > 0xFFFFFFFFull)
+        return std::nullopt;
+    return static_cast<unsigned long>(value);
+}
+
+std::string LeafOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of(kPathSeparators);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+} // namespace pw

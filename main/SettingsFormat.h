@@ -1,0 +1,106 @@
+#pragma once
+// The settings file's text rules with no Win32 of their own: the file name, the
+// run-at-logon command, our number reader, how the profile reader turns a stored
+// line into a value, how a value must be written to read back the same, the
+// [Shortcuts] block, and the names of the temporary files of an atomic save.
+
+#include "hotkey/ShortCut.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace pw {
+
+// The executable's path with the part after the last dot of its last component
+// replaced by "INI" (".INI" appended when there is no dot): C:\Tools\Pathwink.exe
+// -> C:\Tools\Pathwink.INI, C:\A.b\Run -> C:\A.b\Run.INI.
+std::string SettingsFileNameFor(const std::string& executablePath);
+
+// The run-at-logon value's text: "<executable>" tray.
+std::string RunAtLogonCommand(const std::string& executablePath);
+
+// Our number reader. "0x"/"0X" at the very start of a text of 3 or more characters
+// introduces hexadecimal digits up to the end; otherwise: blanks, an optional sign,
+// then decimal digits or '$', 'x' or 'X' and hexadecimal digits, and nothing else.
+// Anything else, or a value outside the signed 32-bit range, is no number.
+std::optional<std::int32_t> ParseSettingsNumber(std::string_view text);
+std::int32_t SettingsNumberOr(std::string_view text, std::int32_t defaultValue);
+// A number, true when non-zero; the default when the text is no number.
+bool SettingsBoolOr(std::string_view text, bool defaultValue);
+// A key combination is the low 16 bits of the stored number: 65536 -> 0, -1 -> 65535.
+TShortCut ShortCutFromSettingsNumber(std::int32_t number);
+
+// Key names of entry n of [Shortcuts]: "0Path", "0ShortCut", "10Path", ...
+std::string ShortcutPathKey(int n);
+std::string ShortcutKeyKey(int n);
+
+// Longest text a value reads as: the reader is given a buffer of 2,048 characters.
+constexpr std::size_t kMaxSettingsText = 2047;
+// What the profile reader treats as blank around names and values (^Z included).
+bool IsProfileBlank(char c);
+// What GetPrivateProfileStringA returns for a line's value as the file holds it:
+// blanks around it removed, one pair of matching enclosing quotes (' or ") removed,
+// cut to kMaxSettingsText characters. Where the cut meets the closing quote the
+// reader drops one more character; this does the same.
+std::string ProfileTextAsRead(std::string_view storedValue);
+// The value to write so that the reader gives text back unchanged: wrapped in
+// double quotes when it begins or ends with a blank or a quote character.
+std::string ProfileTextToWrite(std::string_view text);
+// Characters below 0x20 would break the line structure of the file.
+bool HasControlCharacters(std::string_view text);
+
+// One section as GetPrivateProfileSectionA returns it ("k=v\0k2=v2\0...\0"), read
+// with the rules of GetPrivateProfileStringA: keys trimmed and without regard to
+// case, the first of equal keys counts, a line without '=' has no value. Comment
+// lines are not in the list, so a key beginning with ';' is never found here
+// (the reader would find one); the settings have no such keys.
+class ProfileSection {
+public:
+    ProfileSection() = default;
+    static ProfileSection FromBlock(std::string_view block);
+
+    // The text the reader gives for key, or nothing when the key is absent or has no '='.
+    std::optional<std::string> Find(std::string_view key) const;
+    std::string TextOr(std::string_view key, std::string_view defaultText) const;
+
+private:
+    // Folded key -> value as the file holds it (after the blanks), or none.
+    std::unordered_map<std::string, std::optional<std::string>> values_;
+};
+
+struct StoredShortcut {
+    std::string path;
+    TShortCut key = 0;
+    bool operator==(const StoredShortcut& o) const { return path == o.path && key == o.key; }
+};
+
+// The text of a key of [Shortcuts], or defaultText when the key is absent.
+using SettingsTextLookup =
+    std::function<std::string(const std::string& key, const std::string& defaultText)>;
+// The entries LoadShortcuts creates: Count (0 when absent or no number), at most
+// maxEntries of them; a missing path is "C:\", a missing key 0.
+std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text, int maxEntries);
+std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxEntries);
+// The block for WritePrivateProfileSectionA: Count, then nPath and nShortCut for
+// each entry in order, ending with the empty string. Paths go through ProfileTextToWrite.
+std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries);
+
+// Temporary files of a save sit beside the settings file: "<leaf>.~<pid>-<n>.tmp".
+std::string SaveTempFileName(const std::string& settingsFile, unsigned long processId,
+                             unsigned long uniquifier);
+// The process id in the name of a temporary file of settingsLeaf (compared without
+// regard to case), or nothing when candidateLeaf is no such name.
+std::optional<unsigned long> SaveTempFileOwner(std::string_view settingsLeaf,
+                                               std::string_view candidateLeaf);
+// The last component of a path (after the last '\', '/' or ':').
+std::string LeafOf(const std::string& path);
+// The folder of a path, without its trailing separator ("" when there is none).
+std::string FolderOf(const std::string& path);
+
+} // namespace pw

@@ -1,0 +1,82 @@
+#include "main/ShortcutTable.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace pw {
+
+namespace {
+
+bool PathLess(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
+                          static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_LESS_THAN;
+}
+
+} // namespace
+
+ShortcutTable::ShortcutTable(HotKeyHandler onHotKey) : onHotKey_(std::move(onHotKey)) {}
+
+ShortcutTable::~ShortcutTable() {
+    ReleaseAll();
+}
+
+bool ShortcutTable::AddShortcut(const std::string& path, TShortCut key) {
+    auto binding = std::make_unique<TfisHotKey>();
+    // Enabled is written before the key, so a non-zero key registers as it is set.
+    binding->SetEnabled(key != 0);
+    binding->SetKey(key);
+    binding->Data = path;
+    binding->OnHotKey = onHotKey_;
+    if (!binding->Registered() && key != 0)
+        return false; // the binding is freed here: its window and any registration go
+    Insert(path, std::move(binding));
+    return true;
+}
+
+void ShortcutTable::InsertLoaded(const std::string& path, std::unique_ptr<TfisHotKey> binding) {
+    if (binding)
+        Insert(path, std::move(binding));
+}
+
+void ShortcutTable::Delete(int index) {
+    if (index < 0 || index >= Count())
+        return;
+    entries_[index].binding.reset();
+    entries_.erase(entries_.begin() + index);
+}
+
+void ShortcutTable::Refile(int index) {
+    if (index < 0 || index >= Count())
+        return;
+    std::unique_ptr<TfisHotKey> binding = std::move(entries_[index].binding);
+    entries_.erase(entries_.begin() + index);
+    std::string path = binding->Data;
+    Insert(std::move(path), std::move(binding));
+}
+
+void ShortcutTable::ReleaseAll() {
+    for (Entry& entry : entries_)
+        entry.binding.reset();
+    entries_.clear();
+}
+
+int ShortcutTable::InsertionPoint(const std::string& path) const {
+    int low = 0, high = Count();
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (PathLess(entries_[mid].path, path))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+void ShortcutTable::Insert(std::string path, std::unique_ptr<TfisHotKey> binding) {
+    const int at = InsertionPoint(path);
+    entries_.insert(entries_.begin() + at, Entry{std::move(path), std::move(binding)});
+}
+
+} // namespace pw

@@ -1,0 +1,203 @@
+// The tray icon, its menu and the single-instance guard, end to end: the icon as
+// the shell shows it, the menu driven with keys as a user would, a second copy.
+
+#include "tests/e2e/Pathwink.h"
+#include "tests/support/TestSupport.h"
+#include "tests/tray/ShellTray.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace pwtest;
+
+namespace {
+
+constexpr UINT kTrayCallback = 9250;
+constexpr char kAlreadyActive[] =
+    "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
+    "clock.";
+
+HWND TrayWindowOf(const PathwinkProcess& app) {
+    return FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId());
+}
+
+// Delivers a mouse notification as the shell does, through the callback message.
+void TrayNotify(const PathwinkProcess& app, UINT notification) {
+    PostMessageA(TrayWindowOf(app), kTrayCallback, 0, notification);
+}
+
+HWND WaitForMenu(const PathwinkProcess& app) {
+    HWND menu = nullptr;
+    WaitUntil([&] {
+        for (HWND w : FindTopLevels("#32768", nullptr, app.ProcessId()))
+            if (IsWindowVisible(w))
+                menu = w;
+        return menu != nullptr;
+    });
+    return menu;
+}
+
+// Opens the tray menu and chooses the entry reached by `downs` presses of Down.
+bool ChooseFromMenu(const PathwinkProcess& app, int downs) {
+    TrayNotify(app, WM_RBUTTONUP);
+    HWND menu = WaitForMenu(app);
+    if (!menu)
+        return false;
+    for (int i = 0; i < downs; ++i)
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+}
+
+std::string RunValue() {
+    char buf[1024] = "";
+    DWORD size = sizeof buf;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                     "Pathwink", RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
+        return "<absent>";
+    return buf;
+}
+
+} // namespace
+
+TEST(Tray, TheFirstCopyShowsExactlyOneIconWithItsTooltip) {
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n");
+    ASSERT_TRUE(app.Start("tray"));
+    EXPECT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }))
+        << "icons with the tooltip: " << IconsWithTip("Pathwink").size();
+    // A re-created taskbar's broadcast adds it again without doubling it.
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    PumpFor(1000);
+    EXPECT_EQ(IconsWithTip("Pathwink").size(), 1u);
+    app.Click("Exit");
+    ASSERT_TRUE(app.WaitForExit());
+    EXPECT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").empty(); })) << "no stale icon";
+}
+
+TEST(Tray, TheMenuOpensOnRightButtonUpAndClosesWithEscape) {
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n");
+    ASSERT_TRUE(app.Start("tray"));
+    TrayNotify(app, WM_RBUTTONDOWN);
+    PumpFor(500);
+    for (HWND w : FindTopLevels("#32768", nullptr, app.ProcessId()))
+        EXPECT_FALSE(IsWindowVisible(w)) << "pressing alone opens nothing";
+    TrayNotify(app, WM_RBUTTONUP);
+    HWND menu = WaitForMenu(app);
+    ASSERT_TRUE(menu) << "no menu";
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+    EXPECT_TRUE(app.Running());
+}
+
+TEST(Tray, FolderEntriesOpenTheirFoldersOrReportThemMissing) {
+    const std::string a = MakeTempFolder("pwtray&a"), b = MakeTempFolder("pwtrayb");
+    const std::string missing = b + "\\gone";
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=3\r\n0Path=" + a +
+                        "\r\n0ShortCut=0\r\n1Path=" + b + "\r\n1ShortCut=49220\r\n2Path=" +
+                        missing + "\r\n2ShortCut=0\r\n");
+    ASSERT_TRUE(app.Start("tray"));
+    ASSERT_TRUE(ChooseFromMenu(app, 1)); // the first entry: the path with '&'
+    EXPECT_TRUE(WaitAndCloseExplorer(a)) << a;
+    ASSERT_TRUE(ChooseFromMenu(app, 3)); // the third: a folder that is gone
+    HWND message = app.WaitForDialog("Pathwink");
+    ASSERT_TRUE(message);
+    EXPECT_EQ(MessageTextOf(message).find("The folder \"" + missing + "\" does not exist"), 0u);
+    Press(message, IDOK);
+    PumpFor(300);
+    RemoveTree(a);
+    RemoveTree(b);
+}
+
+TEST(Tray, ConfigurationEntriesAndTheLeftButtonShowTheWindowOnTheirPage) {
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n");
+    ASSERT_TRUE(app.Start("tray"));
+    EXPECT_FALSE(app.MainVisible());
+    TrayNotify(app, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitUntil([&] { return app.MainVisible(); })) << "left button shows the window";
+    EXPECT_EQ(app.ActivePage(), 2) << "the first showing is on the About page";
+
+    const int pages[] = {0, 1, 2}; // Configure Shortcuts, Configure Options, About Pathwink
+    for (int page : pages) {
+        ASSERT_TRUE(ChooseFromMenu(app, page + 1));
+        EXPECT_TRUE(WaitUntil([&] { return app.ActivePage() == page; })) << page;
+        EXPECT_TRUE(app.MainVisible());
+    }
+    ASSERT_TRUE(ChooseFromMenu(app, 2)); // Options
+    ASSERT_TRUE(WaitUntil([&] { return app.ActivePage() == 1; }));
+    app.Click("Tray");
+    ASSERT_TRUE(WaitUntil([&] { return !app.MainVisible(); }));
+    TrayNotify(app, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitUntil([&] { return app.MainVisible(); }));
+    EXPECT_EQ(app.ActivePage(), 1) << "the page last active";
+}
+
+TEST(Tray, ExitFromTheMenuNeverAsksAndSaves) {
+    PathwinkProcess app; // ConfirmExit is on by default
+    ASSERT_TRUE(app.Start("tray"));
+    TrayNotify(app, WM_RBUTTONUP);
+    HWND menu = WaitForMenu(app);
+    ASSERT_TRUE(menu);
+    PostMessageA(menu, WM_KEYDOWN, VK_UP, 0); // from no selection, Up reaches the last entry
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(app.WaitForExit()) << "not ended";
+    EXPECT_TRUE(app.NoWindow("#32770", "Confirmation"));
+    EXPECT_EQ(app.Profile("Options", "ConfirmExit"), "1") << "the close saved";
+}
+
+TEST(SingleInstance, ASecondCopyTellsTheUserAndEndsWithoutAWindowOrWriting) {
+    const std::string folder = MakeTempFolder("pwfirst");
+    PathwinkProcess first("[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=" +
+                          folder + "\r\n0ShortCut=" + std::to_string(0xC000 | VK_F8) + "\r\n");
+    ASSERT_TRUE(first.Start("tray"));
+    ASSERT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }));
+    const std::string runBefore = RunValue();
+
+    const struct {
+        const char* args;
+        int answer; // how the message is dismissed
+    } cases[] = {{"", IDOK}, {"tray", IDOK}, {"", IDCANCEL}, {"tray", 0 /* close box */}};
+    for (const auto& c : cases) {
+        PathwinkProcess second("[Options]\r\nConfirmExit=0\r\n");
+        const std::string before = second.ReadSettings();
+        ASSERT_TRUE(second.Launch(c.args));
+        HWND box = second.WaitForDialog("Pathwink");
+        ASSERT_TRUE(box) << "no message for args '" << c.args << "'";
+        EXPECT_EQ(MessageTextOf(box), kAlreadyActive);
+        EXPECT_TRUE(GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) << "kept on top";
+        EXPECT_TRUE(second.NoWindow("TPathwinkMainForm", nullptr));
+        EXPECT_EQ(IconsWithTip("Pathwink").size(), 1u) << "no second icon";
+        if (c.answer)
+            Press(box, c.answer);
+        else
+            PostMessageA(box, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(second.WaitForExit()) << "the second copy did not end";
+        EXPECT_EQ(second.ReadSettings(), before) << "the second copy wrote its settings";
+        EXPECT_TRUE(second.NoWindow("TPathwinkMainForm", nullptr));
+    }
+    EXPECT_EQ(RunValue(), runBefore) << "the second copies left the Run value alone";
+    EXPECT_TRUE(first.Running());
+    TypeKey(VK_F8, true, true);
+    EXPECT_TRUE(WaitAndCloseExplorer(folder)) << "the first copy's hotkey still works";
+    RemoveTree(folder);
+}
+
+TEST(SingleInstance, OfTwoCopiesStartedTogetherExactlyOneKeepsRunning) {
+    PathwinkProcess one("[Options]\r\nConfirmExit=0\r\n"), two("[Options]\r\nConfirmExit=0\r\n");
+    ASSERT_TRUE(one.Launch("tray"));
+    ASSERT_TRUE(two.Launch("tray"));
+    HWND box = nullptr;
+    PathwinkProcess* refused = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        if ((box = one.WaitForDialog("Pathwink", 50)))
+            refused = &one;
+        else if ((box = two.WaitForDialog("Pathwink", 50)))
+            refused = &two;
+        return box != nullptr;
+    }, 15000));
+    Press(box, IDOK);
+    ASSERT_TRUE(refused->WaitForExit());
+    PathwinkProcess& kept = refused == &one ? two : one;
+    PumpFor(500);
+    EXPECT_TRUE(kept.Running());
+}

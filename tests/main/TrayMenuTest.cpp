@@ -1,0 +1,104 @@
+// The tray menu's content, read in-process (menus cannot be read from another
+// process): fixed entries, one entry per shortcut in table order with its key
+// text, separators never first, last or doubled, nothing accumulating.
+
+#include "main/MainForm.h"
+#include "tests/support/TestSupport.h"
+#include "win/Application.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace pw;
+
+namespace {
+
+std::vector<std::string> MenuTexts(HMENU menu) {
+    std::vector<std::string> texts;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE;
+        GetMenuItemInfoA(menu, i, TRUE, &info);
+        if (info.fType & MFT_SEPARATOR) {
+            texts.push_back("-");
+            continue;
+        }
+        char buf[1024] = "";
+        GetMenuStringA(menu, i, buf, sizeof buf, MF_BYPOSITION);
+        texts.push_back(buf);
+    }
+    return texts;
+}
+
+class TrayMenu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A title of its own: the form's guard must not meet a running copy's mutex.
+        Application::Instance().SetTitle("PathwinkTrayMenuTest");
+        folder_ = pwtest::MakeTempFolder("pwmenu");
+    }
+    void TearDown() override {
+        form_.reset();
+        pwtest::RemoveTree(folder_);
+        Application::Instance().SetTitle("Pathwink");
+    }
+    void Open(const std::string& settings) {
+        std::ofstream(folder_ + "\\Pathwink.INI", std::ios::binary) << settings;
+        const std::string exe = folder_ + "\\Pathwink.exe";
+        RunAtLogonKeys keys;
+        keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
+        keys.machineRoot = HKEY_CURRENT_USER;
+        form_ = std::make_unique<TPathwinkMainForm>(SettingsStore([exe] { return exe; }, keys));
+    }
+    std::vector<std::string> Popup() {
+        form_->PopupMenuTrayPopup();
+        return MenuTexts(form_->TrayMenu());
+    }
+    std::string folder_;
+    std::unique_ptr<TPathwinkMainForm> form_;
+};
+
+const std::vector<std::string> kFixed = {"Configure Shortcuts", "Configure Options",
+                                         "About Pathwink",      "-",
+                                         "Help",                "Exit Pathwink"};
+
+} // namespace
+
+TEST_F(TrayMenu, AnEmptyTableShowsOnlyTheFixedEntries) {
+    Open("[Options]\r\n");
+    EXPECT_EQ(Popup(), kFixed);
+}
+
+TEST_F(TrayMenu, ListsEveryShortcutInTableOrderWithItsKeyThenASeparator) {
+    Open("[Shortcuts]\r\nCount=3\r\n"
+         "0Path=D:\\Zeta\r\n0ShortCut=0\r\n"
+         "1Path=C:\\Tom & Jerry\r\n1ShortCut=49220\r\n"
+         "2Path=c:\\alpha\r\n2ShortCut=24692\r\n");
+    std::vector<std::string> expected = {"c:\\alpha\tShift+Ctrl+F5", "C:\\Tom && Jerry\tCtrl+Alt+D",
+                                         "D:\\Zeta", "-"};
+    expected.insert(expected.end(), kFixed.begin(), kFixed.end());
+    EXPECT_EQ(Popup(), expected);
+    EXPECT_EQ(Popup(), expected) << "opening again builds the same entries";
+    EXPECT_EQ(Popup().size(), expected.size()) << "entries never accumulate";
+}
+
+TEST_F(TrayMenu, FollowsTheTableAfterADelete) {
+    Open("[Shortcuts]\r\nCount=1\r\n0Path=C:\\Only\r\n0ShortCut=0\r\n");
+    EXPECT_EQ(Popup().front(), "C:\\Only");
+    HWND list = pwtest::FindChildByClass(form_->Handle(), "ListBox");
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    form_->ButtonDeleteClick();
+    EXPECT_EQ(Popup(), kFixed);
+}
+
+TEST_F(TrayMenu, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {
+    const std::string target = pwtest::MakeTempFolder("pw&amp");
+    Open("[Options]\r\n");
+    form_->FolderItemClick(target);
+    EXPECT_TRUE(pwtest::WaitAndCloseExplorer(target)) << target;
+    pwtest::PumpFor(300);
+    pwtest::RemoveTree(target);
+}

@@ -1,0 +1,137 @@
+// A save killed at any moment leaves the settings file whole: a helper process
+// saves two 500-entry contents in turn and is killed at a random moment; the file
+// must then hold one of the two contents exactly.
+
+#include "tests/store/KillContent.h"
+#include "tests/store/StoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+using namespace pw;
+using namespace storetest;
+
+namespace {
+
+constexpr UINT kKilled = 0xDEAD;
+
+std::vector<unsigned long> TempFileOwners(const std::string& folder) {
+    std::vector<unsigned long> owners;
+    for (const std::string& name : Listing(folder))
+        if (auto owner = SaveTempFileOwner("Pathwink.INI", name))
+            owners.push_back(*owner);
+    return owners;
+}
+
+std::string Describe(const std::optional<std::string>& bytes, const std::string& a,
+                     const std::string& b) {
+    if (!bytes)
+        return "no settings file";
+    auto firstDifference = [&](const std::string& other) {
+        const auto m = std::mismatch(bytes->begin(), bytes->end(), other.begin(), other.end());
+        return std::to_string(m.first - bytes->begin());
+    };
+    return std::to_string(bytes->size()) + " bytes (A has " + std::to_string(a.size()) + ", B " +
+           std::to_string(b.size()) + "); first difference from A at " + firstDifference(a) +
+           ", from B at " + firstDifference(b);
+}
+
+} // namespace
+
+TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
+    Sandbox box;
+    const std::string registryBase = box.registryBase + "\\Kill";
+    const std::string exe = box.exePath;
+    SettingsStore store([exe] { return exe; }, killtest::KeysUnder(registryBase));
+    ShortcutTable a(nullptr), b(nullptr);
+    killtest::Fill(a, 0);
+    killtest::Fill(b, 1);
+
+    store.SaveSettings(killtest::OptionsOf(1), b);
+    const std::string bytesB = ReadBytes(box.iniPath).value_or("");
+    store.SaveSettings(killtest::OptionsOf(0), a);
+    const std::string bytesA = ReadBytes(box.iniPath).value_or("");
+    store.SaveSettings(killtest::OptionsOf(1), b);
+    ASSERT_EQ(ReadBytes(box.iniPath), bytesB) << "a save of the same content gives the same bytes";
+    store.SaveSettings(killtest::OptionsOf(0), a);
+    ASSERT_EQ(ReadBytes(box.iniPath), bytesA);
+    ASSERT_NE(bytesA, bytesB);
+    const auto entries = ReadStoredShortcuts(box.iniPath);
+    ASSERT_EQ(entries.size(), static_cast<std::size_t>(killtest::kEntries));
+
+    const std::string helper = BesideThisProgram("store_save_loop.exe");
+    const unsigned seed = GetTickCount();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> runTime(20, 200);
+    SCOPED_TRACE("random seed " + std::to_string(seed));
+
+    int seenA = 0, seenB = 0, leftBehind = 0;
+    constexpr int kRuns = 60;
+    for (int run = 0; run < kRuns; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        const std::string eventName = "Local\\PathwinkSaveKill" +
+                                      std::to_string(GetCurrentProcessId()) + "_" +
+                                      std::to_string(run);
+        HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+        ASSERT_NE(ready, nullptr);
+        std::string command =
+            "\"" + helper + "\" \"" + exe + "\" " + eventName + " \"" + registryBase + "\"";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &si, &pi))
+            << helper << ": " << GetLastError();
+        HANDLE waits[] = {ready, pi.hProcess};
+        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, 20000);
+        if (woke != WAIT_OBJECT_0) {
+            TerminateProcess(pi.hProcess, kKilled);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            CloseHandle(ready);
+            FAIL() << "the helper did not get to its loop: it ended or hung";
+        }
+
+        const int ms = runTime(random);
+        Sleep(ms);
+        ASSERT_TRUE(TerminateProcess(pi.hProcess, kKilled));
+        ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+        DWORD exitCode = 0;
+        GetExitCodeProcess(pi.hProcess, &exitCode);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        CloseHandle(ready);
+        ASSERT_EQ(exitCode, kKilled) << "the helper stopped by itself: a save failed";
+
+        const auto bytes = ReadBytes(box.iniPath);
+        if (bytes == bytesA)
+            ++seenA;
+        else if (bytes == bytesB)
+            ++seenB;
+        else
+            FAIL() << "after " << ms
+                   << " ms: the file is neither A nor B: " << Describe(bytes, bytesA, bytesB);
+
+        // A kill inside a save leaves that save's temporary file. Each helper saves
+        // once before it signals, which removes what the helper before it left: only
+        // the last helper's can be there.
+        const auto owners = TempFileOwners(box.folder);
+        for (unsigned long owner : owners)
+            EXPECT_EQ(owner, pi.dwProcessId) << "a temporary file of an earlier helper stayed";
+        leftBehind += std::count(owners.begin(), owners.end(), pi.dwProcessId);
+    }
+    std::printf("save-kill: %d runs, %d ended on A, %d on B, %d left a temporary file\n", kRuns,
+                seenA, seenB, leftBehind);
+    EXPECT_GT(seenA, 0);
+    EXPECT_GT(seenB, 0) << "the file never changed: the kills proved nothing";
+    EXPECT_GT(leftBehind, 0) << "no kill landed inside a save";
+
+    // The next save removes what the killed helpers left and the file reads as A.
+    store.SaveSettings(killtest::OptionsOf(0), a);
+    EXPECT_TRUE(TempFileOwners(box.folder).empty());
+    EXPECT_EQ(ReadBytes(box.iniPath), bytesA);
+    EXPECT_EQ(ReadStoredShortcuts(box.iniPath), entries);
+}

@@ -1,0 +1,251 @@
+// The settings file's text rules on their own: file name, run-at-logon text, our
+// number reader, quoting for the profile reader, the [Shortcuts] block, and the
+// names of a save's temporary files.
+
+#include "main/SettingsFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+using namespace pw;
+
+TEST(SettingsFileName, ReplacesTheExtensionOfTheLastComponentOnly) {
+    const struct {
+        const char* executable;
+        const char* settings;
+    } cases[] = {
+        {"C:\\Tools\\Pathwink.exe", "C:\\Tools\\Pathwink.INI"},
+        {"C:\\A.b\\Run", "C:\\A.b\\Run.INI"},
+        {"C:\\Tools\\Path.wink.exe", "C:\\Tools\\Path.wink.INI"},
+        {"C:\\Tools\\Pathwink.", "C:\\Tools\\Pathwink.INI"},
+        {"C:\\Tools\\.profile", "C:\\Tools\\.INI"},
+        {"C:/Some.dir/Run", "C:/Some.dir/Run.INI"},
+        {"\\\\server\\share.v2\\Pathwink", "\\\\server\\share.v2\\Pathwink.INI"},
+        {"D:\\PATHWINK.EXE", "D:\\PATHWINK.INI"},
+        {"Pathwink.exe", "Pathwink.INI"},
+        {"C:\\My Tools\\Path wink.e x e", "C:\\My Tools\\Path wink.INI"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsFileNameFor(c.executable), c.settings) << c.executable;
+}
+
+TEST(RunAtLogonCommand, QuotesTheExecutableAndAsksForTheTray) {
+    EXPECT_EQ(RunAtLogonCommand("C:\\Tools\\Pathwink.exe"), "\"C:\\Tools\\Pathwink.exe\" tray");
+    EXPECT_EQ(RunAtLogonCommand("C:\\Program Files\\Path wink\\Pathwink.exe"),
+              "\"C:\\Program Files\\Path wink\\Pathwink.exe\" tray");
+}
+
+TEST(SettingsNumber, ReadsDecimalAndHexadecimalFormsAndNothingElse) {
+    const struct {
+        const char* text;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"0", 0},
+        {"49220", 49220},
+        {"-1", -1},
+        {"+5", 5},
+        {" 12", 12},
+        {"   -7", -7},
+        {"007", 7},
+        {"0xC044", 0xC044},
+        {"0XC044", 0xC044},
+        {"0xc044", 0xC044},
+        {"$C044", 0xC044},
+        {"x44", 0x44},
+        {"X44", 0x44},
+        {" $ff", 255},
+        {"-$10", -16},
+        {"+x10", 16},
+        {"0x1", 1},
+        {"0x0", 0},
+        // no number: the default applies
+        {"", std::nullopt},
+        {" ", std::nullopt},
+        {"12 ", std::nullopt},
+        {"0x", std::nullopt},
+        {"0X", std::nullopt},
+        {"$", std::nullopt},
+        {"x", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+        {"yes", std::nullopt},
+        {"1.5", std::nullopt},
+        {"1e3", std::nullopt},
+        {"12abc", std::nullopt},
+        {"- 5", std::nullopt},
+        {"+-5", std::nullopt},
+        {"0x-1", std::nullopt},
+        {"$-1", std::nullopt},
+        {"0xG", std::nullopt},
+        {" 0x10", std::nullopt},
+        {"-0x10", std::nullopt},
+        {"00x1", std::nullopt},
+        {"\t5", std::nullopt},
+        {"5\t", std::nullopt},
+        {"0b101", std::nullopt},
+        {"$$1", std::nullopt},
+        {"x$1", std::nullopt},
+        {"0x 1", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseSettingsNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(SettingsNumber, AcceptsOnlyTheSigned32BitRange) {
+    const struct {
+        const char* text;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+        {"0000000000000000000000042", 42},
+        {"0x7FFFFFFF", 0x7FFFFFFF},
+        {"0x80000000", std::nullopt},
+        {"0xFFFFFFFF", std::nullopt},
+        {"$7fffffff", 0x7FFFFFFF},
+        {"-$80000000", INT32_MIN},
+        {"$80000000", std::nullopt},
+        {"0x000000000000000000001", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseSettingsNumber(c.text), c.value) << c.text;
+    EXPECT_EQ(SettingsNumberOr("2147483648", 77), 77);
+    EXPECT_EQ(SettingsNumberOr("", -3), -3);
+}
+
+TEST(SettingsBool, NonZeroIsTrueAndNoNumberGivesTheDefault) {
+    const struct {
+        const char* text;
+        bool defaultValue;
+        bool value;
+    } cases[] = {
+        {"1", false, true},         {"2", false, true},           {"-1", false, true},
+        {"0x10", false, true},      {"0", true, false},           {"$0", true, false},
+        {"-0", true, false},        {"yes", true, true},          {"yes", false, false},
+        {"", true, true},           {"", false, false},           {"true", false, false},
+        {"2147483648", true, true}, {"2147483648", false, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsBoolOr(c.text, c.defaultValue), c.value)
+            << '"' << c.text << "\" default " << c.defaultValue;
+}
+
+TEST(SettingsShortCut, IsTheLow16BitsOfTheNumber) {
+    const struct {
+        std::int32_t number;
+        TShortCut key;
+    } cases[] = {
+        {0, 0},         {49220, 0xC044},     {65535, 0xFFFF},   {65536, 0},
+        {65537, 1},     {-1, 0xFFFF},        {-65536, 0},       {-65535, 1},
+        {INT32_MIN, 0}, {INT32_MAX, 0xFFFF}, {0x1C044, 0xC044},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShortCutFromSettingsNumber(c.number), c.key) << c.number;
+}
+
+TEST(ProfileText, AQuotedValueLosesExactlyOnePairOfMatchingQuotes) {
+    const struct {
+        const char* stored;
+        const char* read;
+    } cases[] = {
+        {"value", "value"},
+        {"  value  ", "value"},
+        {"\"quoted value\"", "quoted value"},
+        {"'single'", "single"},
+        {"\"  inner  \"", "  inner  "},
+        {"\"open only", "\"open only"},
+        {"value\"", "value\""},
+        {"\"\"", ""},
+        {"''", ""},
+        {"\"", "\""},
+        {"'", "'"},
+        {"\"mixed'", "\"mixed'"},
+        {"\"\"twice\"\"", "\"twice\""},
+        {"'\"'", "\""},
+        {"a ; b", "a ; b"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProfileTextAsRead(c.stored), c.read) << c.stored;
+}
+
+TEST(ProfileText, WhatWeWriteReadsBackUnchanged) {
+    const char* texts[] = {
+        "C:\\Projects",
+        "",
+        " lead",
+        "trail ",
+        "  both  ",
+        "\"quoted\"",
+        "'single'",
+        "\"",
+        "'",
+        "\"open",
+        "close\"",
+        "'mixed\"",
+        "a=b",
+        ";semi",
+        "[bracket]",
+        "&amp",
+        "caf\xE9",
+        "\xA0nbsp\xA0",
+        "in \"the\" middle",
+        " \" ",
+        "''",
+        "x",
+    };
+    for (const char* text : texts)
+        EXPECT_EQ(ProfileTextAsRead(ProfileTextToWrite(text)), text) << '"' << text << '"';
+    // Plain paths are written as they are: no quotes the user would wonder about.
+    EXPECT_EQ(ProfileTextToWrite("C:\\Program Files\\x"), "C:\\Program Files\\x");
+    EXPECT_EQ(ProfileTextToWrite("in \"the\" middle"), "in \"the\" middle");
+}
+
+TEST(ShortcutsSectionBlock, HoldsCountThenPathAndKeyOfEachEntryInOrder) {
+    const std::string block =
+        ShortcutsSectionBlock({{"C:\\Projects", 49220}, {"D:\\Music", 0}, {" x", 65535}});
+    using namespace std::string_literals;
+    const std::string expected = "Count=3\0"
+                                 "0Path=C:\\Projects\0"
+                                 "0ShortCut=49220\0"
+                                 "1Path=D:\\Music\0"
+                                 "1ShortCut=0\0"
+                                 "2Path=\" x\"\0"
+                                 "2ShortCut=65535\0"
+                                 "\0"s;
+    EXPECT_EQ(block, expected);
+    EXPECT_EQ(ShortcutPathKey(10), "10Path");
+    EXPECT_EQ(ShortcutKeyKey(10), "10ShortCut");
+}
+
+TEST(SaveTempFile, NamesAreRecognisedAndNothingElseIs) {
+    const std::string name = SaveTempFileName("C:\\Tools\\Pathwink.INI", 1234, 98765);
+    EXPECT_EQ(name, "C:\\Tools\\Pathwink.INI.~1234-98765.tmp");
+    EXPECT_EQ(SaveTempFileOwner("Pathwink.INI", LeafOf(name)), 1234ul);
+
+    const struct {
+        const char* leaf;
+        std::optional<unsigned long> owner;
+    } cases[] = {
+        {"Pathwink.INI.~1-2.tmp", 1ul},
+        {"pathwink.ini.~4294967295-0.TMP", 4294967295ul},
+        {"Pathwink.INI.~4294967296-0.tmp", std::nullopt},
+        {"Pathwink.INI.~-2.tmp", std::nullopt},
+        {"Pathwink.INI.~1-.tmp", std::nullopt},
+        {"Pathwink.INI.~1.tmp", std::nullopt},
+        {"Pathwink.INI.~a-2.tmp", std::nullopt},
+        {"Pathwink.INI.~1-2.tmp.bak", std::nullopt},
+        {"Pathwink.INI.~1-2-3.tmp", std::nullopt},
+        {"Other.INI.~1-2.tmp", std::nullopt},
+        {"XPathwink.INI.~1-2.tmp", std::nullopt},
+        {"Pathwink.INI", std::nullopt},
+        {"Pathwink.INI.tmp", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SaveTempFileOwner("Pathwink.INI", c.leaf), c.owner) << c.leaf;
+}

@@ -1,0 +1,736 @@
+// The settings file under Wine with real files: what loads, what a save leaves in
+// the file, that a failed save changes nothing, and the run-at-logon value.
+
+#include "main/Settings.h"
+#include "tests/store/StoreTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "win/Errors.h"
+
+#include <gtest/gtest.h>
+
+#include <sddl.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <functional>
+
+using namespace pw;
+using namespace storetest;
+
+namespace {
+
+const char kExample[] = "[Options]\r\n"
+                        "[Shortcuts]\r\n"
+                        "Count=2\r\n"
+                        "0Path=C:\\Projects\r\n"
+                        "0ShortCut=49220\r\n"
+                        "1Path=D:\\Music\r\n"
+                        "1ShortCut=0\r\n";
+
+constexpr TShortCut kCtrlAltShiftF7 = 0xE076;
+constexpr TShortCut kCtrlAltShiftF8 = 0xE077;
+
+std::vector<std::string> Paths(const ShortcutTable& table) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < table.Count(); ++i)
+        paths.push_back(table.Path(i));
+    return paths;
+}
+
+// The message of the UserError that f throws, or a text saying what happened instead.
+std::string UserErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const UserError& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        return std::string("<other exception: ") + e.what() + ">";
+    }
+    return "<no error>";
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines)
+        s += l + "|";
+    return s;
+}
+
+} // namespace
+
+TEST(Settings, TheExampleFileLoadsAndSavesBackToTheSameKeysAndValues) {
+    Sandbox box;
+    box.WriteIni(kExample);
+    SettingsStore store = box.Store();
+    EXPECT_EQ(store.SettingsFileName(), box.iniPath);
+
+    const Options options = store.LoadOptions();
+    EXPECT_TRUE(options.WarnWeakKey);
+    EXPECT_TRUE(options.ConfirmExit);
+    EXPECT_FALSE(options.DClickEdits);
+    EXPECT_TRUE(options.RunOnStarup);
+
+    int fired = 0;
+    ShortcutTable table([&](TfisHotKey&) { ++fired; });
+    store.LoadShortcuts(table);
+    ASSERT_EQ(table.Count(), 2);
+    EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\Projects", "D:\\Music"}));
+    for (int i = 0; i < 2; ++i) {
+        TfisHotKey& b = table.Binding(i);
+        EXPECT_EQ(b.Data, table.Path(i));
+        EXPECT_TRUE(b.Enabled());
+        ASSERT_TRUE(b.OnHotKey);
+        b.OnHotKey(b);
+    }
+    EXPECT_EQ(fired, 2) << "loaded bindings raise the table's handler";
+    EXPECT_EQ(table.Binding(0).Key(), 49220);
+    EXPECT_EQ(table.Binding(1).Key(), 0);
+
+    store.SaveSettings(options, table);
+    EXPECT_EQ(Lines(SectionLines(box.iniPath, "Options")),
+              "WarnWeakKey=1|ConfirmExit=1|DClickEdits=0|RunOnStarup=1|");
+    EXPECT_EQ(Lines(SectionLines(box.iniPath, "Shortcuts")),
+              "Count=2|0Path=C:\\Projects|0ShortCut=49220|1Path=D:\\Music|1ShortCut=0|");
+}
+
+TEST(Settings, LoadingSortsByPathAndSavingRenumbers) {
+    Sandbox box;
+    box.WriteIni("[Shortcuts]\r\nCount=2\r\n0Path=D:\\B\r\n0ShortCut=57462\r\n"
+                 "1Path=C:\\A\r\n1ShortCut=0\r\n");
+    SettingsStore store = box.Store();
+    ShortcutTable table(nullptr);
+    store.LoadShortcuts(table);
+    EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\A", "D:\\B"}));
+    store.SaveSettings(Options{}, table);
+    EXPECT_EQ(Lines(SectionLines(box.iniPath, "Shortcuts")),
+              "Count=2|0Path=C:\\A|0ShortCut=0|1Path=D:\\B|1ShortCut=57462|");
+}
+
+TEST(Settings, AStoredKeyIsTheLow16BitsOfOurNumberReading) {
+    const struct {
+        const char* stored; // as the line holds it after "nShortCut="
+        TShortCut key;
+    } cases[] = {
+        {"65536", 0},   {"-1", 65535},     {"0xC044", 49220}, {"$C044", 49220},
+        {"x44", 0x44},  {"X44", 0x44},     {"\" 12\"", 12},   {"+5", 5},
+        {"12 ", 12}, // the reader strips the trailing blank
+        {"\"12 \"", 0}, {"2147483648", 0}, {"0x", 0},         {"abc", 0},
+        {"", 0},        {"-65535", 1},     {"0X1f", 31},      {"-$10", 65520},
+        {"1.5", 0},     {"0x10000", 0},    {"'0x44'", 0x44},  {"2147483647", 65535},
+    };
+    Sandbox box;
+    std::string ini = "[Shortcuts]\r\nCount=" + std::to_string(std::size(cases)) + "\r\n";
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        ini += std::to_string(i) + "Path=P" + std::to_string(i) + "\r\n" + std::to_string(i) +
+               "ShortCut=" + cases[i].stored + "\r\n";
+    box.WriteIni(ini);
+    const auto entries = ReadStoredShortcuts(box.iniPath);
+    ASSERT_EQ(entries.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(entries[i].path, "P" + std::to_string(i));
+        EXPECT_EQ(entries[i].key, cases[i].key) << "stored as " << cases[i].stored;
+    }
+}
+
+TEST(Settings, OptionsAreNumbersAndOnlyAnAbsentOrNonNumericValueTakesTheDefault) {
+    const struct {
+        const char* line; // nullptr: no line at all
+        bool warnWeakKey; // default true
+        bool dClickEdits; // default false
+        const char* savedWarn;
+    } cases[] = {
+        {"yes", true, false, "1"},  {"0", false, false, "0"},     {"7", true, true, "1"},
+        {"", true, false, "1"},     {nullptr, true, false, "1"},  {"-1", true, true, "1"},
+        {"0x0", false, false, "0"}, {"\"0\"", false, false, "0"}, {" 2 ", true, true, "1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line ? c.line : "<absent>");
+        Sandbox box;
+        std::string ini = "[Options]\r\n";
+        if (c.line)
+            ini += std::string("WarnWeakKey=") + c.line + "\r\nDClickEdits=" + c.line + "\r\n";
+        box.WriteIni(ini);
+        SettingsStore store = box.Store();
+        const Options options = store.LoadOptions();
+        EXPECT_EQ(options.WarnWeakKey, c.warnWeakKey);
+        EXPECT_EQ(options.DClickEdits, c.dClickEdits);
+        EXPECT_TRUE(options.ConfirmExit);
+        EXPECT_TRUE(options.RunOnStarup);
+        ShortcutTable table(nullptr);
+        store.SaveSettings(options, table);
+        EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnWeakKey"), c.savedWarn);
+    }
+}
+
+TEST(Settings, AMissingFileGivesTheDefaultsAndAnEmptyTable) {
+    Sandbox box;
+    SettingsStore store = box.Store();
+    const Options options = store.LoadOptions();
+    EXPECT_TRUE(options.WarnWeakKey);
+    EXPECT_TRUE(options.ConfirmExit);
+    EXPECT_FALSE(options.DClickEdits);
+    EXPECT_TRUE(options.RunOnStarup);
+    ShortcutTable table(nullptr);
+    store.LoadShortcuts(table);
+    EXPECT_EQ(table.Count(), 0);
+    EXPECT_FALSE(ReadBytes(box.iniPath)) << "loading creates no file";
+}
+
+TEST(Settings, CountDecidesHowManyEntriesLoad) {
+    const struct {
+        const char* countLine;
+        const char* entries;
+        std::vector<StoredShortcut> expected;
+    } cases[] = {
+        {"Count=3", "1Path=D:\\One\r\n1ShortCut=5\r\n", {{"C:\\", 0}, {"D:\\One", 5}, {"C:\\", 0}}},
+        {"Count=-1", "0Path=D:\\x\r\n", {}},
+        {"Count=0", "0Path=D:\\x\r\n", {}},
+        {"Count=abc", "0Path=D:\\x\r\n", {}},
+        {"", "0Path=D:\\x\r\n", {}},
+        {"Count=", "0Path=D:\\x\r\n", {}},
+        {"Count=0x1", "0Path=D:\\x\r\n0ShortCut=9\r\n", {{"D:\\x", 9}}},
+        {"Count=-2147483648", "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.countLine);
+        Sandbox box;
+        box.WriteIni(std::string("[Shortcuts]\r\n") + c.countLine + "\r\n" + c.entries);
+        EXPECT_EQ(ReadStoredShortcuts(box.iniPath), c.expected);
+    }
+}
+
+TEST(Settings, ACountAbove1000LoadsTheFirst1000) {
+    Sandbox box;
+    std::string ini = "[Shortcuts]\r\nCount=2147483647\r\n";
+    for (int i = 998; i < 1002; ++i)
+        ini += std::to_string(i) + "Path=E:\\" + std::to_string(i) + "\r\n";
+    box.WriteIni(ini);
+    ShortcutTable table(nullptr);
+    box.Store().LoadShortcuts(table);
+    ASSERT_EQ(table.Count(), kMaxLoadedShortcuts);
+    const auto paths = Paths(table);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "C:\\"), 998);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\998"), 1);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\999"), 1);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\1000"), 0);
+}
+
+TEST(Settings, EntriesWithEqualPathsTradePlacesAtEachLoad) {
+    const struct {
+        const char* name;
+        const char* path0;
+        const char* path1;
+    } cases[] = {
+        {"same text", "C:\\Same", "C:\\Same"},
+        {"differing in case", "C:\\same", "C:\\SAME"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        box.WriteIni(std::string("[Shortcuts]\r\nCount=2\r\n0Path=") + c.path0 +
+                     "\r\n0ShortCut=57462\r\n1Path=" + c.path1 + "\r\n1ShortCut=57463\r\n");
+        SettingsStore store = box.Store();
+        for (int round = 0; round < 3; ++round) {
+            // Stored as number 1 -> first in the table -> saved as number 0.
+            const bool swapped = round % 2 == 0;
+            ShortcutTable table(nullptr);
+            store.LoadShortcuts(table);
+            ASSERT_EQ(table.Count(), 2);
+            EXPECT_EQ(table.Path(0), swapped ? c.path1 : c.path0) << "round " << round;
+            EXPECT_EQ(table.Binding(0).Key(), swapped ? 57463 : 57462) << "round " << round;
+            store.SaveSettings(Options{}, table);
+        }
+    }
+}
+
+TEST(Settings, TheSameKeyTwiceLeavesOnlyTheFirstLoadedRegistered) {
+    Sandbox box;
+    box.WriteIni("[Shortcuts]\r\nCount=2\r\n0Path=C:\\Second\r\n0ShortCut=57462\r\n"
+                 "1Path=C:\\First\r\n1ShortCut=57462\r\n");
+    ShortcutTable table(nullptr);
+    box.Store().LoadShortcuts(table);
+    ASSERT_EQ(Paths(table), (std::vector<std::string>{"C:\\First", "C:\\Second"}));
+    EXPECT_FALSE(table.Binding(0).Registered()) << "loaded second: the key was taken";
+    EXPECT_TRUE(table.Binding(1).Registered()) << "loaded first";
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(table.Binding(i).Enabled());
+        EXPECT_EQ(table.Binding(i).Key(), kCtrlAltShiftF7);
+    }
+    EXPECT_FALSE(IsFree(MOD_CONTROL | MOD_ALT | MOD_SHIFT, VK_F7));
+}
+
+TEST(Settings, SavingAnEmptyTableLeavesOptionsAndNoShortcutsSection) {
+    const struct {
+        const char* name;
+        const char* ini;
+        int entries;
+    } cases[] = {
+        {"example", kExample, 2},
+        {"two sections of the name",
+         "[Shortcuts]\r\nCount=1\r\n0Path=A\r\n[Shortcuts]\r\nCount=1\r\n0Path=B\r\n"
+         "[shortcuts ]\r\nCount=1\r\n0Path=C\r\n",
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        box.WriteIni(c.ini);
+        SettingsStore store = box.Store();
+        ShortcutTable table(nullptr);
+        store.LoadShortcuts(table);
+        ASSERT_EQ(table.Count(), c.entries);
+        while (table.Count() > 0)
+            table.Delete(table.Count() - 1);
+        store.SaveSettings(Options{}, table);
+        EXPECT_TRUE(FileHasSection(box.iniPath, "Options"));
+        EXPECT_FALSE(FileHasSection(box.iniPath, "Shortcuts"));
+        ShortcutTable reloaded(nullptr);
+        store.LoadShortcuts(reloaded);
+        EXPECT_EQ(reloaded.Count(), 0);
+    }
+}
+
+TEST(Settings, OtherSectionsKeysAndCommentsSurviveASave) {
+    Sandbox box;
+    box.WriteIni("; kept comment\r\n[Window]\r\nLeft=10\r\n[Options]\r\nExtra=keep me\r\n"
+                 "WarnWeakKey=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=C:\\Old\r\nStray=gone\r\n"
+                 "[Later]\r\nK=V\r\n");
+    SettingsStore store = box.Store();
+    ShortcutTable table(nullptr);
+    store.LoadShortcuts(table);
+    ASSERT_TRUE(table.AddShortcut("C:\\New", 0));
+    Options options;
+    options.DClickEdits = true;
+    store.SaveSettings(options, table);
+
+    EXPECT_EQ(ProfileText(box.iniPath, "Window", "Left"), "10");
+    EXPECT_EQ(ProfileText(box.iniPath, "Later", "K"), "V");
+    EXPECT_EQ(ProfileText(box.iniPath, "Options", "Extra"), "keep me");
+    EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnWeakKey"), "1");
+    EXPECT_EQ(ProfileText(box.iniPath, "Options", "DClickEdits"), "1");
+    EXPECT_EQ(Lines(SectionLines(box.iniPath, "Shortcuts")),
+              "Count=2|0Path=C:\\New|0ShortCut=0|1Path=C:\\Old|1ShortCut=0|")
+        << "[Shortcuts] is ours: unknown keys in it go";
+    const std::string bytes = ReadBytes(box.iniPath).value_or("");
+    EXPECT_NE(bytes.find("; kept comment"), std::string::npos) << bytes;
+}
+
+TEST(Settings, AwkwardPathsReadBackExactly) {
+    const std::vector<std::string> paths = {
+        " lead",
+        "trail ",
+        "  both  ",
+        "\"quoted\"",
+        "'single'",
+        "\"",
+        "'",
+        "\"open",
+        "close\"",
+        "'mixed\"",
+        "a=b",
+        "=start",
+        ";semi",
+        "[bracket]",
+        "[Options]",
+        "&amp",
+        "C:\\caf\xE9",
+        "\xA0nbsp\xA0",
+        "",
+        "x\x7F",
+        "in \"the\" middle",
+        "\"\"",
+        std::string(300, 'L'),
+        "C:\\%TEMP%",
+        "C:\\a;b=c\"d'e",
+    };
+    Sandbox box;
+    SettingsStore store = box.Store();
+    ShortcutTable table(nullptr);
+    for (const auto& p : paths)
+        ASSERT_TRUE(table.AddShortcut(p, 0));
+    store.SaveSettings(Options{}, table);
+
+    ShortcutTable reloaded(nullptr);
+    store.LoadShortcuts(reloaded);
+    ASSERT_EQ(reloaded.Count(), table.Count());
+    std::vector<std::string> before = Paths(table), after = Paths(reloaded);
+    std::sort(before.begin(), before.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, before);
+    // The profile reader, asked key by key, agrees.
+    for (int i = 0; i < table.Count(); ++i)
+        EXPECT_EQ(ProfileText(box.iniPath, "Shortcuts", ShortcutPathKey(i)), table.Path(i));
+    // A plain path is written without quotes.
+    ASSERT_TRUE(table.AddShortcut("C:\\Plain path", 0));
+    store.SaveSettings(Options{}, table);
+    EXPECT_NE(ReadBytes(box.iniPath)->find("Path=C:\\Plain path\r\n"), std::string::npos);
+}
+
+TEST(Settings, APathWithAControlCharacterIsRefusedAndNothingChanges) {
+    for (const char* bad :
+         {"C:\\line\r\nbreak", "C:\\new\nline", "C:\\tab\there", "C:\\\x01", "C:\\\x1A"}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(bad)));
+        Sandbox box;
+        box.WriteIni(kExample);
+        SettingsStore store = box.Store();
+        ShortcutTable table(nullptr);
+        store.LoadShortcuts(table);
+        ASSERT_TRUE(table.AddShortcut(bad, 0));
+        EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(Options{}, table); }),
+                  "Unable to write to " + box.iniPath);
+        EXPECT_EQ(ReadBytes(box.iniPath), std::string(kExample));
+        EXPECT_EQ(Listing(box.folder), std::vector<std::string>{"Pathwink.INI"});
+        EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Pathwink"));
+    }
+}
+
+TEST(Settings, AnUnwritableSettingsFileGivesTheErrorAndChangesNothing) {
+    enum Kind { ReadOnlyAttribute, HeldWithoutSharing, HeldSharingReadOnly, IsAFolder, NoFolder };
+    const struct {
+        const char* name;
+        Kind kind;
+    } cases[] = {
+        {"read-only attribute", ReadOnlyAttribute},
+        {"held open without sharing", HeldWithoutSharing},
+        {"held open sharing reads only", HeldSharingReadOnly},
+        {"the settings path is a folder", IsAFolder},
+        {"the folder is missing", NoFolder},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        std::string exe = box.exePath, ini = box.iniPath;
+        if (c.kind == NoFolder) {
+            exe = box.folder + "\\missing\\Pathwink.exe";
+            ini = box.folder + "\\missing\\Pathwink.INI";
+        }
+        if (c.kind == IsAFolder) {
+            ASSERT_TRUE(CreateDirectoryA(ini.c_str(), nullptr));
+        } else if (c.kind != NoFolder) {
+            box.WriteIni(kExample);
+        }
+        const auto bytesBefore = ReadBytes(ini);
+        const auto listingBefore = Listing(box.folder);
+
+        SettingsStore store([exe] { return exe; }, box.keys);
+        ShortcutTable table(nullptr);
+        store.LoadShortcuts(table);
+        ASSERT_TRUE(table.AddShortcut("C:\\Added", 0));
+        const int count = table.Count();
+
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (c.kind == ReadOnlyAttribute) {
+            ASSERT_TRUE(SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        if (c.kind == HeldWithoutSharing || c.kind == HeldSharingReadOnly) {
+            held = CreateFileA(ini.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               c.kind == HeldWithoutSharing ? 0 : FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        }
+
+        EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(Options{}, table); }),
+                  "Unable to write to " + ini);
+
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        if (c.kind == ReadOnlyAttribute) {
+            EXPECT_EQ(GetFileAttributesA(ini.c_str()) & FILE_ATTRIBUTE_READONLY,
+                      static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+            SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+        EXPECT_EQ(ReadBytes(ini), bytesBefore) << "the file's bytes are unchanged";
+        EXPECT_EQ(Listing(box.folder), listingBefore) << "no temporary file is left behind";
+        EXPECT_EQ(table.Count(), count) << "the table keeps the change";
+        EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Pathwink"))
+            << "the registry is not touched";
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, box.keys.userKey));
+    }
+}
+
+TEST(Settings, LeftoverTemporaryFilesOfEndedProcessesGoAtTheNextSave) {
+    Sandbox box;
+    box.WriteIni(kExample);
+
+    // A process that has ended: the helper program without arguments exits at once.
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string command = "\"" + BesideThisProgram("store_save_loop.exe") + "\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi));
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    const DWORD ended = pi.dwProcessId;
+
+    // A process that runs: any other of the prefix (services, explorer, ...).
+    DWORD running = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID != GetCurrentProcessId() && entry.th32ProcessID != ended &&
+            entry.th32ProcessID != 0) {
+            running = entry.th32ProcessID;
+            break;
+        }
+    CloseHandle(snapshot);
+    ASSERT_NE(running, 0u);
+
+    const std::string own = std::to_string(GetCurrentProcessId());
+    const std::vector<std::string> stale = {
+        "Pathwink.INI.~" + std::to_string(ended) + "-1.tmp",
+        "Pathwink.INI.~" + own + "-2.tmp", // an earlier process of the same id
+    };
+    const std::vector<std::string> kept = {
+        "Pathwink.INI.~" + std::to_string(running) + "-3.tmp", // its save may be under way
+        "Pathwink.INI.~x-4.tmp",
+        "Pathwink.INI.bak",
+        "Other.INI.~" + std::to_string(ended) + "-5.tmp",
+    };
+    for (const auto& name : stale)
+        WriteBytes(box.folder + "\\" + name, "[Shortcuts]\r\nCount=1\r\n");
+    for (const auto& name : kept)
+        WriteBytes(box.folder + "\\" + name, "x");
+    SetFileAttributesA((box.folder + "\\" + stale[0]).c_str(), FILE_ATTRIBUTE_READONLY);
+
+    SettingsStore store = box.Store();
+    ShortcutTable table(nullptr);
+    store.LoadShortcuts(table);
+    store.SaveSettings(Options{}, table);
+
+    std::vector<std::string> expected = kept;
+    expected.push_back("Pathwink.INI");
+    std::sort(expected.begin(), expected.end());
+    auto listing = Listing(box.folder);
+    std::sort(listing.begin(), listing.end());
+    EXPECT_EQ(listing, expected);
+    EXPECT_EQ(ReadStoredShortcuts(box.iniPath).size(), 2u) << "the save itself went through";
+}
+
+TEST(Settings, TheFileNameFollowsTheExecutablePathAtEachLoadAndSave) {
+    Sandbox box;
+    std::string exe = box.folder + "\\First.exe";
+    SettingsStore store([&exe] { return exe; }, box.keys);
+    EXPECT_EQ(store.SettingsFileName(), box.folder + "\\First.INI");
+    ShortcutTable table(nullptr);
+    ASSERT_TRUE(table.AddShortcut("C:\\X", 0));
+    store.SaveSettings(Options{}, table);
+    exe = box.folder + "\\Second.bin";
+    store.SaveSettings(Options{}, table);
+    EXPECT_TRUE(ReadBytes(box.folder + "\\First.INI"));
+    EXPECT_TRUE(ReadBytes(box.folder + "\\Second.INI"));
+    const auto value = ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Pathwink");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->data, RunAtLogonCommand(exe) + std::string(1, '\0'));
+
+    SettingsStore running; // the real executable: this test program
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    EXPECT_EQ(running.ExecutablePath(), self);
+    EXPECT_EQ(running.SettingsFileName(), SettingsFileNameFor(self));
+}
+
+// ---- the run-at-logon value ----
+
+TEST(RunAtLogon, GoesToTheMachineKeyWhenItOpens) {
+    Sandbox box;
+    SettingsStore store = box.Store();
+    ShortcutTable table(nullptr);
+    store.SaveSettings(Options{}, table);
+    const auto value = ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Pathwink");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value->data, "\"" + box.exePath + "\" tray" + std::string(1, '\0'))
+        << "the text with its terminating zero";
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, box.keys.userKey))
+        << "the user's key is left alone";
+}
+
+TEST(RunAtLogon, GoesToTheUserKeyWhenTheMachineKeyCannotBeOpened) {
+    Sandbox box;
+    RunAtLogonKeys keys = box.keys;
+    keys.machineKey = box.registryBase + "\\No such key";
+    SettingsStore store([&box] { return box.exePath; }, keys);
+    ShortcutTable table(nullptr);
+    store.SaveSettings(Options{}, table);
+    const auto value = ReadRegValue(HKEY_CURRENT_USER, keys.userKey, "Pathwink");
+    ASSERT_TRUE(value) << "the user's key is created and the value set";
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value->data, "\"" + box.exePath + "\" tray" + std::string(1, '\0'));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, keys.machineKey)) << "never created";
+}
+
+TEST(RunAtLogon, OffRemovesTheValueFromBothKeysAndNothingElse) {
+    Sandbox box;
+    SetRegText(HKEY_CURRENT_USER, box.keys.machineKey, "Pathwink", "old");
+    SetRegText(HKEY_CURRENT_USER, box.keys.machineKey, "Other", "stays");
+    SetRegText(HKEY_CURRENT_USER, box.keys.userKey, "Pathwink", "old");
+    Options options;
+    options.RunOnStarup = false;
+    ShortcutTable table(nullptr);
+    box.Store().SaveSettings(options, table);
+    EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Pathwink"));
+    EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, box.keys.userKey, "Pathwink"));
+    EXPECT_TRUE(ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Other"));
+    EXPECT_EQ(ProfileText(box.iniPath, "Options", "RunOnStarup"), "0");
+
+    // Off again with nothing to remove, and with neither key present: no error.
+    box.Store().SaveSettings(options, table);
+    RunAtLogonKeys gone = box.keys;
+    gone.machineKey += "\\absent";
+    gone.userKey += "\\absent";
+    SettingsStore store([&box] { return box.exePath; }, gone);
+    EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(options, table); }), "<no error>");
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, gone.userKey));
+}
+
+TEST(RunAtLogon, AValueThatCannotBeWrittenGivesTheError) {
+    Sandbox box;
+    // No machine key, and a user key that exists but grants reading only.
+    const std::string locked = box.registryBase + "\\Locked";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, locked.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;;KRWDSD;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
+    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+    LocalFree(readOnly);
+    RegCloseKey(key);
+
+    RunAtLogonKeys keys = box.keys;
+    keys.machineKey = box.registryBase + "\\No such key";
+    keys.userKey = locked;
+    SettingsStore store([&box] { return box.exePath; }, keys);
+    ShortcutTable table(nullptr);
+    EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(Options{}, table); }),
+              "Failed to set data for 'Pathwink'");
+    EXPECT_TRUE(ReadBytes(box.iniPath)) << "the file was written first";
+
+    // Open the key up again so that the sandbox can remove it.
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, locked.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+        SECURITY_DESCRIPTOR permissive;
+        InitializeSecurityDescriptor(&permissive, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&permissive, TRUE, nullptr, FALSE);
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &permissive);
+        RegCloseKey(key);
+    }
+}
+
+namespace {
+
+// The values of a registry key, to put them back after a test removed the key.
+struct SavedKey {
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    bool existed = false;
+    std::vector<Value> values;
+};
+
+SavedKey SaveKey(HKEY root, const char* path) {
+    SavedKey saved;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return saved;
+    saved.existed = true;
+    for (DWORD i = 0;; ++i) {
+        char name[16384];
+        DWORD nameSize = sizeof name, type = 0, dataSize = 0;
+        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, nullptr, &dataSize) !=
+            ERROR_SUCCESS)
+            break;
+        std::string data(dataSize, '\0');
+        nameSize = sizeof name;
+        RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                      &dataSize);
+        saved.values.push_back({std::string(name, nameSize), type, data});
+    }
+    RegCloseKey(key);
+    return saved;
+}
+
+void RestoreKey(HKEY root, const char* path, const SavedKey& saved) {
+    if (!saved.existed)
+        return;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    for (const auto& v : saved.values)
+        RegSetValueExA(key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
+                       static_cast<DWORD>(v.data.size()));
+    RegCloseKey(key);
+}
+
+// Puts the machine's Run key back (and removes our value from the user's) however
+// the test ends.
+class RealRunKeysGuard {
+public:
+    explicit RealRunKeysGuard(const char* runKey)
+        : runKey_(runKey), machine_(SaveKey(HKEY_LOCAL_MACHINE, runKey)),
+          user_(SaveKey(HKEY_CURRENT_USER, runKey)) {}
+    ~RealRunKeysGuard() {
+        if (!RegKeyExists(HKEY_LOCAL_MACHINE, runKey_))
+            RestoreKey(HKEY_LOCAL_MACHINE, runKey_, machine_);
+        HKEY key = nullptr;
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            if (RegOpenKeyExA(root, runKey_, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, "Pathwink");
+                RegCloseKey(key);
+            }
+        if (!user_.existed)
+            RegDeleteKeyA(HKEY_CURRENT_USER, runKey_);
+    }
+    const SavedKey& Machine() const { return machine_; }
+
+private:
+    const char* runKey_;
+    SavedKey machine_, user_;
+};
+
+} // namespace
+
+TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
+    const char* runKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    Sandbox box;
+    // The default keys: HKLM's given with a leading backslash, HKCU's without.
+    SettingsStore store([&box] { return box.exePath; }, RunAtLogonKeys{});
+    const std::string expected = "\"" + box.exePath + "\" tray" + std::string(1, '\0');
+    ShortcutTable table(nullptr);
+    RealRunKeysGuard guard(runKey);
+    ASSERT_TRUE(guard.Machine().existed) << "a fresh prefix has the machine's Run key";
+
+    // The machine's key opens with full access (Wine's token is an administrator's).
+    store.SaveSettings(Options{}, table);
+    auto value = ReadRegValue(HKEY_LOCAL_MACHINE, runKey, "Pathwink");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value->data, expected);
+    EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, runKey, "Pathwink"));
+
+    // Without the machine's key the user's gets the value, and the machine's key
+    // is not created.
+    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, runKey), ERROR_SUCCESS);
+    ASSERT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, runKey));
+    EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(Options{}, table); }), "<no error>");
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, runKey));
+    value = ReadRegValue(HKEY_CURRENT_USER, runKey, "Pathwink");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->data, expected);
+    RestoreKey(HKEY_LOCAL_MACHINE, runKey, guard.Machine());
+    SetRegText(HKEY_LOCAL_MACHINE, runKey, "Pathwink", "stale");
+
+    // Off: gone from both, the machine's other values untouched.
+    Options off;
+    off.RunOnStarup = false;
+    store.SaveSettings(off, table);
+    EXPECT_FALSE(ReadRegValue(HKEY_LOCAL_MACHINE, runKey, "Pathwink"));
+    EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, runKey, "Pathwink"));
+    EXPECT_EQ(SaveKey(HKEY_LOCAL_MACHINE, runKey).values.size(), guard.Machine().values.size());
+}

@@ -1,0 +1,190 @@
+// The shortcut table against real hotkey bindings: sorted insertion without regard
+// to case (new entries before equal ones), refused keys, deletion and re-filing.
+
+#include "main/ShortcutTable.h"
+#include "tests/store/StoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+using namespace pw;
+using namespace storetest;
+
+namespace {
+
+// Combinations no desktop component of the test prefix uses.
+constexpr TShortCut kCtrlAltShiftF7 = 0xE076;
+constexpr TShortCut kCtrlAltShiftF8 = 0xE077;
+constexpr TShortCut kCtrlAltShiftF9 = 0xE078;
+constexpr UINT kAllThree = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
+
+int Compare(const std::string& a, const std::string& b) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
+                          static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()));
+}
+
+std::vector<std::string> Paths(const ShortcutTable& table) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < table.Count(); ++i)
+        paths.push_back(table.Path(i));
+    return paths;
+}
+
+} // namespace
+
+TEST(ShortcutTable, SortsWithoutRegardToCaseAndPutsANewEntryBeforeEqualOnes) {
+    ShortcutTable table(nullptr);
+    for (const char* path : {"C:\\beta", "C:\\Alpha", "D:\\", "C:\\gamma", "C:\\ALPHA", "c:\\alpha",
+                             "C:\\Alpha\\sub", "C:\\Alph"})
+        ASSERT_TRUE(table.AddShortcut(path, 0)) << path;
+    EXPECT_EQ(Paths(table),
+              (std::vector<std::string>{"C:\\Alph", "c:\\alpha", "C:\\ALPHA", "C:\\Alpha",
+                                        "C:\\Alpha\\sub", "C:\\beta", "C:\\gamma", "D:\\"}));
+    for (int i = 0; i < table.Count(); ++i)
+        EXPECT_EQ(table.Binding(i).Data, table.Path(i));
+}
+
+TEST(ShortcutTable, ManyInsertionsStaySortedWithTheNewestOfEqualPathsFirst) {
+    ShortcutTable table(nullptr);
+    std::mt19937 random(20240611);
+    const char* stems[] = {"C:\\a",         "C:\\A",   "C:\\b",   "c:\\B",    "C:\\\xE9t\xE9",
+                           "C:\\\xC9T\xC9", "D:\\x y", "D:\\X Y", "C:\\a\\b", ""};
+    std::map<const TfisHotKey*, int> order;
+    for (int n = 0; n < 300; ++n) {
+        const std::string path = stems[random() % std::size(stems)];
+        ASSERT_TRUE(table.AddShortcut(path, 0));
+        for (int i = 0; i < table.Count(); ++i)
+            order.emplace(&table.Binding(i), n); // only the new binding is not known yet
+    }
+    ASSERT_EQ(table.Count(), 300);
+    for (int i = 1; i < table.Count(); ++i) {
+        const int c = Compare(table.Path(i - 1), table.Path(i));
+        ASSERT_NE(c, CSTR_GREATER_THAN) << i << ": " << table.Path(i - 1) << " > " << table.Path(i);
+        if (c == CSTR_EQUAL) {
+            EXPECT_GT(order[&table.Binding(i - 1)], order[&table.Binding(i)])
+                << "equal paths must run from the newest to the oldest at " << i;
+        }
+    }
+}
+
+TEST(ShortcutTable, AKeyZeroShortcutIsAlwaysAddedAndDisabled) {
+    int calls = 0;
+    ShortcutTable table([&](TfisHotKey&) { ++calls; });
+    ASSERT_TRUE(table.AddShortcut("C:\\No key", 0));
+    ASSERT_TRUE(table.AddShortcut("C:\\No key", 0)) << "duplicates are accepted";
+    ASSERT_EQ(table.Count(), 2);
+    TfisHotKey& binding = table.Binding(0);
+    EXPECT_FALSE(binding.Enabled());
+    EXPECT_FALSE(binding.Registered());
+    EXPECT_EQ(binding.Key(), 0);
+    EXPECT_EQ(binding.Data, "C:\\No key");
+    EXPECT_EQ(binding.WindowHandle(), nullptr) << "nothing was asked of the system";
+    ASSERT_TRUE(binding.OnHotKey);
+    binding.OnHotKey(binding);
+    EXPECT_EQ(calls, 1) << "the binding raises the table's handler";
+}
+
+TEST(ShortcutTable, AddShortcutRegistersAFreeKey) {
+    ShortcutTable table(nullptr);
+    ASSERT_TRUE(IsFree(kAllThree, VK_F7));
+    ASSERT_TRUE(table.AddShortcut("C:\\Keyed", kCtrlAltShiftF7));
+    ASSERT_EQ(table.Count(), 1);
+    EXPECT_TRUE(table.Binding(0).Enabled());
+    EXPECT_TRUE(table.Binding(0).Registered());
+    EXPECT_EQ(table.Binding(0).Key(), kCtrlAltShiftF7);
+    EXPECT_FALSE(IsFree(kAllThree, VK_F7));
+}
+
+TEST(ShortcutTable, ATakenKeyIsRefusedAndTheRefusedBindingKeepsNothing) {
+    ShortcutTable table(nullptr);
+    ASSERT_TRUE(table.AddShortcut("C:\\B", 0));
+    ASSERT_TRUE(table.AddShortcut("C:\\D", kCtrlAltShiftF8));
+    const int windowsBefore = BindingWindowCount();
+    ASSERT_EQ(windowsBefore, 1) << "one binding holds a key, so one hidden window";
+
+    // Someone else holds Ctrl+Alt+Shift+F9.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0x7102, kAllThree, VK_F9));
+    EXPECT_FALSE(table.AddShortcut("C:\\C", kCtrlAltShiftF9));
+    // And the table's own key is taken as well.
+    EXPECT_FALSE(table.AddShortcut("C:\\A", kCtrlAltShiftF8));
+
+    EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\B", "C:\\D"}));
+    EXPECT_TRUE(table.Binding(1).Registered()) << "the holder in the table keeps its key";
+    EXPECT_EQ(BindingWindowCount(), windowsBefore) << "the refused bindings' windows are gone";
+    EXPECT_TRUE(IsFree(0, 0)) << "the virtual-key-0 registration made on the way was released";
+    UnregisterHotKey(nullptr, 0x7102);
+    EXPECT_TRUE(IsFree(kAllThree, VK_F9)) << "the refused binding did not take the key later";
+}
+
+TEST(ShortcutTable, DeleteFreesTheHotkeyAndItsWindow) {
+    ShortcutTable table(nullptr);
+    ASSERT_TRUE(table.AddShortcut("C:\\One", kCtrlAltShiftF7));
+    ASSERT_TRUE(table.AddShortcut("C:\\Two", kCtrlAltShiftF8));
+    ASSERT_TRUE(table.AddShortcut("C:\\Three", 0));
+    HWND window = table.Binding(0).WindowHandle();
+    ASSERT_TRUE(IsWindow(window));
+
+    table.Delete(0);
+    EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\Three", "C:\\Two"}));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(IsFree(kAllThree, VK_F7)) << "another registration of the combination succeeds";
+    EXPECT_FALSE(IsFree(kAllThree, VK_F8)) << "the other entry keeps its key";
+
+    for (int outOfRange : {-1, 2, 1000})
+        table.Delete(outOfRange);
+    EXPECT_EQ(table.Count(), 2);
+}
+
+TEST(ShortcutTable, RefileMovesAnEntryWhoseDataChanged) {
+    ShortcutTable table(nullptr);
+    for (const char* path : {"C:\\A", "C:\\C", "C:\\E"})
+        ASSERT_TRUE(table.AddShortcut(path, 0));
+    ASSERT_TRUE(table.AddShortcut("C:\\G", kCtrlAltShiftF7));
+    TfisHotKey* keyed = &table.Binding(3);
+
+    keyed->Data = "C:\\B";
+    table.Refile(3);
+    EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\A", "C:\\B", "C:\\C", "C:\\E"}));
+    EXPECT_EQ(&table.Binding(1), keyed) << "the same binding, not a new one";
+    EXPECT_TRUE(keyed->Registered());
+
+    table.Binding(0).Data = "c:\\e";
+    TfisHotKey* moved = &table.Binding(0);
+    table.Refile(0);
+    EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\B", "C:\\C", "c:\\e", "C:\\E"}));
+    EXPECT_EQ(&table.Binding(2), moved) << "before the entry it equals";
+
+    table.Refile(4);
+    table.Refile(-1);
+    EXPECT_EQ(table.Count(), 4);
+}
+
+TEST(ShortcutTable, ReleaseAllAndDestructionFreeEveryBinding) {
+    {
+        ShortcutTable table(nullptr);
+        ASSERT_TRUE(table.AddShortcut("C:\\1", kCtrlAltShiftF7));
+        ASSERT_TRUE(table.AddShortcut("C:\\2", kCtrlAltShiftF8));
+        table.ReleaseAll();
+        EXPECT_EQ(table.Count(), 0);
+        EXPECT_TRUE(IsFree(kAllThree, VK_F7));
+        EXPECT_TRUE(IsFree(kAllThree, VK_F8));
+        ASSERT_TRUE(table.AddShortcut("C:\\3", kCtrlAltShiftF9));
+    }
+    EXPECT_TRUE(IsFree(kAllThree, VK_F9));
+    EXPECT_EQ(BindingWindowCount(), 0);
+}
+
+TEST(ShortcutTable, InsertLoadedTakesABindingWhateverItsState) {
+    ShortcutTable table(nullptr);
+    auto refused = std::make_unique<TfisHotKey>();
+    refused->SetEnabled(false);
+    refused->SetKey(kCtrlAltShiftF7);
+    refused->Data = "C:\\Z";
+    table.InsertLoaded("C:\\Z", std::move(refused));
+    table.InsertLoaded("C:\\Y", nullptr); // nothing to insert
+    ASSERT_EQ(table.Count(), 1);
+    EXPECT_FALSE(table.Binding(0).Registered());
+    EXPECT_EQ(table.Binding(0).Key(), kCtrlAltShiftF7);
+}
