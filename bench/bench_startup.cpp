@@ -1,4 +1,4 @@
-// Start-up cost of Pathwink: from CreateProcess until the program idles in its
+// Start-up cost of Pathwink: from CreateProcess until the program answers in its
 // message loop (the main window exists and every stored hotkey has been tried),
 // with 0 and 1,000 stored shortcuts, next to a minimal program that creates one
 // window and exits. Prints a Markdown table of medians.
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -47,8 +48,61 @@ double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// Starts exe, waits for its input idle (waitIdle) or its end; returns seconds.
-double TimeRun(const std::string& exe, const std::string& args, bool waitIdle) {
+// The main window of a process, once it exists.
+HWND MainWindowOf(DWORD pid) {
+    for (HWND w = FindWindowExA(nullptr, nullptr, "TPathwinkMainForm", nullptr); w;
+         w = FindWindowExA(nullptr, w, "TPathwinkMainForm", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid)
+            return w;
+    }
+    return nullptr;
+}
+
+HWND ListOf(HWND main) {
+    HWND found = nullptr;
+    EnumChildWindows(
+        main,
+        [](HWND w, LPARAM lp) -> BOOL {
+            char cls[32];
+            GetClassNameA(w, cls, sizeof cls);
+            if (lstrcmpiA(cls, "ListBox") != 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(lp) = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Start-up is complete when the list shows every stored shortcut (for none, when
+// the status text says so): the list is filled last, after every hotkey was tried.
+bool Ready(HWND main, int count) {
+    if (!main)
+        return false;
+    if (count > 0) {
+        DWORD_PTR rows = 0;
+        return SendMessageTimeoutA(ListOf(main), LB_GETCOUNT, 0, 0, SMTO_NORMAL, 1000, &rows) &&
+               static_cast<int>(rows) == count;
+    }
+    char text[128] = "";
+    for (HWND w = GetWindow(main, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        char cls[32];
+        GetClassNameA(w, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") == 0) {
+            DWORD_PTR n;
+            SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                                SMTO_NORMAL, 1000, &n);
+            break;
+        }
+    }
+    return std::strncmp(text, "Currently", 9) == 0;
+}
+
+// Starts Pathwink and waits until it is ready; or starts another program and waits
+// for its end. Returns seconds.
+double TimeRun(const std::string& exe, const std::string& args, int shortcuts) {
     STARTUPINFOA si{sizeof si};
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + exe + "\" " + args;
@@ -57,8 +111,9 @@ double TimeRun(const std::string& exe, const std::string& args, bool waitIdle) {
                         &pi))
         return -1;
     double elapsed;
-    if (waitIdle) {
-        WaitForInputIdle(pi.hProcess, 60000);
+    if (shortcuts >= 0) {
+        while (!Ready(MainWindowOf(pi.dwProcessId), shortcuts) && Seconds(start) < 60)
+            Sleep(1);
         elapsed = Seconds(start);
         TerminateProcess(pi.hProcess, 0);
     } else {
@@ -87,7 +142,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> base;
     for (int i = 0; i < runs; ++i)
-        base.push_back(TimeRun(minimal, "", false));
+        base.push_back(TimeRun(minimal, "", -1));
     const double minimalMedian = Median(base);
 
     std::printf("| program | stored shortcuts | median start-up (ms) | ratio to minimal |\n");
@@ -97,7 +152,7 @@ int main(int argc, char** argv) {
         WriteSettings(folder + "\\Pathwink.INI", count);
         std::vector<double> times;
         for (int i = 0; i < runs; ++i)
-            times.push_back(TimeRun(exe, "tray", true));
+            times.push_back(TimeRun(exe, "tray", count));
         const double m = Median(times);
         std::printf("| Pathwink.exe tray | %d | %.0f | %.1f |\n", count, m * 1000, m / minimalMedian);
     }
