@@ -23,6 +23,7 @@ pw_needed_packages() {
         [/usr/bin/import]=imagemagick
         [/usr/bin/python3]=python3
         [/usr/share/wine/fonts/tahoma.ttf]=fonts-wine
+        [/usr/bin/makensis]=nsis
     )
     local f
     for f in "${!need[@]}"; do
@@ -89,6 +90,11 @@ pw_wine_up() {
         # once they are in the prefix's font folder.
         cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
         touch "$prefix/.pathwink-ready"
+        # The desktop process (with the tray window) started by wineboot predates
+        # Managed=N: start the prefix afresh so that it runs with it too.
+        wineserver -k
+        wineserver -w
+        wineserver -p || true
     fi
     pw_log "Wine prefix $WINEPREFIX on display $DISPLAY"
 }

@@ -74,7 +74,7 @@ UINT TTrayIcon::TaskbarCreatedMessage() {
 }
 
 TTrayIcon::TTrayIcon(HICON icon) : icon_(CopySmallIcon(icon)) {
-    TaskbarCreatedMessage();
+    TaskbarCreatedMessage(); // registered before the window exists that may receive it
     window_.CreateHidden();
     // NOTIFYICONDATAA_V2_SIZE is the size of the record up to the balloon fields for
     // the architecture built; a shell given any other size reads only the oldest fields.
@@ -132,7 +132,6 @@ void TTrayIcon::SetHint(const std::string& hint) {
 }
 
 void TTrayIcon::AddIcon(bool fromRetry) {
-    data_.hIcon = icon_.Get();
     if (data_.hWnd && Shell_NotifyIconA(NIM_ADD, &data_)) {
         iconAdded_ = true;
         StopRetry();
@@ -155,7 +154,6 @@ void TTrayIcon::RemoveIcon() {
 }
 
 void TTrayIcon::Modify() {
-    data_.hIcon = icon_.Get();
     Shell_NotifyIconA(NIM_MODIFY, &data_); // fails harmlessly while no icon exists
 }
 

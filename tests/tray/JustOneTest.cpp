@@ -150,7 +150,8 @@ TEST_F(JustOne, ASecondCopyIsToldOnceBeforeItsQuitAndNeverShowsItsWindow) {
         } else {
             held.Reset(CreateMutexA(nullptr, FALSE, title_.c_str()));
         }
-        ASSERT_EQ(StateOf(title_), c.otherKind ? NameState::HeldByOtherKind : NameState::HeldByMutex);
+        const NameState heldBy = c.otherKind ? NameState::HeldByOtherKind : NameState::HeldByMutex;
+        ASSERT_EQ(StateOf(title_), heldBy);
 
         auto second = std::make_unique<TXJustOne>();
         second->SwitchToPrevious = false; // as this program configures it
@@ -175,7 +176,7 @@ TEST_F(JustOne, ASecondCopyIsToldOnceBeforeItsQuitAndNeverShowsItsWindow) {
         EXPECT_FALSE(TakeQuitMessage()) << "one quit message";
 
         second.reset();
-        EXPECT_EQ(StateOf(title_), c.otherKind ? NameState::HeldByOtherKind : NameState::HeldByMutex)
+        EXPECT_EQ(StateOf(title_), heldBy)
             << "the second copy's end leaves the running copy's marker";
     }
 }

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <stdexcept>
@@ -106,6 +107,27 @@ std::string Pattern(size_t length) {
 // Each test's own tooltip, so that an icon left by another test is never taken for its own.
 std::string UniqueHint(const char* what) { return std::string("Pathwink ") + what; }
 
+// Keeps one icon of the test program in Wine's tray for the whole run: the tray
+// window is hidden when its last icon goes and shown again with the next, and
+// each of those costs about two seconds when its window is managed by no one.
+class KeepTrayShown : public ::testing::Environment {
+public:
+    void SetUp() override {
+        window_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                  nullptr, nullptr, nullptr);
+        ShellAddIcon(window_, 1, "tray_tests keeps the tray shown");
+    }
+    void TearDown() override {
+        ShellDeleteIcon(window_, 1);
+        DestroyWindow(window_);
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+::testing::Environment* const keepTrayShown =
+    ::testing::AddGlobalTestEnvironment(new KeepTrayShown);
+
 } // namespace
 
 TEST(TrayIcon, LoadingAddsOneIconWithTheProgramsTooltipAndDestructionRemovesIt) {
@@ -143,10 +165,60 @@ TEST(TrayIcon, TheRecordTellsTheShellItsVersionByThePlatformsSize) {
     EXPECT_EQ(record.cbSize, sizeof(void*) == 8 ? 504u : 488u);
     EXPECT_EQ(record.hWnd, tray.WindowHandle());
     EXPECT_EQ(record.uCallbackMessage, 9250u);
-    EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON)) << "no tip while the hint is empty";
+    EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON))
+        << "no tip while the hint is empty";
     EXPECT_NE(record.hIcon, nullptr) << "the program's icon resource was loaded";
     TTrayIcon other;
     EXPECT_NE(other.IconId(), tray.IconId()) << "each component has its own identifier";
+}
+
+// The colours of icon drawn at size x size on white.
+std::vector<DWORD> Pixels(HICON icon, int size) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = size;
+    bi.bmiHeader.biHeight = -size;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    std::vector<DWORD> pixels(static_cast<size_t>(size) * size, 0xFFFFFF);
+    std::copy(pixels.begin(), pixels.end(), static_cast<DWORD*>(bits));
+    DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    std::copy_n(static_cast<DWORD*>(bits), pixels.size(), pixels.begin());
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return pixels;
+}
+
+TEST(TrayIcon, TheShellGetsTheComponentsOwnCopyOfTheIconAtTheTraysSize) {
+    const int large = GetSystemMetrics(SM_CXICON), small = GetSystemMetrics(SM_CXSMICON);
+    ASSERT_NE(large, small);
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    UniqueIcon designedSmall(static_cast<HICON>(
+        LoadImageA(module, "MAINICON", IMAGE_ICON, small, small, 0)));
+    HICON callers = static_cast<HICON>(LoadImageA(module, "MAINICON", IMAGE_ICON, large, large, 0));
+    ASSERT_TRUE(designedSmall && callers);
+
+    TTrayIcon tray(callers); // the program hands over its large window icon
+    DestroyIcon(callers);    // and keeps no duty toward the component
+    const HICON copy = tray.NotifyRecord().hIcon;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(copy, &info)) << "the copy outlives the caller's icon";
+    BITMAP bm{};
+    GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    EXPECT_EQ(bm.bmWidth, small);
+    EXPECT_EQ(Pixels(copy, small), Pixels(designedSmall.Get(), small))
+        << "the image drawn for the small size, not the large one shrunk";
+
+    tray.Loaded();
+    EXPECT_TRUE(tray.IconAdded());
 }
 
 TEST(TrayIcon, ClicksOnTheShownIconReachTheComponent) {
@@ -183,6 +255,7 @@ TEST(TrayIcon, ClicksOnTheShownIconReachTheComponent) {
 
 TEST(TrayIcon, EachNotificationRunsItsGestureStepsThenRaisesOnlyItsOwnEvent) {
     using C = TTrayIconClicks;
+    const C none = C::ticNone, rightUp = C::ticRightClickUp;
     const struct {
         const char* what;
         C restoreOn, popupMenuOn;
@@ -190,27 +263,27 @@ TEST(TrayIcon, EachNotificationRunsItsGestureStepsThenRaisesOnlyItsOwnEvent) {
         std::vector<std::string> expected; // in order
     } cases[] = {
         // This program's configuration: no restore, the menu on a right-button release.
-        {"left down", C::ticNone, C::ticRightClickUp, WM_LBUTTONDOWN, {"LButtonDown"}},
-        {"left up", C::ticNone, C::ticRightClickUp, WM_LBUTTONUP, {"LButtonUp"}},
-        {"left double click", C::ticNone, C::ticRightClickUp, WM_LBUTTONDBLCLK, {"LButtonDblClick"}},
-        {"right down (held)", C::ticNone, C::ticRightClickUp, WM_RBUTTONDOWN, {"RButtonDown"}},
-        {"right up", C::ticNone, C::ticRightClickUp, WM_RBUTTONUP, {"menu", "RButtonUp"}},
-        {"right double click", C::ticNone, C::ticRightClickUp, WM_RBUTTONDBLCLK, {"RButtonDblClick"}},
-        {"balloon hidden", C::ticNone, C::ticRightClickUp, NIN_BALLOONHIDE, {"BalloonHintHide"}},
-        {"balloon timed out", C::ticNone, C::ticRightClickUp, NIN_BALLOONTIMEOUT, {"BalloonHintClose"}},
-        {"balloon clicked", C::ticNone, C::ticRightClickUp, NIN_BALLOONUSERCLICK, {"BalloonHintClick"}},
-        {"mouse move", C::ticNone, C::ticRightClickUp, WM_MOUSEMOVE, {}},
-        {"middle button", C::ticNone, C::ticRightClickUp, WM_MBUTTONDOWN, {}},
-        {"balloon shown", C::ticNone, C::ticRightClickUp, NIN_BALLOONSHOW, {}},
-        {"select (newer shells)", C::ticNone, C::ticRightClickUp, NIN_SELECT, {}},
-        {"context menu (newer shells)", C::ticNone, C::ticRightClickUp, WM_CONTEXTMENU, {}},
+        {"left down", none, rightUp, WM_LBUTTONDOWN, {"LButtonDown"}},
+        {"left up", none, rightUp, WM_LBUTTONUP, {"LButtonUp"}},
+        {"left double click", none, rightUp, WM_LBUTTONDBLCLK, {"LButtonDblClick"}},
+        {"right down (held)", none, rightUp, WM_RBUTTONDOWN, {"RButtonDown"}},
+        {"right up", none, rightUp, WM_RBUTTONUP, {"menu", "RButtonUp"}},
+        {"right double click", none, rightUp, WM_RBUTTONDBLCLK, {"RButtonDblClick"}},
+        {"balloon hidden", none, rightUp, NIN_BALLOONHIDE, {"BalloonHintHide"}},
+        {"balloon timed out", none, rightUp, NIN_BALLOONTIMEOUT, {"BalloonHintClose"}},
+        {"balloon clicked", none, rightUp, NIN_BALLOONUSERCLICK, {"BalloonHintClick"}},
+        {"mouse move", none, rightUp, WM_MOUSEMOVE, {}},
+        {"middle button", none, rightUp, WM_MBUTTONDOWN, {}},
+        {"balloon shown", none, rightUp, NIN_BALLOONSHOW, {}},
+        {"select (newer shells)", none, rightUp, NIN_SELECT, {}},
+        {"context menu (newer shells)", none, rightUp, WM_CONTEXTMENU, {}},
         // Other configurations: restore first, then the menu, then the event.
-        {"restore on double click", C::ticLeftDblClick, C::ticRightClickUp, WM_LBUTTONDBLCLK,
+        {"restore on double click", C::ticLeftDblClick, rightUp, WM_LBUTTONDBLCLK,
          {"RestoreApp", "LButtonDblClick"}},
-        {"menu on left down", C::ticNone, C::ticLeftClick, WM_LBUTTONDOWN, {"menu", "LButtonDown"}},
+        {"menu on left down", none, C::ticLeftClick, WM_LBUTTONDOWN, {"menu", "LButtonDown"}},
         {"both on right down", C::ticRightClick, C::ticRightClick, WM_RBUTTONDOWN,
          {"RestoreApp", "menu", "RButtonDown"}},
-        {"no gesture configured", C::ticNone, C::ticNone, WM_RBUTTONUP, {"RButtonUp"}},
+        {"no gesture configured", none, none, WM_RBUTTONUP, {"RButtonUp"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -419,6 +492,15 @@ TEST(TrayIcon, WritingEnabledAddsAndRemovesOnlyAfterLoading) {
         EXPECT_EQ(IconsInWineTray().size(), iconsBefore);
     }
     EXPECT_EQ(IconsInWineTray().size(), iconsBefore);
+    {
+        // Any write before loading only stores the value: the icon comes with Loaded().
+        TTrayIcon tray;
+        tray.SetEnabled(false);
+        tray.SetEnabled(true);
+        EXPECT_FALSE(ShellHasIcon(tray.WindowHandle(), tray.IconId()));
+        tray.Loaded();
+        EXPECT_TRUE(ShellHasIcon(tray.WindowHandle(), tray.IconId()));
+    }
 
     TTrayIcon tray;
     tray.SetHint(hint);
