@@ -119,20 +119,27 @@ void TPathwinkMainForm::UpdateItemHint(POINT clientPoint) {
     }
     RECT item;
     SendMessageA(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item));
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    const POINT rowAt{item.left, item.top};
+    if (rowAt.x == itemHintAt_.x && rowAt.y == itemHintAt_.y)
+        return; // already showing over this row
+    itemHintAt_ = rowAt;
     const std::string hint = HintText(text);
     TOOLINFOA tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = list;
     tool.lpszText = const_cast<char*>(hint.c_str());
     SendMessageA(itemHint_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
-    const LRESULT bubble = SendMessageA(itemHint_, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool));
-    POINT at{item.left - 1, item.top + (item.bottom - item.top - HIWORD(bubble)) / 2 - 2};
-    ClientToScreen(list, &at);
-    if (at.x == itemHintAt_.x && at.y == itemHintAt_.y)
-        return; // already showing there
-    itemHintAt_ = at;
-    SendMessageA(itemHint_, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+    SendMessageA(itemHint_, TTM_TRACKPOSITION, 0, MAKELPARAM(item.left, item.top));
     SendMessageA(itemHint_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    // The tooltip places itself by its own rules: put its window where the hint
+    // belongs, 1 pixel left of the row, centred on it and raised by 2 pixels.
+    RECT shown;
+    GetWindowRect(itemHint_, &shown);
+    const int height = shown.bottom - shown.top;
+    SetWindowPos(itemHint_, HWND_TOPMOST, item.left - 1,
+                 item.top + (item.bottom - item.top - height) / 2 - 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK TPathwinkMainForm::ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
