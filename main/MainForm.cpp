@@ -17,7 +17,7 @@ using namespace mainform;
 
 namespace {
 
-using Spec = ControlSpec<TPathwinkMainForm>;
+using Row = ControlSpec<TPathwinkMainForm>;
 using F = TPathwinkMainForm;
 
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
@@ -29,8 +29,8 @@ const char kMail[] = "mailto:pathwink@corvane.example?subject=Pathwink";
 
 // The window's controls. Bounds are at 96 DPI, relative to the window's client
 // area or, for page controls, to their page. Tab order counts within a parent.
-const std::vector<Spec>& MainLayout() {
-    static const std::vector<Spec> specs = {
+const std::vector<Row>& MainLayout() {
+    static const std::vector<Row> rows = {
         // id, name, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
         {idPageControl1, "PageControl1", WC_TABCONTROLA, "", TCS_HOTTRACK | WS_CLIPSIBLINGS, 0,
          0, 3, 6, 451, 233, 0, FontRole::Normal, nullptr},
@@ -86,7 +86,7 @@ const std::vector<Spec>& MainLayout() {
          SS_RIGHT | SS_NOPREFIX, 0, idTabSheet6, 213, 176, 227, 26, kNoTabStop, FontRole::Normal,
          nullptr},
     };
-    return specs;
+    return rows;
 }
 
 const char* const kPageCaptions[kPageCount] = {"Folder Shortcuts", "Options", "About"};

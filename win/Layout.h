@@ -46,9 +46,9 @@ public:
     using FontFn = std::function<HFONT(FontRole)>;
 
     template <class Form>
-    void Create(HWND window, const std::vector<ControlSpec<Form>>& specs, UINT dpi, FontFn fonts) {
+    void Create(HWND window, const std::vector<ControlSpec<Form>>& rows, UINT dpi, FontFn fonts) {
         std::vector<Item> items;
-        for (const auto& s : specs)
+        for (const auto& s : rows)
             items.push_back({s.id, s.className, s.caption, s.style, s.exStyle, s.parentId, s.x,
                              s.y, s.width, s.height, s.tabOrder, s.font});
         CreateItems(window, std::move(items), dpi, std::move(fonts));
@@ -78,8 +78,8 @@ private:
 
 // Runs the click handler bound to control id; true when the table has one.
 template <class Form>
-bool DispatchClick(Form& form, const std::vector<ControlSpec<Form>>& specs, int id) {
-    for (const auto& s : specs)
+bool DispatchClick(Form& form, const std::vector<ControlSpec<Form>>& rows, int id) {
+    for (const auto& s : rows)
         if (s.id == id && s.onClick) {
             (form.*s.onClick)();
             return true;
