@@ -55,17 +55,28 @@ bool Matches(HWND hwnd, const FindState& s) {
 }
 } // namespace
 
-std::vector<HWND> FindTopLevels(const char* className, const char* title, DWORD processId) {
+namespace {
+BOOL CALLBACK CollectMatch(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<FindState*>(lp);
+    if (Matches(hwnd, *s))
+        s->found.push_back(hwnd);
+    return TRUE;
+}
+
+// Windows that match, top-level ones (parent null) or the descendants of parent.
+std::vector<HWND> Collect(HWND parent, const char* className, const char* title,
+                          DWORD processId) {
     FindState state{className, title, processId, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<FindState*>(lp);
-            if (Matches(hwnd, *s))
-                s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&state));
+    if (parent)
+        EnumChildWindows(parent, CollectMatch, reinterpret_cast<LPARAM>(&state));
+    else
+        EnumWindows(CollectMatch, reinterpret_cast<LPARAM>(&state));
     return state.found;
+}
+} // namespace
+
+std::vector<HWND> FindTopLevels(const char* className, const char* title, DWORD processId) {
+    return Collect(nullptr, className, title, processId);
 }
 
 HWND FindTopLevel(const char* className, const char* title, DWORD processId) {
@@ -74,31 +85,13 @@ HWND FindTopLevel(const char* className, const char* title, DWORD processId) {
 }
 
 HWND FindChildByClass(HWND parent, const char* className, int index) {
-    FindState state{className, nullptr, 0, {}};
-    EnumChildWindows(
-        parent,
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<FindState*>(lp);
-            if (Matches(hwnd, *s))
-                s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&state));
-    return index < static_cast<int>(state.found.size()) ? state.found[index] : nullptr;
+    auto found = Collect(parent, className, nullptr, 0);
+    return index < static_cast<int>(found.size()) ? found[index] : nullptr;
 }
 
 HWND FindChildByText(HWND parent, const char* className, const char* text) {
-    FindState state{className, text, 0, {}};
-    EnumChildWindows(
-        parent,
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<FindState*>(lp);
-            if (Matches(hwnd, *s))
-                s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&state));
-    return state.found.empty() ? nullptr : state.found.front();
+    auto found = Collect(parent, className, text, 0);
+    return found.empty() ? nullptr : found.front();
 }
 
 std::string TextOf(HWND hwnd) {
