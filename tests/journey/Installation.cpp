@@ -1,0 +1,340 @@
+#include "tests/journey/Installation.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace pwtest {
+
+namespace {
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::string Directory(const std::string& path) {
+    return path.substr(0, path.find_last_of("\\/"));
+}
+} // namespace
+
+Installation Installation::ForCurrentUser() {
+    Installation i;
+    i.dir = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Pathwink";
+    i.shortcut = ShellFolder(CSIDL_PROGRAMS) + "\\Pathwink.lnk";
+    return i;
+}
+
+std::string BuiltSetup() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return Directory(path) + "\\" PW_SETUP_FILE;
+}
+
+bool FileExists(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = fd.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string LinkTarget(const std::string& lnk) {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::string target;
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            std::wstring wide(lnk.size() + 1, L'\0');
+            wide.resize(static_cast<size_t>(MultiByteToWideChar(
+                CP_ACP, 0, lnk.c_str(), -1, wide.data(), static_cast<int>(wide.size()))));
+            char path[MAX_PATH] = "";
+            if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ)) &&
+                SUCCEEDED(link->GetPath(path, sizeof path, nullptr, SLGP_RAWPATH)))
+                target = path;
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return target;
+}
+
+std::optional<std::string> RegString(HKEY root, const char* key, const char* value) {
+    char buf[4096];
+    DWORD size = sizeof buf;
+    if (RegGetValueA(root, key, value, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(buf);
+}
+
+std::optional<DWORD> RegDword(HKEY root, const char* key, const char* value) {
+    DWORD data = 0, size = sizeof data;
+    if (RegGetValueA(root, key, value, RRF_RT_REG_DWORD, nullptr, &data, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return data;
+}
+
+bool RegKeyExists(HKEY root, const char* key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(h);
+    return true;
+}
+
+bool SetRegString(HKEY root, const char* key, const char* value, const std::string& data) {
+    return RegSetKeyValueA(root, key, value, REG_SZ, data.c_str(),
+                           static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
+}
+
+void DeleteRegValue(HKEY root, const char* key, const char* value) {
+    RegDeleteKeyValueA(root, key, value);
+}
+
+Program::~Program() {
+    Kill();
+}
+
+bool Program::Start(const std::string& exe, const std::string& arguments,
+                    const std::string& folder) {
+    Kill();
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    return CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &si, &pi_) != FALSE;
+}
+
+bool Program::Running() const {
+    return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Program::WaitForExit(int timeoutMs) const {
+    // Pumped: the installers send messages to windows of this process too.
+    return pi_.hProcess &&
+           WaitUntil([&] { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0; },
+                     timeoutMs);
+}
+
+DWORD Program::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (pi_.hProcess)
+        GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+}
+
+void Program::Kill() {
+    if (!pi_.hProcess)
+        return;
+    if (Running()) {
+        TerminateProcess(pi_.hProcess, 99);
+        WaitForSingleObject(pi_.hProcess, 5000);
+    }
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+    pi_ = {};
+}
+
+HANDLE OpenChildProcess(DWORD parent, int timeoutMs) {
+    HANDLE child = nullptr;
+    WaitUntil(
+        [&] {
+            HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+            if (snap == INVALID_HANDLE_VALUE)
+                return false;
+            PROCESSENTRY32 entry{};
+            entry.dwSize = sizeof entry;
+            for (BOOL more = Process32First(snap, &entry); more && !child;
+                 more = Process32Next(snap, &entry))
+                if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent)
+                    child = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION |
+                                            PROCESS_TERMINATE,
+                                        FALSE, entry.th32ProcessID);
+            CloseHandle(snap);
+            return child != nullptr;
+        },
+        timeoutMs);
+    return child;
+}
+
+std::string ProcessImage(HANDLE process) {
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    if (!QueryFullProcessImageNameA(process, 0, path, &size))
+        return "<unknown>";
+    return path;
+}
+
+std::string DescribeProcesses() {
+    std::string text;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return "<no snapshot>";
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry))
+        text += "\n  " + std::to_string(entry.th32ProcessID) + " <- " +
+                std::to_string(entry.th32ParentProcessID) + " " + entry.szExeFile;
+    CloseHandle(snap);
+    return text;
+}
+
+std::string DescribeWindowsOf(DWORD processId) {
+    std::string text;
+    for (HWND w : FindTopLevels(nullptr, nullptr, processId)) {
+        char cls[256] = "";
+        GetClassNameA(w, cls, sizeof cls);
+        text += std::string("\n  ") + cls + " \"" + TextOf(w) + "\"" +
+                (IsWindowVisible(w) ? " visible" : " hidden");
+    }
+    return text.empty() ? "\n  (no windows)" : text;
+}
+
+bool InstalledPathwink::Start(const std::string& arguments) {
+    main_ = nullptr;
+    if (!process_.Start(installation_.Exe(), arguments, installation_.dir))
+        return false;
+    WaitUntil(
+        [&] {
+            main_ = FindTopLevel("TPathwinkMainForm", nullptr, process_.Id());
+            return main_ != nullptr || !process_.Running();
+        },
+        15000);
+    // The window exists before start-up is complete: wait until the process idles.
+    if (main_)
+        WaitForInputIdle(process_.Handle(), 5000);
+    return main_ != nullptr;
+}
+
+int InstalledPathwink::ActivePage() const {
+    return static_cast<int>(
+        SendMessageA(FindChildByClass(main_, WC_TABCONTROLA), TCM_GETCURSEL, 0, 0));
+}
+
+void InstalledPathwink::Click(const char* caption) const {
+    HWND button = FindChildByText(main_, "Button", caption);
+    if (button)
+        PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+}
+
+HWND InstalledPathwink::WaitForEditor(int timeoutMs) const {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : FindTopLevels("TDlgNewShortcut", nullptr, process_.Id()))
+                if (IsWindowVisible(w))
+                    found = w;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+bool InstalledPathwink::EditorShown() const {
+    for (HWND w : FindTopLevels("TDlgNewShortcut", nullptr, process_.Id()))
+        if (IsWindowVisible(w))
+            return true;
+    return false;
+}
+
+std::vector<std::string> InstalledPathwink::Rows() const {
+    HWND list = FindChildByClass(main_, "ListBox");
+    std::vector<std::string> rows;
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        // LB_GETTEXT across processes is only right in its wide form under Wine.
+        const int len = static_cast<int>(SendMessageW(list, LB_GETTEXTLEN, i, 0));
+        std::wstring w(static_cast<size_t>(len) + 1, L'\0');
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(w.data()));
+        w.resize(wcslen(w.c_str()));
+        std::string row(w.size() * 2 + 1, '\0');
+        row.resize(static_cast<size_t>(
+            WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), row.data(),
+                                static_cast<int>(row.size()), nullptr, nullptr)));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::future<bool> InstalledPathwink::SendFolder(const std::string& folder) const {
+    // What another program does: find the window by its class, send the folder.
+    return std::async(std::launch::async, [folder] {
+        HWND target = FindWindowA("TPathwinkMainForm", nullptr);
+        if (!target)
+            return false;
+        COPYDATASTRUCT cds{0, static_cast<DWORD>(folder.size() + 1),
+                           const_cast<char*>(folder.c_str())};
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
+                                   SMTO_ABORTIFHUNG, 60000, &result) != 0;
+    });
+}
+
+HWND InstalledPathwink::OpenTrayMenu() const {
+    constexpr UINT kTrayCallback = 9250;
+    // The icon's window is made after the main window, near the end of start-up.
+    HWND tray = nullptr;
+    if (!WaitUntil([&] {
+            return (tray = FindTopLevel("PathwinkTrayWindow", nullptr, process_.Id())) != nullptr;
+        }))
+        return nullptr;
+    PostMessageA(tray, kTrayCallback, 0, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    WaitUntil([&] {
+        for (HWND w : FindTopLevels("#32768", nullptr, process_.Id()))
+            if (IsWindowVisible(w))
+                menu = w;
+        return menu != nullptr;
+    });
+    return menu;
+}
+
+bool InstalledPathwink::ChooseFromTrayMenu(const std::vector<WORD>& keys) const {
+    HWND menu = OpenTrayMenu();
+    if (!menu)
+        return false;
+    for (WORD key : keys)
+        PostMessageA(menu, WM_KEYDOWN, key, 0);
+    return true;
+}
+
+} // namespace pwtest

@@ -1,0 +1,515 @@
+// A user's whole journey with the installer built from installer/pathwink.nsi:
+// install without questions, use the installed program (shortcuts made through the
+// dialog and handed over by another program, hotkeys, the tray menu, exit and a
+// start in the tray), upgrade over the running copy, uninstall. Around it: what the
+// uninstaller does with run-at-logon values that are not its own, what the
+// installer does when Pathwink will not exit, and the question about the settings.
+
+#include "tests/e2e/Pathwink.h"
+#include "tests/journey/Installation.h"
+#include "tests/support/TestSupport.h"
+#include "tests/tray/ShellTray.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+using namespace pwtest;
+
+namespace {
+
+constexpr WORD kCtrlAltD = 0x0644; // the hot-key field's encoding
+constexpr WORD kCtrlAltF9 = 0x0678;
+constexpr int kSettingsCtrl = 16384, kSettingsAlt = 32768; // the settings file's encoding
+constexpr DWORD kAbortedByScript = 2;                      // NSIS's exit code for Abort
+const std::string kUninstallCaption = "Uninstall Pathwink " PW_DISPLAY_VERSION;
+
+// Marks a step in the log with the time since the test began, so that a slow or
+// failing step is easy to find in build/test-logs/journey_tests.log.
+void Step(const char* what) {
+    static DWORD begin = GetTickCount();
+    printf("[journey %6.1f s] %s\n", (GetTickCount() - begin) / 1000.0, what);
+    fflush(stdout);
+}
+
+// An installer's visible dialogs: its pages' window and its message boxes, whose
+// captions begin with the same text (the pages' window may add a page's own caption).
+std::vector<HWND> DialogsStartingWith(const std::string& caption, DWORD pid) {
+    std::vector<HWND> found;
+    for (HWND w : FindTopLevels("#32770", nullptr, pid))
+        if (IsWindowVisible(w) && TextOf(w).rfind(caption, 0) == 0)
+            found.push_back(w);
+    return found;
+}
+
+std::vector<HWND> UninstallerWindows(DWORD pid) {
+    return DialogsStartingWith(kUninstallCaption, pid);
+}
+
+// A window of Pathwink's class in this process that will not close, as a copy stuck
+// in a question would be; counts the requests to close.
+class StuckPathwink {
+  public:
+    StuckPathwink() {
+        closes_ = 0;
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == WM_CLOSE) {
+                ++closes_;
+                return 0;
+            }
+            return DefWindowProcA(h, m, w, l);
+        };
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TPathwinkMainForm";
+        RegisterClassA(&wc);
+        window_ = CreateWindowA("TPathwinkMainForm", "Pathwink", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                                100, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    ~StuckPathwink() {
+        DestroyWindow(window_);
+        UnregisterClassA("TPathwinkMainForm", GetModuleHandleA(nullptr));
+    }
+    StuckPathwink(const StuckPathwink&) = delete;
+    StuckPathwink& operator=(const StuckPathwink&) = delete;
+    HWND Window() const { return window_; }
+    int Closes() const { return closes_; }
+
+  private:
+    static inline int closes_ = 0;
+    HWND window_ = nullptr;
+};
+
+// [Shortcuts] of a settings file as path -> stored number, read by the profile reader.
+std::map<std::string, int> StoredShortcuts(const std::string& settings) {
+    std::map<std::string, int> entries;
+    const int count = GetPrivateProfileIntA("Shortcuts", "Count", 0, settings.c_str());
+    for (int i = 0; i < count; ++i) {
+        char path[2048] = "";
+        GetPrivateProfileStringA("Shortcuts", (std::to_string(i) + "Path").c_str(), "", path,
+                                 sizeof path, settings.c_str());
+        entries[path] = GetPrivateProfileIntA("Shortcuts", (std::to_string(i) + "ShortCut").c_str(),
+                                              -1, settings.c_str());
+    }
+    return entries;
+}
+
+class Journey : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setup_ = BuiltSetup();
+        ASSERT_TRUE(FileExists(setup_)) << "the installer was not built: " << setup_;
+        ASSERT_EQ(FindWindowA("TPathwinkMainForm", nullptr), nullptr)
+            << "a Pathwink already runs in this Wine prefix; the installer would close it";
+        // Another copy's machine-wide run value (earlier tests leave one) comes back afterwards.
+        machineRun_ = RegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink");
+        RemoveInstallation(); // what an interrupted earlier run may have left
+        ASSERT_FALSE(FolderExists(inst_.dir)) << inst_.dir;
+    }
+
+    void TearDown() override {
+        for (auto& p : started_)
+            p->Kill();
+        for (HANDLE h : workers_) {
+            if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT)
+                TerminateProcess(h, 99);
+            CloseHandle(h);
+        }
+        apps_.clear();
+        RemoveInstallation();
+        for (const auto& f : folders_)
+            RemoveTree(f);
+        if (machineRun_ && *machineRun_ != inst_.RunCommand())
+            SetRegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink", *machineRun_);
+    }
+
+    // Leaves the prefix without any trace of an install in the default place.
+    void RemoveInstallation() {
+        for (auto& app : apps_)
+            app->Process().Kill();
+        RemoveTree(inst_.dir);
+        DeleteFileA(inst_.shortcut.c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            if (RegString(root, kRunKey, "Pathwink") == inst_.RunCommand())
+                DeleteRegValue(root, kRunKey, "Pathwink");
+    }
+
+    // Runs the installer with these arguments; its exit code, STILL_ACTIVE if it hung.
+    DWORD RunSetup(const std::string& arguments, int timeoutMs = 60000) {
+        started_.push_back(std::make_unique<Program>());
+        Program& setup = *started_.back();
+        if (!setup.Start(setup_, arguments))
+            return STILL_ACTIVE;
+        setup.WaitForExit(timeoutMs);
+        return setup.ExitCode();
+    }
+
+    // Starts Uninstall.exe; returns the process that does the work (the copy the
+    // uninstaller starts from the temporary folder), or null.
+    HANDLE StartUninstaller(const std::string& arguments) {
+        started_.push_back(std::make_unique<Program>());
+        Program& launcher = *started_.back();
+        if (!launcher.Start(inst_.Uninstaller(), arguments))
+            return nullptr;
+        HANDLE worker = OpenChildProcess(launcher.Id(), 15000);
+        if (worker)
+            workers_.push_back(worker);
+        EXPECT_TRUE(worker) << "no process started by the uninstaller " << launcher.Id() << ":"
+                            << DescribeProcesses();
+        EXPECT_TRUE(launcher.WaitForExit(15000));
+        EXPECT_EQ(launcher.ExitCode(), 0u) << "the uninstaller's first process";
+        return worker;
+    }
+
+    // Uninstalls silently and waits for the real end; the worker's exit code.
+    DWORD RunSilentUninstall() {
+        HANDLE worker = StartUninstaller("/S");
+        if (!worker)
+            return STILL_ACTIVE;
+        WaitUntil([&] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }, 60000);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(worker, &code);
+        return code;
+    }
+
+    InstalledPathwink& NewApp() {
+        apps_.push_back(std::make_unique<InstalledPathwink>(inst_));
+        return *apps_.back();
+    }
+
+    std::string Folder(const std::string& prefix) {
+        folders_.push_back(MakeTempFolder(prefix));
+        return folders_.back();
+    }
+
+    Installation inst_ = Installation::ForCurrentUser();
+    std::string setup_;
+    std::vector<std::unique_ptr<Program>> started_;
+    std::vector<std::unique_ptr<InstalledPathwink>> apps_;
+    std::vector<HANDLE> workers_;
+    std::vector<std::string> folders_;
+    std::optional<std::string> machineRun_;
+};
+
+} // namespace
+
+TEST_F(Journey, InstallUseUpgradeWhileRunningAndUninstall) {
+    const std::string built = ReadFileBytes(BuiltPathwink());
+    ASSERT_FALSE(built.empty());
+
+    Step("install");
+    // Installed silently, for this user only.
+    const std::string builtHelp =
+        BuiltPathwink().substr(0, BuiltPathwink().find_last_of('\\')) + "\\help\\help_index.html";
+    ASSERT_EQ(RunSetup("/S"), 0u) << "silent install";
+    EXPECT_EQ(ReadFileBytes(inst_.Exe()), built) << "the built program is installed";
+    EXPECT_TRUE(FileExists(inst_.Help()));
+    EXPECT_EQ(ReadFileBytes(inst_.Help()), ReadFileBytes(builtHelp));
+    EXPECT_TRUE(FileExists(inst_.Uninstaller()));
+    EXPECT_FALSE(FileExists(inst_.Settings())) << "no settings until the program saves";
+    EXPECT_EQ(LinkTarget(inst_.shortcut), inst_.Exe()) << "Start-menu shortcut " << inst_.shortcut;
+
+    Step("installed files checked");
+    // The "Apps & features" entry.
+    const HKEY cu = HKEY_CURRENT_USER;
+    EXPECT_EQ(RegString(cu, kUninstallKey, "DisplayName"), "Pathwink");
+    EXPECT_EQ(RegString(cu, kUninstallKey, "DisplayVersion"), PW_DISPLAY_VERSION);
+    EXPECT_EQ(RegString(cu, kUninstallKey, "Publisher"), "Corvane Software");
+    EXPECT_EQ(RegString(cu, kUninstallKey, "InstallLocation"), inst_.dir);
+    EXPECT_EQ(RegString(cu, kUninstallKey, "DisplayIcon").value_or("").rfind(inst_.Exe(), 0), 0u);
+    EXPECT_EQ(RegString(cu, kUninstallKey, "UninstallString"), "\"" + inst_.Uninstaller() + "\"");
+    EXPECT_EQ(RegString(cu, kUninstallKey, "QuietUninstallString"),
+              "\"" + inst_.Uninstaller() + "\" /S");
+    EXPECT_EQ(RegDword(cu, kUninstallKey, "NoModify"), 1u);
+    EXPECT_EQ(RegDword(cu, kUninstallKey, "NoRepair"), 1u);
+    EXPECT_GE(RegDword(cu, kUninstallKey, "EstimatedSize").value_or(0), built.size() / 1024)
+        << "in KB, at least the program's size";
+
+    Step("start");
+    // The installed program shows its window.
+    InstalledPathwink& first = NewApp();
+    ASSERT_TRUE(first.Start()) << "the installed program did not start";
+    EXPECT_TRUE(WaitUntil([&] { return first.MainVisible(); }));
+    ASSERT_TRUE(first.ChooseFromTrayMenu({VK_DOWN, VK_RETURN})) << "Configure Shortcuts";
+    EXPECT_TRUE(WaitUntil([&] { return first.ActivePage() == 0; })) << "Folder Shortcuts page";
+
+    Step("new shortcut by the dialog");
+    // A shortcut made with "New Shortcut": the folder typed, D pressed in the key field.
+    const std::string byDialog = Folder("pwjourneyD"), byCopyData = Folder("pwjourneyF9");
+    first.Click("New Shortcut");
+    HWND editor = first.WaitForEditor();
+    ASSERT_TRUE(editor) << "no editor after New Shortcut";
+    EXPECT_EQ(TextOf(editor), "New Folder Shortcut - Pathwink");
+    SetEditorFolder(editor, byDialog);
+    TypeIntoHotKeyField(editor, 'D');
+    ASSERT_EQ(EditorHotKey(editor), kCtrlAltD) << "D alone becomes Ctrl+Alt+D";
+    ClickEditorButton(editor, "OK");
+    ASSERT_TRUE(WaitUntil([&] { return first.Rows().size() == 1; })) << "not added";
+    EXPECT_EQ(first.Rows()[0], "Ctrl+Alt+D\t" + byDialog);
+    ASSERT_TRUE(WaitUntil([&] { return !first.EditorShown(); }));
+
+    Step("new shortcut by WM_COPYDATA");
+    // A folder handed over by another program; F9 pressed in the key field.
+    auto sent = first.SendFolder(byCopyData);
+    editor = first.WaitForEditor();
+    ASSERT_TRUE(editor) << "no editor after WM_COPYDATA";
+    EXPECT_EQ(EditorFolder(editor), byCopyData);
+    TypeIntoHotKeyField(editor, VK_F9);
+    ASSERT_EQ(EditorHotKey(editor), kCtrlAltF9);
+    ClickEditorButton(editor, "OK");
+    ASSERT_TRUE(sent.get()) << "the sender returns when the dialog closes";
+    ASSERT_TRUE(WaitUntil([&] { return first.Rows().size() == 2; }));
+    const std::vector<std::string> rows = first.Rows();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "Ctrl+Alt+F9\t" + byCopyData), rows.end());
+
+    Step("hotkeys");
+    // Both combinations open their folders from anywhere.
+    TypeKey('D', true, true);
+    EXPECT_TRUE(WaitAndCloseExplorer(byDialog)) << "Ctrl+Alt+D opened nothing";
+    TypeKey(VK_F9, true, true);
+    EXPECT_TRUE(WaitAndCloseExplorer(byCopyData)) << "Ctrl+Alt+F9 opened nothing";
+
+    Step("tray menu entry");
+    // The tray menu lists the shortcuts in the list's order, first in the menu.
+    const int row = rows[0] == "Ctrl+Alt+F9\t" + byCopyData ? 0 : 1;
+    std::vector<WORD> keys(static_cast<size_t>(row) + 1, VK_DOWN);
+    keys.push_back(VK_RETURN);
+    ASSERT_TRUE(first.ChooseFromTrayMenu(keys));
+    EXPECT_TRUE(WaitAndCloseExplorer(byCopyData)) << "the tray menu's entry opened nothing";
+
+    Step("exit from the tray menu");
+    // "Exit Pathwink", the menu's last entry, ends it without a question and saves.
+    ASSERT_TRUE(first.ChooseFromTrayMenu({VK_UP, VK_RETURN}));
+    ASSERT_TRUE(first.Process().WaitForExit(10000)) << "Exit Pathwink did not end the program";
+    const std::map<std::string, int> expected = {
+        {byDialog, kSettingsCtrl + kSettingsAlt + 'D'},
+        {byCopyData, kSettingsCtrl + kSettingsAlt + VK_F9}};
+    EXPECT_EQ(StoredShortcuts(inst_.Settings()), expected);
+    // Run at logon is on by default; under Wine the machine-wide key is writable.
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink"), inst_.RunCommand());
+
+    Step("start with tray");
+    // Started as at logon: only the tray icon, the shortcuts and their keys are back.
+    InstalledPathwink& second = NewApp();
+    ASSERT_TRUE(second.Start("tray"));
+    EXPECT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }))
+        << "tray icons with the tooltip Pathwink: " << IconsWithTip("Pathwink").size();
+    EXPECT_FALSE(second.MainVisible()) << "started with tray, no window shows";
+    EXPECT_EQ(second.Rows(), rows);
+    TypeKey('D', true, true);
+    EXPECT_TRUE(WaitAndCloseExplorer(byDialog)) << "Ctrl+Alt+D after the restart";
+    TypeKey(VK_F9, true, true);
+    EXPECT_TRUE(WaitAndCloseExplorer(byCopyData)) << "Ctrl+Alt+F9 after the restart";
+
+    Step("upgrade over the running copy");
+    // An upgrade over the running copy: the installer asks it to exit, it saves, and
+    // the settings stay as they were.
+    const std::string settings = ReadFileBytes(inst_.Settings());
+    ASSERT_FALSE(settings.empty());
+    ASSERT_EQ(RunSetup("/S"), 0u) << "silent install over the running copy";
+    EXPECT_TRUE(second.Process().WaitForExit(0)) << "the running copy was not ended";
+    EXPECT_EQ(second.Process().ExitCode(), 0u) << "ended by its own exit, not killed";
+    EXPECT_EQ(ReadFileBytes(inst_.Settings()), settings);
+    EXPECT_EQ(ReadFileBytes(inst_.Exe()), built);
+
+    Step("start the upgraded copy");
+    InstalledPathwink& third = NewApp();
+    ASSERT_TRUE(third.Start("tray"));
+    EXPECT_EQ(third.Rows(), rows) << "the upgraded program has the shortcuts";
+
+    Step("uninstall");
+    // Uninstalled silently while it runs. The per-user run value is what the program
+    // writes where the machine-wide key is closed to it.
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kRunKey, "Pathwink", inst_.RunCommand()));
+    ASSERT_EQ(RunSilentUninstall(), 0u) << "silent uninstall";
+    EXPECT_TRUE(third.Process().WaitForExit(0)) << "the running copy was not ended";
+    EXPECT_FALSE(FileExists(inst_.Exe()));
+    EXPECT_FALSE(FileExists(inst_.Help()));
+    EXPECT_FALSE(FolderExists(inst_.dir + "\\help"));
+    EXPECT_FALSE(FileExists(inst_.Uninstaller()));
+    EXPECT_FALSE(FileExists(inst_.shortcut));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Pathwink"), std::nullopt);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink"), std::nullopt);
+    Step("uninstalled");
+    // A silent uninstall keeps the settings, and with them the folder.
+    EXPECT_EQ(FolderEntries(inst_.dir), std::vector<std::string>{"Pathwink.INI"});
+    EXPECT_EQ(StoredShortcuts(inst_.Settings()), expected);
+}
+
+TEST_F(Journey, TheUninstallerRemovesOnlyAMachineWideRunValueThatStartsThisCopy) {
+    const struct {
+        const char* what;
+        std::function<std::string()> value;
+        bool removed;
+    } cases[] = {
+        {"this copy", [&] { return inst_.RunCommand(); }, true},
+        {"this copy, other letter case",
+         [&] {
+             std::string v = inst_.RunCommand();
+             CharUpperBuffA(v.data(), static_cast<DWORD>(v.size()));
+             return v;
+         },
+         true},
+        {"a copy in a folder whose name begins the same",
+         [&] { return "\"" + inst_.dir + "2\\Pathwink.exe\" tray"; }, false},
+        {"a copy elsewhere", [] { return std::string("\"C:\\Tools\\Pathwink.exe\" tray"); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(RunSetup("/S"), 0u);
+        const std::string value = c.value();
+        ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink", value));
+        ASSERT_EQ(RunSilentUninstall(), 0u);
+        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink").has_value(), !c.removed)
+            << value;
+        DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink");
+        EXPECT_FALSE(FolderExists(inst_.dir)) << "nothing of ours was left";
+    }
+}
+
+TEST_F(Journey, ASilentInstallGivesUpWithAnErrorWhenPathwinkDoesNotExit) {
+    StuckPathwink stuck;
+    ASSERT_TRUE(stuck.Window());
+    const DWORD start = GetTickCount();
+    const DWORD code = RunSetup("/S", 60000);
+    const DWORD took = GetTickCount() - start;
+
+    EXPECT_EQ(code, kAbortedByScript);
+    EXPECT_GE(stuck.Closes(), 1) << "it was asked to exit";
+    EXPECT_GE(took, 9000u) << "it was given time to exit";
+    EXPECT_FALSE(FileExists(inst_.Exe())) << "nothing installed";
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    EXPECT_FALSE(FileExists(inst_.shortcut));
+}
+
+TEST_F(Journey, TheInstallerWaitsForTheUserToExitPathwinkThenInstallsAndStartsIt) {
+    auto stuck = std::make_unique<StuckPathwink>();
+    ASSERT_TRUE(stuck->Window());
+    started_.push_back(std::make_unique<Program>());
+    Program& setup = *started_.back();
+    ASSERT_TRUE(setup.Start(setup_, ""));
+    const std::string caption = "Pathwink " PW_DISPLAY_VERSION " Setup";
+    HWND wizard = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const auto found = DialogsStartingWith(caption, setup.Id());
+            wizard = found.empty() ? nullptr : found.front();
+            return wizard != nullptr;
+        },
+        30000))
+        << "no installer window" << DescribeWindowsOf(setup.Id());
+    PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // Next
+    PumpFor(500);
+    PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // Install
+
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (HWND w : DialogsStartingWith(caption, setup.Id()))
+                if (w != wizard && GetDlgItem(w, IDRETRY))
+                    question = w;
+            return question != nullptr;
+        },
+        30000))
+        << "no question while Pathwink does not exit" << DescribeWindowsOf(setup.Id());
+    EXPECT_NE(MessageTextOf(question).find("Pathwink is still running"), std::string::npos)
+        << MessageTextOf(question);
+    EXPECT_GE(stuck->Closes(), 1) << "it was asked to exit first";
+    EXPECT_FALSE(FileExists(inst_.Exe())) << "nothing is installed while it runs";
+
+    stuck.reset();            // the user exits Pathwink ...
+    Press(question, IDRETRY); // ... and retries
+    HWND startBox = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (startBox = FindChildByText(wizard, "Button", "Start Pathwink")) != nullptr; },
+        30000))
+        << "no last page" << DescribeWindowsOf(setup.Id());
+    EXPECT_TRUE(FileExists(inst_.Exe()));
+    EXPECT_EQ(SendMessageA(startBox, BM_GETCHECK, 0, 0), BST_CHECKED) << "ticked by default";
+    PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // Finish
+    ASSERT_TRUE(setup.WaitForExit(15000));
+    EXPECT_EQ(setup.ExitCode(), 0u);
+
+    // The program it started is the installed one, showing its window.
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (main = FindWindowA("TPathwinkMainForm", nullptr)) && IsWindowVisible(main); },
+        15000))
+        << "Pathwink was not started";
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HANDLE started = OpenProcess(
+        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+    ASSERT_TRUE(started);
+    workers_.push_back(started);
+    EXPECT_EQ(lstrcmpiA(ProcessImage(started).c_str(), inst_.Exe().c_str()), 0)
+        << ProcessImage(started);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return WaitForSingleObject(started, 0) == WAIT_OBJECT_0; }, 10000));
+}
+
+TEST_F(Journey, TheUninstallerAsksWhetherToDeleteTheSettingsNoByDefault) {
+    const struct {
+        int answer; // IDYES, IDNO, or 0: Enter on the default button
+        bool deleted;
+    } cases[] = {{IDYES, true}, {0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        ASSERT_EQ(RunSetup("/S"), 0u);
+        ASSERT_TRUE(
+            WritePrivateProfileStringA("Options", "ConfirmExit", "0", inst_.Settings().c_str()));
+        HANDLE worker = StartUninstaller("");
+        ASSERT_TRUE(worker) << "the uninstaller's working copy did not start";
+        const DWORD pid = GetProcessId(worker);
+        HWND wizard = nullptr;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                const auto found = UninstallerWindows(pid);
+                wizard = found.empty() ? nullptr : found.front();
+                return wizard != nullptr;
+            },
+            30000))
+            << "no uninstaller window in " << ProcessImage(worker) << DescribeWindowsOf(pid);
+        PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // "Uninstall"
+
+        HWND question = nullptr;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                for (HWND w : UninstallerWindows(pid))
+                    if (w != wizard && GetDlgItem(w, IDYES))
+                        question = w;
+                return question != nullptr;
+            },
+            15000))
+            << "no question about the settings";
+        EXPECT_NE(MessageTextOf(question).find(inst_.Settings()), std::string::npos)
+            << MessageTextOf(question);
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(question, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON)
+            << "No is the default";
+        if (c.answer) {
+            Press(question, c.answer);
+        } else {
+            PostMessageA(question, WM_KEYDOWN, VK_RETURN, 0);
+            PostMessageA(question, WM_KEYUP, VK_RETURN, 0);
+        }
+
+        // The last page: its one active button closes the uninstaller.
+        ASSERT_TRUE(WaitUntil(
+            [&] { return !FileExists(inst_.Uninstaller()) && !IsWindowVisible(question); }, 15000));
+        PumpFor(300);
+        PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // "Close"
+        ASSERT_TRUE(
+            WaitUntil([&] { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }, 15000))
+            << "the uninstaller did not close";
+        EXPECT_EQ(FileExists(inst_.Settings()), !c.deleted);
+        EXPECT_EQ(FolderExists(inst_.dir), !c.deleted) << "the folder goes once it is empty";
+        RemoveInstallation();
+    }
+}
