@@ -140,3 +140,17 @@ TEST(MainWindow, HelpWithoutItsPageReportsNothing) {
     EXPECT_TRUE(app.Running());
     EXPECT_TRUE(app.NoWindow("#32770", "Pathwink"));
 }
+
+TEST(MainWindow, ACloseRequestEndsTheProgramEvenWithTheEditorOpen) {
+    // What the installer and the uninstaller send to a running copy.
+    PathwinkProcess app("[Options]\r\nConfirmExit=1\r\n");
+    ASSERT_TRUE(app.Start());
+    app.Click("New Shortcut");
+    ASSERT_TRUE(app.WaitForEditor());
+    PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.WaitForExit()) << "still running with the editor open";
+    EXPECT_EQ(app.ExitCode(), 0u);
+    EXPECT_TRUE(app.NoWindow("#32770", "Confirmation")) << "no question";
+    EXPECT_EQ(app.Profile("Options", "ConfirmExit"), "1") << "saved on the way out";
+    EXPECT_EQ(app.Profile("Options", "WarnWeakKey"), "1");
+}
