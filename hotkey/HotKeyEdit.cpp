@@ -30,13 +30,7 @@ TShortCut THotKey::HotKey() {
 
 void THotKey::SetHotKey(TShortCut value) {
     key_ = value & 0x1FFF;
-    modifiers_ = 0;
-    if (value & scShift)
-        modifiers_ |= hkShift;
-    if (value & scCtrl)
-        modifiers_ |= hkCtrl;
-    if (value & scAlt)
-        modifiers_ |= hkAlt;
+    modifiers_ = HotKeyModifiersOf(value);
     SendHotKey();
 }
 

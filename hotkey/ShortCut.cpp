@@ -58,6 +58,17 @@ TShortCut ShortCutFromHotKeyValue(std::uint16_t controlValue) {
     return value;
 }
 
+std::uint8_t HotKeyModifiersOf(TShortCut value) {
+    std::uint8_t mods = 0;
+    if (value & scShift)
+        mods |= 0x01; // HOTKEYF_SHIFT
+    if (value & scCtrl)
+        mods |= 0x02; // HOTKEYF_CONTROL
+    if (value & scAlt)
+        mods |= 0x04; // HOTKEYF_ALT
+    return mods;
+}
+
 namespace {
 
 std::string KeyName(std::uint8_t vk, const KeyTexts& texts, const LayoutKeyNameFn& layoutName) {

@@ -35,6 +35,8 @@ unsigned RegistrationModifiers(TShiftState shift);
 // The hot-key control's value (HOTKEYF_SHIFT 1, _CONTROL 2, _ALT 4, _EXT 8 in the
 // high byte) to a key combination; the extended-key flag is dropped.
 TShortCut ShortCutFromHotKeyValue(std::uint16_t controlValue);
+// The other way: the control's modifier byte (HOTKEYF_SHIFT, _CONTROL, _ALT) of a value.
+std::uint8_t HotKeyModifiersOf(TShortCut value);
 
 // The texts of the string table, in this order: BkSp, Tab, Esc, Enter, Space, PgUp,
 // PgDn, End, Home, Left, Up, Right, Down, Ins, Del, Shift+, Ctrl+, Alt+.

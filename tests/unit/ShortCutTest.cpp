@@ -128,3 +128,11 @@ TEST(ShortCutFromHotKeyValue, ConvertsControlFlagsAndDropsExtended) {
     EXPECT_EQ(ShortCutFromHotKeyValue(0x0825), 0x0025); // extended flag alone
     EXPECT_EQ(ShortCutFromHotKeyValue(0), 0);
 }
+
+TEST(HotKeyModifiersOf, IsTheInverseForEveryModifierSet) {
+    for (unsigned mods = 0; mods < 8; ++mods) {
+        const auto control = static_cast<std::uint16_t>((mods << 8) | 0x44);
+        EXPECT_EQ(HotKeyModifiersOf(ShortCutFromHotKeyValue(control)), mods) << mods;
+    }
+    EXPECT_EQ(HotKeyModifiersOf(0x1F44), 0) << "bits 8-12 are no modifier";
+}
