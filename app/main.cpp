@@ -2,9 +2,9 @@
 // window is closed.
 
 #include "app/CommandLine.h"
-#include "dialogs/NewShortcut.h"
+#include "dialogs/ShortcutEditor.h"
 #include "hotkey/KeyNames.h"
-#include "main/MainForm.h"
+#include "main/MainWindow.h"
 #include "win/Application.h"
 #include "win/MessageLoop.h"
 #include "win/Messages.h"
@@ -29,8 +29,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     int exitCode = 0;
     try {
-        TPathwinkMainForm form;
-        TDlgNewShortcut editor(form.Handle());
+        MainWindow form;
+        ShortcutEditor editor(form.Handle());
         form.AttachEditor(&editor);
         if (StartsInTray(GetCommandLineA()))
             app.SetShowMainForm(false);

@@ -2,7 +2,7 @@
 // to the same work done key by key with one profile call per key, and prints a
 // Markdown table of medians. Run under Wine: see bench/README.md.
 
-#include "main/Settings.h"
+#include "store/Settings.h"
 
 #include <windows.h>
 
@@ -62,8 +62,8 @@ std::string Ratio(const Timing& slow, const Timing& fast) {
 
 // Key combinations with two or three modifiers, 240 of them; a larger table repeats them
 // (the repeats are refused at registration, as in a real file with duplicates).
-TShortCut RealKey(int i) {
-    static const TShortCut mods[] = {0xE000, 0xC000, 0xA000, 0x6000};
+KeyCombination RealKey(int i) {
+    static const KeyCombination mods[] = {0xE000, 0xC000, 0xA000, 0x6000};
     std::vector<std::uint8_t> keys;
     for (int k = 0x7C; k <= 0x87; ++k) // F13-F24
         keys.push_back(static_cast<std::uint8_t>(k));
@@ -76,16 +76,16 @@ TShortCut RealKey(int i) {
     keys.push_back(0x13); // Pause
     keys.push_back(0x91); // Scroll Lock
     const int n = static_cast<int>(keys.size());
-    return static_cast<TShortCut>(mods[(i / n) % 4] | keys[i % n]);
+    return static_cast<KeyCombination>(mods[(i / n) % 4] | keys[i % n]);
 }
 
 void FillTable(ShortcutTable& table, int n, bool realKeys) {
     for (int i = 0; i < n; ++i) {
         const std::string path = "C:\\Bench folders\\Project " + std::to_string(i) + "\\Sources";
-        auto binding = std::make_unique<TfisHotKey>();
+        auto binding = std::make_unique<HotkeyBinding>();
         binding->SetEnabled(false); // values only: nothing registered while building
         binding->SetKey(realKeys ? RealKey(i) : 0);
-        binding->Data = path;
+        binding->SetFolder(path);
         table.InsertLoaded(path, std::move(binding));
     }
 }

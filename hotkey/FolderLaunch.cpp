@@ -1,6 +1,6 @@
 #include "hotkey/FolderLaunch.h"
 
-#include "hotkey/fisHotKey.h"
+#include "hotkey/HotkeyBinding.h"
 #include "win/Messages.h"
 
 #include <shellapi.h>
@@ -27,9 +27,9 @@ void FolderLaunch::OpenFolder(const std::string& path) const {
     }
 }
 
-void FolderLaunch::ShortcutHotKey(TfisHotKey& sender) const {
+void FolderLaunch::ShortcutHotKey(HotkeyBinding& sender) const {
     // A copy: the binding may be freed while the missing-folder message is open.
-    const std::string path = sender.Data;
+    const std::string path = sender.Folder();
     OpenFolder(path);
 }
 

@@ -9,7 +9,7 @@
 
 namespace pw {
 
-class TfisHotKey;
+class HotkeyBinding;
 
 // "The folder "<path>" does not exist or is inaccessible. Please open ..."
 std::string MissingFolderText(const std::string& path);
@@ -26,7 +26,7 @@ public:
     void OpenFolder(const std::string& path) const;
 
     // The OnHotKey handler of every binding: opens the binding's folder.
-    void ShortcutHotKey(TfisHotKey& sender) const;
+    void ShortcutHotKey(HotkeyBinding& sender) const;
 
 private:
     std::function<HWND()> ownerWindow_;

@@ -29,7 +29,7 @@ std::string LayoutKeyName(std::uint8_t virtualKey) {
     return buf;
 }
 
-std::string KeyCombinationText(TShortCut value) {
+std::string KeyCombinationText(KeyCombination value) {
     return KeyCombinationText(value, ResourceKeyTexts(), LayoutKeyName);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Key-combination texts with the program's string table and the keyboard layout.
 
-#include "hotkey/ShortCut.h"
+#include "hotkey/KeyCombination.h"
 
 #include <string>
 
@@ -14,6 +14,6 @@ const KeyTexts& ResourceKeyTexts();
 std::string LayoutKeyName(std::uint8_t virtualKey);
 
 // The text shown in the shortcut list and the tray menu, e.g. "Ctrl+Alt+D".
-std::string KeyCombinationText(TShortCut value);
+std::string KeyCombinationText(KeyCombination value);
 
 } // namespace pw

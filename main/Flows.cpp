@@ -3,10 +3,10 @@
 // the input passes or the user cancels; only then do the table and the binding
 // change, the list is rebuilt and the whole settings file is rewritten.
 
-#include "main/MainForm.h"
+#include "main/MainWindow.h"
 
-#include "dialogs/NewShortcut.h"
-#include "main/MainLayout.h"
+#include "dialogs/ShortcutEditor.h"
+#include "main/MainWindowIds.h"
 #include "main/RowText.h"
 #include "win/Application.h"
 #include "win/Messages.h"
@@ -42,7 +42,7 @@ bool Terminated() { return Application::Instance().Terminated(); }
 
 } // namespace
 
-bool TPathwinkMainForm::EditorBusy() {
+bool MainWindow::EditorBusy() {
     if (!editor_ || !editor_->IsShowing())
         return false;
     editor_->BringToFront();
@@ -50,7 +50,7 @@ bool TPathwinkMainForm::EditorBusy() {
 }
 
 // Checks the dialog's fields in order; false means "show the dialog again".
-bool TPathwinkMainForm::RunFlowValidation() {
+bool MainWindow::RunFlowValidation() {
     const std::string folder = editor_->FolderText();
     if (folder.empty()) {
         PlainMessage(kEmptyFolder);
@@ -68,12 +68,12 @@ bool TPathwinkMainForm::RunFlowValidation() {
     return true;
 }
 
-void TPathwinkMainForm::ButtonNewClick() {
+void MainWindow::OnNewClicked() {
     if (!EditorBusy())
-        DoNewShortcut("");
+        RunNewFlow("");
 }
 
-void TPathwinkMainForm::DoNewShortcut(const std::string& initialFolder) {
+void MainWindow::RunNewFlow(const std::string& initialFolder) {
     if (!editor_ || EditorBusy())
         return;
     // A folder handed over while this flow runs starts its own flow afterwards,
@@ -84,8 +84,8 @@ void TPathwinkMainForm::DoNewShortcut(const std::string& initialFolder) {
     editor_->SetHotKeyValue(0);
     editor_->SetFolderText(initialFolder);
     for (;;) {
-        editor_->SetActiveControl(initialFolder.empty() ? TDlgNewShortcut::Field::Folder
-                                                        : TDlgNewShortcut::Field::HotKey);
+        editor_->SetActiveControl(initialFolder.empty() ? ShortcutEditor::Field::Folder
+                                                        : ShortcutEditor::Field::HotKey);
         if (editor_->ShowModal() != 1 || Terminated())
             return;
         if (!RunFlowValidation() || Terminated())
@@ -100,7 +100,7 @@ void TPathwinkMainForm::DoNewShortcut(const std::string& initialFolder) {
     }
 }
 
-void TPathwinkMainForm::ButtonEditClick() {
+void MainWindow::OnEditClicked() {
     if (!editor_ || EditorBusy())
         return;
     const int index = SelectedRow();
@@ -109,13 +109,13 @@ void TPathwinkMainForm::ButtonEditClick() {
     const AtExit startPending{[this] { PostPendingFlow(); }};
 
     editor_->SetCaption("Edit Folder Shortcut - Pathwink");
-    TfisHotKey& binding = table_.Binding(index);
-    const TShortCut oldKey = binding.Key();
+    HotkeyBinding& binding = table_.Binding(index);
+    const KeyCombination oldKey = binding.Key();
     const bool oldEnabled = binding.Enabled();
     editor_->SetHotKeyValue(oldKey);
-    editor_->SetFolderText(binding.Data);
+    editor_->SetFolderText(binding.Folder());
     for (;;) {
-        editor_->SetActiveControl(TDlgNewShortcut::Field::Folder);
+        editor_->SetActiveControl(ShortcutEditor::Field::Folder);
         if (editor_->ShowModal() != 1 || Terminated())
             return; // the binding still has its old key
         if (!RunFlowValidation() || Terminated())
@@ -135,16 +135,16 @@ void TPathwinkMainForm::ButtonEditClick() {
                 continue;
             }
         }
-        binding.Data = editor_->FolderText();
+        binding.SetFolder(editor_->FolderText());
         table_.Refile(index);
-        SendMessageA(Control(idTabbedListBox1), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendMessageA(Control(idShortcutList), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
         RefreshShortcutList();
         SaveSettings();
         return;
     }
 }
 
-void TPathwinkMainForm::ButtonDeleteClick() {
+void MainWindow::OnDeleteClicked() {
     if (EditorBusy())
         return;
     const int index = SelectedRow();
@@ -160,28 +160,28 @@ void TPathwinkMainForm::ButtonDeleteClick() {
     RefreshShortcutList();
 }
 
-void TPathwinkMainForm::WMCopyData(const COPYDATASTRUCT* data) {
+void MainWindow::OnFolderHandedOver(const COPYDATASTRUCT* data) {
     const std::string folder = data ? CopyDataText(data->lpData, data->cbData) : std::string();
     if (EditorBusy()) {
         pendingFolders_.push_back(folder);
         return;
     }
-    DoNewShortcut(folder);
+    RunNewFlow(folder);
 }
 
-void TPathwinkMainForm::PostPendingFlow() {
+void MainWindow::PostPendingFlow() {
     if (!pendingFolders_.empty())
-        PostMessageA(Handle(), kStartPendingFlow, 0, 0);
+        PostMessageA(Handle(), kRunQueuedFlow, 0, 0);
 }
 
-void TPathwinkMainForm::RunDeferredFlows() {
+void MainWindow::RunDeferredFlows() {
     if (pendingFolders_.empty() || Terminated())
         return;
     if (editor_ && editor_->IsShowing())
         return; // the running flow posts again when it ends
     const std::string folder = pendingFolders_.front();
     pendingFolders_.pop_front();
-    DoNewShortcut(folder);
+    RunNewFlow(folder);
 }
 
 } // namespace pw

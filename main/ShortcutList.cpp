@@ -2,10 +2,10 @@
 // path), rebuilt from the table after every change; its selection decides what
 // "Edit Selected" and "Delete Selected" act on.
 
-#include "main/MainForm.h"
+#include "main/MainWindow.h"
 
 #include "hotkey/KeyNames.h"
-#include "main/MainLayout.h"
+#include "main/MainWindowIds.h"
 #include "main/RowText.h"
 
 #include <commctrl.h>
@@ -17,28 +17,28 @@ namespace pw {
 
 using namespace mainform;
 
-int TPathwinkMainForm::SelectedRow() const {
-    return static_cast<int>(SendMessageA(Control(idTabbedListBox1), LB_GETCURSEL, 0, 0));
+int MainWindow::SelectedRow() const {
+    return static_cast<int>(SendMessageA(Control(idShortcutList), LB_GETCURSEL, 0, 0));
 }
 
-void TPathwinkMainForm::SetListButtonsEnabled() {
+void MainWindow::SetListButtonsEnabled() {
     const bool selected = SelectedRow() >= 0;
-    EnableWindow(Control(idButtonDelete), selected);
-    EnableWindow(Control(idButtonEdit), selected);
+    EnableWindow(Control(idDeleteButton), selected);
+    EnableWindow(Control(idEditButton), selected);
 }
 
-void TPathwinkMainForm::RefreshShortcutList() {
-    HWND list = Control(idTabbedListBox1);
+void MainWindow::RefreshShortcutList() {
+    HWND list = Control(idShortcutList);
     int row = SelectedRow();
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     const int count = table_.Count();
     if (count == 0) {
-        SetWindowTextA(Control(idLabelStatus), "Currently, there are no folder shortcuts defined.");
+        SetWindowTextA(Control(idStatusLabel), "Currently, there are no folder shortcuts defined.");
     } else {
-        SetWindowTextA(Control(idLabelStatus), "");
+        SetWindowTextA(Control(idStatusLabel), "");
         for (int i = 0; i < count; ++i) {
-            const TShortCut key = table_.Binding(i).Key();
+            const KeyCombination key = table_.Binding(i).Key();
             const std::string text =
                 ShortcutRowText(key != 0, key ? KeyCombinationText(key) : "", table_.Path(i));
             SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -52,25 +52,25 @@ void TPathwinkMainForm::RefreshShortcutList() {
     SetListButtonsEnabled();
 }
 
-void TPathwinkMainForm::TabbedListBox1Click() { SetListButtonsEnabled(); }
+void MainWindow::OnListSelectionChanged() { SetListButtonsEnabled(); }
 
-void TPathwinkMainForm::TabbedListBox1DblClick() {
+void MainWindow::OnListDoubleClicked() {
     const int row = SelectedRow();
     if (row < 0 || row >= table_.Count())
         return;
     if (options_.DClickEdits) {
-        ButtonEditClick();
+        OnEditClicked();
         return;
     }
     // Unlike a hotkey, a double-click hands the path to the shell without a test.
-    ShellExecuteA(Handle(), "explore", table_.Binding(row).Data.c_str(), nullptr, nullptr,
+    ShellExecuteA(Handle(), "explore", table_.Binding(row).Folder().c_str(), nullptr, nullptr,
                   SW_SHOWNORMAL);
 }
 
 // ---- item hints and frame ---------------------------------------------------------
 
-void TPathwinkMainForm::CreateItemHint() {
-    HWND list = Control(idTabbedListBox1);
+void MainWindow::CreateItemHint() {
+    HWND list = Control(idShortcutList);
     itemHint_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TRANSPARENT, TOOLTIPS_CLASSA, nullptr,
                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, Handle(),
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -84,18 +84,18 @@ void TPathwinkMainForm::CreateItemHint() {
     SetWindowSubclass(list, ListBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
-void TPathwinkMainForm::HideItemHint() {
+void MainWindow::HideItemHint() {
     if (!itemHint_)
         return;
     TOOLINFOA tool{};
     tool.cbSize = sizeof tool;
-    tool.hwnd = Control(idTabbedListBox1);
+    tool.hwnd = Control(idShortcutList);
     SendMessageA(itemHint_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
     itemHintAt_ = {-1, -1};
 }
 
-void TPathwinkMainForm::UpdateItemHint(POINT clientPoint) {
-    HWND list = Control(idTabbedListBox1);
+void MainWindow::UpdateItemHint(POINT clientPoint) {
+    HWND list = Control(idShortcutList);
     const LRESULT hit = SendMessageA(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
     const int row = LOWORD(hit);
     if (HIWORD(hit) || row >= SendMessageA(list, LB_GETCOUNT, 0, 0) || !GetActiveWindow()) {
@@ -142,9 +142,9 @@ void TPathwinkMainForm::UpdateItemHint(POINT clientPoint) {
                  SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-LRESULT CALLBACK TPathwinkMainForm::ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
+LRESULT CALLBACK MainWindow::ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
                                                 UINT_PTR, DWORD_PTR refData) {
-    auto* form = reinterpret_cast<TPathwinkMainForm*>(refData);
+    auto* form = reinterpret_cast<MainWindow*>(refData);
     switch (msg) {
     case WM_MOUSEMOVE:
         if (!form->trackingMouseLeave_) {

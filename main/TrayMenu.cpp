@@ -1,7 +1,7 @@
 // The tray menu: one entry per folder shortcut (rebuilt from the table at every
 // opening, in table order), then the configuration entries, help and exit.
 
-#include "main/MainForm.h"
+#include "main/MainWindow.h"
 
 #include "hotkey/KeyNames.h"
 #include "main/RowText.h"
@@ -11,59 +11,59 @@ namespace pw {
 namespace {
 
 enum MenuId : UINT {
-    idConfigureShortcuts1 = 1,
-    idConfigureOptions1,
-    idAbout1,
-    idHelp1,
-    idDisableandExit1,
-    idFirstFolderItem = 1000,
+    kMenuConfigureShortcuts = 1,
+    kMenuConfigureOptions,
+    kMenuAbout,
+    kMenuHelp,
+    kMenuExit,
+    kMenuFirstFolder = 1000,
 };
 
 } // namespace
 
-void TPathwinkMainForm::PopupMenuTrayPopup() {
+void MainWindow::BuildTrayMenu() {
     // The menu is built anew at every opening, so folder entries never accumulate
     // and no separator ever stands first, last or doubled.
     trayMenu_.Reset(CreatePopupMenu());
     HMENU menu = trayMenu_.Get();
     folderItems_.clear();
     for (int i = 0; i < table_.Count(); ++i) {
-        const TShortCut key = table_.Binding(i).Key();
+        const KeyCombination key = table_.Binding(i).Key();
         const std::string text =
             MenuEntryText(table_.Path(i), key ? KeyCombinationText(key) : "", key != 0);
-        AppendMenuA(menu, MF_STRING, idFirstFolderItem + i, text.c_str());
+        AppendMenuA(menu, MF_STRING, kMenuFirstFolder + i, text.c_str());
         folderItems_.push_back(table_.Path(i));
     }
     if (!folderItems_.empty())
         AppendMenuA(menu, MF_SEPARATOR, 0, nullptr); // N3_TopOfMenu
-    AppendMenuA(menu, MF_STRING, idConfigureShortcuts1, "Configure Shortcuts");
-    AppendMenuA(menu, MF_STRING, idConfigureOptions1, "Configure Options");
-    AppendMenuA(menu, MF_STRING, idAbout1, "About Pathwink");
+    AppendMenuA(menu, MF_STRING, kMenuConfigureShortcuts, "Configure Shortcuts");
+    AppendMenuA(menu, MF_STRING, kMenuConfigureOptions, "Configure Options");
+    AppendMenuA(menu, MF_STRING, kMenuAbout, "About Pathwink");
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr); // N1
-    AppendMenuA(menu, MF_STRING, idHelp1, "Help");
-    AppendMenuA(menu, MF_STRING, idDisableandExit1, "Exit Pathwink");
+    AppendMenuA(menu, MF_STRING, kMenuHelp, "Help");
+    AppendMenuA(menu, MF_STRING, kMenuExit, "Exit Pathwink");
 }
 
-void TPathwinkMainForm::ShowTrayMenu(POINT at) {
-    PopupMenuTrayPopup();
+void MainWindow::ShowTrayMenu(POINT at) {
+    BuildTrayMenu();
     const UINT chosen = TrackPopupMenuEx(trayMenu_.Get(),
                                          TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD |
                                              TPM_NONOTIFY,
                                          at.x, at.y, Handle(), nullptr);
     switch (chosen) {
     case 0: return;
-    case idConfigureShortcuts1: ConfigureShortcuts1Click(); return;
-    case idConfigureOptions1: ConfigureOptions1Click(); return;
-    case idAbout1: About1Click(); return;
-    case idHelp1: Help1Click(); return;
-    case idDisableandExit1: DisableandExit1Click(); return;
+    case kMenuConfigureShortcuts: OnConfigureShortcutsChosen(); return;
+    case kMenuConfigureOptions: OnConfigureOptionsChosen(); return;
+    case kMenuAbout: OnAboutChosen(); return;
+    case kMenuHelp: OnHelpChosen(); return;
+    case kMenuExit: OnExitChosen(); return;
     }
-    const size_t index = chosen - idFirstFolderItem;
-    if (chosen >= idFirstFolderItem && index < folderItems_.size())
-        FolderItemClick(folderItems_[index]);
+    const size_t index = chosen - kMenuFirstFolder;
+    if (chosen >= kMenuFirstFolder && index < folderItems_.size())
+        OnFolderChosen(folderItems_[index]);
 }
 
-void TPathwinkMainForm::FolderItemClick(const std::string& caption) {
+void MainWindow::OnFolderChosen(const std::string& caption) {
     // The entry carries its own copy of the path: it opens what it showed,
     // whatever happened to the table while the menu was open.
     const std::string path = caption;

@@ -28,20 +28,20 @@ private:
 // and PopupMenuOn) and the event it raises. Balloon notifications are no gesture.
 struct Notification {
     LPARAM code;
-    TTrayIconClicks gesture;
-    TTrayIcon::NotifyEvent TTrayIcon::*event;
+    TrayIconGesture gesture;
+    TrayIcon::NotifyEvent TrayIcon::*event;
 };
 
 const Notification kNotifications[] = {
-    {WM_LBUTTONDOWN, TTrayIconClicks::ticLeftClick, &TTrayIcon::OnLButtonDown},
-    {WM_LBUTTONUP, TTrayIconClicks::ticLeftClickUp, &TTrayIcon::OnLButtonUp},
-    {WM_LBUTTONDBLCLK, TTrayIconClicks::ticLeftDblClick, &TTrayIcon::OnLButtonDblClick},
-    {WM_RBUTTONDOWN, TTrayIconClicks::ticRightClick, &TTrayIcon::OnRButtonDown},
-    {WM_RBUTTONUP, TTrayIconClicks::ticRightClickUp, &TTrayIcon::OnRButtonUp},
-    {WM_RBUTTONDBLCLK, TTrayIconClicks::ticRightDblClick, &TTrayIcon::OnRButtonDblClick},
-    {NIN_BALLOONHIDE, TTrayIconClicks::ticNone, &TTrayIcon::OnBalloonHintHide},
-    {NIN_BALLOONTIMEOUT, TTrayIconClicks::ticNone, &TTrayIcon::OnBalloonHintClose},
-    {NIN_BALLOONUSERCLICK, TTrayIconClicks::ticNone, &TTrayIcon::OnBalloonHintClick},
+    {WM_LBUTTONDOWN, TrayIconGesture::ticLeftClick, &TrayIcon::OnLButtonDown},
+    {WM_LBUTTONUP, TrayIconGesture::ticLeftClickUp, &TrayIcon::OnLButtonUp},
+    {WM_LBUTTONDBLCLK, TrayIconGesture::ticLeftDblClick, &TrayIcon::OnLButtonDblClick},
+    {WM_RBUTTONDOWN, TrayIconGesture::ticRightClick, &TrayIcon::OnRButtonDown},
+    {WM_RBUTTONUP, TrayIconGesture::ticRightClickUp, &TrayIcon::OnRButtonUp},
+    {WM_RBUTTONDBLCLK, TrayIconGesture::ticRightDblClick, &TrayIcon::OnRButtonDblClick},
+    {NIN_BALLOONHIDE, TrayIconGesture::ticNone, &TrayIcon::OnBalloonHintHide},
+    {NIN_BALLOONTIMEOUT, TrayIconGesture::ticNone, &TrayIcon::OnBalloonHintClose},
+    {NIN_BALLOONUSERCLICK, TrayIconGesture::ticNone, &TrayIcon::OnBalloonHintClick},
 };
 
 // A copy at the size the notification area draws: from the icon's resource when
@@ -68,12 +68,12 @@ UINT NextIconId() {
 
 } // namespace
 
-UINT TTrayIcon::TaskbarCreatedMessage() {
+UINT TrayIcon::TaskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageA("TaskbarCreated");
     return message;
 }
 
-TTrayIcon::TTrayIcon(HICON icon) : icon_(CopySmallIcon(icon)) {
+TrayIcon::TrayIcon(HICON icon) : icon_(CopySmallIcon(icon)) {
     TaskbarCreatedMessage(); // registered before the window exists that may receive it
     window_.CreateHidden();
     // NOTIFYICONDATAA_V2_SIZE is the size of the record up to the balloon fields for
@@ -86,16 +86,16 @@ TTrayIcon::TTrayIcon(HICON icon) : icon_(CopySmallIcon(icon)) {
     data_.hIcon = icon_.Get();
 }
 
-TTrayIcon::TTrayIcon() : TTrayIcon(nullptr) { icon_.Reset(data_.hIcon = LoadProgramIcon()); }
+TrayIcon::TrayIcon() : TrayIcon(nullptr) { icon_.Reset(data_.hIcon = LoadProgramIcon()); }
 
-TTrayIcon::~TTrayIcon() {
+TrayIcon::~TrayIcon() {
     *alive_ = false;
     StopRetry();
     Shell_NotifyIconA(NIM_DELETE, &data_); // fails harmlessly when the icon was never added
     window_.DestroyHandle();
 }
 
-void TTrayIcon::Loaded() {
+void TrayIcon::Loaded() {
     if (!loading_)
         return;
     loading_ = false;
@@ -104,7 +104,7 @@ void TTrayIcon::Loaded() {
     Modify();
 }
 
-void TTrayIcon::SetEnabled(bool enabled) {
+void TrayIcon::SetEnabled(bool enabled) {
     if (enabled == enabled_ && !recreating_)
         return;
     enabled_ = enabled;
@@ -116,7 +116,7 @@ void TTrayIcon::SetEnabled(bool enabled) {
         RemoveIcon();
 }
 
-void TTrayIcon::SetHint(const std::string& hint) {
+void TrayIcon::SetHint(const std::string& hint) {
     if (hint == hint_)
         return;
     hint_ = hint;
@@ -131,7 +131,7 @@ void TTrayIcon::SetHint(const std::string& hint) {
         data_.uFlags &= ~NIF_TIP;
 }
 
-void TTrayIcon::AddIcon(bool fromRetry) {
+void TrayIcon::AddIcon(bool fromRetry) {
     if (data_.hWnd && Shell_NotifyIconA(NIM_ADD, &data_)) {
         iconAdded_ = true;
         StopRetry();
@@ -147,17 +147,17 @@ void TTrayIcon::AddIcon(bool fromRetry) {
     StartRetry();
 }
 
-void TTrayIcon::RemoveIcon() {
+void TrayIcon::RemoveIcon() {
     StopRetry();
     Shell_NotifyIconA(NIM_DELETE, &data_);
     iconAdded_ = false;
 }
 
-void TTrayIcon::Modify() {
+void TrayIcon::Modify() {
     Shell_NotifyIconA(NIM_MODIFY, &data_); // fails harmlessly while no icon exists
 }
 
-void TTrayIcon::StartRetry() {
+void TrayIcon::StartRetry() {
     HWND hwnd = window_.Handle();
     if (!hwnd || retryStep_ >= RetryDelaysMs.size()) {
         StopRetry();
@@ -166,20 +166,20 @@ void TTrayIcon::StartRetry() {
     retryPending_ = SetTimer(hwnd, kRetryTimerId, RetryDelaysMs[retryStep_++], nullptr) != 0;
 }
 
-void TTrayIcon::StopRetry() {
+void TrayIcon::StopRetry() {
     if (retryPending_)
         KillTimer(window_.Handle(), kRetryTimerId);
     retryPending_ = false;
 }
 
-void TTrayIcon::RetryTick() {
+void TrayIcon::RetryTick() {
     // Each delay is a single wait: the timer goes, and a new one follows a new refusal.
     StopRetry();
     if (enabled_ && !loading_ && !iconAdded_)
         AddIcon(true);
 }
 
-void TTrayIcon::Recreate() {
+void TrayIcon::Recreate() {
     recreating_ = true;
     try {
         SetEnabled(true); // adds again although the value does not change
@@ -189,7 +189,7 @@ void TTrayIcon::Recreate() {
     recreating_ = false;
 }
 
-bool TTrayIcon::Raise(const NotifyEvent& event) {
+bool TrayIcon::Raise(const NotifyEvent& event) {
     if (!event)
         return true;
     auto alive = alive_;
@@ -198,16 +198,16 @@ bool TTrayIcon::Raise(const NotifyEvent& event) {
     return *alive;
 }
 
-HWND TTrayIcon::OwnerWindow() const {
+HWND TrayIcon::OwnerWindow() const {
     return OwnerForm ? OwnerForm : Application::Instance().MainWindow();
 }
 
-void TTrayIcon::HandleNotification(LPARAM code) {
+void TrayIcon::HandleNotification(LPARAM code) {
     for (const Notification& n : kNotifications) {
         if (n.code != code)
             continue;
         auto alive = alive_;
-        if (n.gesture != TTrayIconClicks::ticNone) {
+        if (n.gesture != TrayIconGesture::ticNone) {
             if (RestoreOn == n.gesture) {
                 RestoreSteps(OwnerWindow());
                 if (!*alive)
@@ -224,7 +224,7 @@ void TTrayIcon::HandleNotification(LPARAM code) {
     }
 }
 
-void TTrayIcon::PopupAtCursor() {
+void TrayIcon::PopupAtCursor() {
     if (!ShowPopupMenu)
         return;
     POINT at{};
@@ -244,7 +244,7 @@ void TTrayIcon::PopupAtCursor() {
     show(at);
 }
 
-void TTrayIcon::RestoreSteps(HWND appWindow) {
+void TrayIcon::RestoreSteps(HWND appWindow) {
     if (menuOpen_)
         return;
     auto alive = alive_;
@@ -260,20 +260,20 @@ void TTrayIcon::RestoreSteps(HWND appWindow) {
     Raise(OnRestoreApp);
 }
 
-void TTrayIcon::ApplicationMinimized(HWND appWindow) {
+void TrayIcon::ApplicationMinimized(HWND appWindow) {
     // Hidden, the minimised window leaves no taskbar button: the tray icon is its way back.
     if (enabled_ && HideOnMinimize && appWindow)
         ShowWindow(appWindow, SW_HIDE);
     Raise(OnMinimizeApp);
 }
 
-void TTrayIcon::ApplicationRestored(HWND appWindow) {
+void TrayIcon::ApplicationRestored(HWND appWindow) {
     if (restoring_)
         return;
     RestoreSteps(appWindow);
 }
 
-LRESULT TTrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_QUERYENDSESSION: {
         bool allow = true;
@@ -301,14 +301,14 @@ LRESULT TTrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-void TTrayIcon::HiddenWindow::CreateHidden() {
+void TrayIcon::HiddenWindow::CreateHidden() {
     RegisterWindowClass(kHiddenWindowClass);
     // Top-level, not message-only: the taskbar's broadcast and the end-of-logon
     // messages reach top-level windows only. Never shown.
     Create(WS_EX_TOOLWINDOW, kHiddenWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr);
 }
 
-LRESULT TTrayIcon::HiddenWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT TrayIcon::HiddenWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_NCCREATE:
     case WM_CREATE:

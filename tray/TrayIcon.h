@@ -1,5 +1,5 @@
 #pragma once
-// TTrayIcon: the program's icon in the notification area. It hands the shell one
+// TrayIcon: the program's icon in the notification area. It hands the shell one
 // notify record through Shell_NotifyIconA, turns the shell's mouse notifications
 // (sent to a hidden top-level window of its own) into events, opens the tray menu
 // on a right-button release, adds the icon again when the taskbar is re-created,
@@ -27,7 +27,7 @@
 namespace pw {
 
 // Mouse gestures on the icon that can restore the application or open the menu.
-enum class TTrayIconClicks {
+enum class TrayIconGesture {
     ticNone,
     ticLeftClick,    // left button down
     ticLeftDblClick,
@@ -37,10 +37,10 @@ enum class TTrayIconClicks {
     ticRightClickUp,
 };
 
-class TTrayIcon {
+class TrayIcon {
 public:
-    using NotifyEvent = std::function<void(TTrayIcon&)>;
-    using QueryEndSessionEvent = std::function<void(TTrayIcon&, bool& allowSessionToEnd)>;
+    using NotifyEvent = std::function<void(TrayIcon&)>;
+    using QueryEndSessionEvent = std::function<void(TrayIcon&, bool& allowSessionToEnd)>;
 
     // The message the shell sends to the hidden window; lParam names the notification.
     static constexpr UINT kCallbackMessage = 9250;
@@ -50,13 +50,13 @@ public:
     static constexpr UINT_PTR kRetryTimerId = 1;
 
     // Shows a copy of icon (the caller keeps its own); null shows an empty image.
-    explicit TTrayIcon(HICON icon);
+    explicit TrayIcon(HICON icon);
     // Shows the program's icon resource "MAINICON" at the small-icon size.
-    TTrayIcon();
+    TrayIcon();
     // Removes the icon, then destroys the hidden window and frees the icon copy.
-    ~TTrayIcon();
-    TTrayIcon(const TTrayIcon&) = delete;
-    TTrayIcon& operator=(const TTrayIcon&) = delete;
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
 
     // The after-loading step: adds the icon if Enabled. Runs once; later calls do nothing.
     void Loaded();
@@ -76,9 +76,9 @@ public:
     bool RetryPending() const { return retryPending_; }
 
     // Restores the application on this gesture (none in this program).
-    TTrayIconClicks RestoreOn = TTrayIconClicks::ticNone;
+    TrayIconGesture RestoreOn = TrayIconGesture::ticNone;
     // Opens the menu on this gesture.
-    TTrayIconClicks PopupMenuOn = TTrayIconClicks::ticRightClickUp;
+    TrayIconGesture PopupMenuOn = TrayIconGesture::ticRightClickUp;
     // Hides the application's window when it is minimised (see ApplicationMinimized).
     bool HideOnMinimize = true;
     // Delays in milliseconds before each new try of a refused add; the tries end
@@ -126,7 +126,7 @@ public:
 private:
     class HiddenWindow : public Window {
     public:
-        explicit HiddenWindow(TTrayIcon& owner) : owner_(owner) {}
+        explicit HiddenWindow(TrayIcon& owner) : owner_(owner) {}
         void CreateHidden();
         using Window::DestroyHandle;
 
@@ -134,7 +134,7 @@ private:
         LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     private:
-        TTrayIcon& owner_;
+        TrayIcon& owner_;
     };
 
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);

@@ -57,7 +57,7 @@ TEST_F(EditorTest, BrowsingReplacesTheFolderTextOnlyWhenAFolderIsChosen) {
     HWND browser = nullptr;
 
     dialog_->SetFolderText("C:\\was here");
-    dialog_->SetActiveControl(pw::TDlgNewShortcut::Field::Folder);
+    dialog_->SetActiveControl(pw::ShortcutEditor::Field::Folder);
     ModalDriver drive(Dialog());
     drive.Until("shown", [&] { return IsWindowVisible(Dialog()) && GetFocus() == Edit1(); });
     for (size_t i = 0; i < std::size(cases); ++i) {

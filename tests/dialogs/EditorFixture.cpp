@@ -34,7 +34,7 @@ void EditorTest::SetUp() {
 
 void EditorTest::Recreate(HWND owner) {
     dialog_.reset();
-    dialog_ = std::make_unique<pw::TDlgNewShortcut>(owner);
+    dialog_ = std::make_unique<pw::ShortcutEditor>(owner);
     ASSERT_TRUE(Dialog());
 }
 

@@ -2,7 +2,7 @@
 // The editor dialog with an owner window of the test's own (standing in for the
 // main window), and its controls found as a user sees them: by class and caption.
 
-#include "dialogs/NewShortcut.h"
+#include "dialogs/ShortcutEditor.h"
 #include "tests/dialogs/ModalDriver.h"
 #include "tests/support/TestSupport.h"
 
@@ -46,7 +46,7 @@ protected:
 
     static constexpr RECT kOwnerBounds{200, 150, 800, 550};
     HWND owner_ = nullptr;
-    std::unique_ptr<pw::TDlgNewShortcut> dialog_;
+    std::unique_ptr<pw::ShortcutEditor> dialog_;
 };
 
 } // namespace pwtest

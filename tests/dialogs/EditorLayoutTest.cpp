@@ -311,7 +311,7 @@ TEST_F(EditorTest, HotKeyFieldStartsAsCtrlAltWithoutKey) {
 TEST_F(EditorTest, InterfaceReadsBackWhatTheControlsShow) {
     const struct {
         std::string folder;
-        pw::TShortCut key;
+        pw::KeyCombination key;
         WORD control; // the hot-key control's own encoding
     } cases[] = {
         {"C:\\Users\\Public\\Documents", 0xC044, 0x0644},

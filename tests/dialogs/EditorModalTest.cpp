@@ -12,9 +12,9 @@
 #include <thread>
 
 using namespace pwtest;
-using pw::TDlgNewShortcut;
-using pw::TShortCut;
-using Field = TDlgNewShortcut::Field;
+using pw::ShortcutEditor;
+using pw::KeyCombination;
+using Field = ShortcutEditor::Field;
 
 namespace {
 
@@ -191,10 +191,10 @@ TEST_F(EditorTest, KeysTypedIntoTheHotKeyFieldGetCtrlAltUnlessCtrlOrAltIsHeld) {
     struct Case {
         const char* what;
         bool writeFirst;  // the flows write the value (after Shift+A here) before typing
-        TShortCut before; // value written, or the value the field holds
+        KeyCombination before; // value written, or the value the field holds
         WORD vk;
         bool ctrl, alt, shift;
-        TShortCut mask, expected;
+        KeyCombination mask, expected;
     };
     const Case cases[] = {
         {"D right after creation", false, 0xC000, 'D', false, false, false, 0xFFFF, 0xC044},
@@ -206,7 +206,7 @@ TEST_F(EditorTest, KeysTypedIntoTheHotKeyFieldGetCtrlAltUnlessCtrlOrAltIsHeld) {
         {"F7 alone over an edited key", true, 0x8044, VK_F7, false, false, false, 0xFFFF, 0xC076},
         {"K after the value was set to 0", true, 0, 'K', false, false, false, 0xFFFF, 0xC04B},
     };
-    std::vector<TShortCut> got(std::size(cases), 0xFFFF);
+    std::vector<KeyCombination> got(std::size(cases), 0xFFFF);
     dialog_->SetActiveControl(Field::HotKey);
     ModalDriver drive(Dialog());
     drive.Until("shown", IsUp(Dialog())).Until("focus in the field", [&] {

@@ -3,7 +3,7 @@
 // then optionally "hint" to point the mouse at the hot-key field so that its hint
 // shows.
 
-#include "dialogs/NewShortcut.h"
+#include "dialogs/ShortcutEditor.h"
 
 #include <windows.h>
 
@@ -47,12 +47,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmdLine, int) {
     if (seconds <= 0)
         seconds = 20;
 
-    pw::TDlgNewShortcut dialog(nullptr);
+    pw::ShortcutEditor dialog(nullptr);
     g_dialog = dialog.Handle();
     dialog.SetCaption("New Folder Shortcut");
     dialog.SetFolderText("C:\\Users\\Public\\Documents\\Projects");
     dialog.SetHotKeyValue(0xC044); // Ctrl+Alt+D
-    dialog.SetActiveControl(pw::TDlgNewShortcut::Field::HotKey);
+    dialog.SetActiveControl(pw::ShortcutEditor::Field::HotKey);
     // The pointer starts in the middle of the screen, over the dialog: out of the
     // way, unless a hint is wanted.
     MoveMouseTo(1, 1);

@@ -62,7 +62,7 @@ public:
     // True when no visible window of this process has that class and caption.
     bool NoWindow(const char* className, const char* caption) const;
 
-    // The shortcut editor (class TDlgNewShortcut) once it is shown.
+    // The shortcut editor (class ShortcutEditor) once it is shown.
     HWND WaitForEditor(int timeoutMs = 10000) const;
     bool EditorShown() const;
     // The list's rows as the list box holds them, and its selection.

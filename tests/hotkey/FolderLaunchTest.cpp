@@ -2,7 +2,7 @@
 // shows the plain missing-folder message, and the call returns once it is closed.
 
 #include "hotkey/FolderLaunch.h"
-#include "hotkey/fisHotKey.h"
+#include "hotkey/HotkeyBinding.h"
 #include "tests/support/TestSupport.h"
 #include "win/Messages.h"
 
@@ -119,13 +119,13 @@ TEST(OpenFolder, ALongTextWrapsWithinHalfTheScreen) {
 TEST(ShortcutHotKey, OpensTheFolderInTheSendersData) {
     const std::string folder = pwtest::MakeTempFolder("pwhot");
     FolderLaunch launch([] { return HWND(nullptr); });
-    TfisHotKey binding;
-    binding.Data = folder + "\\missing";
+    HotkeyBinding binding;
+    binding.SetFolder(folder + "\\missing");
     auto watcher = WatchPlainMessage();
     launch.ShortcutHotKey(binding);
     EXPECT_EQ(watcher.get().text, MissingFolderText(folder + "\\missing"));
 
-    binding.Data = folder;
+    binding.SetFolder(folder);
     launch.ShortcutHotKey(binding);
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(folder));
     pwtest::PumpFor(300);

@@ -40,7 +40,7 @@ TEST(KeyCombinationTextWin32, NamesOtherKeysAsTheKeyboardLayoutDoes) {
         GetKeyNameTextA(static_cast<LONG>(scan << 16), expected, sizeof expected);
         ASSERT_STRNE(expected, "") << int(vk);
         EXPECT_EQ(LayoutKeyName(vk), expected);
-        EXPECT_EQ(KeyCombinationText(static_cast<TShortCut>(0xC000 | vk)),
+        EXPECT_EQ(KeyCombinationText(static_cast<KeyCombination>(0xC000 | vk)),
                   std::string("Ctrl+Alt+") + expected);
     }
 }

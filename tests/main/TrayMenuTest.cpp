@@ -2,7 +2,7 @@
 // process): fixed entries, one entry per shortcut in table order with its key
 // text, separators never first, last or doubled, nothing accumulating.
 
-#include "main/MainForm.h"
+#include "main/MainWindow.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
 
@@ -51,14 +51,14 @@ protected:
         RunAtLogonKeys keys;
         keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
         keys.machineRoot = HKEY_CURRENT_USER;
-        form_ = std::make_unique<TPathwinkMainForm>(SettingsStore([exe] { return exe; }, keys));
+        form_ = std::make_unique<MainWindow>(SettingsStore([exe] { return exe; }, keys));
     }
     std::vector<std::string> Popup() {
-        form_->PopupMenuTrayPopup();
+        form_->BuildTrayMenu();
         return MenuTexts(form_->TrayMenu());
     }
     std::string folder_;
-    std::unique_ptr<TPathwinkMainForm> form_;
+    std::unique_ptr<MainWindow> form_;
 };
 
 const std::vector<std::string> kFixed = {"Configure Shortcuts", "Configure Options",
@@ -90,14 +90,14 @@ TEST_F(TrayMenu, FollowsTheTableAfterADelete) {
     EXPECT_EQ(Popup().front(), "C:\\Only");
     HWND list = pwtest::FindChildByClass(form_->Handle(), "ListBox");
     SendMessageA(list, LB_SETCURSEL, 0, 0);
-    form_->ButtonDeleteClick();
+    form_->OnDeleteClicked();
     EXPECT_EQ(Popup(), kFixed);
 }
 
 TEST_F(TrayMenu, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {
     const std::string target = pwtest::MakeTempFolder("pw&amp");
     Open("[Options]\r\n");
-    form_->FolderItemClick(target);
+    form_->OnFolderChosen(target);
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(target)) << target;
     pwtest::PumpFor(300);
     pwtest::RemoveTree(target);

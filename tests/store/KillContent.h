@@ -2,7 +2,7 @@
 // The two contents the save-kill test alternates between, built alike by the test
 // and by its helper program store_save_loop.exe.
 
-#include "main/Settings.h"
+#include "store/Settings.h"
 
 #include <memory>
 #include <string>
@@ -27,7 +27,7 @@ inline std::string PathOf(int generation, int i) {
 }
 
 // Content B's keys are all Ctrl+Alt+Shift+F10: loading registers it at most once.
-inline pw::TShortCut KeyOf(int generation) {
+inline pw::KeyCombination KeyOf(int generation) {
     return generation == 0 ? 0 : 0xE079;
 }
 
@@ -35,10 +35,10 @@ inline pw::TShortCut KeyOf(int generation) {
 inline void Fill(pw::ShortcutTable& table, int generation) {
     for (int i = 0; i < kEntries; ++i) {
         const std::string path = PathOf(generation, i);
-        auto binding = std::make_unique<pw::TfisHotKey>();
+        auto binding = std::make_unique<pw::HotkeyBinding>();
         binding->SetEnabled(false);
         binding->SetKey(KeyOf(generation));
-        binding->Data = path;
+        binding->SetFolder(path);
         table.InsertLoaded(path, std::move(binding));
     }
 }

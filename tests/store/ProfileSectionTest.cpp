@@ -3,7 +3,7 @@
 // GetPrivateProfileStringA returns key by key, over files a user or an old
 // version could have left.
 
-#include "main/Settings.h"
+#include "store/Settings.h"
 #include "tests/store/StoreTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // number reader, quoting for the profile reader, the [Shortcuts] block, and the
 // names of a save's temporary files.
 
-#include "main/SettingsFormat.h"
+#include "store/SettingsFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -138,7 +138,7 @@ TEST(SettingsBool, NonZeroIsTrueAndNoNumberGivesTheDefault) {
 TEST(SettingsShortCut, IsTheLow16BitsOfTheNumber) {
     const struct {
         std::int32_t number;
-        TShortCut key;
+        KeyCombination key;
     } cases[] = {
         {0, 0},         {49220, 0xC044},     {65535, 0xFFFF},   {65536, 0},
         {65537, 1},     {-1, 0xFFFF},        {-65536, 0},       {-65535, 1},

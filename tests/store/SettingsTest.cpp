@@ -1,7 +1,7 @@
 // The settings file under Wine with real files: what loads, what a save leaves in
 // the file, that a failed save changes nothing, and the run-at-logon value.
 
-#include "main/Settings.h"
+#include "store/Settings.h"
 #include "tests/store/StoreTestSupport.h"
 #include "tests/support/TestSupport.h"
 #include "win/Errors.h"
@@ -27,8 +27,8 @@ const char kExample[] = "[Options]\r\n"
                         "1Path=D:\\Music\r\n"
                         "1ShortCut=0\r\n";
 
-constexpr TShortCut kCtrlAltShiftF7 = 0xE076;
-constexpr TShortCut kCtrlAltShiftF8 = 0xE077;
+constexpr KeyCombination kCtrlAltShiftF7 = 0xE076;
+constexpr KeyCombination kCtrlAltShiftF8 = 0xE077;
 
 std::vector<std::string> Paths(const ShortcutTable& table) {
     std::vector<std::string> paths;
@@ -71,13 +71,13 @@ TEST(Settings, TheExampleFileLoadsAndSavesBackToTheSameKeysAndValues) {
     EXPECT_TRUE(options.RunOnStarup);
 
     int fired = 0;
-    ShortcutTable table([&](TfisHotKey&) { ++fired; });
+    ShortcutTable table([&](HotkeyBinding&) { ++fired; });
     store.LoadShortcuts(table);
     ASSERT_EQ(table.Count(), 2);
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\Projects", "D:\\Music"}));
     for (int i = 0; i < 2; ++i) {
-        TfisHotKey& b = table.Binding(i);
-        EXPECT_EQ(b.Data, table.Path(i));
+        HotkeyBinding& b = table.Binding(i);
+        EXPECT_EQ(b.Folder(), table.Path(i));
         EXPECT_TRUE(b.Enabled());
         ASSERT_TRUE(b.OnHotKey);
         b.OnHotKey(b);
@@ -109,7 +109,7 @@ TEST(Settings, LoadingSortsByPathAndSavingRenumbers) {
 TEST(Settings, AStoredKeyIsTheLow16BitsOfOurNumberReading) {
     const struct {
         const char* stored; // as the line holds it after "nShortCut="
-        TShortCut key;
+        KeyCombination key;
     } cases[] = {
         {"65536", 0},   {"-1", 65535},     {"0xC044", 49220}, {"$C044", 49220},
         {"x44", 0x44},  {"X44", 0x44},     {"\" 12\"", 12},   {"+5", 5},

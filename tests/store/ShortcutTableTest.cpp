@@ -1,7 +1,7 @@
 // The shortcut table against real hotkey bindings: sorted insertion without regard
 // to case (new entries before equal ones), refused keys, deletion and re-filing.
 
-#include "main/ShortcutTable.h"
+#include "store/ShortcutTable.h"
 #include "tests/store/StoreTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +15,9 @@ using namespace storetest;
 namespace {
 
 // Combinations no desktop component of the test prefix uses.
-constexpr TShortCut kCtrlAltShiftF7 = 0xE076;
-constexpr TShortCut kCtrlAltShiftF8 = 0xE077;
-constexpr TShortCut kCtrlAltShiftF9 = 0xE078;
+constexpr KeyCombination kCtrlAltShiftF7 = 0xE076;
+constexpr KeyCombination kCtrlAltShiftF8 = 0xE077;
+constexpr KeyCombination kCtrlAltShiftF9 = 0xE078;
 constexpr UINT kAllThree = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
 
 int Compare(const std::string& a, const std::string& b) {
@@ -43,7 +43,7 @@ TEST(ShortcutTable, SortsWithoutRegardToCaseAndPutsANewEntryBeforeEqualOnes) {
               (std::vector<std::string>{"C:\\Alph", "c:\\alpha", "C:\\ALPHA", "C:\\Alpha",
                                         "C:\\Alpha\\sub", "C:\\beta", "C:\\gamma", "D:\\"}));
     for (int i = 0; i < table.Count(); ++i)
-        EXPECT_EQ(table.Binding(i).Data, table.Path(i));
+        EXPECT_EQ(table.Binding(i).Folder(), table.Path(i));
 }
 
 TEST(ShortcutTable, ManyInsertionsStaySortedWithTheNewestOfEqualPathsFirst) {
@@ -51,7 +51,7 @@ TEST(ShortcutTable, ManyInsertionsStaySortedWithTheNewestOfEqualPathsFirst) {
     std::mt19937 random(20240611);
     const char* stems[] = {"C:\\a",         "C:\\A",   "C:\\b",   "c:\\B",    "C:\\\xE9t\xE9",
                            "C:\\\xC9T\xC9", "D:\\x y", "D:\\X Y", "C:\\a\\b", ""};
-    std::map<const TfisHotKey*, int> order;
+    std::map<const HotkeyBinding*, int> order;
     for (int n = 0; n < 300; ++n) {
         const std::string path = stems[random() % std::size(stems)];
         ASSERT_TRUE(table.AddShortcut(path, 0));
@@ -71,15 +71,15 @@ TEST(ShortcutTable, ManyInsertionsStaySortedWithTheNewestOfEqualPathsFirst) {
 
 TEST(ShortcutTable, AKeyZeroShortcutIsAlwaysAddedAndDisabled) {
     int calls = 0;
-    ShortcutTable table([&](TfisHotKey&) { ++calls; });
+    ShortcutTable table([&](HotkeyBinding&) { ++calls; });
     ASSERT_TRUE(table.AddShortcut("C:\\No key", 0));
     ASSERT_TRUE(table.AddShortcut("C:\\No key", 0)) << "duplicates are accepted";
     ASSERT_EQ(table.Count(), 2);
-    TfisHotKey& binding = table.Binding(0);
+    HotkeyBinding& binding = table.Binding(0);
     EXPECT_FALSE(binding.Enabled());
     EXPECT_FALSE(binding.Registered());
     EXPECT_EQ(binding.Key(), 0);
-    EXPECT_EQ(binding.Data, "C:\\No key");
+    EXPECT_EQ(binding.Folder(), "C:\\No key");
     EXPECT_EQ(binding.WindowHandle(), nullptr) << "nothing was asked of the system";
     ASSERT_TRUE(binding.OnHotKey);
     binding.OnHotKey(binding);
@@ -142,16 +142,16 @@ TEST(ShortcutTable, RefileMovesAnEntryWhoseDataChanged) {
     for (const char* path : {"C:\\A", "C:\\C", "C:\\E"})
         ASSERT_TRUE(table.AddShortcut(path, 0));
     ASSERT_TRUE(table.AddShortcut("C:\\G", kCtrlAltShiftF7));
-    TfisHotKey* keyed = &table.Binding(3);
+    HotkeyBinding* keyed = &table.Binding(3);
 
-    keyed->Data = "C:\\B";
+    keyed->SetFolder("C:\\B");
     table.Refile(3);
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\A", "C:\\B", "C:\\C", "C:\\E"}));
     EXPECT_EQ(&table.Binding(1), keyed) << "the same binding, not a new one";
     EXPECT_TRUE(keyed->Registered());
 
-    table.Binding(0).Data = "c:\\e";
-    TfisHotKey* moved = &table.Binding(0);
+    table.Binding(0).SetFolder("c:\\e");
+    HotkeyBinding* moved = &table.Binding(0);
     table.Refile(0);
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\B", "C:\\C", "c:\\e", "C:\\E"}));
     EXPECT_EQ(&table.Binding(2), moved) << "before the entry it equals";
@@ -178,10 +178,10 @@ TEST(ShortcutTable, ReleaseAllAndDestructionFreeEveryBinding) {
 
 TEST(ShortcutTable, InsertLoadedTakesABindingWhateverItsState) {
     ShortcutTable table(nullptr);
-    auto refused = std::make_unique<TfisHotKey>();
+    auto refused = std::make_unique<HotkeyBinding>();
     refused->SetEnabled(false);
     refused->SetKey(kCtrlAltShiftF7);
-    refused->Data = "C:\\Z";
+    refused->SetFolder("C:\\Z");
     table.InsertLoaded("C:\\Z", std::move(refused));
     table.InsertLoaded("C:\\Y", nullptr); // nothing to insert
     ASSERT_EQ(table.Count(), 1);

@@ -2,7 +2,7 @@
 // Helpers of the store tests: a sandbox folder with a would-be executable path in
 // it and registry keys of its own, raw file access, registry reads, hotkey probes.
 
-#include "main/Settings.h"
+#include "store/Settings.h"
 
 #include <windows.h>
 

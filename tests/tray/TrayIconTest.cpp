@@ -1,4 +1,4 @@
-// TTrayIcon against the real shell of the test prefix: what the notification area
+// TrayIcon against the real shell of the test prefix: what the notification area
 // holds (asked through Shell_NotifyIconA and read from Wine's tray window), what
 // the shell's notifications do, and how the icon survives a refused add, a
 // re-created taskbar and the end of the logon.
@@ -28,7 +28,7 @@ using pwtest::ShellHasIcon;
 
 namespace {
 
-constexpr UINT kCallback = TTrayIcon::kCallbackMessage;
+constexpr UINT kCallback = TrayIcon::kCallbackMessage;
 
 // A plain top-level window of the test; onSize sees WM_SIZE as the main window does.
 class TestWindow : public Window {
@@ -53,9 +53,9 @@ struct EventLog {
     std::vector<std::string> seen;
     int wrongSender = 0;
 
-    void Bind(TTrayIcon& tray) {
+    void Bind(TrayIcon& tray) {
         auto record = [this, &tray](const char* name) {
-            return [this, &tray, name](TTrayIcon& sender) {
+            return [this, &tray, name](TrayIcon& sender) {
                 seen.push_back(name);
                 wrongSender += &sender != &tray;
             };
@@ -92,7 +92,7 @@ int TakeThreadWakeUps() {
 }
 
 // As the shell delivers a notification: a message on this thread, handled before the call returns.
-void Notify(const TTrayIcon& tray, LPARAM notification) {
+void Notify(const TrayIcon& tray, LPARAM notification) {
     // The first parameter (the icon's identifier) is not examined: 0 is no identifier of ours.
     SendMessageA(tray.WindowHandle(), kCallback, 0, notification);
 }
@@ -132,7 +132,7 @@ private:
 
 TEST(TrayIcon, LoadingAddsOneIconWithTheProgramsTooltipAndDestructionRemovesIt) {
     ASSERT_TRUE(IconsWithTip("Pathwink").empty()) << "an icon of another test or program is left";
-    auto tray = std::make_unique<TTrayIcon>();
+    auto tray = std::make_unique<TrayIcon>();
     tray->SetHint("Pathwink");
     const HWND hwnd = tray->WindowHandle();
     const UINT id = tray->IconId();
@@ -157,7 +157,7 @@ TEST(TrayIcon, LoadingAddsOneIconWithTheProgramsTooltipAndDestructionRemovesIt) 
 }
 
 TEST(TrayIcon, TheRecordTellsTheShellItsVersionByThePlatformsSize) {
-    TTrayIcon tray;
+    TrayIcon tray;
     const NOTIFYICONDATAA& record = tray.NotifyRecord();
     // The record up to the balloon fields: 504 bytes for 64-bit programs, 488 for 32-bit
     // ones. Wine accepts either size, so only the record itself shows a wrong one.
@@ -168,7 +168,7 @@ TEST(TrayIcon, TheRecordTellsTheShellItsVersionByThePlatformsSize) {
     EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON))
         << "no tip while the hint is empty";
     EXPECT_NE(record.hIcon, nullptr) << "the program's icon resource was loaded";
-    TTrayIcon other;
+    TrayIcon other;
     EXPECT_NE(other.IconId(), tray.IconId()) << "each component has its own identifier";
 }
 
@@ -204,7 +204,7 @@ TEST(TrayIcon, TheShellGetsTheComponentsOwnCopyOfTheIconAtTheTraysSize) {
     HICON callers = static_cast<HICON>(LoadImageA(module, "MAINICON", IMAGE_ICON, large, large, 0));
     ASSERT_TRUE(designedSmall && callers);
 
-    TTrayIcon tray(callers); // the program hands over its large window icon
+    TrayIcon tray(callers); // the program hands over its large window icon
     DestroyIcon(callers);    // and keeps no duty toward the component
     const HICON copy = tray.NotifyRecord().hIcon;
     ICONINFO info{};
@@ -223,7 +223,7 @@ TEST(TrayIcon, TheShellGetsTheComponentsOwnCopyOfTheIconAtTheTraysSize) {
 
 TEST(TrayIcon, ClicksOnTheShownIconReachTheComponent) {
     const std::string hint = UniqueHint("click test");
-    TTrayIcon tray;
+    TrayIcon tray;
     tray.SetHint(hint);
     EventLog log;
     log.Bind(tray);
@@ -254,7 +254,7 @@ TEST(TrayIcon, ClicksOnTheShownIconReachTheComponent) {
 }
 
 TEST(TrayIcon, EachNotificationRunsItsGestureStepsThenRaisesOnlyItsOwnEvent) {
-    using C = TTrayIconClicks;
+    using C = TrayIconGesture;
     const C none = C::ticNone, rightUp = C::ticRightClickUp;
     const struct {
         const char* what;
@@ -288,7 +288,7 @@ TEST(TrayIcon, EachNotificationRunsItsGestureStepsThenRaisesOnlyItsOwnEvent) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TestWindow owner("owner");
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.OwnerForm = owner.Handle();
         tray.RestoreOn = c.restoreOn;
         tray.PopupMenuOn = c.popupMenuOn;
@@ -324,7 +324,7 @@ TEST(TrayIcon, TheMenuOpensAtTheCursorWithItsOwnerInFrontAndAWakeUpAfter) {
         GetCursorPos(&cursor);
         TakeThreadWakeUps();
 
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.OwnerForm = c.ownerForm;
         int calls = 0;
         POINT at{};
@@ -349,7 +349,7 @@ TEST(TrayIcon, TheMenuOpensAtTheCursorWithItsOwnerInFrontAndAWakeUpAfter) {
     }
     Application::Instance().SetMainWindow(savedMain);
 
-    TTrayIcon noMenu;
+    TrayIcon noMenu;
     SetForegroundWindow(front.Handle());
     noMenu.OwnerForm = owner.Handle();
     Notify(noMenu, WM_RBUTTONUP);
@@ -359,10 +359,10 @@ TEST(TrayIcon, TheMenuOpensAtTheCursorWithItsOwnerInFrontAndAWakeUpAfter) {
 
 TEST(TrayIcon, AMenuThatFailsIsReportedAndLeavesNoOpenMenuBehind) {
     TestWindow app("app", true);
-    TTrayIcon tray;
+    TrayIcon tray;
     tray.OwnerForm = app.Handle();
     int restored = 0;
-    tray.OnRestoreApp = [&](TTrayIcon&) { ++restored; };
+    tray.OnRestoreApp = [&](TrayIcon&) { ++restored; };
 
     // While the menu is open the application is not restored.
     tray.ShowPopupMenu = [&](POINT) { tray.ApplicationRestored(app.Handle()); };
@@ -392,7 +392,7 @@ TEST(TrayIcon, AMinimisedApplicationWindowGoesToTheTray) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TestWindow app("app", true);
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.SetEnabled(c.enabled);
         tray.HideOnMinimize = c.hideOnMinimize;
         EventLog log;
@@ -419,7 +419,7 @@ TEST(TrayIcon, RestoringBringsTheWindowBackOnceAndNotWhileDisabled) {
         SCOPED_TRACE(c.what);
         TestWindow front("front", true);
         TestWindow app("app", true);
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.SetEnabled(c.enabled);
         EventLog log;
         log.Bind(tray);
@@ -448,7 +448,7 @@ TEST(TrayIcon, TheTooltipIsTheHintCutTo127Characters) {
     for (size_t length : {1u, 126u, 127u, 128u, 200u}) {
         SCOPED_TRACE("hint of " + std::to_string(length) + " characters");
         const std::string hint = Pattern(length);
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.SetHint(hint);
         tray.Loaded();
         EXPECT_EQ(tray.Hint(), hint) << "the hint itself is kept whole";
@@ -457,7 +457,7 @@ TEST(TrayIcon, TheTooltipIsTheHintCutTo127Characters) {
     }
 
     // Changes after loading reach the shown icon, an emptied hint included.
-    TTrayIcon tray;
+    TrayIcon tray;
     tray.SetHint(UniqueHint("first tip"));
     tray.Loaded();
     const auto before = IconsWithTip(UniqueHint("first tip"));
@@ -481,7 +481,7 @@ TEST(TrayIcon, WritingEnabledAddsAndRemovesOnlyAfterLoading) {
     const size_t iconsBefore = IconsInWineTray().size();
     {
         // A second copy: disabled while still loading, so nothing ever reaches the shell.
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.SetHint(hint);
         tray.SetEnabled(false);
         tray.Loaded();
@@ -494,7 +494,7 @@ TEST(TrayIcon, WritingEnabledAddsAndRemovesOnlyAfterLoading) {
     EXPECT_EQ(IconsInWineTray().size(), iconsBefore);
     {
         // Any write before loading only stores the value: the icon comes with Loaded().
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.SetEnabled(false);
         tray.SetEnabled(true);
         EXPECT_FALSE(ShellHasIcon(tray.WindowHandle(), tray.IconId()));
@@ -502,7 +502,7 @@ TEST(TrayIcon, WritingEnabledAddsAndRemovesOnlyAfterLoading) {
         EXPECT_TRUE(ShellHasIcon(tray.WindowHandle(), tray.IconId()));
     }
 
-    TTrayIcon tray;
+    TrayIcon tray;
     tray.SetHint(hint);
     tray.Loaded();
     const HWND hwnd = tray.WindowHandle();
@@ -534,7 +534,7 @@ TEST(TrayIcon, TheTaskbarsBroadcastAddsTheIconAgainWhileItIsWanted) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string hint = UniqueHint("broadcast test");
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.SetHint(hint);
         tray.SetEnabled(c.enabled);
         if (c.loaded)
@@ -546,7 +546,7 @@ TEST(TrayIcon, TheTaskbarsBroadcastAddsTheIconAgainWhileItIsWanted) {
         }
 
         // Posted to every top-level window before the call returns: one pump delivers it.
-        ASSERT_TRUE(PostMessageA(HWND_BROADCAST, TTrayIcon::TaskbarCreatedMessage(), 0, 0));
+        ASSERT_TRUE(PostMessageA(HWND_BROADCAST, TrayIcon::TaskbarCreatedMessage(), 0, 0));
         pwtest::PumpFor(100);
         EXPECT_EQ(ShellHasIcon(hwnd, id), c.back);
         EXPECT_EQ(IconsWithTip(hint).size(), c.back ? 1u : 0u);
@@ -566,7 +566,7 @@ TEST(TrayIcon, TheEndOfTheLogonRemovesTheIconOnlyWhenItReallyEnds) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.SetHint(UniqueHint("end session test"));
         EventLog log;
         log.Bind(tray);
@@ -590,11 +590,11 @@ TEST(TrayIcon, TheQueryForTheEndOfTheLogonAsksTheHandler) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TTrayIcon tray;
+        TrayIcon tray;
         int calls = 0;
         bool onEntry = false;
         if (c.bound)
-            tray.OnQueryEndSession = [&](TTrayIcon& sender, bool& allow) {
+            tray.OnQueryEndSession = [&](TrayIcon& sender, bool& allow) {
                 ++calls;
                 onEntry = allow;
                 EXPECT_EQ(&sender, &tray);
@@ -610,7 +610,7 @@ TEST(TrayIcon, TheQueryForTheEndOfTheLogonAsksTheHandler) {
 
 TEST(TrayIcon, ARefusedAddIsTriedAgainUntilTheShellTakesTheIcon) {
     const std::string hint = UniqueHint("retry test");
-    TTrayIcon tray;
+    TrayIcon tray;
     tray.RetryDelaysMs = {300, 600};
     tray.SetHint(hint);
     const HWND hwnd = tray.WindowHandle();
@@ -633,11 +633,11 @@ TEST(TrayIcon, ARefusedAddIsTriedAgainUntilTheShellTakesTheIcon) {
     EXPECT_TRUE(ShellHasIcon(hwnd, id));
     EXPECT_EQ(IconsWithTip(hint).size(), 1u) << "the component's own icon, with its tooltip";
     EXPECT_FALSE(tray.RetryPending());
-    EXPECT_FALSE(KillTimer(hwnd, TTrayIcon::kRetryTimerId)) << "no timer remains at idle";
+    EXPECT_FALSE(KillTimer(hwnd, TrayIcon::kRetryTimerId)) << "no timer remains at idle";
 }
 
 TEST(TrayIcon, TheTaskbarsBroadcastBringsInARefusedIconAndEndsTheTries) {
-    TTrayIcon tray; // the program's own delays: the broadcast comes before the first try
+    TrayIcon tray; // the program's own delays: the broadcast comes before the first try
     tray.SetHint(UniqueHint("refused then broadcast"));
     const HWND hwnd = tray.WindowHandle();
     const UINT id = tray.IconId();
@@ -646,11 +646,11 @@ TEST(TrayIcon, TheTaskbarsBroadcastBringsInARefusedIconAndEndsTheTries) {
     ASSERT_TRUE(tray.RetryPending());
 
     ASSERT_TRUE(ShellDeleteIcon(hwnd, id)); // the old taskbar is gone with its icons
-    PostMessageA(HWND_BROADCAST, TTrayIcon::TaskbarCreatedMessage(), 0, 0);
+    PostMessageA(HWND_BROADCAST, TrayIcon::TaskbarCreatedMessage(), 0, 0);
     ASSERT_TRUE(pwtest::WaitUntil([&] { return tray.IconAdded(); }, 500));
     EXPECT_TRUE(ShellHasIcon(hwnd, id));
     EXPECT_FALSE(tray.RetryPending());
-    EXPECT_FALSE(KillTimer(hwnd, TTrayIcon::kRetryTimerId)) << "no timer remains at idle";
+    EXPECT_FALSE(KillTimer(hwnd, TrayIcon::kRetryTimerId)) << "no timer remains at idle";
 }
 
 TEST(TrayIcon, TheTriesEndWithTheLastDelayOrWhenTheIconIsNoLongerWanted) {
@@ -663,7 +663,7 @@ TEST(TrayIcon, TheTriesEndWithTheLastDelayOrWhenTheIconIsNoLongerWanted) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TTrayIcon tray;
+        TrayIcon tray;
         tray.RetryDelaysMs = {50, 50, 50};
         const HWND hwnd = tray.WindowHandle();
         const UINT id = tray.IconId();
@@ -676,19 +676,19 @@ TEST(TrayIcon, TheTriesEndWithTheLastDelayOrWhenTheIconIsNoLongerWanted) {
             ASSERT_TRUE(pwtest::WaitUntil([&] { return !tray.RetryPending(); }, 3000))
                 << "the tries did not end";
         EXPECT_FALSE(tray.RetryPending());
-        EXPECT_FALSE(KillTimer(hwnd, TTrayIcon::kRetryTimerId)) << "no timer remains";
+        EXPECT_FALSE(KillTimer(hwnd, TrayIcon::kRetryTimerId)) << "no timer remains";
         EXPECT_FALSE(tray.IconAdded());
         EXPECT_EQ(tray.Enabled(), !c.disable);
 
         ShellDeleteIcon(hwnd, id); // the way is free now: only a wanted icon comes back
-        PostMessageA(HWND_BROADCAST, TTrayIcon::TaskbarCreatedMessage(), 0, 0);
+        PostMessageA(HWND_BROADCAST, TrayIcon::TaskbarCreatedMessage(), 0, 0);
         pwtest::PumpFor(200);
         EXPECT_EQ(ShellHasIcon(hwnd, id), !c.disable);
     }
 }
 
 TEST(TrayIcon, AComponentFreedWhileARetryWaitsLeavesNothingBehind) {
-    auto tray = std::make_unique<TTrayIcon>();
+    auto tray = std::make_unique<TrayIcon>();
     tray->RetryDelaysMs = {50};
     const HWND hwnd = tray->WindowHandle();
     const UINT id = tray->IconId();
@@ -713,17 +713,17 @@ TEST(TrayIcon, AComponentMayBeFreedByItsOwnHandlers) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TakeThreadWakeUps();
-        auto tray = std::make_unique<TTrayIcon>();
+        auto tray = std::make_unique<TrayIcon>();
         tray->SetHint(UniqueHint("freed by handler"));
         tray->Loaded();
         const HWND hwnd = tray->WindowHandle();
         const UINT id = tray->IconId();
         int rButtonUp = 0;
-        tray->OnRButtonUp = [&](TTrayIcon&) { ++rButtonUp; };
+        tray->OnRButtonUp = [&](TrayIcon&) { ++rButtonUp; };
         if (c.byMenu)
             tray->ShowPopupMenu = [&](POINT) { tray.reset(); };
         else
-            tray->OnLButtonDown = [&](TTrayIcon&) { tray.reset(); };
+            tray->OnLButtonDown = [&](TrayIcon&) { tray.reset(); };
         Notify(*tray, c.notification);
         EXPECT_EQ(tray, nullptr);
         EXPECT_EQ(rButtonUp, 0) << "nothing is raised by a freed component";

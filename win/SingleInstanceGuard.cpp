@@ -1,4 +1,4 @@
-#include "app/JustOne.h"
+#include "win/SingleInstanceGuard.h"
 
 #include "win/Application.h"
 
@@ -27,7 +27,7 @@ std::string WindowText(HWND hwnd) {
 
 } // namespace
 
-void TXJustOne::Loaded() {
+void SingleInstanceGuard::Loaded() {
     if (handleTaken_)
         return;
     name_ = Application::Instance().Title().substr(0, kMaxNameLength);
@@ -50,7 +50,7 @@ void TXJustOne::Loaded() {
         SwitchToPreviousCopy();
 }
 
-void TXJustOne::SwitchToPreviousCopy() {
+void SingleInstanceGuard::SwitchToPreviousCopy() {
     // This copy's own top-level windows (those of the GUI thread) may carry the same
     // title: blanked, the search finds only the running copy's.
     EnumThreadWindows(

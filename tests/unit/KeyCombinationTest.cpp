@@ -1,7 +1,7 @@
 // Key combinations as values: composing, splitting, the weak rule, the control's
 // encoding and the display text with a fixed name table.
 
-#include "hotkey/ShortCut.h"
+#include "hotkey/KeyCombination.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ KeyTexts EnglishTexts() {
             "Left", "Up",   "Right", "Down",  "Ins",   "Del",    "Shift+", "Ctrl+", "Alt+"};
 }
 
-std::string Text(TShortCut v) {
+std::string Text(KeyCombination v) {
     return KeyCombinationText(v, EnglishTexts(), [](std::uint8_t vk) {
         return vk == 0x6A ? std::string("Num *") : std::string();
     });
@@ -24,7 +24,7 @@ std::string Text(TShortCut v) {
 
 TEST(KeyCombinationText, RendersModifiersInShiftCtrlAltOrderBeforeTheKeyName) {
     const struct {
-        TShortCut value;
+        KeyCombination value;
         const char* text;
     } cases[] = {
         {0xC046, "Ctrl+Alt+F"},        {0xE070, "Shift+Ctrl+Alt+F1"}, {0x4025, "Ctrl+Left"},
@@ -41,13 +41,13 @@ TEST(KeyCombinationText, RendersModifiersInShiftCtrlAltOrderBeforeTheKeyName) {
 
 TEST(KeyCombinationText, FunctionKeysRunFromF1ToF24) {
     for (int n = 1; n <= 24; ++n)
-        EXPECT_EQ(Text(static_cast<TShortCut>(0x6F + n)), "F" + std::to_string(n));
+        EXPECT_EQ(Text(static_cast<KeyCombination>(0x6F + n)), "F" + std::to_string(n));
 }
 
 TEST(KeyCombinationText, KeypadDigitsReadLikeTopRowDigitsButAreOtherValues) {
     for (int d = 0; d <= 9; ++d) {
-        const TShortCut keypad = static_cast<TShortCut>(0xC060 + d);
-        const TShortCut topRow = static_cast<TShortCut>(0xC030 + d);
+        const KeyCombination keypad = static_cast<KeyCombination>(0xC060 + d);
+        const KeyCombination topRow = static_cast<KeyCombination>(0xC030 + d);
         EXPECT_NE(keypad, topRow);
         EXPECT_EQ(Text(keypad), Text(topRow));
         EXPECT_EQ(Text(keypad), "Ctrl+Alt+" + std::to_string(d));
@@ -68,7 +68,7 @@ TEST(KeyCombinationText, BitsEightToTwelveAreIgnored) {
 
 TEST(SplitShortCut, KeepsBitsEightToTwelveInTheKeyAndMapsModifiers) {
     std::uint16_t key;
-    TShiftState shift;
+    ShiftState shift;
     SplitShortCut(0xE170, key, shift);
     EXPECT_EQ(key, 0x0170);
     EXPECT_EQ(shift, ssShift | ssCtrl | ssAlt);
@@ -83,8 +83,8 @@ TEST(SplitShortCut, KeepsBitsEightToTwelveInTheKeyAndMapsModifiers) {
 TEST(ComposeShortCut, IsTheInverseOfSplitAndRefusesWideKeys) {
     for (unsigned v : {0xC046u, 0xE070u, 0x2041u, 0x8044u, 0x0000u, 0x6074u}) {
         std::uint16_t key;
-        TShiftState shift;
-        SplitShortCut(static_cast<TShortCut>(v), key, shift);
+        ShiftState shift;
+        SplitShortCut(static_cast<KeyCombination>(v), key, shift);
         EXPECT_EQ(ComposeShortCut(key, shift), v);
     }
     EXPECT_EQ(ComposeShortCut(0x0141, ssCtrl), 0);
@@ -92,7 +92,7 @@ TEST(ComposeShortCut, IsTheInverseOfSplitAndRefusesWideKeys) {
 
 TEST(IsWeakShortCut, NeedsTwoModifiersUnlessThereIsNoHotkeyAtAll) {
     const struct {
-        TShortCut value;
+        KeyCombination value;
         bool weak;
     } cases[] = {
         {0x0000, false}, // no hotkey is never weak

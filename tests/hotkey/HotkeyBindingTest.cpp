@@ -1,7 +1,7 @@
-// TfisHotKey against the real RegisterHotKey: what a binding holds, when it
+// HotkeyBinding against the real RegisterHotKey: what a binding holds, when it
 // retries, and that a pressed combination reaches OnHotKey.
 
-#include "hotkey/fisHotKey.h"
+#include "hotkey/HotkeyBinding.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +13,9 @@ using namespace pw;
 namespace {
 
 // Combinations no desktop component of the test prefix uses.
-constexpr TShortCut kCtrlAltShiftF11 = 0xE07A;
-constexpr TShortCut kCtrlAltF12 = 0xC07B;
-constexpr TShortCut kCtrlAltJ = 0xC04A;
+constexpr KeyCombination kCtrlAltShiftF11 = 0xE07A;
+constexpr KeyCombination kCtrlAltF12 = 0xC07B;
+constexpr KeyCombination kCtrlAltJ = 0xC04A;
 
 // True when the combination is free: a probe registration succeeds (and is undone).
 bool IsFree(UINT mods, UINT vk) {
@@ -27,8 +27,8 @@ bool IsFree(UINT mods, UINT vk) {
 
 } // namespace
 
-TEST(fisHotKey, ANewBindingIsEnabledWithoutKeyOrWindow) {
-    TfisHotKey binding;
+TEST(HotkeyBinding, ANewBindingIsEnabledWithoutKeyOrWindow) {
+    HotkeyBinding binding;
     EXPECT_TRUE(binding.Enabled());
     EXPECT_EQ(binding.Key(), 0);
     EXPECT_FALSE(binding.Registered());
@@ -38,8 +38,8 @@ TEST(fisHotKey, ANewBindingIsEnabledWithoutKeyOrWindow) {
     EXPECT_EQ(binding.WindowHandle(), nullptr) << "no registration attempt, no window";
 }
 
-TEST(fisHotKey, HoldsItsCombinationUntilDisabledOrDestroyed) {
-    auto binding = std::make_unique<TfisHotKey>();
+TEST(HotkeyBinding, HoldsItsCombinationUntilDisabledOrDestroyed) {
+    auto binding = std::make_unique<HotkeyBinding>();
     binding->SetKey(kCtrlAltShiftF11);
     ASSERT_TRUE(binding->Registered());
     EXPECT_NE(binding->WindowHandle(), nullptr);
@@ -57,12 +57,12 @@ TEST(fisHotKey, HoldsItsCombinationUntilDisabledOrDestroyed) {
     EXPECT_FALSE(IsWindow(window)) << "destruction frees the hidden window";
 }
 
-TEST(fisHotKey, ASecondBindingIsRefusedAndOnlyEnabledTrueRetries) {
-    auto first = std::make_unique<TfisHotKey>();
+TEST(HotkeyBinding, ASecondBindingIsRefusedAndOnlyEnabledTrueRetries) {
+    auto first = std::make_unique<HotkeyBinding>();
     first->SetKey(kCtrlAltF12);
     ASSERT_TRUE(first->Registered());
 
-    TfisHotKey second;
+    HotkeyBinding second;
     second.SetKey(kCtrlAltF12);
     EXPECT_FALSE(second.Registered()) << "the combination is taken";
     EXPECT_TRUE(second.Enabled()) << "a refusal leaves Enabled alone";
@@ -74,8 +74,8 @@ TEST(fisHotKey, ASecondBindingIsRefusedAndOnlyEnabledTrueRetries) {
     EXPECT_TRUE(second.Registered()) << "writing Enabled true is the retry";
 }
 
-TEST(fisHotKey, ADisabledBindingOnlyStoresANewKey) {
-    TfisHotKey binding;
+TEST(HotkeyBinding, ADisabledBindingOnlyStoresANewKey) {
+    HotkeyBinding binding;
     binding.SetEnabled(false);
     binding.SetKey(kCtrlAltJ);
     EXPECT_FALSE(binding.Registered());
@@ -84,13 +84,13 @@ TEST(fisHotKey, ADisabledBindingOnlyStoresANewKey) {
     EXPECT_TRUE(binding.Registered());
 }
 
-TEST(fisHotKey, BitsEightToTwelveRegisterTheLowByteAndCountAsADifferentValue) {
-    TfisHotKey binding;
-    binding.SetKey(static_cast<TShortCut>(kCtrlAltJ | 0x0100));
+TEST(HotkeyBinding, BitsEightToTwelveRegisterTheLowByteAndCountAsADifferentValue) {
+    HotkeyBinding binding;
+    binding.SetKey(static_cast<KeyCombination>(kCtrlAltJ | 0x0100));
     ASSERT_TRUE(binding.Registered());
     EXPECT_FALSE(IsFree(MOD_CONTROL | MOD_ALT, 'J')) << "registered with the low byte";
 
-    TfisHotKey other;
+    HotkeyBinding other;
     other.SetKey(kCtrlAltJ);
     EXPECT_FALSE(other.Registered());
     other.SetKey(0);
@@ -98,12 +98,12 @@ TEST(fisHotKey, BitsEightToTwelveRegisterTheLowByteAndCountAsADifferentValue) {
     EXPECT_TRUE(binding.Registered());
 }
 
-TEST(fisHotKey, APressedCombinationRaisesOnHotKeyWithTheBindingAsSender) {
-    TfisHotKey binding;
-    binding.Data = "C:\\Some folder";
-    TfisHotKey* sender = nullptr;
+TEST(HotkeyBinding, APressedCombinationRaisesOnHotKeyWithTheBindingAsSender) {
+    HotkeyBinding binding;
+    binding.SetFolder("C:\\Some folder");
+    HotkeyBinding* sender = nullptr;
     int calls = 0;
-    binding.OnHotKey = [&](TfisHotKey& s) {
+    binding.OnHotKey = [&](HotkeyBinding& s) {
         sender = &s;
         ++calls;
     };
@@ -113,16 +113,16 @@ TEST(fisHotKey, APressedCombinationRaisesOnHotKeyWithTheBindingAsSender) {
     pwtest::TypeKey(VK_F11, true, true, true);
     ASSERT_TRUE(pwtest::WaitUntil([&] { return calls > 0; }, 5000)) << "no WM_HOTKEY arrived";
     EXPECT_EQ(sender, &binding);
-    EXPECT_EQ(sender->Data, "C:\\Some folder");
+    EXPECT_EQ(sender->Folder(), "C:\\Some folder");
 
     pwtest::TypeKey(VK_F11, true, true, true);
     ASSERT_TRUE(pwtest::WaitUntil([&] { return calls > 1; }, 5000)) << "a second press is lost";
 }
 
-TEST(fisHotKey, ABindingMayBeFreedByItsOwnHandler) {
-    auto binding = std::make_unique<TfisHotKey>();
+TEST(HotkeyBinding, ABindingMayBeFreedByItsOwnHandler) {
+    auto binding = std::make_unique<HotkeyBinding>();
     bool fired = false;
-    binding->OnHotKey = [&](TfisHotKey&) {
+    binding->OnHotKey = [&](HotkeyBinding&) {
         fired = true;
         binding.reset(); // as when the program exits from a message opened by the hotkey
     };

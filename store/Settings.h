@@ -5,8 +5,8 @@
 // UserError("Unable to write to <file>") or UserError("Failed to set data for
 // 'Pathwink'") with nothing half-written.
 
-#include "main/SettingsFormat.h"
-#include "main/ShortcutTable.h"
+#include "store/SettingsFormat.h"
+#include "store/ShortcutTable.h"
 
 #include <windows.h>
 

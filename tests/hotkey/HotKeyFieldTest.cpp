@@ -1,7 +1,7 @@
-// THotKey: the hot-key field under the editor's Ctrl+Alt rules, fed real key
+// HotKeyField: the hot-key field under the editor's Ctrl+Alt rules, fed real key
 // presses through SendInput, and the messages it sends to its window.
 
-#include "hotkey/HotKeyEdit.h"
+#include "hotkey/HotKeyField.h"
 #include "tests/support/TestSupport.h"
 
 #include <commctrl.h>
@@ -38,7 +38,7 @@ protected:
     void TearDown() override { DestroyWindow(host_); }
 
     // Types a key into the field and waits until its value changes from `before`.
-    TShortCut Type(WORD vk, bool ctrl, bool alt, bool shift, TShortCut before = 0) {
+    KeyCombination Type(WORD vk, bool ctrl, bool alt, bool shift, KeyCombination before = 0) {
         field_.SetHotKey(before);
         TypeKey(vk, ctrl, alt, shift);
         WaitUntil([&] { return field_.HotKey() != before; }, 3000);
@@ -47,7 +47,7 @@ protected:
     }
 
     HWND host_ = nullptr;
-    THotKey field_;
+    HotKeyField field_;
 };
 
 std::vector<std::pair<UINT, WPARAM>>* g_recorded = nullptr;
@@ -64,7 +64,7 @@ TEST_F(HotKeyFieldTest, TypedKeysFollowTheCtrlAltRules) {
     EXPECT_EQ(Type('D', false, false, false), 0xC044) << "D alone gets Ctrl+Alt";
     // Shift alone is refused too and gets Ctrl+Alt. Windows' control adds them to
     // Shift; Wine's replaces Shift with them.
-    const TShortCut shiftD = Type('D', false, false, true);
+    const KeyCombination shiftD = Type('D', false, false, true);
     EXPECT_EQ(shiftD & 0xC0FF, 0xC044) << "Shift+D gets Ctrl+Alt";
     if (!pwtest::RunningUnderWine()) {
         EXPECT_EQ(shiftD, 0xE044) << "Shift+D gives Ctrl+Alt+Shift+D";
@@ -129,7 +129,7 @@ TEST_F(HotKeyFieldTest, SendsRulesOnlyWhenModifiersOrInvalidKeysChange) {
 }
 
 TEST(HotKeyFieldDefaults, StartAsTheAKeyWithAltAndRefuseNoneAndShift) {
-    THotKey field;
+    HotKeyField field;
     EXPECT_EQ(field.Modifiers(), hkAlt);
     EXPECT_EQ(field.InvalidKeys(), hcNone | hcShift);
     EXPECT_EQ(field.HotKey(), 0x8041);

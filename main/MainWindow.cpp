@@ -1,7 +1,7 @@
-#include "main/MainForm.h"
+#include "main/MainWindow.h"
 
-#include "dialogs/NewShortcut.h"
-#include "main/MainLayout.h"
+#include "dialogs/ShortcutEditor.h"
+#include "main/MainWindowIds.h"
 #include "win/Application.h"
 #include "win/Dpi.h"
 #include "win/Messages.h"
@@ -17,8 +17,8 @@ using namespace mainform;
 
 namespace {
 
-using Row = ControlSpec<TPathwinkMainForm>;
-using F = TPathwinkMainForm;
+using Row = ControlSpec<MainWindow>;
+using F = MainWindow;
 
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kLink = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
@@ -32,65 +32,65 @@ const char kMail[] = "mailto:pathwink@corvane.example?subject=Pathwink";
 const std::vector<Row>& MainLayout() {
     static const std::vector<Row> rows = {
         // id, name, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
-        {idPageControl1, "PageControl1", WC_TABCONTROLA, "", TCS_HOTTRACK | WS_CLIPSIBLINGS, 0,
+        {idTabs, "PageControl1", WC_TABCONTROLA, "", TCS_HOTTRACK | WS_CLIPSIBLINGS, 0,
          0, 3, 6, 451, 233, 0, FontRole::Normal, nullptr},
-        {idLabelStatus, "LabelStatus", "STATIC", "Status", kLabel, 0, 0, 56, 243, 177, 33,
+        {idStatusLabel, "LabelStatus", "STATIC", "Status", kLabel, 0, 0, 56, 243, 177, 33,
          kNoTabStop, FontRole::Bold, nullptr},
-        {idButton3, "Button3", "BUTTON", "Help", BS_PUSHBUTTON, 0, 0, 245, 249, 65, 25, 1,
-         FontRole::Normal, &F::Button3Click},
-        {idButton2, "Button2", "BUTTON", "Exit", BS_PUSHBUTTON, 0, 0, 317, 249, 65, 25, 2,
-         FontRole::Normal, &F::Button2Click},
-        {idButton1, "Button1", "BUTTON", "Tray", BS_PUSHBUTTON, 0, 0, 389, 249, 65, 25, 3,
-         FontRole::Bold, &F::Button1Click},
+        {idHelpButton, "Button3", "BUTTON", "Help", BS_PUSHBUTTON, 0, 0, 245, 249, 65, 25, 1,
+         FontRole::Normal, &F::OnHelpClicked},
+        {idExitButton, "Button2", "BUTTON", "Exit", BS_PUSHBUTTON, 0, 0, 317, 249, 65, 25, 2,
+         FontRole::Normal, &F::OnExitClicked},
+        {idTrayButton, "Button1", "BUTTON", "Tray", BS_PUSHBUTTON, 0, 0, 389, 249, 65, 25, 3,
+         FontRole::Bold, &F::OnTrayClicked},
 
         // "Folder Shortcuts"
-        {idButtonNew, "ButtonNew", "BUTTON", "New Shortcut", BS_PUSHBUTTON, 0, idTabSheet4, 6, 6,
-         81, 25, 1, FontRole::Normal, &F::ButtonNewClick},
-        {idButtonEdit, "ButtonEdit", "BUTTON", "Edit Selected", BS_PUSHBUTTON, 0, idTabSheet4, 93,
-         6, 81, 25, 2, FontRole::Normal, &F::ButtonEditClick},
-        {idButtonDelete, "ButtonDelete", "BUTTON", "Delete Selected", BS_PUSHBUTTON | WS_DISABLED,
-         0, idTabSheet4, 181, 6, 91, 25, 0, FontRole::Normal, &F::ButtonDeleteClick},
-        {idTabbedListBox1, "TabbedListBox1", "LISTBOX", "",
+        {idNewButton, "ButtonNew", "BUTTON", "New Shortcut", BS_PUSHBUTTON, 0, idShortcutsPage, 6, 6,
+         81, 25, 1, FontRole::Normal, &F::OnNewClicked},
+        {idEditButton, "ButtonEdit", "BUTTON", "Edit Selected", BS_PUSHBUTTON, 0, idShortcutsPage, 93,
+         6, 81, 25, 2, FontRole::Normal, &F::OnEditClicked},
+        {idDeleteButton, "ButtonDelete", "BUTTON", "Delete Selected", BS_PUSHBUTTON | WS_DISABLED,
+         0, idShortcutsPage, 181, 6, 91, 25, 0, FontRole::Normal, &F::OnDeleteClicked},
+        {idShortcutList, "TabbedListBox1", "LISTBOX", "",
          LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL,
-         WS_EX_CLIENTEDGE, idTabSheet4, 6, 38, 432, 161, 3, FontRole::Normal, nullptr},
+         WS_EX_CLIENTEDGE, idShortcutsPage, 6, 38, 432, 161, 3, FontRole::Normal, nullptr},
 
         // "Options"
-        {idCheckBoxWeakWarn, "CheckBoxWeakWarn", "BUTTON",
-         "Warn when selected shortcut key combination is \"weak.\"", kCheck, 0, idTabSheet5, 8,
-         16, 433, 17, 0, FontRole::Normal, &F::CheckBoxWeakWarnClick},
-        {idCheckBoxConfirmExit, "CheckBoxConfirmExit", "BUTTON", "Confirm on exit button click.",
-         kCheck, 0, idTabSheet5, 8, 40, 425, 17, 1, FontRole::Normal,
-         &F::CheckBoxConfirmExitClick},
-        {idCheckBoxDClickEdit, "CheckBoxDClickEdit", "BUTTON",
+        {idWarnWeakKeyBox, "CheckBoxWeakWarn", "BUTTON",
+         "Warn when selected shortcut key combination is \"weak.\"", kCheck, 0, idOptionsPage, 8,
+         16, 433, 17, 0, FontRole::Normal, &F::OnWarnWeakKeyToggled},
+        {idConfirmExitBox, "CheckBoxConfirmExit", "BUTTON", "Confirm on exit button click.",
+         kCheck, 0, idOptionsPage, 8, 40, 425, 17, 1, FontRole::Normal,
+         &F::OnConfirmExitToggled},
+        {idDoubleClickEditsBox, "CheckBoxDClickEdit", "BUTTON",
          "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.",
-         kCheck, 0, idTabSheet5, 8, 64, 425, 17, 2, FontRole::Normal,
-         &F::CheckBoxDClickEditClick},
-        {idCheckBoxRunOnStarup, "CheckBoxRunOnStarup", "BUTTON",
-         "Run Pathwink automatically when Windows starts.", kCheck, 0, idTabSheet5, 8, 176, 425,
-         17, 3, FontRole::Normal, &F::CheckBoxRunOnStarupClick},
+         kCheck, 0, idOptionsPage, 8, 64, 425, 17, 2, FontRole::Normal,
+         &F::OnDoubleClickEditsToggled},
+        {idRunAtLogonBox, "CheckBoxRunOnStarup", "BUTTON",
+         "Run Pathwink automatically when Windows starts.", kCheck, 0, idOptionsPage, 8, 176, 425,
+         17, 3, FontRole::Normal, &F::OnRunAtLogonToggled},
 
         // "About"
-        {idLabel1, "Label1", "STATIC", "Pathwink", kLabel, 0, idTabSheet6, 8, 8, 425, 32,
+        {idTitleLabel, "Label1", "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32,
          kNoTabStop, FontRole::Title, nullptr},
-        {idLabel2, "Label2", "STATIC", "Version 1.3", kLabel, 0, idTabSheet6, 8, 46, 0, 0,
+        {idVersionLabel, "Label2", "STATIC", "Version 1.3", kLabel, 0, idAboutPage, 8, 46, 0, 0,
          kNoTabStop, FontRole::Normal, nullptr},
-        {idLabel4, "Label4", "STATIC",
+        {idVisitLabel, "Label4", "STATIC",
          "\r\n\r\nPlease visit the Corvane Software website for other great software.", kLabel,
-         0, idTabSheet6, 8, 73, 425, 39, kNoTabStop, FontRole::Normal, nullptr},
-        {idURLLabel1, "URLLabel1", "STATIC", "Website: www.corvane.example", kLink, 0,
-         idTabSheet6, 8, 128, 0, 0, kNoTabStop, FontRole::Link, &F::URLLabel1Click},
-        {idURLLabel2, "URLLabel2", "STATIC", "Email: pathwink@corvane.example", kLink, 0,
-         idTabSheet6, 8, 147, 0, 0, kNoTabStop, FontRole::Link, &F::URLLabel2Click},
-        {idLabel3, "Label3", "STATIC",
+         0, idAboutPage, 8, 73, 425, 39, kNoTabStop, FontRole::Normal, nullptr},
+        {idWebsiteLink, "URLLabel1", "STATIC", "Website: www.corvane.example", kLink, 0,
+         idAboutPage, 8, 128, 0, 0, kNoTabStop, FontRole::Link, &F::OnWebsiteClicked},
+        {idMailLink, "URLLabel2", "STATIC", "Email: pathwink@corvane.example", kLink, 0,
+         idAboutPage, 8, 147, 0, 0, kNoTabStop, FontRole::Link, &F::OnMailClicked},
+        {idCopyrightLabel, "Label3", "STATIC",
          "Copyright \xA9 2026 Corvane Software.\r\nFree to use and to share.",
-         SS_RIGHT | SS_NOPREFIX, 0, idTabSheet6, 213, 176, 227, 26, kNoTabStop, FontRole::Normal,
+         SS_RIGHT | SS_NOPREFIX, 0, idAboutPage, 213, 176, 227, 26, kNoTabStop, FontRole::Normal,
          nullptr},
     };
     return rows;
 }
 
 const char* const kPageCaptions[kPageCount] = {"Folder Shortcuts", "Options", "About"};
-const int kPageIds[kPageCount] = {idTabSheet4, idTabSheet5, idTabSheet6};
+const int kPageIds[kPageCount] = {idShortcutsPage, idOptionsPage, idAboutPage};
 
 std::string ExecutableFolder() {
     char path[MAX_PATH * 4] = "";
@@ -103,9 +103,9 @@ std::string ExecutableFolder() {
 
 // A tab page: a container over the tab control's display area that hands its
 // controls' notifications to the main window.
-class TPathwinkMainForm::Page : public Window {
+class MainWindow::Page : public Window {
 public:
-    Page(TPathwinkMainForm& form, int id) : form_(form) {
+    Page(MainWindow& form, int id) : form_(form) {
         RegisterWindowClass("PathwinkPage", 0, GetSysColorBrush(COLOR_BTNFACE));
         Create(WS_EX_CONTROLPARENT, "PathwinkPage", "",
                WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, form.Handle());
@@ -130,12 +130,12 @@ protected:
     }
 
 private:
-    TPathwinkMainForm& form_;
+    MainWindow& form_;
 };
 
-TPathwinkMainForm::TPathwinkMainForm(SettingsStore store)
+MainWindow::MainWindow(SettingsStore store)
     : store_(std::move(store)), launch_([this] { return Handle(); }),
-      table_([this](TfisHotKey& sender) { ShortcutHotKey(sender); }) {
+      table_([this](HotkeyBinding& sender) { ShortcutHotKey(sender); }) {
     RegisterWindowClass(kClassName, 0, GetSysColorBrush(COLOR_BTNFACE));
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN; // no title-bar buttons
     Create(0, kClassName, Application::Instance().Title().c_str(), style, 0, 0, 0, 0, nullptr);
@@ -157,7 +157,7 @@ TPathwinkMainForm::TPathwinkMainForm(SettingsStore store)
         layout_.AddContainer(kPageIds[i], pages_.back()->Handle());
     }
     layout_.Create(Handle(), MainLayout(), dpi, [this](FontRole r) { return FontFor(r); });
-    HWND tabs = Control(idPageControl1);
+    HWND tabs = Control(idTabs);
     for (int i = 0; i < kPageCount; ++i) {
         TCITEMA item{};
         item.mask = TCIF_TEXT;
@@ -170,30 +170,30 @@ TPathwinkMainForm::TPathwinkMainForm(SettingsStore store)
     PlacePages();
     SelectPage(kPageAbout);
     CreateItemHint();
-    SendMessageA(Control(idTabbedListBox1), LB_SETTABSTOPS, 1,
+    SendMessageA(Control(idShortcutList), LB_SETTABSTOPS, 1,
                  reinterpret_cast<LPARAM>(std::array<int, 1>{17 * 4}.data()));
 
     // Components in layout order, then their after-loading steps in the same order.
-    XJustOne1.SwitchToPrevious = false;
-    XJustOne1.AlreadyExist = [this](TXJustOne&) { XJustOne1AlreadyExist(); };
-    TrayIcon1 = std::make_unique<TTrayIcon>(icon_.Get());
-    TrayIcon1->SetHint("Pathwink");
-    TrayIcon1->OwnerForm = Handle();
-    TrayIcon1->ShowPopupMenu = [this](POINT at) { ShowTrayMenu(at); };
-    TrayIcon1->OnLButtonDown = [this](TTrayIcon&) { TrayIcon1LButtonDown(); };
-    XJustOne1.Loaded();
-    TrayIcon1->Loaded();
+    guard_.SwitchToPrevious = false;
+    guard_.AlreadyExist = [this](SingleInstanceGuard&) { OnAlreadyRunning(); };
+    trayIcon_ = std::make_unique<TrayIcon>(icon_.Get());
+    trayIcon_->SetHint("Pathwink");
+    trayIcon_->OwnerForm = Handle();
+    trayIcon_->ShowPopupMenu = [this](POINT at) { ShowTrayMenu(at); };
+    trayIcon_->OnLButtonDown = [this](TrayIcon&) { OnTrayIconPressed(); };
+    guard_.Loaded();
+    trayIcon_->Loaded();
 
-    FormCreate();
+    LoadEverything();
 }
 
-TPathwinkMainForm::~TPathwinkMainForm() {
-    TrayIcon1.reset();
+MainWindow::~MainWindow() {
+    trayIcon_.reset();
     table_.ReleaseAll();
     DestroyHandle();
 }
 
-void TPathwinkMainForm::CreateFonts(UINT dpi) {
+void MainWindow::CreateFonts(UINT dpi) {
     fontNormal_.Reset(CreateUiFont("Tahoma", -11, dpi));
     fontBold_.Reset(CreateUiFont("Tahoma", -11, dpi, true));
     fontTitle_.Reset(CreateUiFont("Arial", -27, dpi, true, true));
@@ -203,7 +203,7 @@ void TPathwinkMainForm::CreateFonts(UINT dpi) {
                                               iconSize, iconSize, 0)));
 }
 
-HFONT TPathwinkMainForm::FontFor(FontRole role) const {
+HFONT MainWindow::FontFor(FontRole role) const {
     switch (role) {
     case FontRole::Bold: return fontBold_.Get();
     case FontRole::Title: return fontTitle_.Get();
@@ -213,8 +213,8 @@ HFONT TPathwinkMainForm::FontFor(FontRole role) const {
     return fontNormal_.Get();
 }
 
-void TPathwinkMainForm::PlacePages() {
-    HWND tabs = Control(idPageControl1);
+void MainWindow::PlacePages() {
+    HWND tabs = Control(idTabs);
     RECT r;
     GetClientRect(tabs, &r);
     TabCtrl_AdjustRect(tabs, FALSE, &r);
@@ -224,17 +224,17 @@ void TPathwinkMainForm::PlacePages() {
                      SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TPathwinkMainForm::SelectPage(int page) {
-    TabCtrl_SetCurSel(Control(idPageControl1), page);
+void MainWindow::SelectPage(int page) {
+    TabCtrl_SetCurSel(Control(idTabs), page);
     for (int i = 0; i < kPageCount; ++i)
         ShowWindow(pages_[i]->Handle(), i == page ? SW_SHOW : SW_HIDE);
 }
 
-int TPathwinkMainForm::ActivePage() const {
-    return TabCtrl_GetCurSel(Control(idPageControl1));
+int MainWindow::ActivePage() const {
+    return TabCtrl_GetCurSel(Control(idTabs));
 }
 
-void TPathwinkMainForm::ApplyDpi(UINT dpi, const RECT* suggested) {
+void MainWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
     CreateFonts(dpi);
     if (suggested)
         SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
@@ -242,20 +242,20 @@ void TPathwinkMainForm::ApplyDpi(UINT dpi, const RECT* suggested) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     layout_.Rescale(dpi);
     PlacePages();
-    SendMessageA(Control(idTabbedListBox1), LB_SETTABSTOPS, 1,
+    SendMessageA(Control(idShortcutList), LB_SETTABSTOPS, 1,
                  reinterpret_cast<LPARAM>(std::array<int, 1>{17 * 4}.data()));
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 // ---- creation, showing and closing -------------------------------------------
 
-void TPathwinkMainForm::FormCreate() {
+void MainWindow::LoadEverything() {
     LoadOptions();
     LoadShortcuts();
     RefreshShortcutList();
 }
 
-void TPathwinkMainForm::ShowAtStartup(int showCommand) {
+void MainWindow::ShowAtStartup(int showCommand) {
     shownOnce_ = true;
     RECT r;
     GetWindowRect(Handle(), &r);
@@ -273,7 +273,7 @@ void TPathwinkMainForm::ShowAtStartup(int showCommand) {
     UpdateWindow(Handle());
 }
 
-void TPathwinkMainForm::ShowAndActivate() {
+void MainWindow::ShowAndActivate() {
     if (!shownOnce_) {
         ShowAtStartup(SW_SHOWNORMAL);
         return;
@@ -283,26 +283,26 @@ void TPathwinkMainForm::ShowAndActivate() {
     SetForegroundWindow(Handle());
 }
 
-void TPathwinkMainForm::ShowOnPage(int page) {
+void MainWindow::ShowOnPage(int page) {
     SelectPage(page);
     ShowAndActivate();
 }
 
-void TPathwinkMainForm::FormClose() {
+void MainWindow::SaveAndRelease() {
     SaveSettings();     // a failure throws: the window stays and every hotkey stays held
     table_.ReleaseAll();
 }
 
-void TPathwinkMainForm::Close() {
+void MainWindow::Close() {
     if (closing_)
         return;
-    FormClose();
+    SaveAndRelease();
     closing_ = true;
     ShowWindow(Handle(), SW_HIDE);
     Application::Instance().Terminate();
 }
 
-void TPathwinkMainForm::FormPaint() {
+void MainWindow::PaintIcon() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Handle(), &ps);
     RECT client;
@@ -316,38 +316,38 @@ void TPathwinkMainForm::FormPaint() {
 
 // ---- bottom bar and options ---------------------------------------------------
 
-void TPathwinkMainForm::Button1Click() { ShowWindow(Handle(), SW_HIDE); }
+void MainWindow::OnTrayClicked() { ShowWindow(Handle(), SW_HIDE); }
 
-void TPathwinkMainForm::Button2Click() {
+void MainWindow::OnExitClicked() {
     if (!options_.ConfirmExit || QuestionBox("Exit Pathwink?", "Confirmation") == IDYES)
         Close();
 }
 
-void TPathwinkMainForm::Button3Click() {
+void MainWindow::OnHelpClicked() {
     const std::string page = ExecutableFolder() + "help\\help_index.html";
     ShellExecuteA(Handle(), "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void TPathwinkMainForm::Help1Click() { Button3Click(); }
-void TPathwinkMainForm::DisableandExit1Click() { Close(); }
-void TPathwinkMainForm::ConfigureShortcuts1Click() { ShowOnPage(kPageShortcuts); }
-void TPathwinkMainForm::ConfigureOptions1Click() { ShowOnPage(kPageOptions); }
-void TPathwinkMainForm::About1Click() { ShowOnPage(kPageAbout); }
+void MainWindow::OnHelpChosen() { OnHelpClicked(); }
+void MainWindow::OnExitChosen() { Close(); }
+void MainWindow::OnConfigureShortcutsChosen() { ShowOnPage(kPageShortcuts); }
+void MainWindow::OnConfigureOptionsChosen() { ShowOnPage(kPageOptions); }
+void MainWindow::OnAboutChosen() { ShowOnPage(kPageAbout); }
 
-bool TPathwinkMainForm::Checked(int id) const {
+bool MainWindow::Checked(int id) const {
     return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void TPathwinkMainForm::SetChecked(int id, bool checked) {
+void MainWindow::SetChecked(int id, bool checked) {
     SendMessageA(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void TPathwinkMainForm::CheckBoxWeakWarnClick() { options_.WarnWeakKey = Checked(idCheckBoxWeakWarn); }
-void TPathwinkMainForm::CheckBoxConfirmExitClick() { options_.ConfirmExit = Checked(idCheckBoxConfirmExit); }
-void TPathwinkMainForm::CheckBoxDClickEditClick() { options_.DClickEdits = Checked(idCheckBoxDClickEdit); }
-void TPathwinkMainForm::CheckBoxRunOnStarupClick() { options_.RunOnStarup = Checked(idCheckBoxRunOnStarup); }
+void MainWindow::OnWarnWeakKeyToggled() { options_.WarnWeakKey = Checked(idWarnWeakKeyBox); }
+void MainWindow::OnConfirmExitToggled() { options_.ConfirmExit = Checked(idConfirmExitBox); }
+void MainWindow::OnDoubleClickEditsToggled() { options_.DClickEdits = Checked(idDoubleClickEditsBox); }
+void MainWindow::OnRunAtLogonToggled() { options_.RunOnStarup = Checked(idRunAtLogonBox); }
 
-void TPathwinkMainForm::OpenLink(int id, const char* target) {
+void MainWindow::OpenLink(int id, const char* target) {
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     info.hwnd = Handle();
@@ -355,46 +355,46 @@ void TPathwinkMainForm::OpenLink(int id, const char* target) {
     info.lpFile = target;
     info.nShow = SW_SHOWNORMAL;
     if (ShellExecuteExA(&info)) {
-        (id == idURLLabel1 ? visitedLink1_ : visitedLink2_) = true;
+        (id == idWebsiteLink ? visitedLink1_ : visitedLink2_) = true;
         InvalidateRect(Control(id), nullptr, TRUE);
     }
 }
 
-void TPathwinkMainForm::URLLabel1Click() { OpenLink(idURLLabel1, kWebsite); }
-void TPathwinkMainForm::URLLabel2Click() { OpenLink(idURLLabel2, kMail); }
+void MainWindow::OnWebsiteClicked() { OpenLink(idWebsiteLink, kWebsite); }
+void MainWindow::OnMailClicked() { OpenLink(idMailLink, kMail); }
 
 // ---- settings ---------------------------------------------------------------------
 
-void TPathwinkMainForm::LoadOptions() {
+void MainWindow::LoadOptions() {
     options_ = store_.LoadOptions();
-    SetChecked(idCheckBoxWeakWarn, options_.WarnWeakKey);
-    SetChecked(idCheckBoxConfirmExit, options_.ConfirmExit);
-    SetChecked(idCheckBoxDClickEdit, options_.DClickEdits);
-    SetChecked(idCheckBoxRunOnStarup, options_.RunOnStarup);
+    SetChecked(idWarnWeakKeyBox, options_.WarnWeakKey);
+    SetChecked(idConfirmExitBox, options_.ConfirmExit);
+    SetChecked(idDoubleClickEditsBox, options_.DClickEdits);
+    SetChecked(idRunAtLogonBox, options_.RunOnStarup);
 }
 
-void TPathwinkMainForm::LoadShortcuts() { store_.LoadShortcuts(table_); }
+void MainWindow::LoadShortcuts() { store_.LoadShortcuts(table_); }
 
-void TPathwinkMainForm::SaveSettings() { store_.SaveSettings(options_, table_); }
+void MainWindow::SaveSettings() { store_.SaveSettings(options_, table_); }
 
-bool TPathwinkMainForm::AddShortcut(const std::string& path, TShortCut key) {
+bool MainWindow::AddShortcut(const std::string& path, KeyCombination key) {
     return table_.AddShortcut(path, key);
 }
 
-void TPathwinkMainForm::OpenFolder(const std::string& path) { launch_.OpenFolder(path); }
+void MainWindow::OpenFolder(const std::string& path) { launch_.OpenFolder(path); }
 
-void TPathwinkMainForm::ShortcutHotKey(TfisHotKey& sender) { launch_.ShortcutHotKey(sender); }
+void MainWindow::ShortcutHotKey(HotkeyBinding& sender) { launch_.ShortcutHotKey(sender); }
 
 // ---- guard and tray icon ----------------------------------------------------------
 
-void TPathwinkMainForm::XJustOne1AlreadyExist() {
-    TrayIcon1->SetEnabled(false); // still loading: the icon is never added
+void MainWindow::OnAlreadyRunning() {
+    trayIcon_->SetEnabled(false); // still loading: the icon is never added
     TopmostMessageBox("Pathwink is already active.\nLeft-click the golden folder icon in the "
                       "tray, next to the clock.",
                       "Pathwink", MB_OK);
 }
 
-void TPathwinkMainForm::TrayIcon1LButtonDown() {
+void MainWindow::OnTrayIconPressed() {
     ShowAndActivate();
     HWND popup = GetLastActivePopup(Handle());
     if (popup && popup != Handle() && IsWindowVisible(popup) && IsWindowEnabled(popup))
@@ -403,11 +403,11 @@ void TPathwinkMainForm::TrayIcon1LButtonDown() {
 
 // ---- messages ------------------------------------------------------------------------
 
-LRESULT TPathwinkMainForm::ColorStatic(HDC dc, HWND control) {
+LRESULT MainWindow::ColorStatic(HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
     SetBkMode(dc, TRANSPARENT);
-    if (id == idURLLabel1 || id == idURLLabel2) {
-        const bool visited = id == idURLLabel1 ? visitedLink1_ : visitedLink2_;
+    if (id == idWebsiteLink || id == idMailLink) {
+        const bool visited = id == idWebsiteLink ? visitedLink1_ : visitedLink2_;
         SetTextColor(dc, visited ? RGB(128, 0, 128) : RGB(0, 0, 255));
     } else {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -415,16 +415,16 @@ LRESULT TPathwinkMainForm::ColorStatic(HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-LRESULT TPathwinkMainForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const WORD code = HIWORD(wParam);
-        if (id == idTabbedListBox1) {
+        if (id == idShortcutList) {
             if (code == LBN_SELCHANGE || code == LBN_SELCANCEL)
-                TabbedListBox1Click();
+                OnListSelectionChanged();
             else if (code == LBN_DBLCLK)
-                TabbedListBox1DblClick();
+                OnListDoubleClicked();
             return 0;
         }
         if (code == BN_CLICKED || code == STN_CLICKED)
@@ -433,7 +433,7 @@ LRESULT TPathwinkMainForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_NOTIFY: {
         const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
-        if (hdr->idFrom == idPageControl1 && hdr->code == TCN_SELCHANGE)
+        if (hdr->idFrom == idTabs && hdr->code == TCN_SELCHANGE)
             SelectPage(ActivePage());
         return 0;
     }
@@ -442,29 +442,29 @@ LRESULT TPathwinkMainForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_SETCURSOR: {
         const int id = GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
-        if (id == idURLLabel1 || id == idURLLabel2) {
+        if (id == idWebsiteLink || id == idMailLink) {
             SetCursor(LoadCursor(nullptr, IDC_HAND));
             return TRUE;
         }
         break;
     }
     case WM_PAINT:
-        FormPaint();
+        PaintIcon();
         return 0;
     case WM_CLOSE:
         Close();
         return 0;
     case WM_SIZE:
-        if (wParam == SIZE_MINIMIZED && TrayIcon1)
-            TrayIcon1->ApplicationMinimized(Handle());
+        if (wParam == SIZE_MINIMIZED && trayIcon_)
+            trayIcon_->ApplicationMinimized(Handle());
         break;
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_COPYDATA:
-        WMCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        OnFolderHandedOver(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         return 0;
-    case kStartPendingFlow:
+    case kRunQueuedFlow:
         RunDeferredFlows();
         return 0;
     case WM_QUERYENDSESSION:

@@ -1,9 +1,9 @@
 #pragma once
-// TfisHotKey: holds one system-wide hotkey on its own hidden window for as long
+// HotkeyBinding: holds one system-wide hotkey on its own hidden window for as long
 // as it exists and is enabled, and raises OnHotKey when the hotkey is pressed.
 // Registration follows writes of Enabled and Key; a refusal is left in Registered.
 
-#include "hotkey/ShortCut.h"
+#include "hotkey/KeyCombination.h"
 #include "win/Window.h"
 
 #include <functional>
@@ -11,31 +11,32 @@
 
 namespace pw {
 
-class TfisHotKey {
+class HotkeyBinding {
 public:
-    TfisHotKey();
+    HotkeyBinding();
     // Releases the hotkey, then destroys the hidden window.
-    ~TfisHotKey();
-    TfisHotKey(const TfisHotKey&) = delete;
-    TfisHotKey& operator=(const TfisHotKey&) = delete;
+    ~HotkeyBinding();
+    HotkeyBinding(const HotkeyBinding&) = delete;
+    HotkeyBinding& operator=(const HotkeyBinding&) = delete;
 
-    // Payload: the folder path. Stored, never interpreted.
-    std::string Data;
+    // The folder this binding opens. Stored, never interpreted.
+    const std::string& Folder() const { return folder_; }
+    void SetFolder(std::string folder) { folder_ = std::move(folder); }
 
     bool Enabled() const { return enabled_; }
     // True registers (unless already registered), false releases; no test for an
     // unchanged value, so writing true again is how a refused hotkey is retried.
     void SetEnabled(bool enabled);
 
-    TShortCut Key() const { return key_; }
+    KeyCombination Key() const { return key_; }
     // The same value again does nothing at all (it is no retry). A different one
     // releases the hotkey held and, when enabled, registers the new combination.
-    void SetKey(TShortCut key);
+    void SetKey(KeyCombination key);
 
     bool Registered() const { return registered_; }
 
     // Raised on the GUI thread when the hotkey is pressed; the argument is this binding.
-    std::function<void(TfisHotKey&)> OnHotKey;
+    std::function<void(HotkeyBinding&)> OnHotKey;
 
     // The hidden window, or nullptr before the first registration attempt.
     HWND WindowHandle() const { return window_.Handle(); }
@@ -43,7 +44,7 @@ public:
 private:
     class HiddenWindow : public Window {
     public:
-        explicit HiddenWindow(TfisHotKey& owner) : owner_(owner) {}
+        explicit HiddenWindow(HotkeyBinding& owner) : owner_(owner) {}
         HWND HandleNeeded();
         using Window::DestroyHandle;
 
@@ -51,15 +52,16 @@ private:
         LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     private:
-        TfisHotKey& owner_;
+        HotkeyBinding& owner_;
     };
 
     void RegisterStep();
     void ReleaseStep();
 
+    std::string folder_;
     bool enabled_ = true;
     bool registered_ = false;
-    TShortCut key_ = 0;
+    KeyCombination key_ = 0;
     HiddenWindow window_{*this};
 };
 

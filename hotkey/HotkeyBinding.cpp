@@ -1,4 +1,4 @@
-#include "hotkey/fisHotKey.h"
+#include "hotkey/HotkeyBinding.h"
 
 namespace pw {
 
@@ -6,14 +6,14 @@ namespace {
 constexpr char kHiddenWindowClass[] = "PathwinkHotKeyWindow";
 }
 
-TfisHotKey::TfisHotKey() = default;
+HotkeyBinding::HotkeyBinding() = default;
 
-TfisHotKey::~TfisHotKey() {
+HotkeyBinding::~HotkeyBinding() {
     ReleaseStep();
     window_.DestroyHandle();
 }
 
-void TfisHotKey::SetEnabled(bool enabled) {
+void HotkeyBinding::SetEnabled(bool enabled) {
     enabled_ = enabled;
     if (enabled)
         RegisterStep();
@@ -21,7 +21,7 @@ void TfisHotKey::SetEnabled(bool enabled) {
         ReleaseStep();
 }
 
-void TfisHotKey::SetKey(TShortCut key) {
+void HotkeyBinding::SetKey(KeyCombination key) {
     if (key == key_)
         return;
     key_ = key;
@@ -30,24 +30,24 @@ void TfisHotKey::SetKey(TShortCut key) {
         RegisterStep();
 }
 
-void TfisHotKey::RegisterStep() {
+void HotkeyBinding::RegisterStep() {
     if (registered_)
         return;
     std::uint16_t key;
-    TShiftState shift;
+    ShiftState shift;
     SplitShortCut(key_, key, shift);
     HWND hwnd = window_.HandleNeeded();
     registered_ = hwnd && RegisterHotKey(hwnd, 0, RegistrationModifiers(shift), key & 0xFF);
 }
 
-void TfisHotKey::ReleaseStep() {
+void HotkeyBinding::ReleaseStep() {
     if (!registered_)
         return;
     UnregisterHotKey(window_.Handle(), 0);
     registered_ = false;
 }
 
-HWND TfisHotKey::HiddenWindow::HandleNeeded() {
+HWND HotkeyBinding::HiddenWindow::HandleNeeded() {
     if (!Handle()) {
         RegisterWindowClass(kHiddenWindowClass);
         // A message-only window of this GUI thread: WM_HOTKEY is posted to this
@@ -58,7 +58,7 @@ HWND TfisHotKey::HiddenWindow::HandleNeeded() {
     return Handle();
 }
 
-LRESULT TfisHotKey::HiddenWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT HotkeyBinding::HiddenWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     // The handler may run a modal loop in which this binding is freed: it runs from
     // a copy, and only the window handle is used after it.
     HWND hwnd = Handle();

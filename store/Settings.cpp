@@ -1,4 +1,4 @@
-#include "main/Settings.h"
+#include "store/Settings.h"
 
 #include "win/Errors.h"
 #include "win/UniqueHandle.h"
@@ -318,8 +318,8 @@ Options SettingsStore::LoadOptions() const {
 
 void SettingsStore::LoadShortcuts(ShortcutTable& table) const {
     for (StoredShortcut& entry : ReadStoredShortcuts(SettingsFileName())) {
-        auto binding = std::make_unique<TfisHotKey>();
-        binding->Data = entry.path;
+        auto binding = std::make_unique<HotkeyBinding>();
+        binding->SetFolder(entry.path);
         binding->SetKey(entry.key); // enabled from birth: a non-zero key registers here
         binding->OnHotKey = table.OnHotKey();
         // The retry: for key 0 it asks for virtual key 0 without modifiers, which is

@@ -1,4 +1,4 @@
-#include "dialogs/NewShortcut.h"
+#include "dialogs/ShortcutEditor.h"
 
 #include "win/Dpi.h"
 #include "win/MessageLoop.h"
@@ -19,13 +19,13 @@ namespace {
 // of the message loop turns Enter and Escape into commands with those ids, and
 // neither key may end the dialog.
 enum : int {
-    kLabel1 = 100,
-    kEdit1,
-    kButtonBrowse,
-    kLabel2,
-    kHotKey1,
-    kButtonOK,
-    kButtonCancel,
+    kFolderLabel = 100,
+    kFolderEdit,
+    kBrowseButton,
+    kHotKeyLabel,
+    kHotKeyField,
+    kOkButton,
+    kCancelButton,
 };
 
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -34,51 +34,51 @@ constexpr int kClientWidth = 402, kClientHeight = 103; // at 96 DPI
 constexpr const char* kFontFace = "Tahoma";
 constexpr int kFontHeight = -11; // 8 points at 96 DPI
 
-using Row = ControlSpec<TDlgNewShortcut>; // one control of the layout table
+using Row = ControlSpec<ShortcutEditor>; // one control of the layout table
 
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 
-const char* const kHintEdit1 =
+const char* const kFolderHint =
     "Path of folder the shortcut will point to. Click \"...\" to browse a folder.";
-const char* const kHintButtonBrowse = "Click to browse to a folder.";
-const char* const kHintHotKey1 = "The HotKey combination of the shortcut. Click here and then "
+const char* const kBrowseHint = "Click to browse to a folder.";
+const char* const kHotKeyHint = "The HotKey combination of the shortcut. Click here and then "
                                  "perform the key combination you desire for the shortcut.";
 
 } // namespace
 
 // The dialog's controls. Bounds are at 96 DPI, relative to the client area.
-const std::vector<Row>& TDlgNewShortcut::Controls() {
-    using D = TDlgNewShortcut;
+const std::vector<Row>& ShortcutEditor::Controls() {
+    using D = ShortcutEditor;
     static const std::vector<Row> rows = {
         // id, name, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
-        {kLabel1, "Label1", "Static", "Folder:", kLabel, 0, 0, 8, 8, 34, 13, kNoTabStop,
+        {kFolderLabel, "Label1", "Static", "Folder:", kLabel, 0, 0, 8, 8, 34, 13, kNoTabStop,
          FontRole::Normal, nullptr},
-        {kEdit1, "Edit1", "Edit", "", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0, 8, 24, 361, 21,
+        {kFolderEdit, "Edit1", "Edit", "", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0, 8, 24, 361, 21,
          0, FontRole::Normal, nullptr},
-        {kButtonBrowse, "ButtonBrowse", "Button", "...", BS_PUSHBUTTON, 0, 0, 376, 24, 19, 21, 1,
-         FontRole::Normal, &D::ButtonBrowseClick},
-        {kLabel2, "Label2", "Static", "HotKey:", kLabel, 0, 0, 8, 56, 39, 13, kNoTabStop,
+        {kBrowseButton, "ButtonBrowse", "Button", "...", BS_PUSHBUTTON, 0, 0, 376, 24, 19, 21, 1,
+         FontRole::Normal, &D::OnBrowseClicked},
+        {kHotKeyLabel, "Label2", "Static", "HotKey:", kLabel, 0, 0, 8, 56, 39, 13, kNoTabStop,
          FontRole::Normal, nullptr},
-        // HotKey1, tab 2: HotKey1Row() below.
-        {kButtonOK, "ButtonOK", "Button", "OK", BS_PUSHBUTTON, 0, 0, 240, 72, 75, 25, 3,
-         FontRole::Normal, &D::ButtonOKClick},
-        {kButtonCancel, "ButtonCancel", "Button", "Cancel", BS_PUSHBUTTON, 0, 0, 320, 72, 75, 25, 4,
-         FontRole::Normal, &D::ButtonCancelClick},
+        // HotKey1, tab 2: HotKeyFieldRow() below.
+        {kOkButton, "ButtonOK", "Button", "OK", BS_PUSHBUTTON, 0, 0, 240, 72, 75, 25, 3,
+         FontRole::Normal, &D::OnOkClicked},
+        {kCancelButton, "ButtonCancel", "Button", "Cancel", BS_PUSHBUTTON, 0, 0, 320, 72, 75, 25, 4,
+         FontRole::Normal, &D::OnCancelClicked},
     };
     return rows;
 }
 
-// The hot-key field is made by THotKey::Create, not by the layout loop; its row
+// The hot-key field is made by HotKeyField::Create, not by the layout loop; its row
 // stands apart and is slotted into the tab order by its tab position.
-const Row& TDlgNewShortcut::HotKey1Row() {
+const Row& ShortcutEditor::HotKeyFieldRow() {
     // clang-format off
-    static const Row row{kHotKey1, "HotKey1", HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, 0,
+    static const Row row{kHotKeyField, "HotKey1", HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, 0,
                          8, 72, 209, 19, 2, FontRole::Normal, nullptr};
     // clang-format on
     return row;
 }
 
-TDlgNewShortcut::TDlgNewShortcut(HWND owner) : owner_(owner) {
+ShortcutEditor::ShortcutEditor(HWND owner) : owner_(owner) {
     RegisterWindowClass(kClassName, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     // Sized once its DPI is known; placed at the first showing.
     if (!Create(kExStyle, kClassName, "New Folder Shortcut", kStyle, 0, 0, 0, 0, owner))
@@ -91,14 +91,14 @@ TDlgNewShortcut::TDlgNewShortcut(HWND owner) : owner_(owner) {
     FitLabels();
 
     // A path has no length limit (0 lifts the edit control's default one).
-    SendMessageA(layout_[kEdit1], EM_SETLIMITTEXT, 0, 0);
+    SendMessageA(layout_[kFolderEdit], EM_SETLIMITTEXT, 0, 0);
 
     // The value first, then the Ctrl+Alt substitution, then the window, whose
     // creation hands both to the control as its rules; later writes of the value
     // leave the rules alone.
-    hotKey1_.SetHotKey(0xC000);
-    hotKey1_.SetModifiers(hkCtrl | hkAlt);
-    hotKey1_.Create(self, HotKey1Row().id, 0, 0, 0, 0);
+    hotKeyField_.SetHotKey(0xC000);
+    hotKeyField_.SetModifiers(hkCtrl | hkAlt);
+    hotKeyField_.Create(self, HotKeyFieldRow().id, 0, 0, 0, 0);
     PlaceHotKeyField();
 
     CreateHints();
@@ -108,22 +108,22 @@ TDlgNewShortcut::TDlgNewShortcut(HWND owner) : owner_(owner) {
     for (UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE})
         DeleteMenu(sysMenu, command, MF_BYCOMMAND);
 
-    activeControl_ = layout_[kEdit1];
+    activeControl_ = layout_[kFolderEdit];
 }
 
-TDlgNewShortcut::~TDlgNewShortcut() {
+ShortcutEditor::~ShortcutEditor() {
     // The controls go before the font they draw with.
     DestroyHandle();
 }
 
-void TDlgNewShortcut::SizeToClientArea(UINT dpi) {
+void ShortcutEditor::SizeToClientArea(UINT dpi) {
     RECT r{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
     AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, dpi);
     SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TDlgNewShortcut::FitLabels() {
+void ShortcutEditor::FitLabels() {
     // The labels' bounds are their text's extent in Tahoma 8 at 96 DPI. A wider
     // face under the same name, or a DPI at which the text does not scale in
     // step, would cut their ends off: then they grow to their text.
@@ -147,12 +147,12 @@ void TDlgNewShortcut::FitLabels() {
     }
 }
 
-void TDlgNewShortcut::PlaceHotKeyField() {
-    HWND field = hotKey1_.Handle();
+void ShortcutEditor::PlaceHotKeyField() {
+    HWND field = hotKeyField_.Handle();
     if (!field)
         return;
     const UINT dpi = layout_.Dpi();
-    const Row& row = HotKey1Row();
+    const Row& row = HotKeyFieldRow();
     // Z order is tab order: behind the control whose tab position comes just before.
     HWND before = HWND_TOP;
     for (const Row& s : Controls())
@@ -164,7 +164,7 @@ void TDlgNewShortcut::PlaceHotKeyField() {
     InvalidateRect(field, nullptr, TRUE);
 }
 
-void TDlgNewShortcut::CreateHints() {
+void ShortcutEditor::CreateHints() {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     hints_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX,
@@ -173,9 +173,9 @@ void TDlgNewShortcut::CreateHints() {
     if (!hints_)
         return; // hints are a help, not a function: the dialog works without them
     const std::pair<HWND, const char*> tools[] = {
-        {layout_[kEdit1], kHintEdit1},
-        {layout_[kButtonBrowse], kHintButtonBrowse},
-        {hotKey1_.Handle(), kHintHotKey1},
+        {layout_[kFolderEdit], kFolderHint},
+        {layout_[kBrowseButton], kBrowseHint},
+        {hotKeyField_.Handle(), kHotKeyHint},
     };
     SetHintWidth(layout_.Dpi());
     for (const auto& [control, text] : tools) {
@@ -189,53 +189,53 @@ void TDlgNewShortcut::CreateHints() {
     }
 }
 
-void TDlgNewShortcut::SetHintWidth(UINT dpi) {
+void ShortcutEditor::SetHintWidth(UINT dpi) {
     // Long hints wrap at the dialog's width instead of running across the screen.
     if (hints_)
         SendMessageA(hints_, TTM_SETMAXTIPWIDTH, 0, Scale(kClientWidth, dpi));
 }
 
-void TDlgNewShortcut::SetCaption(const std::string& caption) {
+void ShortcutEditor::SetCaption(const std::string& caption) {
     SetWindowTextA(Handle(), caption.c_str());
 }
 
-std::string TDlgNewShortcut::FolderText() const {
-    HWND edit = layout_[kEdit1];
+std::string ShortcutEditor::FolderText() const {
+    HWND edit = layout_[kFolderEdit];
     std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
     text.resize(
         static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
-void TDlgNewShortcut::SetFolderText(const std::string& text) {
-    SetWindowTextA(layout_[kEdit1], text.c_str());
+void ShortcutEditor::SetFolderText(const std::string& text) {
+    SetWindowTextA(layout_[kFolderEdit], text.c_str());
 }
 
-TShortCut TDlgNewShortcut::HotKeyValue() {
-    return hotKey1_.HotKey();
+KeyCombination ShortcutEditor::HotKeyValue() {
+    return hotKeyField_.HotKey();
 }
 
-void TDlgNewShortcut::SetHotKeyValue(TShortCut value) {
-    hotKey1_.SetHotKey(value);
+void ShortcutEditor::SetHotKeyValue(KeyCombination value) {
+    hotKeyField_.SetHotKey(value);
 }
 
-void TDlgNewShortcut::SetActiveControl(Field field) {
-    activeControl_ = field == Field::Folder ? layout_[kEdit1] : hotKey1_.Handle();
+void ShortcutEditor::SetActiveControl(Field field) {
+    activeControl_ = field == Field::Folder ? layout_[kFolderEdit] : hotKeyField_.Handle();
     if (showing_ && GetActiveWindow() == Handle())
         FocusActiveControl();
 }
 
-void TDlgNewShortcut::FocusActiveControl() {
+void ShortcutEditor::FocusActiveControl() {
     HWND control = activeControl_;
     if (!control || !IsWindowEnabled(control))
         return;
     SetFocus(control);
     // As a dialog does when it gives an edit the focus: its whole text selected.
-    if (control == layout_[kEdit1])
+    if (control == layout_[kFolderEdit])
         SendMessageA(control, EM_SETSEL, 0, -1);
 }
 
-void TDlgNewShortcut::PlaceAtFirstShowing() {
+void ShortcutEditor::PlaceAtFirstShowing() {
     if (placed_)
         return;
     placed_ = true;
@@ -307,7 +307,7 @@ std::vector<HWND> DisableThreadWindows(HWND except) {
 
 } // namespace
 
-int TDlgNewShortcut::ShowModal() {
+int ShortcutEditor::ShowModal() {
     HWND self = Handle();
     if (!self)
         return kResultCancel;
@@ -320,7 +320,7 @@ int TDlgNewShortcut::ShowModal() {
     modalResult_ = 0;
     showing_ = true;
     struct Restore {
-        TDlgNewShortcut& dialog;
+        ShortcutEditor& dialog;
         HWND wasActive;
         std::vector<HWND> disabled;
         ~Restore() {
@@ -351,7 +351,7 @@ int TDlgNewShortcut::ShowModal() {
     return ended && modalResult_ == kResultOK ? kResultOK : kResultCancel;
 }
 
-void TDlgNewShortcut::BringToFront() {
+void ShortcutEditor::BringToFront() {
     if (!showing_)
         return;
     // The folder browser, when open, is the window to come forward.
@@ -359,17 +359,17 @@ void TDlgNewShortcut::BringToFront() {
     SetForegroundWindow(top ? top : Handle());
 }
 
-void TDlgNewShortcut::ButtonOKClick() {
+void ShortcutEditor::OnOkClicked() {
     if (showing_)
         modalResult_ = kResultOK;
 }
 
-void TDlgNewShortcut::ButtonCancelClick() {
+void ShortcutEditor::OnCancelClicked() {
     if (showing_)
         modalResult_ = kResultCancel;
 }
 
-void TDlgNewShortcut::ButtonBrowseClick() {
+void ShortcutEditor::OnBrowseClicked() {
     // The shell's folder browser needs COM in a single-threaded apartment.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     char buffer[MAX_PATH + 1] = {};
@@ -391,7 +391,7 @@ void TDlgNewShortcut::ButtonBrowseClick() {
         CoUninitialize();
 }
 
-void TDlgNewShortcut::ApplyDpi(UINT dpi, const RECT* suggested) {
+void ShortcutEditor::ApplyDpi(UINT dpi, const RECT* suggested) {
     UniqueFont old = std::move(font_); // in use until every control has the new one
     font_.Reset(CreateUiFont(kFontFace, kFontHeight, dpi));
     if (suggested)
@@ -404,7 +404,7 @@ void TDlgNewShortcut::ApplyDpi(UINT dpi, const RECT* suggested) {
     SetHintWidth(dpi);
 }
 
-LRESULT TDlgNewShortcut::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT ShortcutEditor::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     HWND self = Handle();
     switch (msg) {
     case WM_COMMAND: {
@@ -413,8 +413,8 @@ LRESULT TDlgNewShortcut::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // IDCANCEL by the dialog-key handling) are ignored.
         if (!from)
             return 0;
-        if (from == hotKey1_.Handle())
-            hotKey1_.HandleNotification(HIWORD(wParam));
+        if (from == hotKeyField_.Handle())
+            hotKeyField_.HandleNotification(HIWORD(wParam));
         else if (HIWORD(wParam) == BN_CLICKED)
             DispatchClick(*this, Controls(), LOWORD(wParam));
         return 0;

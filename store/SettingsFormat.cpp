@@ -1,4 +1,4 @@
-#include "main/SettingsFormat.h"
+#include "store/SettingsFormat.h"
 
 #include <algorithm>
 #include <limits>
@@ -124,8 +124,8 @@ bool SettingsBoolOr(std::string_view text, bool defaultValue) {
     return SettingsNumberOr(text, defaultValue ? 1 : 0) != 0;
 }
 
-TShortCut ShortCutFromSettingsNumber(std::int32_t number) {
-    return static_cast<TShortCut>(static_cast<std::uint32_t>(number) & 0xFFFFu);
+KeyCombination ShortCutFromSettingsNumber(std::int32_t number) {
+    return static_cast<KeyCombination>(static_cast<std::uint32_t>(number) & 0xFFFFu);
 }
 
 std::string ShortcutPathKey(int n) {

@@ -1,12 +1,12 @@
 #pragma once
-// TDlgNewShortcut: the shortcut editor, a folder path and a key combination. One
+// ShortcutEditor: the shortcut editor, a folder path and a key combination. One
 // instance is created hidden at start-up and reused by the new and edit flows,
 // which fill its fields, show it modally and judge what comes back; the dialog
 // itself validates nothing. Its only behaviour of its own is the folder browser
 // behind the "..." button.
 
-#include "hotkey/HotKeyEdit.h"
-#include "hotkey/ShortCut.h"
+#include "hotkey/HotKeyField.h"
+#include "hotkey/KeyCombination.h"
 #include "win/Layout.h"
 #include "win/UniqueHandle.h"
 #include "win/Window.h"
@@ -16,23 +16,23 @@
 
 namespace pw {
 
-class TDlgNewShortcut : public Window {
+class ShortcutEditor : public Window {
 public:
     static constexpr const char* kClassName = "TDlgNewShortcut";
     static constexpr int kResultOK = 1;
     static constexpr int kResultCancel = 2;
 
     // Creates the window hidden, owned by owner (the main window; may be null).
-    explicit TDlgNewShortcut(HWND owner);
-    ~TDlgNewShortcut() override;
+    explicit ShortcutEditor(HWND owner);
+    ~ShortcutEditor() override;
 
     void SetCaption(const std::string& caption);
 
     std::string FolderText() const;
     void SetFolderText(const std::string& text);
 
-    TShortCut HotKeyValue();
-    void SetHotKeyValue(TShortCut value);
+    KeyCombination HotKeyValue();
+    void SetHotKeyValue(KeyCombination value);
 
     enum class Field { Folder, HotKey };
     // The field that has the keyboard focus when the dialog is next shown.
@@ -47,16 +47,16 @@ public:
     void BringToFront();
 
     // Handlers bound by the layout.
-    void ButtonBrowseClick();
-    void ButtonOKClick();
-    void ButtonCancelClick();
+    void OnBrowseClicked();
+    void OnOkClicked();
+    void OnCancelClicked();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    static const std::vector<ControlSpec<TDlgNewShortcut>>& Controls();
-    static const ControlSpec<TDlgNewShortcut>& HotKey1Row();
+    static const std::vector<ControlSpec<ShortcutEditor>>& Controls();
+    static const ControlSpec<ShortcutEditor>& HotKeyFieldRow();
     HFONT FontFor(FontRole) const { return font_.Get(); }
     void SizeToClientArea(UINT dpi);
     void FitLabels();
@@ -69,7 +69,7 @@ private:
 
     HWND owner_ = nullptr;
     Layout layout_;
-    THotKey hotKey1_;
+    HotKeyField hotKeyField_;
     UniqueFont font_;
     HWND hints_ = nullptr; // tooltip window, owned by the dialog and destroyed with it
     HWND activeControl_ = nullptr;

@@ -1,11 +1,11 @@
-#include "hotkey/ShortCut.h"
+#include "hotkey/KeyCombination.h"
 
 namespace pw {
 
-TShortCut ComposeShortCut(std::uint16_t key, TShiftState shift) {
+KeyCombination ComposeShortCut(std::uint16_t key, ShiftState shift) {
     if (key & 0xFF00)
         return 0;
-    TShortCut value = key;
+    KeyCombination value = key;
     if (shift & ssShift)
         value += scShift;
     if (shift & ssCtrl)
@@ -15,7 +15,7 @@ TShortCut ComposeShortCut(std::uint16_t key, TShiftState shift) {
     return value;
 }
 
-void SplitShortCut(TShortCut value, std::uint16_t& key, TShiftState& shift) {
+void SplitShortCut(KeyCombination value, std::uint16_t& key, ShiftState& shift) {
     key = value & 0x1FFF;
     shift = 0;
     if (value & scShift)
@@ -26,15 +26,15 @@ void SplitShortCut(TShortCut value, std::uint16_t& key, TShiftState& shift) {
         shift |= ssAlt;
 }
 
-bool IsWeakShortCut(TShortCut value) {
+bool IsWeakShortCut(KeyCombination value) {
     std::uint16_t key;
-    TShiftState shift;
+    ShiftState shift;
     SplitShortCut(value, key, shift);
     int count = ((shift & ssAlt) ? 1 : 0) + ((shift & ssCtrl) ? 1 : 0) + ((shift & ssShift) ? 1 : 0);
     return count < 2 && value != 0;
 }
 
-unsigned RegistrationModifiers(TShiftState shift) {
+unsigned RegistrationModifiers(ShiftState shift) {
     unsigned flags = 0;
     if (shift & ssShift)
         flags |= 0x0004; // MOD_SHIFT
@@ -45,10 +45,10 @@ unsigned RegistrationModifiers(TShiftState shift) {
     return flags;
 }
 
-TShortCut ShortCutFromHotKeyValue(std::uint16_t controlValue) {
+KeyCombination ShortCutFromHotKeyValue(std::uint16_t controlValue) {
     const std::uint8_t key = controlValue & 0xFF;
     const std::uint8_t mods = controlValue >> 8;
-    TShortCut value = key;
+    KeyCombination value = key;
     if (mods & 0x01) // HOTKEYF_SHIFT
         value += scShift;
     if (mods & 0x02) // HOTKEYF_CONTROL
@@ -58,7 +58,7 @@ TShortCut ShortCutFromHotKeyValue(std::uint16_t controlValue) {
     return value;
 }
 
-std::uint8_t HotKeyModifiersOf(TShortCut value) {
+std::uint8_t HotKeyModifiersOf(KeyCombination value) {
     std::uint8_t mods = 0;
     if (value & scShift)
         mods |= 0x01; // HOTKEYF_SHIFT
@@ -100,7 +100,7 @@ std::string KeyName(std::uint8_t vk, const KeyTexts& texts, const LayoutKeyNameF
 
 } // namespace
 
-std::string KeyCombinationText(TShortCut value, const KeyTexts& texts,
+std::string KeyCombinationText(KeyCombination value, const KeyTexts& texts,
                                const LayoutKeyNameFn& layoutName) {
     std::string name = KeyName(static_cast<std::uint8_t>(value & 0xFF), texts, layoutName);
     if (name.empty())

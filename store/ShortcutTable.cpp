@@ -1,4 +1,4 @@
-#include "main/ShortcutTable.h"
+#include "store/ShortcutTable.h"
 
 #include <windows.h>
 
@@ -22,12 +22,12 @@ ShortcutTable::~ShortcutTable() {
     ReleaseAll();
 }
 
-bool ShortcutTable::AddShortcut(const std::string& path, TShortCut key) {
-    auto binding = std::make_unique<TfisHotKey>();
+bool ShortcutTable::AddShortcut(const std::string& path, KeyCombination key) {
+    auto binding = std::make_unique<HotkeyBinding>();
     // Enabled is written before the key, so a non-zero key registers as it is set.
     binding->SetEnabled(key != 0);
     binding->SetKey(key);
-    binding->Data = path;
+    binding->SetFolder(path);
     binding->OnHotKey = onHotKey_;
     if (!binding->Registered() && key != 0)
         return false; // the binding is freed here: its window and any registration go
@@ -35,7 +35,7 @@ bool ShortcutTable::AddShortcut(const std::string& path, TShortCut key) {
     return true;
 }
 
-void ShortcutTable::InsertLoaded(const std::string& path, std::unique_ptr<TfisHotKey> binding) {
+void ShortcutTable::InsertLoaded(const std::string& path, std::unique_ptr<HotkeyBinding> binding) {
     if (binding)
         Insert(path, std::move(binding));
 }
@@ -50,9 +50,9 @@ void ShortcutTable::Delete(int index) {
 void ShortcutTable::Refile(int index) {
     if (index < 0 || index >= Count())
         return;
-    std::unique_ptr<TfisHotKey> binding = std::move(entries_[index].binding);
+    std::unique_ptr<HotkeyBinding> binding = std::move(entries_[index].binding);
     entries_.erase(entries_.begin() + index);
-    std::string path = binding->Data;
+    std::string path = binding->Folder();
     Insert(std::move(path), std::move(binding));
 }
 
@@ -74,7 +74,7 @@ int ShortcutTable::InsertionPoint(const std::string& path) const {
     return low;
 }
 
-void ShortcutTable::Insert(std::string path, std::unique_ptr<TfisHotKey> binding) {
+void ShortcutTable::Insert(std::string path, std::unique_ptr<HotkeyBinding> binding) {
     const int at = InsertionPoint(path);
     entries_.insert(entries_.begin() + at, Entry{std::move(path), std::move(binding)});
 }

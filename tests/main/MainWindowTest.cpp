@@ -1,7 +1,7 @@
 // The main window in-process: its scaling when the DPI changes, the save when the
 // logon ends, and the item hint of a cut-off list row.
 
-#include "main/MainForm.h"
+#include "main/MainWindow.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
 
@@ -32,7 +32,7 @@ protected:
         RunAtLogonKeys keys;
         keys.machineRoot = HKEY_CURRENT_USER;
         keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
-        form_ = std::make_unique<TPathwinkMainForm>(SettingsStore([exe] { return exe; }, keys));
+        form_ = std::make_unique<MainWindow>(SettingsStore([exe] { return exe; }, keys));
     }
     std::string Ini() const { return folder_ + "\\Pathwink.INI"; }
     std::string ReadIni() const {
@@ -48,7 +48,7 @@ protected:
         return r;
     }
     std::string folder_;
-    std::unique_ptr<TPathwinkMainForm> form_;
+    std::unique_ptr<MainWindow> form_;
 };
 
 } // namespace

@@ -1,14 +1,14 @@
 #pragma once
-// TPathwinkMainForm: the configuration window and the owner of everything that
+// MainWindow: the configuration window and the owner of everything that
 // lives for the whole run: the shortcut table, the options, the settings store,
 // the single-instance guard, the tray icon and its menu. Closing it ends the
 // program. Its native window (class "TPathwinkMainForm") exists from start-up on,
 // hidden, so that it can receive WM_COPYDATA.
 
-#include "app/JustOne.h"
+#include "win/SingleInstanceGuard.h"
 #include "hotkey/FolderLaunch.h"
-#include "main/Settings.h"
-#include "main/ShortcutTable.h"
+#include "store/Settings.h"
+#include "store/ShortcutTable.h"
 #include "tray/TrayIcon.h"
 #include "win/Layout.h"
 #include "win/UniqueHandle.h"
@@ -21,19 +21,19 @@
 
 namespace pw {
 
-class TDlgNewShortcut;
+class ShortcutEditor;
 
-class TPathwinkMainForm : public Window {
+class MainWindow : public Window {
 public:
     static constexpr const char* kClassName = "TPathwinkMainForm";
 
     // Builds the window from its layout, runs the components' after-loading steps
-    // in layout order (guard, then tray icon), then FormCreate.
-    explicit TPathwinkMainForm(SettingsStore store = SettingsStore());
-    ~TPathwinkMainForm() override;
+    // in layout order (guard, then tray icon), then LoadEverything.
+    explicit MainWindow(SettingsStore store = SettingsStore());
+    ~MainWindow() override;
 
     // The editor dialog, created by start-up right after this window.
-    void AttachEditor(TDlgNewShortcut* editor) { editor_ = editor; }
+    void AttachEditor(ShortcutEditor* editor) { editor_ = editor; }
 
     // First showing at the start of the message loop: centred, honouring the
     // process's show command (maximised, or minimised to the tray).
@@ -50,10 +50,10 @@ public:
     void LoadOptions();
     void LoadShortcuts();
     void SaveSettings();
-    bool AddShortcut(const std::string& path, TShortCut key);
+    bool AddShortcut(const std::string& path, KeyCombination key);
     void OpenFolder(const std::string& path);
-    void ShortcutHotKey(TfisHotKey& sender);
-    void DoNewShortcut(const std::string& initialFolder);
+    void ShortcutHotKey(HotkeyBinding& sender);
+    void RunNewFlow(const std::string& initialFolder);
     void RefreshShortcutList();
 
     const ShortcutTable& Table() const { return table_; }
@@ -62,33 +62,33 @@ public:
     const Options& CurrentOptions() const { return options_; }
 
     // Event handlers, named after their control and event.
-    void FormCreate();
-    void FormClose();
-    void FormPaint();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void ButtonNewClick();
-    void ButtonEditClick();
-    void ButtonDeleteClick();
-    void TabbedListBox1Click();
-    void TabbedListBox1DblClick();
-    void CheckBoxWeakWarnClick();
-    void CheckBoxConfirmExitClick();
-    void CheckBoxDClickEditClick();
-    void CheckBoxRunOnStarupClick();
-    void URLLabel1Click();
-    void URLLabel2Click();
-    void Help1Click();
-    void DisableandExit1Click();
-    void ConfigureShortcuts1Click();
-    void ConfigureOptions1Click();
-    void About1Click();
-    void PopupMenuTrayPopup();
-    void FolderItemClick(const std::string& caption);
-    void TrayIcon1LButtonDown();
-    void XJustOne1AlreadyExist();
-    void WMCopyData(const COPYDATASTRUCT* data);
+    void LoadEverything();
+    void SaveAndRelease();
+    void PaintIcon();
+    void OnTrayClicked();
+    void OnExitClicked();
+    void OnHelpClicked();
+    void OnNewClicked();
+    void OnEditClicked();
+    void OnDeleteClicked();
+    void OnListSelectionChanged();
+    void OnListDoubleClicked();
+    void OnWarnWeakKeyToggled();
+    void OnConfirmExitToggled();
+    void OnDoubleClickEditsToggled();
+    void OnRunAtLogonToggled();
+    void OnWebsiteClicked();
+    void OnMailClicked();
+    void OnHelpChosen();
+    void OnExitChosen();
+    void OnConfigureShortcutsChosen();
+    void OnConfigureOptionsChosen();
+    void OnAboutChosen();
+    void BuildTrayMenu();
+    void OnFolderChosen(const std::string& caption);
+    void OnTrayIconPressed();
+    void OnAlreadyRunning();
+    void OnFolderHandedOver(const COPYDATASTRUCT* data);
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -124,7 +124,7 @@ private:
     Options options_;
     FolderLaunch launch_;
     ShortcutTable table_;
-    TDlgNewShortcut* editor_ = nullptr;
+    ShortcutEditor* editor_ = nullptr;
 
     Layout layout_;
     UniqueFont fontNormal_, fontBold_, fontTitle_, fontLink_;
@@ -142,8 +142,8 @@ private:
     std::deque<std::string> pendingFolders_; // copy-data folders that arrived during a flow
 
     // Components in layout order: the guard's check runs before the tray icon loads.
-    TXJustOne XJustOne1;
-    std::unique_ptr<TTrayIcon> TrayIcon1;
+    SingleInstanceGuard guard_;
+    std::unique_ptr<TrayIcon> trayIcon_;
 };
 
 } // namespace pw

@@ -1,10 +1,10 @@
-#include "hotkey/HotKeyEdit.h"
+#include "hotkey/HotKeyField.h"
 
 #include <commctrl.h>
 
 namespace pw {
 
-HWND THotKey::Create(HWND parent, int id, int x, int y, int width, int height) {
+HWND HotKeyField::Create(HWND parent, int id, int x, int y, int width, int height) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_HOTKEY_CLASS};
     InitCommonControlsEx(&icc);
     hwnd_ = CreateWindowExA(WS_EX_CLIENTEDGE, HOTKEY_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
@@ -18,23 +18,23 @@ HWND THotKey::Create(HWND parent, int id, int x, int y, int width, int height) {
     return hwnd_;
 }
 
-TShortCut THotKey::HotKey() {
+KeyCombination HotKeyField::HotKey() {
     if (!hwnd_)
         return ShortCutFromHotKeyValue(
             static_cast<std::uint16_t>((key_ & 0xFF) | (modifiers_ << 8)));
     const auto value = static_cast<std::uint16_t>(SendMessageA(hwnd_, HKM_GETHOTKEY, 0, 0));
-    modifiers_ = static_cast<THKModifiers>(value >> 8);
+    modifiers_ = static_cast<HotKeyModifiers>(value >> 8);
     key_ = value & 0xFF;
     return ShortCutFromHotKeyValue(value);
 }
 
-void THotKey::SetHotKey(TShortCut value) {
+void HotKeyField::SetHotKey(KeyCombination value) {
     key_ = value & 0x1FFF;
     modifiers_ = HotKeyModifiersOf(value);
     SendHotKey();
 }
 
-void THotKey::SetModifiers(THKModifiers modifiers) {
+void HotKeyField::SetModifiers(HotKeyModifiers modifiers) {
     if (modifiers == modifiers_)
         return;
     modifiers_ = modifiers;
@@ -42,7 +42,7 @@ void THotKey::SetModifiers(THKModifiers modifiers) {
     SendHotKey();
 }
 
-void THotKey::SetInvalidKeys(THKInvalidKeys invalidKeys) {
+void HotKeyField::SetInvalidKeys(RefusedCombinations invalidKeys) {
     if (invalidKeys == invalidKeys_)
         return;
     invalidKeys_ = invalidKeys;
@@ -50,17 +50,17 @@ void THotKey::SetInvalidKeys(THKInvalidKeys invalidKeys) {
     SendHotKey();
 }
 
-void THotKey::HandleNotification(WORD code) {
+void HotKeyField::HandleNotification(WORD code) {
     if (code == EN_CHANGE && OnChange)
         OnChange(*this);
 }
 
-void THotKey::SendRules() {
+void HotKeyField::SendRules() {
     if (hwnd_)
         SendMessageA(hwnd_, HKM_SETRULES, invalidKeys_, MAKELPARAM(modifiers_, 0));
 }
 
-void THotKey::SendHotKey() {
+void HotKeyField::SendHotKey() {
     if (hwnd_)
         SendMessageA(hwnd_, HKM_SETHOTKEY, MAKEWORD(key_ & 0xFF, modifiers_), 0);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// TXJustOne: keeps one copy of the program running per logon. Its after-loading
+// SingleInstanceGuard: keeps one copy of the program running per logon. Its after-loading
 // step creates a named mutex called after the application title (at most 255
 // characters, case as written, the logon's own namespace). When the name is
 // already taken, by a running copy or by an object of another kind, this copy
@@ -17,21 +17,21 @@
 
 namespace pw {
 
-class TXJustOne {
+class SingleInstanceGuard {
 public:
     static constexpr size_t kMaxNameLength = 255;
 
-    TXJustOne() = default;
+    SingleInstanceGuard() = default;
     // Closes this copy's handle: the name is free once no copy holds one.
-    ~TXJustOne() = default;
-    TXJustOne(const TXJustOne&) = delete;
-    TXJustOne& operator=(const TXJustOne&) = delete;
+    ~SingleInstanceGuard() = default;
+    SingleInstanceGuard(const SingleInstanceGuard&) = delete;
+    SingleInstanceGuard& operator=(const SingleInstanceGuard&) = delete;
 
     // Also brings the running copy's window (titled as the application) to the front.
     bool SwitchToPrevious = true;
     // Raised at most once, inside Loaded(), when another copy is found; before the
     // quit message is posted, so a message box shown here gets the user's answer.
-    std::function<void(TXJustOne&)> AlreadyExist;
+    std::function<void(SingleInstanceGuard&)> AlreadyExist;
 
     // The after-loading step: the check above. Runs once; later calls do nothing.
     void Loaded();

@@ -4,7 +4,7 @@
 // locale, NORM_IGNORECASE). A new entry goes before all entries that compare equal.
 // Accessed only by index, by count and by sorted insertion.
 
-#include "hotkey/fisHotKey.h"
+#include "hotkey/HotkeyBinding.h"
 
 #include <functional>
 #include <memory>
@@ -15,7 +15,7 @@ namespace pw {
 
 class ShortcutTable {
 public:
-    using HotKeyHandler = std::function<void(TfisHotKey&)>;
+    using HotKeyHandler = std::function<void(HotkeyBinding&)>;
 
     // onHotKey becomes the OnHotKey handler of every binding the table creates.
     explicit ShortcutTable(HotKeyHandler onHotKey);
@@ -26,14 +26,14 @@ public:
 
     // A new binding for key: enabled for a non-zero key, disabled for 0. Inserted and
     // true when it registered or key is 0; otherwise freed, table unchanged, false.
-    bool AddShortcut(const std::string& path, TShortCut key);
+    bool AddShortcut(const std::string& path, KeyCombination key);
     // Inserts a binding configured by the caller, whatever its registration state.
     // A null binding is not inserted.
-    void InsertLoaded(const std::string& path, std::unique_ptr<TfisHotKey> binding);
+    void InsertLoaded(const std::string& path, std::unique_ptr<HotkeyBinding> binding);
     // Frees the binding of entry index (releasing its hotkey) and removes the entry.
     // An index out of range does nothing.
     void Delete(int index);
-    // Re-sorts entry index under its binding's Data (after an edit changed it).
+    // Re-sorts entry index under its binding's folder (after an edit changed it).
     // An index out of range does nothing.
     void Refile(int index);
     // Frees every binding, index 0 upward; the table is empty afterwards.
@@ -41,7 +41,7 @@ public:
 
     int Count() const { return static_cast<int>(entries_.size()); }
     const std::string& Path(int index) const { return entries_.at(index).path; }
-    TfisHotKey& Binding(int index) const { return *entries_.at(index).binding; }
+    HotkeyBinding& Binding(int index) const { return *entries_.at(index).binding; }
 
     // The handler given at construction, for bindings the caller configures itself.
     const HotKeyHandler& OnHotKey() const { return onHotKey_; }
@@ -49,11 +49,11 @@ public:
 private:
     struct Entry {
         std::string path;
-        std::unique_ptr<TfisHotKey> binding;
+        std::unique_ptr<HotkeyBinding> binding;
     };
     // First position whose path is not less than path (binary search).
     int InsertionPoint(const std::string& path) const;
-    void Insert(std::string path, std::unique_ptr<TfisHotKey> binding);
+    void Insert(std::string path, std::unique_ptr<HotkeyBinding> binding);
 
     HotKeyHandler onHotKey_;
     std::vector<Entry> entries_;

@@ -9,34 +9,34 @@
 
 namespace pw {
 
-using TShortCut = std::uint16_t;
+using KeyCombination = std::uint16_t;
 
 // Modifier set with the bit values of the user-interface library's shift state.
-using TShiftState = std::uint8_t;
-constexpr TShiftState ssShift = 1;
-constexpr TShiftState ssAlt = 2;
-constexpr TShiftState ssCtrl = 4;
+using ShiftState = std::uint8_t;
+constexpr ShiftState ssShift = 1;
+constexpr ShiftState ssAlt = 2;
+constexpr ShiftState ssCtrl = 4;
 
-constexpr TShortCut scShift = 0x2000;
-constexpr TShortCut scCtrl = 0x4000;
-constexpr TShortCut scAlt = 0x8000;
+constexpr KeyCombination scShift = 0x2000;
+constexpr KeyCombination scCtrl = 0x4000;
+constexpr KeyCombination scAlt = 0x8000;
 
 // A key with a non-zero high byte cannot be composed and yields 0.
-TShortCut ComposeShortCut(std::uint16_t key, TShiftState shift);
+KeyCombination ComposeShortCut(std::uint16_t key, ShiftState shift);
 // The key keeps bits 8-12 (value AND 0x1FFF); the set holds the three modifiers.
-void SplitShortCut(TShortCut value, std::uint16_t& key, TShiftState& shift);
+void SplitShortCut(KeyCombination value, std::uint16_t& key, ShiftState& shift);
 
 // Weak: fewer than two of Shift, Ctrl and Alt, and not 0 (0 is "no hotkey").
-bool IsWeakShortCut(TShortCut value);
+bool IsWeakShortCut(KeyCombination value);
 
 // RegisterHotKey's flags: MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4; nothing else.
-unsigned RegistrationModifiers(TShiftState shift);
+unsigned RegistrationModifiers(ShiftState shift);
 
 // The hot-key control's value (HOTKEYF_SHIFT 1, _CONTROL 2, _ALT 4, _EXT 8 in the
 // high byte) to a key combination; the extended-key flag is dropped.
-TShortCut ShortCutFromHotKeyValue(std::uint16_t controlValue);
+KeyCombination ShortCutFromHotKeyValue(std::uint16_t controlValue);
 // The other way: the control's modifier byte (HOTKEYF_SHIFT, _CONTROL, _ALT) of a value.
-std::uint8_t HotKeyModifiersOf(TShortCut value);
+std::uint8_t HotKeyModifiersOf(KeyCombination value);
 
 // The texts of the string table, in this order: BkSp, Tab, Esc, Enter, Space, PgUp,
 // PgDn, End, Home, Left, Up, Right, Down, Ins, Del, Shift+, Ctrl+, Alt+.
@@ -52,7 +52,7 @@ using LayoutKeyNameFn = std::function<std::string(std::uint8_t virtualKey)>;
 
 // The display text: "Shift+", "Ctrl+", "Alt+" as set, then the key's name; empty
 // when the key has no name (modifiers alone are never rendered).
-std::string KeyCombinationText(TShortCut value, const KeyTexts& texts,
+std::string KeyCombinationText(KeyCombination value, const KeyTexts& texts,
                                const LayoutKeyNameFn& layoutName);
 
 } // namespace pw

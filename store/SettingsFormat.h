@@ -4,7 +4,7 @@
 // line into a value, how a value must be written to read back the same, the
 // [Shortcuts] block, and the names of the temporary files of an atomic save.
 
-#include "hotkey/ShortCut.h"
+#include "hotkey/KeyCombination.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +34,7 @@ std::int32_t SettingsNumberOr(std::string_view text, std::int32_t defaultValue);
 // A number, true when non-zero; the default when the text is no number.
 bool SettingsBoolOr(std::string_view text, bool defaultValue);
 // A key combination is the low 16 bits of the stored number: 65536 -> 0, -1 -> 65535.
-TShortCut ShortCutFromSettingsNumber(std::int32_t number);
+KeyCombination ShortCutFromSettingsNumber(std::int32_t number);
 
 // Key names of entry n of [Shortcuts]: "0Path", "0ShortCut", "10Path", ...
 std::string ShortcutPathKey(int n);
@@ -76,7 +76,7 @@ private:
 
 struct StoredShortcut {
     std::string path;
-    TShortCut key = 0;
+    KeyCombination key = 0;
     bool operator==(const StoredShortcut& o) const { return path == o.path && key == o.key; }
 };
 

@@ -1,8 +1,8 @@
-// TXJustOne against real named kernel objects: a first copy marks itself quietly,
+// SingleInstanceGuard against real named kernel objects: a first copy marks itself quietly,
 // a second one (or one that cannot mark itself) is told once and ends. Each test
 // uses a title of its own, so a Pathwink running in the same prefix is no party.
 
-#include "app/JustOne.h"
+#include "win/SingleInstanceGuard.h"
 
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
@@ -41,7 +41,7 @@ bool QuitMessageQueued() {
     return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
 }
 
-class JustOne : public ::testing::Test {
+class SingleInstance : public ::testing::Test {
 protected:
     void SetUp() override {
         static int counter = 0;
@@ -107,11 +107,11 @@ private:
 
 } // namespace
 
-TEST_F(JustOne, AFirstCopyMarksItselfQuietlyUntilItEnds) {
+TEST_F(SingleInstance, AFirstCopyMarksItselfQuietlyUntilItEnds) {
     ASSERT_EQ(StateOf(title_), NameState::Free);
-    auto guard = std::make_unique<TXJustOne>();
+    auto guard = std::make_unique<SingleInstanceGuard>();
     int raised = 0;
-    guard->AlreadyExist = [&](TXJustOne&) { ++raised; };
+    guard->AlreadyExist = [&](SingleInstanceGuard&) { ++raised; };
     guard->Loaded();
     EXPECT_EQ(raised, 0);
     EXPECT_TRUE(Application::Instance().ShowMainForm()) << "the show flag is left alone";
@@ -127,7 +127,7 @@ TEST_F(JustOne, AFirstCopyMarksItselfQuietlyUntilItEnds) {
     EXPECT_EQ(StateOf(title_), NameState::Free) << "the name is free once the copy ends";
 }
 
-TEST_F(JustOne, ASecondCopyIsToldOnceBeforeItsQuitAndNeverShowsItsWindow) {
+TEST_F(SingleInstance, ASecondCopyIsToldOnceBeforeItsQuitAndNeverShowsItsWindow) {
     const struct {
         const char* what;
         bool byGuard; // a running copy's guard; otherwise the test holds the name
@@ -140,10 +140,10 @@ TEST_F(JustOne, ASecondCopyIsToldOnceBeforeItsQuitAndNeverShowsItsWindow) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Application::Instance().SetShowMainForm(true);
-        std::unique_ptr<TXJustOne> first;
+        std::unique_ptr<SingleInstanceGuard> first;
         UniqueKernelHandle held;
         if (c.byGuard) {
-            first = std::make_unique<TXJustOne>();
+            first = std::make_unique<SingleInstanceGuard>();
             first->Loaded();
         } else if (c.otherKind) {
             held.Reset(CreateEventA(nullptr, TRUE, FALSE, title_.c_str()));
@@ -153,12 +153,12 @@ TEST_F(JustOne, ASecondCopyIsToldOnceBeforeItsQuitAndNeverShowsItsWindow) {
         const NameState heldBy = c.otherKind ? NameState::HeldByOtherKind : NameState::HeldByMutex;
         ASSERT_EQ(StateOf(title_), heldBy);
 
-        auto second = std::make_unique<TXJustOne>();
+        auto second = std::make_unique<SingleInstanceGuard>();
         second->SwitchToPrevious = false; // as this program configures it
         int raised = 0;
-        TXJustOne* sender = nullptr;
+        SingleInstanceGuard* sender = nullptr;
         bool showFlagDuringHandler = false, quitDuringHandler = true;
-        second->AlreadyExist = [&](TXJustOne& s) {
+        second->AlreadyExist = [&](SingleInstanceGuard& s) {
             ++raised;
             sender = &s;
             // The program's handler shows a message box here: no quit may be queued
@@ -181,7 +181,7 @@ TEST_F(JustOne, ASecondCopyIsToldOnceBeforeItsQuitAndNeverShowsItsWindow) {
     }
 }
 
-TEST_F(JustOne, TheNameIsTheTitleAsWrittenCutTo255Characters) {
+TEST_F(SingleInstance, TheNameIsTheTitleAsWrittenCutTo255Characters) {
     const std::string longTitle = title_ + std::string(300, '#');
     const struct {
         const char* what;
@@ -201,10 +201,10 @@ TEST_F(JustOne, TheNameIsTheTitleAsWrittenCutTo255Characters) {
         Application::Instance().SetTitle(c.title);
         UniqueKernelHandle held(CreateMutexA(nullptr, FALSE, c.heldName.c_str()));
         ASSERT_TRUE(held);
-        TXJustOne guard;
+        SingleInstanceGuard guard;
         guard.SwitchToPrevious = false;
         int raised = 0;
-        guard.AlreadyExist = [&](TXJustOne&) { ++raised; };
+        guard.AlreadyExist = [&](SingleInstanceGuard&) { ++raised; };
         guard.Loaded();
         EXPECT_EQ(guard.Name(), c.title.substr(0, 255));
         EXPECT_EQ(raised, c.duplicate ? 1 : 0);
@@ -213,7 +213,7 @@ TEST_F(JustOne, TheNameIsTheTitleAsWrittenCutTo255Characters) {
     }
 }
 
-TEST_F(JustOne, SwitchingToThePreviousCopyBringsItsWindowForward) {
+TEST_F(SingleInstance, SwitchingToThePreviousCopyBringsItsWindowForward) {
     const struct {
         const char* what;
         bool switchToPrevious, minimised;
@@ -233,7 +233,7 @@ TEST_F(JustOne, SwitchingToThePreviousCopyBringsItsWindowForward) {
         ASSERT_NE(previous.Handle(), nullptr);
         SetForegroundWindow(own.Get());
 
-        TXJustOne guard;
+        SingleInstanceGuard guard;
         guard.SwitchToPrevious = c.switchToPrevious;
         guard.Loaded();
         TakeQuitMessage();
