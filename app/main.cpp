@@ -1,46 +1,58 @@
-// Program entry: the start-up sequence, then the message loop until the main
-// window is closed.
+// Program entry: the single-instance check, the start-up, then the message loop
+// until the program is closed.
 
 #include "app/CommandLine.h"
-#include "dialogs/ShortcutEditor.h"
+#include "app/PathwinkApp.h"
 #include "hotkey/KeyNames.h"
-#include "main/MainWindow.h"
 #include "win/Application.h"
 #include "win/MessageLoop.h"
 #include "win/Messages.h"
+#include "win/SingleInstanceGuard.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 
 #include <exception>
 
+namespace {
+
+constexpr char kAlreadyRunning[] = "Pathwink is already active.\nLeft-click the golden folder "
+                                   "icon in the tray, next to the clock.";
+
+int ShowCommandOfStart() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL;
+}
+
+} // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace pw;
+    Application& app = Application::Instance();
+    app.SetTitle("Pathwink");
+
+    // Decided before any window exists: a second copy has nothing another program
+    // could find, send folders to or ask to save.
+    SingleInstanceGuard guard(app.Title());
+    if (guard.AnotherCopyRuns()) {
+        TopmostMessageBox(kAlreadyRunning, "Pathwink", MB_OK);
+        return 0;
+    }
+
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
                                              ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
     InitCommonControlsEx(&icc);
     // The folder browser needs COM on this (the only) thread.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-
-    Application& app = Application::Instance();
-    // The title comes before any window: the single-instance guard names its mutex after it.
-    app.SetTitle("Pathwink");
     ResourceKeyTexts();
 
     int exitCode = 0;
     try {
-        MainWindow form;
-        ShortcutEditor editor(form.Handle());
-        form.AttachEditor(&editor);
-        if (StartsInTray(GetCommandLineA()))
-            app.SetShowMainForm(false);
-        if (app.ShowMainForm()) {
-            STARTUPINFOA startup{};
-            startup.cb = sizeof startup;
-            GetStartupInfoA(&startup);
-            form.ShowAtStartup((startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow
-                                                                        : SW_SHOWNORMAL);
-        }
+        PathwinkApp pathwink;
+        if (!StartsInTray(GetCommandLineA()))
+            pathwink.Window().ShowAtStartup(ShowCommandOfStart());
         exitCode = RunMessageLoop();
     } catch (const std::exception& e) {
         ReportError(e.what());

@@ -103,7 +103,8 @@ bool Ready(HWND main, int count) {
 // Starts Pathwink and waits until it is ready; or starts another program and waits
 // for its end. Returns seconds.
 double TimeRun(const std::string& exe, const std::string& args, int shortcuts) {
-    STARTUPINFOA si{sizeof si};
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + exe + "\" " + args;
     const auto start = std::chrono::steady_clock::now();

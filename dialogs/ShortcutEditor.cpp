@@ -1,7 +1,8 @@
 #include "dialogs/ShortcutEditor.h"
 
 #include "win/Dpi.h"
-#include "win/MessageLoop.h"
+#include "win/ModalWindow.h"
+#include "win/Scoped.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -50,19 +51,19 @@ const char* const kHotKeyHint = "The HotKey combination of the shortcut. Click h
 const std::vector<Row>& ShortcutEditor::Controls() {
     using D = ShortcutEditor;
     static const std::vector<Row> rows = {
-        // id, name, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
-        {kFolderLabel, "Label1", "Static", "Folder:", kLabel, 0, 0, 8, 8, 34, 13, kNoTabStop,
+        // id, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
+        {kFolderLabel, "Static", "Folder:", kLabel, 0, 0, 8, 8, 34, 13, kNoTabStop,
          FontRole::Normal, nullptr},
-        {kFolderEdit, "Edit1", "Edit", "", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0, 8, 24, 361, 21,
+        {kFolderEdit, "Edit", "", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0, 8, 24, 361, 21,
          0, FontRole::Normal, nullptr},
-        {kBrowseButton, "ButtonBrowse", "Button", "...", BS_PUSHBUTTON, 0, 0, 376, 24, 19, 21, 1,
+        {kBrowseButton, "Button", "...", BS_PUSHBUTTON, 0, 0, 376, 24, 19, 21, 1,
          FontRole::Normal, &D::OnBrowseClicked},
-        {kHotKeyLabel, "Label2", "Static", "HotKey:", kLabel, 0, 0, 8, 56, 39, 13, kNoTabStop,
+        {kHotKeyLabel, "Static", "HotKey:", kLabel, 0, 0, 8, 56, 39, 13, kNoTabStop,
          FontRole::Normal, nullptr},
         // HotKey1, tab 2: HotKeyFieldRow() below.
-        {kOkButton, "ButtonOK", "Button", "OK", BS_PUSHBUTTON, 0, 0, 240, 72, 75, 25, 3,
+        {kOkButton, "Button", "OK", BS_PUSHBUTTON, 0, 0, 240, 72, 75, 25, 3,
          FontRole::Normal, &D::OnOkClicked},
-        {kCancelButton, "ButtonCancel", "Button", "Cancel", BS_PUSHBUTTON, 0, 0, 320, 72, 75, 25, 4,
+        {kCancelButton, "Button", "Cancel", BS_PUSHBUTTON, 0, 0, 320, 72, 75, 25, 4,
          FontRole::Normal, &D::OnCancelClicked},
     };
     return rows;
@@ -72,7 +73,7 @@ const std::vector<Row>& ShortcutEditor::Controls() {
 // stands apart and is slotted into the tab order by its tab position.
 const Row& ShortcutEditor::HotKeyFieldRow() {
     // clang-format off
-    static const Row row{kHotKeyField, "HotKey1", HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, 0,
+    static const Row row{kHotKeyField, HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, 0,
                          8, 72, 209, 19, 2, FontRole::Normal, nullptr};
     // clang-format on
     return row;
@@ -131,12 +132,7 @@ void ShortcutEditor::FitLabels() {
         if (s.tabOrder != kNoTabStop)
             continue;
         HWND label = layout_[s.id];
-        HDC dc = GetDC(label);
-        HGDIOBJ old = SelectObject(dc, font_.Get());
-        RECT text{0, 0, 0, 0};
-        DrawTextA(dc, s.caption, -1, &text, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-        SelectObject(dc, old);
-        ReleaseDC(label, dc);
+        const RECT text = MeasureText(label, font_.Get(), s.caption, DT_SINGLELINE | DT_NOPREFIX);
         RECT now;
         GetClientRect(label, &now);
         const int width = std::max(now.right, text.right);
@@ -239,73 +235,8 @@ void ShortcutEditor::PlaceAtFirstShowing() {
     if (placed_)
         return;
     placed_ = true;
-    HWND self = Handle();
-    RECT over{};
-    bool haveOwnerRect = false;
-    if (owner_ && IsWindow(owner_) && IsWindowVisible(owner_)) {
-        if (!IsIconic(owner_)) {
-            haveOwnerRect = GetWindowRect(owner_, &over) != FALSE;
-        } else {
-            // Minimised: where it comes back when restored. The normal rectangle is
-            // in work-area coordinates unless the window is a tool window.
-            WINDOWPLACEMENT wp{};
-            wp.length = sizeof wp;
-            if (GetWindowPlacement(owner_, &wp)) {
-                over = wp.rcNormalPosition;
-                if (!(GetWindowLongA(owner_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
-                    MONITORINFO mi{};
-                    mi.cbSize = sizeof mi;
-                    GetMonitorInfoA(MonitorFromRect(&over, MONITOR_DEFAULTTOPRIMARY), &mi);
-                    OffsetRect(&over, mi.rcWork.left - mi.rcMonitor.left,
-                               mi.rcWork.top - mi.rcMonitor.top);
-                }
-                haveOwnerRect = true;
-            }
-        }
-    }
-    if (!haveOwnerRect || IsRectEmpty(&over)) {
-        // No owner on the screen (the program runs in the tray): the screen's middle.
-        HMONITOR monitor = owner_ && IsWindow(owner_)
-                               ? MonitorFromWindow(owner_, MONITOR_DEFAULTTOPRIMARY)
-                               : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-        MONITORINFO mi{};
-        mi.cbSize = sizeof mi;
-        GetMonitorInfoA(monitor, &mi);
-        over = mi.rcWork;
-    }
-    RECT me;
-    GetWindowRect(self, &me);
-    const int width = me.right - me.left, height = me.bottom - me.top;
-    int x = over.left + ((over.right - over.left) - width) / 2;
-    int y = over.top + ((over.bottom - over.top) - height) / 2;
-    x = std::max(x, GetSystemMetrics(SM_XVIRTUALSCREEN));
-    y = std::max(y, GetSystemMetrics(SM_YVIRTUALSCREEN));
-    SetWindowPos(self, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CentreOverOwner(Handle(), owner_);
 }
-
-namespace {
-
-// The thread's visible, enabled top-level windows other than except, disabled.
-std::vector<HWND> DisableThreadWindows(HWND except) {
-    struct State {
-        HWND except;
-        std::vector<HWND> found;
-    } state{except, {}};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<State*>(lp);
-            if (hwnd != s->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd))
-                s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&state));
-    for (HWND hwnd : state.found)
-        EnableWindow(hwnd, FALSE);
-    return state.found;
-}
-
-} // namespace
 
 int ShortcutEditor::ShowModal() {
     HWND self = Handle();
@@ -319,35 +250,10 @@ int ShortcutEditor::ShowModal() {
     PlaceAtFirstShowing();
     modalResult_ = 0;
     showing_ = true;
-    struct Restore {
-        ShortcutEditor& dialog;
-        HWND wasActive;
-        std::vector<HWND> disabled;
-        ~Restore() {
-            // Enabled again before the dialog hides, so that the activation goes
-            // back to the owner rather than to some other application.
-            for (HWND hwnd : disabled)
-                if (IsWindow(hwnd))
-                    EnableWindow(hwnd, TRUE);
-            // ShowWindow, not SetWindowPos: under Wine only SW_HIDE hands the
-            // activation on to the owner.
-            HWND self = dialog.Handle();
-            if (self)
-                ShowWindow(self, SW_HIDE);
-            // The window that was active before the showing gets it back, should
-            // that be another window than the owner.
-            if (wasActive && wasActive != self && IsWindow(wasActive) &&
-                IsWindowVisible(wasActive) && IsWindowEnabled(wasActive) &&
-                GetActiveWindow() != wasActive)
-                SetActiveWindow(wasActive);
-            dialog.showing_ = false;
-        }
-    } restore{*this, GetActiveWindow(), DisableThreadWindows(self)};
-
-    ShowWindow(self, SW_SHOW);
-    SetForegroundWindow(self);
-    FocusActiveControl();
-    const bool ended = RunModalLoop([this] { return modalResult_ != 0 || !Handle(); });
+    const ScopeExit notShowing([this] { showing_ = false; });
+    const bool ended = RunModalWindow(
+        self, [this] { FocusActiveControl(); },
+        [this] { return modalResult_ != 0 || !Handle(); });
     return ended && modalResult_ == kResultOK ? kResultOK : kResultCancel;
 }
 

@@ -27,7 +27,7 @@ void FolderLaunch::OpenFolder(const std::string& path) const {
     }
 }
 
-void FolderLaunch::ShortcutHotKey(HotkeyBinding& sender) const {
+void FolderLaunch::OpenBindingFolder(HotkeyBinding& sender) const {
     // A copy: the binding may be freed while the missing-folder message is open.
     const std::string path = sender.Folder();
     OpenFolder(path);

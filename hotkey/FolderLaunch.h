@@ -26,7 +26,7 @@ public:
     void OpenFolder(const std::string& path) const;
 
     // The OnHotKey handler of every binding: opens the binding's folder.
-    void ShortcutHotKey(HotkeyBinding& sender) const;
+    void OpenBindingFolder(HotkeyBinding& sender) const;
 
 private:
     std::function<HWND()> ownerWindow_;

@@ -1,15 +1,14 @@
 #include "main/MainWindow.h"
 
-#include "dialogs/ShortcutEditor.h"
 #include "main/MainWindowIds.h"
+#include "main/RowText.h"
+#include "PathwinkVersion.h"
 #include "win/Application.h"
 #include "win/Dpi.h"
-#include "win/Messages.h"
 
 #include <commctrl.h>
-#include <array>
-#include <stdexcept>
 #include <shellapi.h>
+#include <stdexcept>
 
 namespace pw {
 
@@ -20,6 +19,7 @@ namespace {
 using Row = ControlSpec<MainWindow>;
 using F = MainWindow;
 
+
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kLink = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
 constexpr DWORD kCheck = BS_AUTOCHECKBOX;
@@ -27,61 +27,66 @@ constexpr DWORD kCheck = BS_AUTOCHECKBOX;
 const char kWebsite[] = "https://www.corvane.example/";
 const char kMail[] = "mailto:pathwink@corvane.example?subject=Pathwink";
 
+const char* const kPageCaptions[kPageCount] = {"Folder Shortcuts", "Options", "About"};
+const int kPageIds[kPageCount] = {idShortcutsPage, idOptionsPage, idAboutPage};
+
+} // namespace
+
 // The window's controls. Bounds are at 96 DPI, relative to the window's client
 // area or, for page controls, to their page. Tab order counts within a parent.
-const std::vector<Row>& MainLayout() {
+const std::vector<Row>& MainWindow::Controls() {
     static const std::vector<Row> rows = {
-        // id, name, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
-        {idTabs, "PageControl1", WC_TABCONTROLA, "", TCS_HOTTRACK | WS_CLIPSIBLINGS, 0,
+        // id, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
+        {idTabs, WC_TABCONTROLA, "", TCS_HOTTRACK | WS_CLIPSIBLINGS, 0,
          0, 3, 6, 451, 233, 0, FontRole::Normal, nullptr},
-        {idStatusLabel, "LabelStatus", "STATIC", "Status", kLabel, 0, 0, 56, 243, 177, 33,
+        {idStatusLabel, "STATIC", "Status", kLabel, 0, 0, 56, 243, 177, 33,
          kNoTabStop, FontRole::Bold, nullptr},
-        {idHelpButton, "Button3", "BUTTON", "Help", BS_PUSHBUTTON, 0, 0, 245, 249, 65, 25, 1,
+        {idHelpButton, "BUTTON", "Help", BS_PUSHBUTTON, 0, 0, 245, 249, 65, 25, 1,
          FontRole::Normal, &F::OnHelpClicked},
-        {idExitButton, "Button2", "BUTTON", "Exit", BS_PUSHBUTTON, 0, 0, 317, 249, 65, 25, 2,
+        {idExitButton, "BUTTON", "Exit", BS_PUSHBUTTON, 0, 0, 317, 249, 65, 25, 2,
          FontRole::Normal, &F::OnExitClicked},
-        {idTrayButton, "Button1", "BUTTON", "Tray", BS_PUSHBUTTON, 0, 0, 389, 249, 65, 25, 3,
+        {idTrayButton, "BUTTON", "Tray", BS_PUSHBUTTON, 0, 0, 389, 249, 65, 25, 3,
          FontRole::Bold, &F::OnTrayClicked},
 
         // "Folder Shortcuts"
-        {idNewButton, "ButtonNew", "BUTTON", "New Shortcut", BS_PUSHBUTTON, 0, idShortcutsPage, 6, 6,
+        {idNewButton, "BUTTON", "New Shortcut", BS_PUSHBUTTON, 0, idShortcutsPage, 6, 6,
          81, 25, 1, FontRole::Normal, &F::OnNewClicked},
-        {idEditButton, "ButtonEdit", "BUTTON", "Edit Selected", BS_PUSHBUTTON, 0, idShortcutsPage, 93,
+        {idEditButton, "BUTTON", "Edit Selected", BS_PUSHBUTTON, 0, idShortcutsPage, 93,
          6, 81, 25, 2, FontRole::Normal, &F::OnEditClicked},
-        {idDeleteButton, "ButtonDelete", "BUTTON", "Delete Selected", BS_PUSHBUTTON | WS_DISABLED,
+        {idDeleteButton, "BUTTON", "Delete Selected", BS_PUSHBUTTON | WS_DISABLED,
          0, idShortcutsPage, 181, 6, 91, 25, 0, FontRole::Normal, &F::OnDeleteClicked},
-        {idShortcutList, "TabbedListBox1", "LISTBOX", "",
+        {idShortcutList, "LISTBOX", "",
          LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL,
          WS_EX_CLIENTEDGE, idShortcutsPage, 6, 38, 432, 161, 3, FontRole::Normal, nullptr},
 
         // "Options"
-        {idWarnWeakKeyBox, "CheckBoxWeakWarn", "BUTTON",
+        {idWarnWeakKeyBox, "BUTTON",
          "Warn when selected shortcut key combination is \"weak.\"", kCheck, 0, idOptionsPage, 8,
-         16, 433, 17, 0, FontRole::Normal, &F::OnWarnWeakKeyToggled},
-        {idConfirmExitBox, "CheckBoxConfirmExit", "BUTTON", "Confirm on exit button click.",
+         16, 433, 17, 0, FontRole::Normal, &F::OnOptionToggled},
+        {idConfirmExitBox, "BUTTON", "Confirm on exit button click.",
          kCheck, 0, idOptionsPage, 8, 40, 425, 17, 1, FontRole::Normal,
-         &F::OnConfirmExitToggled},
-        {idDoubleClickEditsBox, "CheckBoxDClickEdit", "BUTTON",
+         &F::OnOptionToggled},
+        {idDoubleClickEditsBox, "BUTTON",
          "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.",
          kCheck, 0, idOptionsPage, 8, 64, 425, 17, 2, FontRole::Normal,
-         &F::OnDoubleClickEditsToggled},
-        {idRunAtLogonBox, "CheckBoxRunOnStarup", "BUTTON",
+         &F::OnOptionToggled},
+        {idRunAtLogonBox, "BUTTON",
          "Run Pathwink automatically when Windows starts.", kCheck, 0, idOptionsPage, 8, 176, 425,
-         17, 3, FontRole::Normal, &F::OnRunAtLogonToggled},
+         17, 3, FontRole::Normal, &F::OnOptionToggled},
 
         // "About"
-        {idTitleLabel, "Label1", "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32,
+        {idTitleLabel, "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32,
          kNoTabStop, FontRole::Title, nullptr},
-        {idVersionLabel, "Label2", "STATIC", "Version 1.3", kLabel, 0, idAboutPage, 8, 46, 0, 0,
+        {idVersionLabel, "STATIC", "Version " PATHWINK_VERSION_TEXT, kLabel, 0, idAboutPage, 8, 46, 0, 0,
          kNoTabStop, FontRole::Normal, nullptr},
-        {idVisitLabel, "Label4", "STATIC",
+        {idVisitLabel, "STATIC",
          "\r\n\r\nPlease visit the Corvane Software website for other great software.", kLabel,
          0, idAboutPage, 8, 73, 425, 39, kNoTabStop, FontRole::Normal, nullptr},
-        {idWebsiteLink, "URLLabel1", "STATIC", "Website: www.corvane.example", kLink, 0,
+        {idWebsiteLink, "STATIC", "Website: www.corvane.example", kLink, 0,
          idAboutPage, 8, 128, 0, 0, kNoTabStop, FontRole::Link, &F::OnWebsiteClicked},
-        {idMailLink, "URLLabel2", "STATIC", "Email: pathwink@corvane.example", kLink, 0,
+        {idMailLink, "STATIC", "Email: pathwink@corvane.example", kLink, 0,
          idAboutPage, 8, 147, 0, 0, kNoTabStop, FontRole::Link, &F::OnMailClicked},
-        {idCopyrightLabel, "Label3", "STATIC",
+        {idCopyrightLabel, "STATIC",
          "Copyright \xA9 2026 Corvane Software.\r\nFree to use and to share.",
          SS_RIGHT | SS_NOPREFIX, 0, idAboutPage, 213, 176, 227, 26, kNoTabStop, FontRole::Normal,
          nullptr},
@@ -89,26 +94,15 @@ const std::vector<Row>& MainLayout() {
     return rows;
 }
 
-const char* const kPageCaptions[kPageCount] = {"Folder Shortcuts", "Options", "About"};
-const int kPageIds[kPageCount] = {idShortcutsPage, idOptionsPage, idAboutPage};
-
-std::string ExecutableFolder() {
-    char path[MAX_PATH * 4] = "";
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string s(path, n);
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
-
-} // namespace
 
 // A tab page: a container over the tab control's display area that hands its
 // controls' notifications to the main window.
 class MainWindow::Page : public Window {
 public:
-    Page(MainWindow& form, int id) : form_(form) {
+    Page(MainWindow& window, int id) : window_(window) {
         RegisterWindowClass("PathwinkPage", 0, GetSysColorBrush(COLOR_BTNFACE));
         Create(WS_EX_CONTROLPARENT, "PathwinkPage", "",
-               WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, form.Handle());
+               WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, window.Handle());
         SetWindowLongPtrA(Handle(), GWLP_ID, id);
     }
 
@@ -120,9 +114,9 @@ protected:
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORLISTBOX:
-            return SendMessageA(form_.Handle(), msg, wParam, lParam);
+            return SendMessageA(window_.Handle(), msg, wParam, lParam);
         case WM_SETCURSOR:
-            if (SendMessageA(form_.Handle(), msg, wParam, lParam))
+            if (SendMessageA(window_.Handle(), msg, wParam, lParam))
                 return TRUE;
             break;
         }
@@ -130,12 +124,10 @@ protected:
     }
 
 private:
-    MainWindow& form_;
+    MainWindow& window_;
 };
 
-MainWindow::MainWindow(SettingsStore store)
-    : store_(std::move(store)), launch_([this] { return Handle(); }),
-      table_([this](HotkeyBinding& sender) { ShortcutHotKey(sender); }) {
+MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     RegisterWindowClass(kClassName, 0, GetSysColorBrush(COLOR_BTNFACE));
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN; // no title-bar buttons
     Create(0, kClassName, Application::Instance().Title().c_str(), style, 0, 0, 0, 0, nullptr);
@@ -143,7 +135,7 @@ MainWindow::MainWindow(SettingsStore store)
         throw std::runtime_error("The main window could not be created");
     Application::Instance().SetMainWindow(Handle());
     // The window that carries the taskbar button loses WS_EX_APPWINDOW; nothing else changes.
-    SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) & 0xFFFBFFFF);
+    SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
 
     const UINT dpi = DpiOf(Handle());
     CreateFonts(dpi);
@@ -156,7 +148,7 @@ MainWindow::MainWindow(SettingsStore store)
         pages_.push_back(std::make_unique<Page>(*this, kPageIds[i]));
         layout_.AddContainer(kPageIds[i], pages_.back()->Handle());
     }
-    layout_.Create(Handle(), MainLayout(), dpi, [this](FontRole r) { return FontFor(r); });
+    layout_.Create(Handle(), Controls(), dpi, [this](FontRole r) { return FontFor(r); });
     HWND tabs = Control(idTabs);
     for (int i = 0; i < kPageCount; ++i) {
         TCITEMA item{};
@@ -170,27 +162,15 @@ MainWindow::MainWindow(SettingsStore store)
     PlacePages();
     SelectPage(kPageAbout);
     CreateItemHint();
-    SendMessageA(Control(idShortcutList), LB_SETTABSTOPS, 1,
-                 reinterpret_cast<LPARAM>(std::array<int, 1>{17 * 4}.data()));
-
-    // Components in layout order, then their after-loading steps in the same order.
-    guard_.SwitchToPrevious = false;
-    guard_.AlreadyExist = [this](SingleInstanceGuard&) { OnAlreadyRunning(); };
-    trayIcon_ = std::make_unique<TrayIcon>(icon_.Get());
-    trayIcon_->SetHint("Pathwink");
-    trayIcon_->OwnerForm = Handle();
-    trayIcon_->ShowPopupMenu = [this](POINT at) { ShowTrayMenu(at); };
-    trayIcon_->OnLButtonDown = [this](TrayIcon&) { OnTrayIconPressed(); };
-    guard_.Loaded();
-    trayIcon_->Loaded();
-
-    LoadEverything();
+    SetListTabStops();
 }
 
-MainWindow::~MainWindow() {
-    trayIcon_.reset();
-    table_.ReleaseAll();
-    DestroyHandle();
+MainWindow::~MainWindow() { DestroyHandle(); }
+
+void MainWindow::SetListTabStops() {
+    // One stop, 17 average characters in: the key texts' column.
+    const int stop = 17 * 4;
+    SendMessageA(Control(idShortcutList), LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
 }
 
 void MainWindow::CreateFonts(UINT dpi) {
@@ -242,17 +222,8 @@ void MainWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     layout_.Rescale(dpi);
     PlacePages();
-    SendMessageA(Control(idShortcutList), LB_SETTABSTOPS, 1,
-                 reinterpret_cast<LPARAM>(std::array<int, 1>{17 * 4}.data()));
+    SetListTabStops();
     InvalidateRect(Handle(), nullptr, TRUE);
-}
-
-// ---- creation, showing and closing -------------------------------------------
-
-void MainWindow::LoadEverything() {
-    LoadOptions();
-    LoadShortcuts();
-    RefreshShortcutList();
 }
 
 void MainWindow::ShowAtStartup(int showCommand) {
@@ -288,19 +259,9 @@ void MainWindow::ShowOnPage(int page) {
     ShowAndActivate();
 }
 
-void MainWindow::SaveAndRelease() {
-    SaveSettings();     // a failure throws: the window stays and every hotkey stays held
-    table_.ReleaseAll();
-}
+void MainWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
 
-void MainWindow::Close() {
-    if (closing_)
-        return;
-    SaveAndRelease();
-    closing_ = true;
-    ShowWindow(Handle(), SW_HIDE);
-    Application::Instance().Terminate();
-}
+void MainWindow::PostQueuedFlow() { PostMessageA(Handle(), kRunQueuedFlow, 0, 0); }
 
 void MainWindow::PaintIcon() {
     PAINTSTRUCT ps;
@@ -314,25 +275,7 @@ void MainWindow::PaintIcon() {
     EndPaint(Handle(), &ps);
 }
 
-// ---- bottom bar and options ---------------------------------------------------
-
-void MainWindow::OnTrayClicked() { ShowWindow(Handle(), SW_HIDE); }
-
-void MainWindow::OnExitClicked() {
-    if (!options_.ConfirmExit || QuestionBox("Exit Pathwink?", "Confirmation") == IDYES)
-        Close();
-}
-
-void MainWindow::OnHelpClicked() {
-    const std::string page = ExecutableFolder() + "help\\help_index.html";
-    ShellExecuteA(Handle(), "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-void MainWindow::OnHelpChosen() { OnHelpClicked(); }
-void MainWindow::OnExitChosen() { Close(); }
-void MainWindow::OnConfigureShortcutsChosen() { ShowOnPage(kPageShortcuts); }
-void MainWindow::OnConfigureOptionsChosen() { ShowOnPage(kPageOptions); }
-void MainWindow::OnAboutChosen() { ShowOnPage(kPageAbout); }
+// ---- options and links --------------------------------------------------------
 
 bool MainWindow::Checked(int id) const {
     return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -342,10 +285,21 @@ void MainWindow::SetChecked(int id, bool checked) {
     SendMessageA(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void MainWindow::OnWarnWeakKeyToggled() { options_.WarnWeakKey = Checked(idWarnWeakKeyBox); }
-void MainWindow::OnConfirmExitToggled() { options_.ConfirmExit = Checked(idConfirmExitBox); }
-void MainWindow::OnDoubleClickEditsToggled() { options_.DClickEdits = Checked(idDoubleClickEditsBox); }
-void MainWindow::OnRunAtLogonToggled() { options_.RunOnStarup = Checked(idRunAtLogonBox); }
+void MainWindow::ShowOptions(const Options& options) {
+    SetChecked(idWarnWeakKeyBox, options.WarnWeakKey);
+    SetChecked(idConfirmExitBox, options.ConfirmExit);
+    SetChecked(idDoubleClickEditsBox, options.DClickEdits);
+    SetChecked(idRunAtLogonBox, options.RunOnStarup);
+}
+
+Options MainWindow::CheckedOptions() const {
+    Options options;
+    options.WarnWeakKey = Checked(idWarnWeakKeyBox);
+    options.ConfirmExit = Checked(idConfirmExitBox);
+    options.DClickEdits = Checked(idDoubleClickEditsBox);
+    options.RunOnStarup = Checked(idRunAtLogonBox);
+    return options;
+}
 
 void MainWindow::OpenLink(int id, const char* target) {
     SHELLEXECUTEINFOA info{};
@@ -355,7 +309,7 @@ void MainWindow::OpenLink(int id, const char* target) {
     info.lpFile = target;
     info.nShow = SW_SHOWNORMAL;
     if (ShellExecuteExA(&info)) {
-        (id == idWebsiteLink ? visitedLink1_ : visitedLink2_) = true;
+        (id == idWebsiteLink ? visitedWebsite_ : visitedMail_) = true;
         InvalidateRect(Control(id), nullptr, TRUE);
     }
 }
@@ -363,51 +317,13 @@ void MainWindow::OpenLink(int id, const char* target) {
 void MainWindow::OnWebsiteClicked() { OpenLink(idWebsiteLink, kWebsite); }
 void MainWindow::OnMailClicked() { OpenLink(idMailLink, kMail); }
 
-// ---- settings ---------------------------------------------------------------------
-
-void MainWindow::LoadOptions() {
-    options_ = store_.LoadOptions();
-    SetChecked(idWarnWeakKeyBox, options_.WarnWeakKey);
-    SetChecked(idConfirmExitBox, options_.ConfirmExit);
-    SetChecked(idDoubleClickEditsBox, options_.DClickEdits);
-    SetChecked(idRunAtLogonBox, options_.RunOnStarup);
-}
-
-void MainWindow::LoadShortcuts() { store_.LoadShortcuts(table_); }
-
-void MainWindow::SaveSettings() { store_.SaveSettings(options_, table_); }
-
-bool MainWindow::AddShortcut(const std::string& path, KeyCombination key) {
-    return table_.AddShortcut(path, key);
-}
-
-void MainWindow::OpenFolder(const std::string& path) { launch_.OpenFolder(path); }
-
-void MainWindow::ShortcutHotKey(HotkeyBinding& sender) { launch_.ShortcutHotKey(sender); }
-
-// ---- guard and tray icon ----------------------------------------------------------
-
-void MainWindow::OnAlreadyRunning() {
-    trayIcon_->SetEnabled(false); // still loading: the icon is never added
-    TopmostMessageBox("Pathwink is already active.\nLeft-click the golden folder icon in the "
-                      "tray, next to the clock.",
-                      "Pathwink", MB_OK);
-}
-
-void MainWindow::OnTrayIconPressed() {
-    ShowAndActivate();
-    HWND popup = GetLastActivePopup(Handle());
-    if (popup && popup != Handle() && IsWindowVisible(popup) && IsWindowEnabled(popup))
-        SetForegroundWindow(popup);
-}
-
-// ---- messages ------------------------------------------------------------------------
+// ---- messages --------------------------------------------------------------------
 
 LRESULT MainWindow::ColorStatic(HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
     SetBkMode(dc, TRANSPARENT);
     if (id == idWebsiteLink || id == idMailLink) {
-        const bool visited = id == idWebsiteLink ? visitedLink1_ : visitedLink2_;
+        const bool visited = id == idWebsiteLink ? visitedWebsite_ : visitedMail_;
         SetTextColor(dc, visited ? RGB(128, 0, 128) : RGB(0, 0, 255));
     } else {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -422,13 +338,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         const WORD code = HIWORD(wParam);
         if (id == idShortcutList) {
             if (code == LBN_SELCHANGE || code == LBN_SELCANCEL)
-                OnListSelectionChanged();
-            else if (code == LBN_DBLCLK)
-                OnListDoubleClicked();
+                SetListButtonsEnabled();
+            else if (code == LBN_DBLCLK && SelectedRow() >= 0)
+                events_.OnListDoubleClicked();
             return 0;
         }
         if (code == BN_CLICKED || code == STN_CLICKED)
-            DispatchClick(*this, MainLayout(), id);
+            DispatchClick(*this, Controls(), id);
         return 0;
     }
     case WM_NOTIFY: {
@@ -452,32 +368,30 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         PaintIcon();
         return 0;
     case WM_CLOSE:
-        Close();
+        events_.OnCloseRequested();
         return 0;
     case WM_SIZE:
-        if (wParam == SIZE_MINIMIZED && trayIcon_)
-            trayIcon_->ApplicationMinimized(Handle());
+        // Hidden, the minimised window leaves no taskbar button: the tray icon is its way back.
+        if (wParam == SIZE_MINIMIZED)
+            Hide();
         break;
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
-    case WM_COPYDATA:
-        OnFolderHandedOver(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_COPYDATA: {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        events_.OnFolderHandedOver(data ? CopyDataText(data->lpData, data->cbData)
+                                        : std::string());
         return 0;
+    }
     case kRunQueuedFlow:
-        RunDeferredFlows();
+        events_.OnQueuedFlowDue();
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
-        // An option changed since the last save would be lost with the logon.
-        if (wParam && !closing_) {
-            try {
-                SaveSettings();
-            } catch (const std::exception&) {
-                // Nothing can be shown while the logon ends; the last saved file stays intact.
-            }
-        }
+        if (wParam)
+            events_.OnSessionEnding();
         return 0;
     }
     return Window::HandleMessage(msg, wParam, lParam);

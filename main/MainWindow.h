@@ -1,94 +1,74 @@
 #pragma once
-// MainWindow: the configuration window and the owner of everything that
-// lives for the whole run: the shortcut table, the options, the settings store,
-// the single-instance guard, the tray icon and its menu. Closing it ends the
-// program. Its native window (class "TPathwinkMainForm") exists from start-up on,
-// hidden, so that it can receive WM_COPYDATA.
+// The configuration window: three pages (Folder Shortcuts, Options, About) and the
+// bottom bar. It shows what it is given (the list's rows, the options) and raises
+// what the user does to its owner; it holds no shortcut and saves nothing. Its
+// native window (class "TPathwinkMainForm") exists, hidden, for the whole run, so
+// that other programs can find it and hand it folders with WM_COPYDATA.
 
-#include "win/SingleInstanceGuard.h"
-#include "hotkey/FolderLaunch.h"
-#include "store/Settings.h"
-#include "store/ShortcutTable.h"
-#include "tray/TrayIcon.h"
+#include "store/Options.h"
 #include "win/Layout.h"
 #include "win/UniqueHandle.h"
 #include "win/Window.h"
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace pw {
 
-class ShortcutEditor;
+// What the main window reports; implemented by the program's owner of state.
+class MainWindowEvents {
+public:
+    virtual void OnNewClicked() = 0;
+    virtual void OnEditClicked() = 0;
+    virtual void OnDeleteClicked() = 0;
+    virtual void OnListDoubleClicked() = 0;
+    virtual void OnExitClicked() = 0;
+    virtual void OnHelpClicked() = 0;
+    // A check box of the Options page was clicked; the window's options are read back.
+    virtual void OnOptionsChanged(const Options& options) = 0;
+    // WM_CLOSE: Alt+F4, another program, the installer.
+    virtual void OnCloseRequested() = 0;
+    // WM_COPYDATA's text, cut at its first NUL.
+    virtual void OnFolderHandedOver(const std::string& folder) = 0;
+    // WM_ENDSESSION(TRUE): the logon ends now.
+    virtual void OnSessionEnding() = 0;
+    // What PostQueuedFlow asked for, from the message loop.
+    virtual void OnQueuedFlowDue() = 0;
+
+protected:
+    ~MainWindowEvents() = default;
+};
 
 class MainWindow : public Window {
 public:
+    // The window class other programs look for.
     static constexpr const char* kClassName = "TPathwinkMainForm";
 
-    // Builds the window from its layout, runs the components' after-loading steps
-    // in layout order (guard, then tray icon), then LoadEverything.
-    explicit MainWindow(SettingsStore store = SettingsStore());
+    explicit MainWindow(MainWindowEvents& events);
     ~MainWindow() override;
 
-    // The editor dialog, created by start-up right after this window.
-    void AttachEditor(ShortcutEditor* editor) { editor_ = editor; }
-
-    // First showing at the start of the message loop: centred, honouring the
-    // process's show command (maximised, or minimised to the tray).
+    // First showing: centred, honouring the process's show command (maximised, or
+    // minimised, which ends in the tray).
     void ShowAtStartup(int showCommand);
     // Makes page index active, then shows the window and brings it to the front.
     void ShowOnPage(int page);
     // Shows the window on its last page and brings it to the front.
     void ShowAndActivate();
-    // Saves, releases every hotkey and ends the program; a failed save throws and
-    // leaves everything as it was.
-    void Close();
+    void Hide();
 
-    // Operations named across the program.
-    void LoadOptions();
-    void LoadShortcuts();
-    void SaveSettings();
-    bool AddShortcut(const std::string& path, KeyCombination key);
-    void OpenFolder(const std::string& path);
-    void ShortcutHotKey(HotkeyBinding& sender);
-    void RunNewFlow(const std::string& initialFolder);
-    void RefreshShortcutList();
+    // Rebuilds the list from rows (the selection stays on its index, or moves to
+    // the last row) and the status text, and enables Edit and Delete.
+    void ShowShortcutRows(const std::vector<std::string>& rows);
+    // The selected row, or -1.
+    int SelectedRow() const;
+    void ClearSelection();
 
-    const ShortcutTable& Table() const { return table_; }
-    // The tray menu as its last opening built it.
-    HMENU TrayMenu() const { return trayMenu_.Get(); }
-    const Options& CurrentOptions() const { return options_; }
+    void ShowOptions(const Options& options);
+    Options CheckedOptions() const;
 
-    // Event handlers, named after their control and event.
-    void LoadEverything();
-    void SaveAndRelease();
-    void PaintIcon();
-    void OnTrayClicked();
-    void OnExitClicked();
-    void OnHelpClicked();
-    void OnNewClicked();
-    void OnEditClicked();
-    void OnDeleteClicked();
-    void OnListSelectionChanged();
-    void OnListDoubleClicked();
-    void OnWarnWeakKeyToggled();
-    void OnConfirmExitToggled();
-    void OnDoubleClickEditsToggled();
-    void OnRunAtLogonToggled();
-    void OnWebsiteClicked();
-    void OnMailClicked();
-    void OnHelpChosen();
-    void OnExitChosen();
-    void OnConfigureShortcutsChosen();
-    void OnConfigureOptionsChosen();
-    void OnAboutChosen();
-    void BuildTrayMenu();
-    void OnFolderChosen(const std::string& caption);
-    void OnTrayIconPressed();
-    void OnAlreadyRunning();
-    void OnFolderHandedOver(const COPYDATASTRUCT* data);
+    // Posts a request that comes back as OnQueuedFlowDue once the current message is done.
+    void PostQueuedFlow();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -103,47 +83,43 @@ private:
     int ActivePage() const;
     void ApplyDpi(UINT dpi, const RECT* suggested);
     HWND Control(int id) const { return layout_[id]; }
-    bool Checked(int id) const;
     void SetChecked(int id, bool checked);
-    void OpenLink(int id, const char* target);
+    bool Checked(int id) const;
+    void PaintIcon();
+    LRESULT ColorStatic(HDC dc, HWND control);
     void SetListButtonsEnabled();
+    void SetListTabStops();
+
+    // Handlers bound by the layout table.
+    void OnHelpClicked() { events_.OnHelpClicked(); }
+    void OnExitClicked() { events_.OnExitClicked(); }
+    void OnTrayClicked() { Hide(); }
+    void OnNewClicked() { events_.OnNewClicked(); }
+    void OnEditClicked() { events_.OnEditClicked(); }
+    void OnDeleteClicked() { events_.OnDeleteClicked(); }
+    void OnOptionToggled() { events_.OnOptionsChanged(CheckedOptions()); }
+    void OnWebsiteClicked();
+    void OnMailClicked();
+    void OpenLink(int id, const char* target);
+
+    // The item hint: a tracking tooltip that shows a cut-off row in full.
     void CreateItemHint();
     void UpdateItemHint(POINT clientPoint);
     void HideItemHint();
     static LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    int SelectedRow() const;
-    void ShowTrayMenu(POINT at);
-    void RebuildTrayMenu();
-    bool EditorBusy();
-    bool RunFlowValidation();
-    void PostPendingFlow();
-    void RunDeferredFlows();
-    LRESULT ColorStatic(HDC dc, HWND control);
 
-    SettingsStore store_;
-    Options options_;
-    FolderLaunch launch_;
-    ShortcutTable table_;
-    ShortcutEditor* editor_ = nullptr;
+    static const std::vector<ControlSpec<MainWindow>>& Controls();
 
+    MainWindowEvents& events_;
     Layout layout_;
     UniqueFont fontNormal_, fontBold_, fontTitle_, fontLink_;
     UniqueIcon icon_;
     std::vector<std::unique_ptr<Page>> pages_;
-    bool visitedLink1_ = false, visitedLink2_ = false;
+    bool visitedWebsite_ = false, visitedMail_ = false;
     bool shownOnce_ = false;
-    HWND itemHint_ = nullptr; // tooltip showing a cut-off row in full; destroyed with the window
+    HWND itemHint_ = nullptr; // destroyed with the window
     POINT itemHintAt_{-1, -1};
     bool trackingMouseLeave_ = false;
-    bool closing_ = false;
-
-    UniqueMenu trayMenu_;
-    std::vector<std::string> folderItems_; // captions of the folder entries, menu order
-    std::deque<std::string> pendingFolders_; // copy-data folders that arrived during a flow
-
-    // Components in layout order: the guard's check runs before the tray icon loads.
-    SingleInstanceGuard guard_;
-    std::unique_ptr<TrayIcon> trayIcon_;
 };
 
 } // namespace pw

@@ -1,19 +1,21 @@
 #pragma once
-// Control ids of the main window; the layout table itself is in MainForm.cpp.
+// Control ids and pages of the main window; the layout table itself is in MainWindow.cpp.
+
+#include <windows.h>
 
 namespace pw::mainform {
 
 enum ControlId : int {
     // Tab pages: containers made by the window, holding the page controls.
-    idShortcutsPage = 10, // "Folder Shortcuts"
-    idOptionsPage = 11, // "Options"
-    idAboutPage = 12, // "About"
+    idShortcutsPage = 10,
+    idOptionsPage = 11,
+    idAboutPage = 12,
 
     idTabs = 100,
     idStatusLabel,
-    idHelpButton, // "Help"
-    idExitButton, // "Exit"
-    idTrayButton, // "Tray"
+    idHelpButton,
+    idExitButton,
+    idTrayButton,
 
     idNewButton = 200,
     idEditButton,
@@ -34,7 +36,7 @@ enum ControlId : int {
 };
 
 // Posted to the window to start the flow of a folder handed over during another flow.
-constexpr unsigned kRunQueuedFlow = 0x8000 + 1; // WM_APP + 1
+constexpr unsigned kRunQueuedFlow = WM_APP + 2;
 
 constexpr int kPageCount = 3;
 constexpr int kPageShortcuts = 0;

@@ -32,11 +32,4 @@ std::string CopyDataText(const void* data, unsigned long size) {
     return std::string(bytes, nul ? static_cast<const char*>(nul) - bytes : size);
 }
 
-bool HasControlCharacters(const std::string& text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) < 0x20)
-            return true;
-    return false;
-}
-
 } // namespace pw

@@ -18,7 +18,4 @@ std::string MenuEntryText(const std::string& path, const std::string& keyText, b
 // The text a copy-data block hands over: at most size bytes, up to the first NUL.
 std::string CopyDataText(const void* data, unsigned long size);
 
-// True when a folder path would break a line of the settings file.
-bool HasControlCharacters(const std::string& text);
-
 } // namespace pw

@@ -1,15 +1,14 @@
-// The "Folder Shortcuts" list: one row per table entry (key text, a tab, the
-// path), rebuilt from the table after every change; its selection decides what
-// "Edit Selected" and "Delete Selected" act on.
+// The "Folder Shortcuts" list: the rows it is given (key text, a tab, the path),
+// its selection, which decides what "Edit Selected" and "Delete Selected" act on,
+// and the hint that shows a cut-off row in full.
 
 #include "main/MainWindow.h"
 
-#include "hotkey/KeyNames.h"
 #include "main/MainWindowIds.h"
 #include "main/RowText.h"
+#include "win/Scoped.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 #include <uxtheme.h>
 #include <windowsx.h>
 
@@ -21,28 +20,29 @@ int MainWindow::SelectedRow() const {
     return static_cast<int>(SendMessageA(Control(idShortcutList), LB_GETCURSEL, 0, 0));
 }
 
+void MainWindow::ClearSelection() {
+    SendMessageA(Control(idShortcutList), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetListButtonsEnabled();
+}
+
 void MainWindow::SetListButtonsEnabled() {
     const bool selected = SelectedRow() >= 0;
     EnableWindow(Control(idDeleteButton), selected);
     EnableWindow(Control(idEditButton), selected);
 }
 
-void MainWindow::RefreshShortcutList() {
+void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
     HWND list = Control(idShortcutList);
     int row = SelectedRow();
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    const int count = table_.Count();
+    const int count = static_cast<int>(rows.size());
     if (count == 0) {
         SetWindowTextA(Control(idStatusLabel), "Currently, there are no folder shortcuts defined.");
     } else {
         SetWindowTextA(Control(idStatusLabel), "");
-        for (int i = 0; i < count; ++i) {
-            const KeyCombination key = table_.Binding(i).Key();
-            const std::string text =
-                ShortcutRowText(key != 0, key ? KeyCombinationText(key) : "", table_.Path(i));
+        for (const std::string& text : rows)
             SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        }
         if (row > count - 1)
             row = count - 1;
         SendMessageA(list, LB_SETCURSEL, row, 0);
@@ -50,21 +50,6 @@ void MainWindow::RefreshShortcutList() {
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     SetListButtonsEnabled();
-}
-
-void MainWindow::OnListSelectionChanged() { SetListButtonsEnabled(); }
-
-void MainWindow::OnListDoubleClicked() {
-    const int row = SelectedRow();
-    if (row < 0 || row >= table_.Count())
-        return;
-    if (options_.DClickEdits) {
-        OnEditClicked();
-        return;
-    }
-    // Unlike a hotkey, a double-click hands the path to the shell without a test.
-    ShellExecuteA(Handle(), "explore", table_.Binding(row).Folder().c_str(), nullptr, nullptr,
-                  SW_SHOWNORMAL);
 }
 
 // ---- item hints and frame ---------------------------------------------------------
@@ -105,12 +90,11 @@ void MainWindow::UpdateItemHint(POINT clientPoint) {
     std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, row, 0)), '\0');
     SendMessageA(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
     // The row is measured as one string, a tab counting as one character of the font.
-    HDC dc = GetDC(list);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
     SIZE extent{};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(list, dc);
+    {
+        ScopedDc dc(list, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    }
     RECT client;
     GetClientRect(list, &client);
     if (extent.cx + 2 <= client.right) {
@@ -144,32 +128,31 @@ void MainWindow::UpdateItemHint(POINT clientPoint) {
 
 LRESULT CALLBACK MainWindow::ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
                                                 UINT_PTR, DWORD_PTR refData) {
-    auto* form = reinterpret_cast<MainWindow*>(refData);
+    auto* window = reinterpret_cast<MainWindow*>(refData);
     switch (msg) {
     case WM_MOUSEMOVE:
-        if (!form->trackingMouseLeave_) {
+        if (!window->trackingMouseLeave_) {
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, list, 0};
-            form->trackingMouseLeave_ = TrackMouseEvent(&track) != FALSE;
+            window->trackingMouseLeave_ = TrackMouseEvent(&track) != FALSE;
         }
-        form->UpdateItemHint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        window->UpdateItemHint({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         break;
     case WM_MOUSELEAVE:
-        form->trackingMouseLeave_ = false;
-        form->HideItemHint();
+        window->trackingMouseLeave_ = false;
+        window->HideItemHint();
         break;
     case WM_NCPAINT: {
         const LRESULT result = DefSubclassProc(list, msg, wParam, lParam);
         // Without visual styles the list has a flat bold frame in the shadow colour.
         if (!IsAppThemed()) {
-            HDC dc = GetWindowDC(list);
+            ScopedDc dc(list, nullptr, true);
             RECT r;
             GetWindowRect(list, &r);
             OffsetRect(&r, -r.left, -r.top);
             HBRUSH shadow = GetSysColorBrush(COLOR_BTNSHADOW);
-            FrameRect(dc, &r, shadow);
+            FrameRect(dc.Get(), &r, shadow);
             InflateRect(&r, -1, -1);
-            FrameRect(dc, &r, shadow);
-            ReleaseDC(list, dc);
+            FrameRect(dc.Get(), &r, shadow);
         }
         return result;
     }

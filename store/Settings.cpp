@@ -1,6 +1,9 @@
 #include "store/Settings.h"
 
+#include "store/RunAtLogon.h"
+
 #include "win/Errors.h"
+#include "win/Scoped.h"
 #include "win/UniqueHandle.h"
 
 #include <algorithm>
@@ -73,12 +76,15 @@ bool HasSection(const std::string& file, const char* section) {
 }
 
 bool ProcessRunning(unsigned long processId) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    const UniqueProcess process(OpenProcess(SYNCHRONIZE, FALSE, processId));
     if (!process)
         return GetLastError() == ERROR_ACCESS_DENIED;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+    return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+void DeleteTempFile(const std::string& path) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
 }
 
 // Temporary files of earlier saves that were cut short (the process was killed, or
@@ -87,8 +93,8 @@ void RemoveStaleTempFiles(const std::string& settingsFile) {
     const std::string folder = FolderOf(settingsFile);
     const std::string leaf = LeafOf(settingsFile);
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((settingsFile + ".~*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    const UniqueFind search(FindFirstFileA((settingsFile + ".~*.tmp").c_str(), &found));
+    if (!search)
         return;
     std::vector<std::string> stale;
     do {
@@ -101,37 +107,15 @@ void RemoveStaleTempFiles(const std::string& settingsFile) {
             continue;
         stale.push_back(folder.empty() ? std::string(found.cFileName)
                                        : folder + "\\" + found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    for (const std::string& path : stale) {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-    }
+    } while (FindNextFileA(search.Get(), &found));
+    for (const std::string& path : stale)
+        DeleteTempFile(path);
 }
-
-// The temporary copy a save works on; deleted unless it replaced the settings file.
-class TempFile {
-public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {}
-    ~TempFile() {
-        if (!path_.empty()) {
-            SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(path_.c_str());
-        }
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& Path() const { return path_; }
-    void Keep() { path_.clear(); }
-
-private:
-    std::string path_;
-};
 
 // Creates the temporary file beside settingsFile: a copy of it when it exists, so
 // that sections and keys we do not write survive, else an empty file.
-std::unique_ptr<TempFile> CreateTempFile(const std::string& settingsFile, bool copyExisting,
-                                         const std::string& failure) {
+std::string CreateTempFile(const std::string& settingsFile, bool copyExisting,
+                           const std::string& failure) {
     const unsigned long start = GetTickCount();
     for (unsigned long attempt = 0; attempt < 100; ++attempt) {
         const std::string name =
@@ -145,13 +129,12 @@ std::unique_ptr<TempFile> CreateTempFile(const std::string& settingsFile, bool c
             created = static_cast<bool>(file);
         }
         if (created)
-            return std::make_unique<TempFile>(name);
+            return name;
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
             continue; // a name taken by another save: try the next one
         // The name was free, so anything a failed copy left there is ours to remove.
-        SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(name.c_str());
+        DeleteTempFile(name);
         throw UserError(failure);
     }
     throw UserError(failure);
@@ -173,8 +156,10 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         throw UserError(failure);
 
-    auto temp = CreateTempFile(file, exists, failure);
-    const char* tempPath = temp->Path().c_str();
+    const std::string temp = CreateTempFile(file, exists, failure);
+    // Deleted unless it replaced the settings file.
+    ScopeExit removeTemp([&temp] { DeleteTempFile(temp); });
+    const char* tempPath = temp.c_str();
     // The profile functions recreate the file with normal attributes, which Windows
     // refuses over a hidden or system file; the original ones are put back below.
     SetFileAttributesA(tempPath, FILE_ATTRIBUTE_NORMAL);
@@ -196,7 +181,7 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         do {
             if (!WritePrivateProfileStringA(kShortcutsSection, nullptr, nullptr, tempPath))
                 throw UserError(failure);
-        } while (HasSection(temp->Path(), kShortcutsSection) && ++rounds < 64);
+        } while (HasSection(temp, kShortcutsSection) && ++rounds < 64);
         if (rounds == 64)
             throw UserError(failure);
     } else {
@@ -226,50 +211,9 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         throw UserError(failure);
     if (!MoveFileExA(tempPath, file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw UserError(failure);
-    temp->Keep();
+    removeTemp.Dismiss();
 
     RemoveStaleTempFiles(file);
-}
-
-std::string RelativeKey(const std::string& key) {
-    // RegOpenKeyExA refuses a leading backslash (error 161 under Wine).
-    return key.substr(std::min(key.find_first_not_of('\\'), key.size()));
-}
-
-void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& command) {
-    const std::string failure = "Failed to set data for '" + keys.valueName + "'";
-    const BYTE* data = reinterpret_cast<const BYTE*>(command.c_str());
-    const DWORD size = static_cast<DWORD>(command.size() + 1); // with its terminating zero
-
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(keys.machineRoot, RelativeKey(keys.machineKey).c_str(), 0, KEY_ALL_ACCESS,
-                      &opened) == ERROR_SUCCESS) {
-        UniqueRegKey machine(opened);
-        if (RegSetValueExA(machine.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size) !=
-            ERROR_SUCCESS)
-            throw UserError(failure);
-        return;
-    }
-    if (RegCreateKeyExA(keys.userRoot, RelativeKey(keys.userKey).c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &opened,
-                        nullptr) != ERROR_SUCCESS)
-        throw UserError(failure);
-    UniqueRegKey user(opened);
-    if (RegSetValueExA(user.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size) != ERROR_SUCCESS)
-        throw UserError(failure);
-}
-
-void RemoveRunAtLogon(const RunAtLogonKeys& keys) {
-    const std::pair<HKEY, std::string> places[] = {{keys.machineRoot, keys.machineKey},
-                                                   {keys.userRoot, keys.userKey}};
-    for (const auto& [root, key] : places) {
-        HKEY opened = nullptr;
-        if (RegOpenKeyExA(root, RelativeKey(key).c_str(), 0, KEY_SET_VALUE, &opened) ==
-            ERROR_SUCCESS) {
-            UniqueRegKey held(opened);
-            RegDeleteValueA(held.Get(), keys.valueName.c_str());
-        }
-    }
 }
 
 std::vector<StoredShortcut> ReadShortcutsKeyByKey(const std::string& file) {

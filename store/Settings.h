@@ -5,6 +5,8 @@
 // UserError("Unable to write to <file>") or UserError("Failed to set data for
 // 'Pathwink'") with nothing half-written.
 
+#include "store/Options.h"
+#include "store/RunAtLogon.h"
 #include "store/SettingsFormat.h"
 #include "store/ShortcutTable.h"
 
@@ -17,26 +19,10 @@
 
 namespace pw {
 
-struct Options {
-    bool WarnWeakKey = true;
-    bool ConfirmExit = true;
-    bool DClickEdits = false;
-    bool RunOnStarup = true; // the settings key is spelled so
-};
 
 // At most this many shortcuts are loaded, whatever Count says: each costs a
 // window and a registration attempt.
 constexpr int kMaxLoadedShortcuts = 1000;
-
-// Where the run-at-logon value goes: the machine-wide Run key when it opens with
-// full access, otherwise the user's. Tests point these at keys of their own.
-struct RunAtLogonKeys {
-    HKEY machineRoot = HKEY_LOCAL_MACHINE;
-    std::string machineKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-    HKEY userRoot = HKEY_CURRENT_USER;
-    std::string userKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    std::string valueName = "Pathwink";
-};
 
 // How [Shortcuts] is read: whole, with a buffer that grows from initialChars; a
 // section that does not fit in maxChars is read key by key instead. Tests shrink

@@ -1,4 +1,4 @@
-# Shared by tools/run and tools/test: installs what is missing, builds, and
+# Shared by the scripts in tools/: installs what is missing, builds, and
 # brings up (and tears down) a private Wine prefix on a virtual X display.
 # shellcheck shell=bash
 
@@ -24,6 +24,7 @@ pw_needed_packages() {
         [/usr/bin/python3]=python3
         [/usr/share/wine/fonts/tahoma.ttf]=fonts-wine
         [/usr/bin/makensis]=nsis
+        [/usr/bin/clang-format]=clang-format
     )
     local f
     for f in "${!need[@]}"; do
@@ -31,20 +32,24 @@ pw_needed_packages() {
     done | sort -u
 }
 
-pw_install_deps() {
-    local missing
-    missing=$(pw_needed_packages)
-    [ -z "$missing" ] && return 0
+# pw_apt_install PACKAGE...: installs these Debian packages when run as root;
+# otherwise names them and exits.
+pw_apt_install() {
+    [ $# -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
-        pw_log "missing Debian packages: $(echo $missing)"
+        pw_log "missing Debian packages: $*"
         pw_log "run this command as root once, or install them with apt-get."
         exit 1
     fi
-    pw_log "installing: $(echo $missing)"
+    pw_log "installing: $*"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq >/dev/null
-    # shellcheck disable=SC2086
-    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+pw_install_deps() {
+    # shellcheck disable=SC2046
+    pw_apt_install $(pw_needed_packages)
 }
 
 pw_build() {

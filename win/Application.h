@@ -1,7 +1,7 @@
 #pragma once
 // Process-wide application state: the title (caption of every plain message and
-// error report, name of the single-instance mutex), the main window, and the
-// flag that decides whether the main window is shown when the message loop starts.
+// error report, name of the single-instance mutex), the main window that owns
+// message boxes, and whether the program has been asked to end.
 
 #include <windows.h>
 
@@ -19,9 +19,6 @@ public:
     HWND MainWindow() const { return mainWindow_; }
     void SetMainWindow(HWND hwnd) { mainWindow_ = hwnd; }
 
-    bool ShowMainForm() const { return showMainForm_; }
-    void SetShowMainForm(bool show) { showMainForm_ = show; }
-
     // Ends the message loop as soon as it reaches the quit message.
     void Terminate();
     bool Terminated() const { return terminated_; }
@@ -32,7 +29,6 @@ public:
 private:
     std::string title_ = "Pathwink";
     HWND mainWindow_ = nullptr;
-    bool showMainForm_ = true;
     bool terminated_ = false;
 };
 

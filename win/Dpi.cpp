@@ -1,5 +1,7 @@
 #include "win/Dpi.h"
 
+#include "win/Scoped.h"
+
 namespace pw {
 
 UINT DpiOf(HWND hwnd) {
@@ -8,10 +10,8 @@ UINT DpiOf(HWND hwnd) {
 }
 
 UINT SystemDpi() {
-    HDC dc = GetDC(nullptr);
-    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc)
-        ReleaseDC(nullptr, dc);
+    const ScopedDc dc(nullptr);
+    const int dpi = dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 

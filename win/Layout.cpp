@@ -1,5 +1,7 @@
 #include "win/Layout.h"
 
+#include "win/Scoped.h"
+
 #include <algorithm>
 
 namespace pw {
@@ -37,12 +39,7 @@ void Layout::Place(const Item& item) {
     int w = Scale(item.width, dpi_), h = Scale(item.height, dpi_);
     if (item.width == 0 || item.height == 0) {
         // Sized to the caption, as an auto-sizing label is.
-        HDC dc = GetDC(hwnd);
-        HGDIOBJ old = SelectObject(dc, font);
-        RECT r{0, 0, 0, 0};
-        DrawTextA(dc, item.caption, -1, &r, DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
-        SelectObject(dc, old);
-        ReleaseDC(hwnd, dc);
+        const RECT r = MeasureText(hwnd, font, item.caption, DT_NOPREFIX | DT_SINGLELINE);
         if (item.width == 0)
             w = r.right;
         if (item.height == 0)

@@ -1,5 +1,5 @@
 #pragma once
-// A window's controls described by a table: name, class, caption, style, bounds at
+// A window's controls described by a table: id, class, caption, style, bounds at
 // 96 DPI, tab order and click handler. One loop creates them (in tab order within
 // each parent, which is what the Tab key follows) and scales every bound by the
 // window's DPI; Rescale moves them again when the DPI changes.
@@ -18,9 +18,8 @@ enum class FontRole { Normal, Bold, Title, Link };
 
 constexpr int kNoTabStop = -1;
 
-template <class Form> struct ControlSpec {
+template <class Owner> struct ControlSpec {
     int id;                // control id; the handler switch dispatches on it
-    const char* name;      // the control's name in the program
     const char* className; // window class
     const char* caption;
     DWORD style;           // WS_CHILD | WS_VISIBLE are added
@@ -29,7 +28,7 @@ template <class Form> struct ControlSpec {
     int x, y, width, height; // at 96 DPI; a zero width or height sizes the caption's text
     int tabOrder;          // kNoTabStop for controls that take no focus
     FontRole font;
-    void (Form::*onClick)(); // BN_CLICKED / STN_CLICKED handler, or nullptr
+    void (Owner::*onClick)(); // BN_CLICKED / STN_CLICKED handler, or nullptr
 };
 
 class Layout {
@@ -45,8 +44,8 @@ public:
     };
     using FontFn = std::function<HFONT(FontRole)>;
 
-    template <class Form>
-    void Create(HWND window, const std::vector<ControlSpec<Form>>& rows, UINT dpi, FontFn fonts) {
+    template <class Owner>
+    void Create(HWND window, const std::vector<ControlSpec<Owner>>& rows, UINT dpi, FontFn fonts) {
         std::vector<Item> items;
         for (const auto& s : rows)
             items.push_back({s.id, s.className, s.caption, s.style, s.exStyle, s.parentId, s.x,
@@ -54,7 +53,7 @@ public:
         CreateItems(window, std::move(items), dpi, std::move(fonts));
     }
 
-    // A window made by the form itself (a tab page) that holds controls of the table.
+    // A window made by the owner itself (a tab page) that holds controls of the table.
     void AddContainer(int id, HWND hwnd) { handles_[id] = hwnd; }
     // Moves and re-fonts every control for a new DPI (the fonts function is asked again).
     void Rescale(UINT dpi);
@@ -77,11 +76,11 @@ private:
 };
 
 // Runs the click handler bound to control id; true when the table has one.
-template <class Form>
-bool DispatchClick(Form& form, const std::vector<ControlSpec<Form>>& rows, int id) {
+template <class Owner>
+bool DispatchClick(Owner& owner, const std::vector<ControlSpec<Owner>>& rows, int id) {
     for (const auto& s : rows)
         if (s.id == id && s.onClick) {
-            (form.*s.onClick)();
+            (owner.*s.onClick)();
             return true;
         }
     return false;

@@ -3,6 +3,7 @@
 #include "win/Application.h"
 #include "win/Dpi.h"
 #include "win/ErrorText.h"
+#include "win/Scoped.h"
 #include "win/UniqueHandle.h"
 
 #include <algorithm>
@@ -37,13 +38,9 @@ void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
     const int buttonH = Scale(kButtonHeight, dpi);
 
     const int maxTextW = std::max(screenW / 2 - 2 * margin, Scale(kMinTextWidth, dpi));
-    RECT text{0, 0, maxTextW, 0};
-    HDC dc = GetDC(dlg);
-    HGDIOBJ old = SelectObject(dc, state.font.Get());
-    DrawTextA(dc, state.text->c_str(), static_cast<int>(state.text->size()), &text,
-              DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
-    SelectObject(dc, old);
-    ReleaseDC(dlg, dc);
+    const RECT text = MeasureText(dlg, state.font.Get(), *state.text,
+                                  DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS,
+                                  maxTextW);
     // DT_EDITCONTROL breaks a word longer than a line (a long path), as the static does.
     const int textW = std::clamp<int>(text.right, Scale(kMinTextWidth, dpi), maxTextW);
     const int textH = std::max<int>(text.bottom, 1);

@@ -1,5 +1,5 @@
 #pragma once
-// Resource identifiers shared by resources/pathwink.rc and the code.
+// Resource identifiers shared by resources/pathwink.rc.in and the code.
 
 // The eighteen texts of key names and modifier prefixes, in this order.
 #define IDS_KEY_FIRST 1000

@@ -3,6 +3,7 @@
 //
 //   wine main_screens.exe Z:\path\to\markers
 
+#include "tray/TrayIcon.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 
@@ -24,7 +25,7 @@ bool Handshake(const std::string& markers, const char* name) {
 
 // Opens the tray menu and chooses the entry reached by `downs` presses of Down.
 void ChooseFromTrayMenu(const PathwinkProcess& app, int downs) {
-    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()), 9250, 0,
+    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()), pw::TrayIcon::kCallbackMessage, 0,
                  WM_RBUTTONUP);
     HWND menu = nullptr;
     WaitUntil([&] { return (menu = FindTopLevel("#32768", nullptr, app.ProcessId())) &&

@@ -1,6 +1,7 @@
 // The tray icon, its menu and the single-instance guard, end to end: the icon as
 // the shell shows it, the menu driven with keys as a user would, a second copy.
 
+#include "tray/TrayIcon.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 #include "tests/tray/ShellTray.h"
@@ -13,7 +14,7 @@ using namespace pwtest;
 
 namespace {
 
-constexpr UINT kTrayCallback = 9250;
+constexpr UINT kTrayCallback = pw::TrayIcon::kCallbackMessage;
 constexpr char kAlreadyActive[] =
     "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
     "clock.";

@@ -116,17 +116,17 @@ TEST(OpenFolder, ALongTextWrapsWithinHalfTheScreen) {
     EXPECT_GT(seen.rect.bottom - seen.rect.top, 100) << "wrapped onto several lines";
 }
 
-TEST(ShortcutHotKey, OpensTheFolderInTheSendersData) {
+TEST(OpenBindingFolder, OpensTheFolderOfThePressedBinding) {
     const std::string folder = pwtest::MakeTempFolder("pwhot");
     FolderLaunch launch([] { return HWND(nullptr); });
     HotkeyBinding binding;
     binding.SetFolder(folder + "\\missing");
     auto watcher = WatchPlainMessage();
-    launch.ShortcutHotKey(binding);
+    launch.OpenBindingFolder(binding);
     EXPECT_EQ(watcher.get().text, MissingFolderText(folder + "\\missing"));
 
     binding.SetFolder(folder);
-    launch.ShortcutHotKey(binding);
+    launch.OpenBindingFolder(binding);
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(folder));
     pwtest::PumpFor(300);
     pwtest::RemoveTree(folder);

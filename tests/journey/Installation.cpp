@@ -1,3 +1,4 @@
+#include "tray/TrayIcon.h"
 #include "tests/journey/Installation.h"
 
 #include "tests/support/TestSupport.h"
@@ -310,7 +311,7 @@ std::future<bool> InstalledPathwink::SendFolder(const std::string& folder) const
 }
 
 HWND InstalledPathwink::OpenTrayMenu() const {
-    constexpr UINT kTrayCallback = 9250;
+    constexpr UINT kTrayCallback = pw::TrayIcon::kCallbackMessage;
     // The icon's window is made after the main window, near the end of start-up.
     HWND tray = nullptr;
     if (!WaitUntil([&] {

@@ -22,8 +22,8 @@ public:
     RemoteBuffer(HWND window, SIZE_T size) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                               pid);
+        process_ =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         if (process_)
             base_ = static_cast<BYTE*>(
                 VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));

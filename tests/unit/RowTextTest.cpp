@@ -1,6 +1,7 @@
 // Texts the list and the tray menu build from a shortcut, and the copy-data text.
 
 #include "main/RowText.h"
+#include "store/SettingsFormat.h"
 
 #include <gtest/gtest.h>
 

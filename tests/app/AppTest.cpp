@@ -1,7 +1,7 @@
-// The main window in-process: its scaling when the DPI changes, the save when the
+// The program in-process: the main window's scaling when the DPI changes, the save when the
 // logon ends, and the item hint of a cut-off list row.
 
-#include "main/MainWindow.h"
+#include "app/PathwinkApp.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
 
@@ -15,14 +15,14 @@ using namespace pw;
 
 namespace {
 
-class MainFormInProcess : public ::testing::Test {
+class AppInProcess : public ::testing::Test {
 protected:
     void SetUp() override {
-        Application::Instance().SetTitle("PathwinkMainFormTest");
+        Application::Instance().SetTitle("PathwinkAppTest");
         folder_ = pwtest::MakeTempFolder("pwform");
     }
     void TearDown() override {
-        form_.reset();
+        app_.reset();
         pwtest::RemoveTree(folder_);
         Application::Instance().SetTitle("Pathwink");
     }
@@ -32,7 +32,7 @@ protected:
         RunAtLogonKeys keys;
         keys.machineRoot = HKEY_CURRENT_USER;
         keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
-        form_ = std::make_unique<MainWindow>(SettingsStore([exe] { return exe; }, keys));
+        app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys));
     }
     std::string Ini() const { return folder_ + "\\Pathwink.INI"; }
     std::string ReadIni() const {
@@ -48,25 +48,25 @@ protected:
         return r;
     }
     std::string folder_;
-    std::unique_ptr<MainWindow> form_;
+    std::unique_ptr<PathwinkApp> app_;
 };
 
 } // namespace
 
-TEST_F(MainFormInProcess, ADpiChangeScalesEveryBoundAndTheClientArea) {
+TEST_F(AppInProcess, ADpiChangeScalesEveryBoundAndTheClientArea) {
     Open("[Options]\r\n");
-    HWND newButton = pwtest::FindChildByText(form_->Handle(), "Button", "New Shortcut");
-    HWND list = pwtest::FindChildByClass(form_->Handle(), "ListBox");
+    HWND newButton = pwtest::FindChildByText(app_->Window().Handle(), "Button", "New Shortcut");
+    HWND list = pwtest::FindChildByClass(app_->Window().Handle(), "ListBox");
     ASSERT_TRUE(newButton && list);
     const RECT before = BoundsInParent(newButton);
     EXPECT_EQ(before.right - before.left, 81);
 
     // What the system sends when the window moves to a 144-DPI monitor.
     RECT suggested{100, 100, 100 + 700, 100 + 450};
-    SendMessageA(form_->Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+    SendMessageA(app_->Window().Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
                  reinterpret_cast<LPARAM>(&suggested));
     RECT window;
-    GetWindowRect(form_->Handle(), &window);
+    GetWindowRect(app_->Window().Handle(), &window);
     EXPECT_EQ(window.left, 100);
     EXPECT_EQ(window.right - window.left, 700) << "the suggested rectangle is taken";
     const RECT after = BoundsInParent(newButton);
@@ -82,36 +82,36 @@ TEST_F(MainFormInProcess, ADpiChangeScalesEveryBoundAndTheClientArea) {
     EXPECT_STREQ(lf.lfFaceName, "Tahoma");
 }
 
-TEST_F(MainFormInProcess, TheEndOfTheLogonSavesAChangedOption) {
+TEST_F(AppInProcess, TheEndOfTheLogonSavesAChangedOption) {
     Open("[Options]\r\nDClickEdits=0\r\n");
     HWND box = pwtest::FindChildByText(
-        form_->Handle(), "Button",
+        app_->Window().Handle(), "Button",
         "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.");
     ASSERT_TRUE(box);
     SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageA(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), BN_CLICKED),
                  reinterpret_cast<LPARAM>(box));
-    EXPECT_TRUE(form_->CurrentOptions().DClickEdits);
-    SendMessageA(form_->Handle(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(app_->CurrentOptions().DClickEdits);
+    SendMessageA(app_->Window().Handle(), WM_ENDSESSION, FALSE, 0);
     EXPECT_EQ(ReadIni().find("DClickEdits=1"), std::string::npos) << "a cancelled end saves nothing";
-    SendMessageA(form_->Handle(), WM_ENDSESSION, TRUE, 0);
+    SendMessageA(app_->Window().Handle(), WM_ENDSESSION, TRUE, 0);
     EXPECT_NE(ReadIni().find("DClickEdits=1"), std::string::npos) << "the logon's end saves";
 }
 
-TEST_F(MainFormInProcess, ACutOffRowShowsItsWholeTextInAHintAndAShortOneNone) {
+TEST_F(AppInProcess, ACutOffRowShowsItsWholeTextInAHintAndAShortOneNone) {
     // Wider than the list, narrower than what is left of the screen right of it.
     const std::string longPath = "C:\\" + std::string(90, 'L');
     Open("[Shortcuts]\r\nCount=2\r\n0Path=C:\\Short\r\n0ShortCut=49220\r\n1Path=" + longPath +
          "\r\n1ShortCut=0\r\n");
-    form_->ShowOnPage(0);
-    SetActiveWindow(form_->Handle());
-    HWND list = pwtest::FindChildByClass(form_->Handle(), "ListBox");
+    app_->Window().ShowOnPage(0);
+    SetActiveWindow(app_->Window().Handle());
+    HWND list = pwtest::FindChildByClass(app_->Window().Handle(), "ListBox");
     HWND hint = nullptr;
     for (HWND w : pwtest::FindTopLevels(TOOLTIPS_CLASSA, nullptr, GetCurrentProcessId()))
-        if (GetWindow(w, GW_OWNER) == form_->Handle())
+        if (GetWindow(w, GW_OWNER) == app_->Window().Handle())
             hint = w;
     ASSERT_TRUE(list && hint);
-    ASSERT_EQ(GetActiveWindow(), form_->Handle());
+    ASSERT_EQ(GetActiveWindow(), app_->Window().Handle());
     // Sorted by path: the long path ("C:\\LLL...") is row 0, "C:\\Short" row 1.
     RECT row;
     SendMessageA(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));

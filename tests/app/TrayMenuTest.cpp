@@ -2,7 +2,7 @@
 // process): fixed entries, one entry per shortcut in table order with its key
 // text, separators never first, last or doubled, nothing accumulating.
 
-#include "main/MainWindow.h"
+#include "app/PathwinkApp.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
 
@@ -36,12 +36,11 @@ std::vector<std::string> MenuTexts(HMENU menu) {
 class TrayMenu : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A title of its own: the form's guard must not meet a running copy's mutex.
         Application::Instance().SetTitle("PathwinkTrayMenuTest");
         folder_ = pwtest::MakeTempFolder("pwmenu");
     }
     void TearDown() override {
-        form_.reset();
+        app_.reset();
         pwtest::RemoveTree(folder_);
         Application::Instance().SetTitle("Pathwink");
     }
@@ -51,14 +50,14 @@ protected:
         RunAtLogonKeys keys;
         keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
         keys.machineRoot = HKEY_CURRENT_USER;
-        form_ = std::make_unique<MainWindow>(SettingsStore([exe] { return exe; }, keys));
+        app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys));
     }
     std::vector<std::string> Popup() {
-        form_->BuildTrayMenu();
-        return MenuTexts(form_->TrayMenu());
+        app_->BuildTrayMenu();
+        return MenuTexts(app_->TrayMenu());
     }
     std::string folder_;
-    std::unique_ptr<MainWindow> form_;
+    std::unique_ptr<PathwinkApp> app_;
 };
 
 const std::vector<std::string> kFixed = {"Configure Shortcuts", "Configure Options",
@@ -88,16 +87,16 @@ TEST_F(TrayMenu, ListsEveryShortcutInTableOrderWithItsKeyThenASeparator) {
 TEST_F(TrayMenu, FollowsTheTableAfterADelete) {
     Open("[Shortcuts]\r\nCount=1\r\n0Path=C:\\Only\r\n0ShortCut=0\r\n");
     EXPECT_EQ(Popup().front(), "C:\\Only");
-    HWND list = pwtest::FindChildByClass(form_->Handle(), "ListBox");
+    HWND list = pwtest::FindChildByClass(app_->Window().Handle(), "ListBox");
     SendMessageA(list, LB_SETCURSEL, 0, 0);
-    form_->OnDeleteClicked();
+    app_->OnDeleteClicked();
     EXPECT_EQ(Popup(), kFixed);
 }
 
 TEST_F(TrayMenu, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {
     const std::string target = pwtest::MakeTempFolder("pw&amp");
     Open("[Options]\r\n");
-    form_->OnFolderChosen(target);
+    app_->OnFolderChosen(target);
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(target)) << target;
     pwtest::PumpFor(300);
     pwtest::RemoveTree(target);

@@ -3,26 +3,17 @@
 // the input passes or the user cancels; only then do the table and the binding
 // change, the list is rebuilt and the whole settings file is rewritten.
 
-#include "main/MainWindow.h"
+#include "app/PathwinkApp.h"
 
 #include "dialogs/ShortcutEditor.h"
-#include "main/MainWindowIds.h"
-#include "main/RowText.h"
+#include "store/SettingsFormat.h"
 #include "win/Application.h"
 #include "win/Messages.h"
-
-#include <functional>
+#include "win/Scoped.h"
 
 namespace pw {
 
-using namespace mainform;
-
 namespace {
-
-struct AtExit {
-    std::function<void()> run;
-    ~AtExit() { run(); }
-};
 
 const char kEmptyFolder[] = "You must define a folder.";
 const char kControlCharacters[] =
@@ -42,7 +33,7 @@ bool Terminated() { return Application::Instance().Terminated(); }
 
 } // namespace
 
-bool MainWindow::EditorBusy() {
+bool PathwinkApp::EditorBusy() {
     if (!editor_ || !editor_->IsShowing())
         return false;
     editor_->BringToFront();
@@ -50,7 +41,7 @@ bool MainWindow::EditorBusy() {
 }
 
 // Checks the dialog's fields in order; false means "show the dialog again".
-bool MainWindow::RunFlowValidation() {
+bool PathwinkApp::InputPassesChecks() {
     const std::string folder = editor_->FolderText();
     if (folder.empty()) {
         PlainMessage(kEmptyFolder);
@@ -68,17 +59,17 @@ bool MainWindow::RunFlowValidation() {
     return true;
 }
 
-void MainWindow::OnNewClicked() {
+void PathwinkApp::OnNewClicked() {
     if (!EditorBusy())
         RunNewFlow("");
 }
 
-void MainWindow::RunNewFlow(const std::string& initialFolder) {
+void PathwinkApp::RunNewFlow(const std::string& initialFolder) {
     if (!editor_ || EditorBusy())
         return;
     // A folder handed over while this flow runs starts its own flow afterwards,
     // also when this one ends with an error.
-    const AtExit startPending{[this] { PostPendingFlow(); }};
+    const ScopeExit startPending([this] { PostPendingFlow(); });
 
     editor_->SetCaption("New Folder Shortcut - Pathwink");
     editor_->SetHotKeyValue(0);
@@ -88,9 +79,9 @@ void MainWindow::RunNewFlow(const std::string& initialFolder) {
                                                         : ShortcutEditor::Field::HotKey);
         if (editor_->ShowModal() != 1 || Terminated())
             return;
-        if (!RunFlowValidation() || Terminated())
+        if (!InputPassesChecks() || Terminated())
             continue;
-        if (!AddShortcut(editor_->FolderText(), editor_->HotKeyValue())) {
+        if (!table_.AddShortcut(editor_->FolderText(), editor_->HotKeyValue())) {
             PlainMessage(kRegistrationFailed);
             continue;
         }
@@ -100,13 +91,13 @@ void MainWindow::RunNewFlow(const std::string& initialFolder) {
     }
 }
 
-void MainWindow::OnEditClicked() {
+void PathwinkApp::OnEditClicked() {
     if (!editor_ || EditorBusy())
         return;
-    const int index = SelectedRow();
+    const int index = window_->SelectedRow();
     if (index < 0 || index >= table_.Count())
         return;
-    const AtExit startPending{[this] { PostPendingFlow(); }};
+    const ScopeExit startPending([this] { PostPendingFlow(); });
 
     editor_->SetCaption("Edit Folder Shortcut - Pathwink");
     HotkeyBinding& binding = table_.Binding(index);
@@ -118,7 +109,7 @@ void MainWindow::OnEditClicked() {
         editor_->SetActiveControl(ShortcutEditor::Field::Folder);
         if (editor_->ShowModal() != 1 || Terminated())
             return; // the binding still has its old key
-        if (!RunFlowValidation() || Terminated())
+        if (!InputPassesChecks() || Terminated())
             continue;
         binding.SetKey(editor_->HotKeyValue());
         if (binding.Key() == 0) {
@@ -137,18 +128,18 @@ void MainWindow::OnEditClicked() {
         }
         binding.SetFolder(editor_->FolderText());
         table_.Refile(index);
-        SendMessageA(Control(idShortcutList), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        window_->ClearSelection();
         RefreshShortcutList();
         SaveSettings();
         return;
     }
 }
 
-void MainWindow::OnDeleteClicked() {
+void PathwinkApp::OnDeleteClicked() {
     if (EditorBusy())
         return;
-    const int index = SelectedRow();
-    if (index < 0 || index > table_.Count() - 1)
+    const int index = window_->SelectedRow();
+    if (index < 0 || index >= table_.Count())
         return;
     table_.Delete(index);
     try {
@@ -160,8 +151,7 @@ void MainWindow::OnDeleteClicked() {
     RefreshShortcutList();
 }
 
-void MainWindow::OnFolderHandedOver(const COPYDATASTRUCT* data) {
-    const std::string folder = data ? CopyDataText(data->lpData, data->cbData) : std::string();
+void PathwinkApp::OnFolderHandedOver(const std::string& folder) {
     if (EditorBusy()) {
         pendingFolders_.push_back(folder);
         return;
@@ -169,12 +159,12 @@ void MainWindow::OnFolderHandedOver(const COPYDATASTRUCT* data) {
     RunNewFlow(folder);
 }
 
-void MainWindow::PostPendingFlow() {
+void PathwinkApp::PostPendingFlow() {
     if (!pendingFolders_.empty())
-        PostMessageA(Handle(), kRunQueuedFlow, 0, 0);
+        window_->PostQueuedFlow();
 }
 
-void MainWindow::RunDeferredFlows() {
+void PathwinkApp::OnQueuedFlowDue() {
     if (pendingFolders_.empty() || Terminated())
         return;
     if (editor_ && editor_->IsShowing())

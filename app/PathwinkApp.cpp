@@ -1,0 +1,188 @@
+#include "app/PathwinkApp.h"
+
+#include "dialogs/ShortcutEditor.h"
+#include "hotkey/KeyNames.h"
+#include "main/MainWindowIds.h"
+#include "main/RowText.h"
+#include "win/Application.h"
+#include "win/Messages.h"
+
+#include <shellapi.h>
+
+namespace pw {
+
+namespace {
+
+enum MenuId : UINT {
+    kMenuConfigureShortcuts = 1,
+    kMenuConfigureOptions,
+    kMenuAbout,
+    kMenuHelp,
+    kMenuExit,
+    kMenuFirstFolder = 1000,
+};
+
+std::string ExecutableFolder() {
+    char path[MAX_PATH * 4] = "";
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string s(path, n);
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+
+} // namespace
+
+PathwinkApp::PathwinkApp(SettingsStore store)
+    : store_(std::move(store)),
+      launch_([this] { return window_ ? window_->Handle() : nullptr; }),
+      table_([this](HotkeyBinding& sender) { launch_.OpenBindingFolder(sender); }) {
+    window_ = std::make_unique<MainWindow>(*this);
+    editor_ = std::make_unique<ShortcutEditor>(window_->Handle());
+    trayIcon_ = std::make_unique<TrayIcon>(nullptr);
+    trayIcon_->SetTooltip("Pathwink");
+    trayIcon_->SetMenuOwner(window_->Handle());
+    trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
+    trayIcon_->OnLeftButtonDown = [this] { OnTrayIconPressed(); };
+    trayIcon_->Show();
+    LoadEverything();
+}
+
+PathwinkApp::~PathwinkApp() {
+    trayIcon_.reset();
+    table_.ReleaseAll();
+    editor_.reset();
+    window_.reset();
+}
+
+void PathwinkApp::LoadEverything() {
+    options_ = store_.LoadOptions();
+    window_->ShowOptions(options_);
+    store_.LoadShortcuts(table_);
+    RefreshShortcutList();
+}
+
+void PathwinkApp::SaveSettings() { store_.SaveSettings(options_, table_); }
+
+void PathwinkApp::SaveAndRelease() {
+    SaveSettings(); // a failure throws: the window stays and every hotkey stays held
+    table_.ReleaseAll();
+}
+
+void PathwinkApp::Close() {
+    if (closing_)
+        return;
+    SaveAndRelease();
+    closing_ = true;
+    window_->Hide();
+    Application::Instance().Terminate();
+}
+
+void PathwinkApp::RefreshShortcutList() {
+    std::vector<std::string> rows;
+    rows.reserve(table_.Count());
+    for (int i = 0; i < table_.Count(); ++i) {
+        const KeyCombination key = table_.Binding(i).Key();
+        rows.push_back(ShortcutRowText(key != 0, key ? KeyCombinationText(key) : "", table_.Path(i)));
+    }
+    window_->ShowShortcutRows(rows);
+}
+
+void PathwinkApp::OpenHelpPage() {
+    const std::string page = ExecutableFolder() + "help\\help_index.html";
+    ShellExecuteA(window_->Handle(), "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// ---- what the main window reports ---------------------------------------------
+
+void PathwinkApp::OnExitClicked() {
+    if (!options_.ConfirmExit || QuestionBox("Exit Pathwink?", "Confirmation") == IDYES)
+        Close();
+}
+
+void PathwinkApp::OnHelpClicked() { OpenHelpPage(); }
+
+void PathwinkApp::OnOptionsChanged(const Options& options) { options_ = options; }
+
+void PathwinkApp::OnCloseRequested() { Close(); }
+
+void PathwinkApp::OnSessionEnding() {
+    // An option changed since the last save would be lost with the logon.
+    if (closing_)
+        return;
+    try {
+        SaveSettings();
+    } catch (const std::exception&) {
+        // Nothing can be shown while the logon ends; the last saved file stays intact.
+    }
+}
+
+void PathwinkApp::OnListDoubleClicked() {
+    const int row = window_->SelectedRow();
+    if (row < 0 || row >= table_.Count())
+        return;
+    if (options_.DClickEdits) {
+        OnEditClicked();
+        return;
+    }
+    // Unlike a hotkey, a double-click hands the path to the shell without a test.
+    ShellExecuteA(window_->Handle(), "explore", table_.Binding(row).Folder().c_str(), nullptr,
+                  nullptr, SW_SHOWNORMAL);
+}
+
+// ---- tray icon and menu ---------------------------------------------------------
+
+void PathwinkApp::OnTrayIconPressed() {
+    window_->ShowAndActivate();
+    HWND popup = GetLastActivePopup(window_->Handle());
+    if (popup && popup != window_->Handle() && IsWindowVisible(popup) && IsWindowEnabled(popup))
+        SetForegroundWindow(popup);
+}
+
+void PathwinkApp::BuildTrayMenu() {
+    // Built anew at every opening, so folder entries never accumulate and no
+    // separator ever stands first, last or doubled.
+    trayMenu_.Reset(CreatePopupMenu());
+    HMENU menu = trayMenu_.Get();
+    menuFolders_.clear();
+    for (int i = 0; i < table_.Count(); ++i) {
+        const KeyCombination key = table_.Binding(i).Key();
+        const std::string text =
+            MenuEntryText(table_.Path(i), key ? KeyCombinationText(key) : "", key != 0);
+        AppendMenuA(menu, MF_STRING, kMenuFirstFolder + i, text.c_str());
+        menuFolders_.push_back(table_.Path(i));
+    }
+    if (!menuFolders_.empty())
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, kMenuConfigureShortcuts, "Configure Shortcuts");
+    AppendMenuA(menu, MF_STRING, kMenuConfigureOptions, "Configure Options");
+    AppendMenuA(menu, MF_STRING, kMenuAbout, "About Pathwink");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, kMenuHelp, "Help");
+    AppendMenuA(menu, MF_STRING, kMenuExit, "Exit Pathwink");
+}
+
+void PathwinkApp::ShowTrayMenu(POINT at) {
+    BuildTrayMenu();
+    const UINT chosen = TrackPopupMenuEx(
+        trayMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x,
+        at.y, window_->Handle(), nullptr);
+    switch (chosen) {
+    case 0: return;
+    case kMenuConfigureShortcuts: window_->ShowOnPage(mainform::kPageShortcuts); return;
+    case kMenuConfigureOptions: window_->ShowOnPage(mainform::kPageOptions); return;
+    case kMenuAbout: window_->ShowOnPage(mainform::kPageAbout); return;
+    case kMenuHelp: OpenHelpPage(); return;
+    case kMenuExit: Close(); return;
+    }
+    const size_t index = chosen - kMenuFirstFolder;
+    if (chosen >= kMenuFirstFolder && index < menuFolders_.size())
+        OnFolderChosen(menuFolders_[index]);
+}
+
+void PathwinkApp::OnFolderChosen(const std::string& path) {
+    // A copy: the entry opens what it showed, whatever happens to the table while
+    // the missing-folder message is open.
+    const std::string folder = path;
+    launch_.OpenFolder(folder);
+}
+
+} // namespace pw

@@ -1,0 +1,77 @@
+#pragma once
+// Scoped resources that are not plain handles: a scope-exit action, a device
+// context with a font selected into it, and text measured with one.
+
+#include "win/UniqueHandle.h"
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+
+namespace pw {
+
+// Runs its action when the scope is left, also by an exception, unless dismissed.
+template <class F> class ScopeExit {
+public:
+    explicit ScopeExit(F action) : action_(std::move(action)) {}
+    ~ScopeExit() {
+        if (armed_)
+            action_();
+    }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+    void Dismiss() { armed_ = false; }
+
+private:
+    F action_;
+    bool armed_ = true;
+};
+
+// A window's device context (GetWindowDC for the whole window when asked) with
+// font selected; both undone at the end of the scope.
+class ScopedDc {
+public:
+    explicit ScopedDc(HWND hwnd, HFONT font = nullptr, bool wholeWindow = false)
+        : hwnd_(hwnd), dc_(wholeWindow ? GetWindowDC(hwnd) : GetDC(hwnd)) {
+        if (dc_ && font)
+            oldFont_ = SelectObject(dc_, font);
+    }
+    ~ScopedDc() {
+        if (!dc_)
+            return;
+        if (oldFont_)
+            SelectObject(dc_, oldFont_);
+        ReleaseDC(hwnd_, dc_);
+    }
+    ScopedDc(const ScopedDc&) = delete;
+    ScopedDc& operator=(const ScopedDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+    HGDIOBJ oldFont_ = nullptr;
+};
+
+// The extent of text drawn in font on hwnd's DC with DrawText's flags (DT_CALCRECT
+// is added); width limits the lines of DT_WORDBREAK text and is 0 otherwise.
+inline RECT MeasureText(HWND hwnd, HFONT font, const std::string& text, UINT flags,
+                        int width = 0) {
+    RECT r{0, 0, width, 0};
+    ScopedDc dc(hwnd, font);
+    DrawTextA(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, flags | DT_CALCRECT);
+    return r;
+}
+
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { FindClose(h); }
+};
+using UniqueFind = UniqueHandle<FindHandleTraits>;
+
+// A process handle is a kernel handle: closed with CloseHandle.
+using UniqueProcess = UniqueKernelHandle;
+
+} // namespace pw
