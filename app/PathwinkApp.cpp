@@ -6,6 +6,7 @@
 #include "main/RowText.h"
 #include "win/Application.h"
 #include "win/Messages.h"
+#include "win/Scoped.h"
 
 #include <shellapi.h>
 
@@ -62,16 +63,24 @@ void PathwinkApp::LoadEverything() {
 
 void PathwinkApp::SaveSettings() { store_.SaveSettings(options_, table_); }
 
-void PathwinkApp::SaveAndRelease() {
-    SaveSettings(); // a failure throws: the window stays and every hotkey stays held
-    table_.ReleaseAll();
-}
-
 void PathwinkApp::Close() {
-    if (closing_)
+    if (exiting_ || closing_)
         return;
-    SaveAndRelease();
+    exiting_ = true;
+    const ScopeExit notExiting([this] { exiting_ = false; });
+    try {
+        SaveSettings();
+    } catch (const RunAtLogonError& e) {
+        ReportError(e.what()); // the settings file itself is saved
+    } catch (const UserError& e) {
+        // A reason that stays (a folder nobody may write to, a full disk) must not
+        // keep the program from ending.
+        ReportError(e.what());
+        if (QuestionBox("Exit Pathwink without saving?", "Pathwink") != IDYES)
+            return;
+    }
     closing_ = true;
+    table_.ReleaseAll();
     window_->Hide();
     Application::Instance().Terminate();
 }
@@ -95,14 +104,14 @@ void PathwinkApp::OpenHelpPage() {
 
 void PathwinkApp::OnExitClicked() {
     if (!options_.ConfirmExit || QuestionBox("Exit Pathwink?", "Confirmation") == IDYES)
-        Close();
+        RequestClose();
 }
 
 void PathwinkApp::OnHelpClicked() { OpenHelpPage(); }
 
 void PathwinkApp::OnOptionsChanged(const Options& options) { options_ = options; }
 
-void PathwinkApp::OnCloseRequested() { Close(); }
+void PathwinkApp::OnCloseRequested() { RequestClose(); }
 
 void PathwinkApp::OnSessionEnding() {
     // An option changed since the last save would be lost with the logon.
@@ -171,7 +180,7 @@ void PathwinkApp::ShowTrayMenu(POINT at) {
     case kMenuConfigureOptions: window_->ShowOnPage(mainform::kPageOptions); return;
     case kMenuAbout: window_->ShowOnPage(mainform::kPageAbout); return;
     case kMenuHelp: OpenHelpPage(); return;
-    case kMenuExit: Close(); return;
+    case kMenuExit: RequestClose(); return;
     }
     const size_t index = chosen - kMenuFirstFolder;
     if (chosen >= kMenuFirstFolder && index < menuFolders_.size())

@@ -13,6 +13,7 @@
 #include "win/UniqueHandle.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,9 +35,13 @@ public:
     const ShortcutTable& Table() const { return table_; }
     const Options& CurrentOptions() const { return options_; }
 
-    // Saves, releases every hotkey and ends the message loop; a failed save throws
-    // and leaves everything as it was.
+    // Saves, releases every hotkey and ends the message loop. When the settings
+    // file cannot be written, the user is told why and asked whether to exit
+    // without saving; No leaves everything as it was.
     void Close();
+    // A close from the user or another program: during a flow, the flow ends as
+    // if cancelled and the close follows it.
+    void RequestClose();
 
     // The tray menu, built anew from the table; TrayMenu() is the last one built.
     void BuildTrayMenu();
@@ -60,15 +65,18 @@ public:
 private:
     void LoadEverything();
     void SaveSettings();
-    void SaveAndRelease();
     void RefreshShortcutList();
     void OpenHelpPage();
 
-    // Flows.
-    bool EditorBusy();
+    // Flows: one at a time, from start to end.
+    void RunFlow(const std::function<void()>& body);
+    void EndFlow();
+    bool FlowCancelled() const;
+    // True (and the flow's window brought forward) while a flow or the exit runs.
+    bool BusyBringingItForward();
     bool InputPassesChecks();
-    void RunNewFlow(const std::string& initialFolder);
-    void PostPendingFlow();
+    void NewFlow(const std::string& initialFolder);
+    void EditFlow();
 
     // Tray icon and menu.
     void ShowTrayMenu(POINT at);
@@ -84,7 +92,10 @@ private:
     UniqueMenu trayMenu_;
     std::vector<std::string> menuFolders_;  // the folder entries' paths, in menu order
     std::deque<std::string> pendingFolders_; // handed over while a flow ran
-    bool closing_ = false;
+    bool flowRunning_ = false;
+    bool closeRequested_ = false; // during a flow: close once it has ended
+    bool exiting_ = false;        // the close is saving or asking
+    bool closing_ = false;        // the close is done: the message loop ends
 };
 
 } // namespace pw

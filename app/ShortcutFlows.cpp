@@ -1,7 +1,12 @@
-// The new, edit and delete flows. New and edit fill the editor dialog, show it,
-// validate what comes back and show it again with the user's input intact until
-// the input passes or the user cancels; only then do the table and the binding
-// change, the list is rebuilt and the whole settings file is rewritten.
+// The flows that change the shortcuts: new (also for a folder handed over by
+// another program), edit and delete. New and edit fill the editor, show it,
+// check what comes back and show it again with the user's input intact until the
+// input passes or the user cancels; only then do the table and the binding change,
+// the list is rebuilt and the whole settings file is rewritten.
+//
+// One flow runs at a time, from start to end. What arrives while it waits on the
+// editor or a question (a handed-over folder, a click, a close request) waits for
+// it or ends it: the table never holds a half-done change while a message can come in.
 
 #include "app/PathwinkApp.h"
 
@@ -9,7 +14,7 @@
 #include "store/SettingsFormat.h"
 #include "win/Application.h"
 #include "win/Messages.h"
-#include "win/Scoped.h"
+#include "win/ModalWindow.h"
 
 namespace pw {
 
@@ -29,18 +34,76 @@ const char kFolderWarning[] =
 const char kRegistrationFailed[] =
     "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
 
-bool Terminated() { return Application::Instance().Terminated(); }
+std::string TooLongText() {
+    return "The folder path is longer than " + std::to_string(kMaxFolderPathLength / 1000) + "," +
+           std::to_string(kMaxFolderPathLength % 1000) +
+           " characters, the longest Pathwink can keep. Please choose a folder with a shorter "
+           "path.";
+}
 
 } // namespace
 
-bool PathwinkApp::EditorBusy() {
-    if (!editor_ || !editor_->IsShowing())
+// ---- running one flow at a time -------------------------------------------------
+
+void PathwinkApp::RunFlow(const std::function<void()>& body) {
+    flowRunning_ = true;
+    try {
+        body();
+    } catch (...) {
+        EndFlow();
+        throw;
+    }
+    EndFlow();
+}
+
+void PathwinkApp::EndFlow() {
+    flowRunning_ = false;
+    // Both are posted: the close and the next folder's flow start from the message
+    // loop, after an error of this flow has been reported.
+    if (closeRequested_) {
+        closeRequested_ = false;
+        PostMessageA(window_->Handle(), WM_CLOSE, 0, 0);
+    } else if (!pendingFolders_.empty()) {
+        window_->PostQueuedFlow();
+    }
+}
+
+bool PathwinkApp::FlowCancelled() const {
+    return closeRequested_ || Application::Instance().Terminated();
+}
+
+bool PathwinkApp::BusyBringingItForward() {
+    if (!flowRunning_ && !exiting_)
         return false;
-    editor_->BringToFront();
+    if (editor_ && editor_->IsShowing()) {
+        editor_->BringToFront();
+    } else {
+        HWND popup = GetLastActivePopup(window_->Handle());
+        if (popup && popup != window_->Handle() && IsWindowVisible(popup))
+            SetForegroundWindow(popup);
+    }
     return true;
 }
 
-// Checks the dialog's fields in order; false means "show the dialog again".
+void PathwinkApp::RequestClose() {
+    if (exiting_ || closing_)
+        return;
+    if (!flowRunning_) {
+        Close();
+        return;
+    }
+    // The flow ends as if cancelled: the editor and every box it waits on are
+    // closed, and the close follows once the flow has returned.
+    closeRequested_ = true;
+    if (editor_)
+        editor_->CancelShowing();
+    EndThreadDialogs();
+}
+
+// ---- the checks ----------------------------------------------------------------------
+
+// Checks the editor's fields in order; false means "show the editor again" (or,
+// when the flow was cancelled meanwhile, "end").
 bool PathwinkApp::InputPassesChecks() {
     const std::string folder = editor_->FolderText();
     if (folder.empty()) {
@@ -51,38 +114,61 @@ bool PathwinkApp::InputPassesChecks() {
         PlainMessage(kControlCharacters);
         return false;
     }
+    if (folder.size() > kMaxFolderPathLength) {
+        PlainMessage(TooLongText());
+        return false;
+    }
+    // Anything but Yes (also a box closed by a close request) counts as No.
     if (options_.WarnWeakKey && IsWeakShortCut(editor_->HotKeyValue()) &&
-        QuestionBox(kWeakKey, "Shortcut Warning") == IDNO)
+        (QuestionBox(kWeakKey, "Shortcut Warning") != IDYES || FlowCancelled()))
         return false;
-    if (!IsExistingDirectory(folder) && QuestionBox(kFolderWarning, "Folder Warning") == IDNO)
+    if (!IsExistingDirectory(folder) &&
+        (QuestionBox(kFolderWarning, "Folder Warning") != IDYES || FlowCancelled()))
         return false;
-    return true;
+    return !FlowCancelled();
 }
+
+// ---- the flows -----------------------------------------------------------------------
 
 void PathwinkApp::OnNewClicked() {
-    if (!EditorBusy())
-        RunNewFlow("");
+    if (!BusyBringingItForward())
+        RunFlow([this] { NewFlow(""); });
 }
 
-void PathwinkApp::RunNewFlow(const std::string& initialFolder) {
-    if (!editor_ || EditorBusy())
+void PathwinkApp::OnFolderHandedOver(const std::string& folder) {
+    if (BusyBringingItForward()) {
+        pendingFolders_.push_back(folder);
         return;
-    // A folder handed over while this flow runs starts its own flow afterwards,
-    // also when this one ends with an error.
-    const ScopeExit startPending([this] { PostPendingFlow(); });
+    }
+    RunFlow([this, &folder] { NewFlow(folder); });
+}
 
+void PathwinkApp::OnQueuedFlowDue() {
+    if (pendingFolders_.empty() || flowRunning_ || exiting_ || FlowCancelled())
+        return; // a running flow posts again when it ends
+    const std::string folder = pendingFolders_.front();
+    pendingFolders_.pop_front();
+    RunFlow([this, &folder] { NewFlow(folder); });
+}
+
+void PathwinkApp::NewFlow(const std::string& initialFolder) {
     editor_->SetCaption("New Folder Shortcut - Pathwink");
     editor_->SetHotKeyValue(0);
     editor_->SetFolderText(initialFolder);
     for (;;) {
         editor_->SetActiveControl(initialFolder.empty() ? ShortcutEditor::Field::Folder
                                                         : ShortcutEditor::Field::HotKey);
-        if (editor_->ShowModal() != 1 || Terminated())
+        if (editor_->ShowModal() != ShortcutEditor::kResultOK || FlowCancelled())
             return;
-        if (!InputPassesChecks() || Terminated())
+        if (!InputPassesChecks()) {
+            if (FlowCancelled())
+                return;
             continue;
+        }
         if (!table_.AddShortcut(editor_->FolderText(), editor_->HotKeyValue())) {
             PlainMessage(kRegistrationFailed);
+            if (FlowCancelled())
+                return;
             continue;
         }
         RefreshShortcutList();
@@ -92,37 +178,45 @@ void PathwinkApp::RunNewFlow(const std::string& initialFolder) {
 }
 
 void PathwinkApp::OnEditClicked() {
-    if (!editor_ || EditorBusy())
-        return;
+    if (!BusyBringingItForward())
+        RunFlow([this] { EditFlow(); });
+}
+
+void PathwinkApp::EditFlow() {
+    // No other flow can run until this one ends, so the row stays where it is.
     const int index = window_->SelectedRow();
     if (index < 0 || index >= table_.Count())
         return;
-    const ScopeExit startPending([this] { PostPendingFlow(); });
-
     editor_->SetCaption("Edit Folder Shortcut - Pathwink");
-    HotkeyBinding& binding = table_.Binding(index);
-    const KeyCombination oldKey = binding.Key();
-    const bool oldEnabled = binding.Enabled();
-    editor_->SetHotKeyValue(oldKey);
-    editor_->SetFolderText(binding.Folder());
+    editor_->SetHotKeyValue(table_.Binding(index).Key());
+    editor_->SetFolderText(table_.Binding(index).Folder());
     for (;;) {
         editor_->SetActiveControl(ShortcutEditor::Field::Folder);
-        if (editor_->ShowModal() != 1 || Terminated())
+        if (editor_->ShowModal() != ShortcutEditor::kResultOK || FlowCancelled())
             return; // the binding still has its old key
-        if (!InputPassesChecks() || Terminated())
+        if (!InputPassesChecks()) {
+            if (FlowCancelled())
+                return;
             continue;
+        }
+        HotkeyBinding& binding = table_.Binding(index);
+        const KeyCombination oldKey = binding.Key();
+        const bool oldEnabled = binding.Enabled();
         binding.SetKey(editor_->HotKeyValue());
         if (binding.Key() == 0) {
             binding.SetEnabled(false);
         } else {
             binding.SetEnabled(true);
             if (!binding.Registered()) {
-                PlainMessage(kRegistrationFailed);
-                // The old key comes back (and registers again when it is not 0), so
-                // a Cancel now leaves the entry exactly as it was.
+                // The old key comes back (and registers again when it is not 0) before
+                // the message is shown, so a Cancel, a save at the end of the logon or
+                // a close meanwhile all find the entry exactly as it was.
                 binding.SetKey(oldKey);
                 if (!oldEnabled)
                     binding.SetEnabled(false);
+                PlainMessage(kRegistrationFailed);
+                if (FlowCancelled())
+                    return;
                 continue;
             }
         }
@@ -136,42 +230,21 @@ void PathwinkApp::OnEditClicked() {
 }
 
 void PathwinkApp::OnDeleteClicked() {
-    if (EditorBusy())
+    if (BusyBringingItForward())
         return;
-    const int index = window_->SelectedRow();
-    if (index < 0 || index >= table_.Count())
-        return;
-    table_.Delete(index);
-    try {
-        SaveSettings();
-    } catch (...) {
-        RefreshShortcutList(); // the list shows the table as it now is, saved or not
-        throw;
-    }
-    RefreshShortcutList();
-}
-
-void PathwinkApp::OnFolderHandedOver(const std::string& folder) {
-    if (EditorBusy()) {
-        pendingFolders_.push_back(folder);
-        return;
-    }
-    RunNewFlow(folder);
-}
-
-void PathwinkApp::PostPendingFlow() {
-    if (!pendingFolders_.empty())
-        window_->PostQueuedFlow();
-}
-
-void PathwinkApp::OnQueuedFlowDue() {
-    if (pendingFolders_.empty() || Terminated())
-        return;
-    if (editor_ && editor_->IsShowing())
-        return; // the running flow posts again when it ends
-    const std::string folder = pendingFolders_.front();
-    pendingFolders_.pop_front();
-    RunNewFlow(folder);
+    RunFlow([this] {
+        const int index = window_->SelectedRow();
+        if (index < 0 || index >= table_.Count())
+            return;
+        table_.Delete(index);
+        try {
+            SaveSettings();
+        } catch (...) {
+            RefreshShortcutList(); // the list shows the table as it now is, saved or not
+            throw;
+        }
+        RefreshShortcutList();
+    });
 }
 
 } // namespace pw

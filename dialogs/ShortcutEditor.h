@@ -45,6 +45,8 @@ public:
     bool IsShowing() const { return showing_; }
     // Activates the dialog while it is shown (a second flow start meets it open).
     void BringToFront();
+    // Ends a showing as Cancel does.
+    void CancelShowing() { OnCancelClicked(); }
 
     // Handlers bound by the layout.
     void OnBrowseClicked();

@@ -61,7 +61,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) ${PW_MAKER}"
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${PW_WIZARD_BITMAP}"
 
-!define MUI_WELCOMEPAGE_TEXT "This will install ${PW_NAME} ${PW_VERSION} for you (no administrator rights are needed).$\r$\n$\r$\n${PW_NAME} opens your favourite folders with one key combination each, from anywhere in Windows.$\r$\n$\r$\nIf ${PW_NAME} is running, Setup asks it to exit first; your folder shortcuts and options are kept.$\r$\n$\r$\n$_CLICK"
+!define MUI_WELCOMEPAGE_TEXT "This will install ${PW_NAME} ${PW_VERSION} for you (no administrator rights are needed).$\r$\n$\r$\n${PW_NAME} opens your favourite folders with one key combination each, from anywhere in Windows. It needs Windows 10 version 1607 or later.$\r$\n$\r$\nIf ${PW_NAME} is running, Setup asks it to exit first; your folder shortcuts and options are kept.$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES

@@ -1,7 +1,12 @@
 #include "store/RunAtLogon.h"
 
+#include "store/SettingsFormat.h"
 #include "win/Errors.h"
 #include "win/UniqueHandle.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <utility>
@@ -15,41 +20,180 @@ std::string RelativeKey(const std::string& key) {
     return key.substr(std::min(key.find_first_not_of('\\'), key.size()));
 }
 
+std::string KeyName(HKEY root, const std::string& key) {
+    const char* rootName = root == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE"
+                           : root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER"
+                                                       : "the registry";
+    return std::string(rootName) + "\\" + RelativeKey(key);
+}
+
+std::string Lower(std::string s) {
+    CharLowerBuffA(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+
+bool IsUnder(const std::string& path, const std::string& folder) {
+    if (folder.empty())
+        return false;
+    std::string base = Lower(folder);
+    if (base.back() != '\\')
+        base += '\\';
+    return Lower(path).compare(0, base.size(), base) == 0;
+}
+
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR wide = nullptr;
+    std::string path;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide))) {
+        char buffer[MAX_PATH * 2] = "";
+        if (WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, sizeof buffer, nullptr, nullptr))
+            path = buffer;
+    }
+    CoTaskMemFree(wide);
+    return path;
+}
+
+bool IsAdministrativeSid(PSID sid) {
+    for (WELL_KNOWN_SID_TYPE type : {WinLocalSystemSid, WinBuiltinAdministratorsSid})
+        if (IsWellKnownSid(sid, type))
+            return true;
+    // The account that installs system files owns Program Files and Windows.
+    char* text = nullptr;
+    bool installer = false;
+    if (ConvertSidToStringSidA(sid, &text)) {
+        installer = lstrcmpiA(text, "S-1-5-80-956008885-3418522649-1831038044-1853292631-"
+                                    "2271478464") == 0;
+        LocalFree(text);
+    }
+    return installer;
+}
+
+// True unless the object's DACL lets only the system and administrators write it,
+// add files to it, delete it or change its security: any other account, the
+// user's own included, could replace what it holds. Also true when the DACL
+// cannot be read.
+bool OrdinaryUsersMayChange(const std::string& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return true;
+    bool mayChange = dacl == nullptr; // a null DACL grants everything to everyone
+    constexpr DWORD kChange = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                              FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER |
+                              GENERIC_WRITE | GENERIC_ALL;
+    for (DWORD i = 0; dacl && !mayChange && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace))
+            continue;
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+            continue;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        if ((allowed->Mask & kChange) &&
+            !IsAdministrativeSid(const_cast<DWORD*>(&allowed->SidStart)))
+            mayChange = true;
+    }
+    LocalFree(descriptor);
+    return mayChange;
+}
+
+bool ReadValue(HKEY root, const std::string& key, const std::string& name, std::string& value) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, RelativeKey(key).c_str(), 0, KEY_QUERY_VALUE, &opened) !=
+        ERROR_SUCCESS)
+        return false;
+    UniqueRegKey held(opened);
+    char buffer[4096];
+    DWORD size = sizeof buffer - 1, type = 0;
+    if (RegQueryValueExA(held.Get(), name.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    buffer[size] = '\0';
+    value = buffer;
+    return true;
+}
+
+// Deletes the value; ERROR_SUCCESS also when it or its key is absent.
+LONG DeleteValue(HKEY root, const std::string& key, const std::string& name) {
+    std::string ignored;
+    if (!ReadValue(root, key, name, ignored))
+        return ERROR_SUCCESS;
+    HKEY opened = nullptr;
+    LONG result = RegOpenKeyExA(root, RelativeKey(key).c_str(), 0, KEY_SET_VALUE, &opened);
+    if (result != ERROR_SUCCESS)
+        return result;
+    UniqueRegKey held(opened);
+    result = RegDeleteValueA(held.Get(), name.c_str());
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}
+
+// Removes the value from key when it starts exactly this command (compared without
+// regard to case): another copy's value is not ours to take away.
+void DeleteOwnValue(HKEY root, const std::string& key, const std::string& name,
+                    const std::string& command) {
+    std::string value;
+    if (ReadValue(root, key, name, value) && Lower(value) == Lower(command))
+        DeleteValue(root, key, name);
+}
+
 } // namespace
 
-void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& command) {
-    const std::string failure = "Failed to set data for '" + keys.valueName + "'";
+bool ExecutableIsProtected(const std::string& executablePath) {
+    for (REFKNOWNFOLDERID id : {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX64,
+                                FOLDERID_ProgramFilesX86})
+        if (IsUnder(executablePath, KnownFolder(id)))
+            return true;
+    const std::string folder = FolderOf(executablePath);
+    return !folder.empty() && !OrdinaryUsersMayChange(folder) &&
+           !OrdinaryUsersMayChange(executablePath);
+}
+
+void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& executablePath) {
+    const std::string command = RunAtLogonCommand(executablePath);
     const BYTE* data = reinterpret_cast<const BYTE*>(command.c_str());
     const DWORD size = static_cast<DWORD>(command.size() + 1); // with its terminating zero
+    auto failure = [&keys](LONG error) {
+        return RunAtLogonError("Failed to set data for '" + keys.valueName + "'.\n" +
+                         SystemReason(static_cast<DWORD>(error)));
+    };
 
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(keys.machineRoot, RelativeKey(keys.machineKey).c_str(), 0, KEY_ALL_ACCESS,
-                      &opened) == ERROR_SUCCESS) {
+    if (keys.isProtected && keys.isProtected(executablePath) &&
+        RegOpenKeyExA(keys.machineRoot, RelativeKey(keys.machineKey).c_str(), 0,
+                      KEY_SET_VALUE | KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS) {
         UniqueRegKey machine(opened);
-        if (RegSetValueExA(machine.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size) !=
-            ERROR_SUCCESS)
-            throw UserError(failure);
+        const LONG result =
+            RegSetValueExA(machine.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size);
+        if (result != ERROR_SUCCESS)
+            throw failure(result);
+        DeleteOwnValue(keys.userRoot, keys.userKey, keys.valueName, command);
         return;
     }
-    if (RegCreateKeyExA(keys.userRoot, RelativeKey(keys.userKey).c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &opened,
-                        nullptr) != ERROR_SUCCESS)
-        throw UserError(failure);
+    LONG result = RegCreateKeyExA(keys.userRoot, RelativeKey(keys.userKey).c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | KEY_QUERY_VALUE,
+                                  nullptr, &opened, nullptr);
+    if (result != ERROR_SUCCESS)
+        throw failure(result);
     UniqueRegKey user(opened);
-    if (RegSetValueExA(user.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size) != ERROR_SUCCESS)
-        throw UserError(failure);
+    result = RegSetValueExA(user.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size);
+    if (result != ERROR_SUCCESS)
+        throw failure(result);
+    // Without administrator rights this fails; the value then stays for the
+    // administrator to remove, and there is nothing more this copy can do.
+    DeleteOwnValue(keys.machineRoot, keys.machineKey, keys.valueName, command);
 }
 
 void RemoveRunAtLogon(const RunAtLogonKeys& keys) {
     const std::pair<HKEY, std::string> places[] = {{keys.machineRoot, keys.machineKey},
                                                    {keys.userRoot, keys.userKey}};
     for (const auto& [root, key] : places) {
-        HKEY opened = nullptr;
-        if (RegOpenKeyExA(root, RelativeKey(key).c_str(), 0, KEY_SET_VALUE, &opened) ==
-            ERROR_SUCCESS) {
-            UniqueRegKey held(opened);
-            RegDeleteValueA(held.Get(), keys.valueName.c_str());
-        }
+        const LONG result = DeleteValue(root, key, keys.valueName);
+        if (result != ERROR_SUCCESS)
+            throw RunAtLogonError("Unable to remove the value '" + keys.valueName + "' from " +
+                            KeyName(root, key) + ".\n" +
+                            SystemReason(static_cast<DWORD>(result)));
     }
 }
 

@@ -1,28 +1,48 @@
 #pragma once
-// The run-at-logon value: "<executable>" tray under the Run key of the machine or
-// of the user.
+// The run-at-logon value "Pathwink" = "<executable>" tray. One value at a time:
+// machine-wide (HKLM) only for an executable that ordinary users cannot replace,
+// so that no user can plant a program that runs at every other user's logon;
+// otherwise the user's own (HKCU).
+
+#include "win/Errors.h"
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace pw {
 
-// Where the run-at-logon value goes: the machine-wide Run key when it opens with
-// full access, otherwise the user's. Tests point these at keys of their own.
+// True when the executable lies where ordinary users cannot change it: under the
+// Program Files folders, or in a folder (and file) whose security lets only the
+// system and administrators write.
+bool ExecutableIsProtected(const std::string& executablePath);
+
+// A failed write or removal of the value: the settings file itself was saved.
+class RunAtLogonError : public UserError {
+public:
+    using UserError::UserError;
+};
+
+// Where the value goes. Tests point these at keys of their own and decide the
+// protection themselves.
 struct RunAtLogonKeys {
     HKEY machineRoot = HKEY_LOCAL_MACHINE;
     std::string machineKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     HKEY userRoot = HKEY_CURRENT_USER;
     std::string userKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     std::string valueName = "Pathwink";
+    std::function<bool(const std::string& executablePath)> isProtected = ExecutableIsProtected;
 };
 
-// Writes command as the value: into the machine-wide key when it opens with full
-// access, otherwise into the user's. Throws UserError("Failed to set data for
-// '<value>'") when the write fails.
-void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& command);
-// Removes the value from both keys (absent values are no failure).
+// Writes the value for executablePath: into the machine-wide key when the
+// executable is protected and that key opens for writing, otherwise into the
+// user's; this program's value (the same command) in the other key is removed.
+// Throws RunAtLogonError("Failed to set data for '<value>'." and the system's reason).
+void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& executablePath);
+// Removes the value from both keys. A value that stays (a key that cannot be
+// written) throws RunAtLogonError with the key and the system's reason; an absent value
+// or key is no failure.
 void RemoveRunAtLogon(const RunAtLogonKeys& keys);
 
 } // namespace pw

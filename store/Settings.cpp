@@ -58,6 +58,15 @@ std::optional<std::string> ReadGrowing(Fill fill, std::size_t initialChars, std:
     }
 }
 
+// "Unable to write to <file>." and the system's reason on a line of its own.
+UserError WriteFailure(const std::string& file, DWORD error) {
+    return UserError("Unable to write to " + file + ".\n" + SystemReason(error));
+}
+
+UserError WriteFailure(const std::string& file, const char* reason) {
+    return UserError("Unable to write to " + file + ".\n" + reason);
+}
+
 bool HasSection(const std::string& file, const char* section) {
     auto names = ReadGrowing(
         [&file](char* buffer, DWORD size) {
@@ -91,16 +100,16 @@ void DeleteTempFile(const std::string& path) {
 // the machine stopped) are removed; those of a process still running are its own.
 void RemoveStaleTempFiles(const std::string& settingsFile) {
     const std::string folder = FolderOf(settingsFile);
-    const std::string leaf = LeafOf(settingsFile);
     WIN32_FIND_DATAA found;
-    const UniqueFind search(FindFirstFileA((settingsFile + ".~*.tmp").c_str(), &found));
+    const std::string pattern = folder.empty() ? "~pw*.tmp" : folder + "\\~pw*.tmp";
+    const UniqueFind search(FindFirstFileA(pattern.c_str(), &found));
     if (!search)
         return;
     std::vector<std::string> stale;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        auto owner = SaveTempFileOwner(leaf, found.cFileName);
+        auto owner = SaveTempFileOwner(found.cFileName);
         if (!owner)
             continue;
         if (*owner != GetCurrentProcessId() && ProcessRunning(*owner))
@@ -113,50 +122,46 @@ void RemoveStaleTempFiles(const std::string& settingsFile) {
 }
 
 // Creates the temporary file beside settingsFile: a copy of it when it exists, so
-// that sections and keys we do not write survive, else an empty file.
-std::string CreateTempFile(const std::string& settingsFile, bool copyExisting,
-                           const std::string& failure) {
-    const unsigned long start = GetTickCount();
-    for (unsigned long attempt = 0; attempt < 100; ++attempt) {
-        const std::string name =
-            SaveTempFileName(settingsFile, GetCurrentProcessId(), start + attempt);
-        bool created;
-        if (copyExisting) {
-            created = CopyFileA(settingsFile.c_str(), name.c_str(), TRUE) != FALSE;
-        } else {
-            UniqueFile file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-            created = static_cast<bool>(file);
-        }
-        if (created)
-            return name;
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-            continue; // a name taken by another save: try the next one
-        // The name was free, so anything a failed copy left there is ours to remove.
-        DeleteTempFile(name);
-        throw UserError(failure);
+// that sections and keys we do not write survive, else an empty file. A file of
+// the name is a leftover of this process id: of an ended process, or of a save of
+// ours that failed half-way.
+std::string CreateTempFile(const std::string& settingsFile, bool copyExisting) {
+    const std::string name = SaveTempFileName(settingsFile, GetCurrentProcessId());
+    DeleteTempFile(name);
+    bool created;
+    if (copyExisting) {
+        created = CopyFileA(settingsFile.c_str(), name.c_str(), TRUE) != FALSE;
+    } else {
+        UniqueFile file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        created = static_cast<bool>(file);
     }
-    throw UserError(failure);
+    if (!created) {
+        const DWORD error = GetLastError();
+        // Anything a failed copy left there is ours to remove.
+        DeleteTempFile(name);
+        throw WriteFailure(settingsFile, error);
+    }
+    return name;
 }
 
 void WriteSettingsFile(const std::string& file, const Options& options,
                        const std::vector<StoredShortcut>& entries) {
-    const std::string failure = "Unable to write to " + file;
-
     const DWORD attributes = GetFileAttributesA(file.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            throw UserError(failure);
+            throw WriteFailure(file, error);
     }
     // A rename would replace a read-only file (and, under Wine as root, the profile
     // functions would write it too): the attribute is the user's "do not change".
-    if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-        throw UserError(failure);
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw WriteFailure(file, "A folder has the settings file's name.");
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
+        throw WriteFailure(file, "The file is read-only.");
 
-    const std::string temp = CreateTempFile(file, exists, failure);
+    const std::string temp = CreateTempFile(file, exists);
     // Deleted unless it replaced the settings file.
     ScopeExit removeTemp([&temp] { DeleteTempFile(temp); });
     const char* tempPath = temp.c_str();
@@ -172,7 +177,7 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     };
     for (const auto& [key, on] : values)
         if (!WritePrivateProfileStringA(kOptionsSection, key, on ? "1" : "0", tempPath))
-            throw UserError(failure);
+            throw WriteFailure(file, GetLastError());
 
     if (entries.empty()) {
         // Deleting removes the first section of the name only: a hand-edited file
@@ -180,14 +185,14 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         int rounds = 0;
         do {
             if (!WritePrivateProfileStringA(kShortcutsSection, nullptr, nullptr, tempPath))
-                throw UserError(failure);
+                throw WriteFailure(file, GetLastError());
         } while (HasSection(temp, kShortcutsSection) && ++rounds < 64);
         if (rounds == 64)
-            throw UserError(failure);
+            throw WriteFailure(file, "The [Shortcuts] section could not be removed.");
     } else {
         const std::string block = ShortcutsSectionBlock(entries);
         if (!WritePrivateProfileSectionA(kShortcutsSection, block.data(), tempPath))
-            throw UserError(failure);
+            throw WriteFailure(file, GetLastError());
     }
     // Flushes and drops the profile functions' cached copy of the temporary file.
     // It reports FALSE whatever happens, so its result says nothing.
@@ -197,7 +202,7 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         UniqueFile handle(CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle || !FlushFileBuffers(handle.Get()))
-            throw UserError(failure);
+            throw WriteFailure(file, GetLastError());
     }
     if (exists)
         SetFileAttributesA(tempPath, attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -206,11 +211,12 @@ void WriteSettingsFile(const std::string& file, const Options& options,
 
     // The file may have been made read-only (or replaced by a folder) meanwhile.
     const DWORD now = GetFileAttributesA(file.c_str());
-    if (now != INVALID_FILE_ATTRIBUTES &&
-        (now & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-        throw UserError(failure);
+    if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_DIRECTORY))
+        throw WriteFailure(file, "A folder has the settings file's name.");
+    if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_READONLY))
+        throw WriteFailure(file, "The file is read-only.");
     if (!MoveFileExA(tempPath, file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw UserError(failure);
+        throw WriteFailure(file, GetLastError());
     removeTemp.Dismiss();
 
     RemoveStaleTempFiles(file);
@@ -278,15 +284,15 @@ void SettingsStore::SaveSettings(const Options& options, const ShortcutTable& ta
     std::vector<StoredShortcut> entries;
     entries.reserve(table.Count());
     for (int i = 0; i < table.Count(); ++i) {
-        // A line break or other control character would split the line and corrupt
-        // the file; refusing the whole save keeps the file as it was.
-        if (HasControlCharacters(table.Path(i)))
-            throw UserError("Unable to write to " + file);
+        // A line break would split the line and corrupt the file; refusing the whole
+        // save keeps the file as it was. Anything else loaded can be saved again.
+        if (HasLineBreak(table.Path(i)))
+            throw WriteFailure(file, "A folder path holds a line break.");
         entries.push_back({table.Path(i), table.Binding(i).Key()});
     }
     WriteSettingsFile(file, options, entries);
     if (options.RunOnStarup)
-        SetRunAtLogon(keys_, RunAtLogonCommand(ExecutablePath()));
+        SetRunAtLogon(keys_, ExecutablePath());
     else
         RemoveRunAtLogon(keys_);
 }

@@ -1,9 +1,8 @@
 #pragma once
 // The settings file beside the executable (its path with the extension replaced
 // by ".INI") and the run-at-logon value. Loading never fails: missing or malformed
-// values take their defaults. Saving replaces the file in one step and throws
-// UserError("Unable to write to <file>") or UserError("Failed to set data for
-// 'Pathwink'") with nothing half-written.
+// values take their defaults. Saving replaces the file in one step, or throws
+// with nothing half-written.
 
 #include "store/Options.h"
 #include "store/RunAtLogon.h"
@@ -52,11 +51,13 @@ public:
     void LoadShortcuts(ShortcutTable& table) const;
     // Rewrites [Options] and [Shortcuts] (other sections and keys are kept), then
     // brings the run-at-logon value in line with options.RunOnStarup. The work is
-    // done on a copy beside the file ("<file>.~<pid>-<n>.tmp") that then replaces it
-    // in one rename; copies left by processes that ended mid-save are removed after
-    // the next successful save. A read-only file is never replaced.
-    // Before anything is touched, a path with a character below 0x20 (it would break
-    // the file's lines) gives the same "Unable to write to" error.
+    // done on a copy beside the file ("~pw<pid>.tmp") that then replaces it in one
+    // rename; copies left by processes that ended mid-save are removed after the
+    // next successful save. A read-only file is never replaced. A failure throws
+    // UserError("Unable to write to <file>." and the system's reason on a line of
+    // its own), with the file as it was; so does, before anything is touched, a
+    // path holding a line break (the one thing a value cannot hold). A failure of
+    // the run-at-logon value after the file was saved throws RunAtLogonError.
     void SaveSettings(const Options& options, const ShortcutTable& table) const;
 
     const RunAtLogonKeys& Keys() const { return keys_; }

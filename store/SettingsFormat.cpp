@@ -1,6 +1,7 @@
 #include "store/SettingsFormat.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 namespace pw {
@@ -64,11 +65,6 @@ std::optional<std::int64_t> Magnitude(std::string_view digits, int base, std::in
 
 bool IsQuote(char c) {
     return c == '"' || c == '\'';
-}
-
-bool AllDigits(std::string_view s) {
-    return !s.empty() &&
-           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace
@@ -169,6 +165,10 @@ bool HasControlCharacters(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
 ProfileSection ProfileSection::FromBlock(std::string_view block) {
     ProfileSection section;
     std::size_t pos = 0;
@@ -246,34 +246,31 @@ std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries) {
     return block;
 }
 
-std::string SaveTempFileName(const std::string& settingsFile, unsigned long processId,
-                             unsigned long uniquifier) {
-    return settingsFile + ".~" + std::to_string(processId) + "-" + std::to_string(uniquifier) +
-           ".tmp";
+std::string SaveTempFileName(const std::string& settingsFile, unsigned long processId) {
+    char leaf[32];
+    std::snprintf(leaf, sizeof leaf, "~pw%lx.tmp", processId);
+    const std::string folder = FolderOf(settingsFile);
+    return folder.empty() ? std::string(leaf) : folder + "\\" + leaf;
 }
 
-std::optional<unsigned long> SaveTempFileOwner(std::string_view settingsLeaf,
-                                               std::string_view candidateLeaf) {
-    const std::string_view marker = ".~", suffix = ".tmp";
-    if (candidateLeaf.size() < settingsLeaf.size() + marker.size() + suffix.size() + 3)
+std::optional<unsigned long> SaveTempFileOwner(std::string_view candidateLeaf) {
+    const std::string_view prefix = "~pw", suffix = ".tmp";
+    if (candidateLeaf.size() < prefix.size() + 1 + suffix.size() ||
+        !EqualsIgnoringCase(candidateLeaf.substr(0, prefix.size()), prefix) ||
+        !EqualsIgnoringCase(candidateLeaf.substr(candidateLeaf.size() - suffix.size()), suffix))
         return std::nullopt;
-    if (!EqualsIgnoringCase(candidateLeaf.substr(0, settingsLeaf.size()), settingsLeaf))
+    const std::string_view hex = candidateLeaf.substr(
+        prefix.size(), candidateLeaf.size() - prefix.size() - suffix.size());
+    if (hex.size() > 8)
         return std::nullopt;
-    std::string_view rest = candidateLeaf.substr(settingsLeaf.size());
-    if (rest.substr(0, marker.size()) != marker ||
-        !EqualsIgnoringCase(rest.substr(rest.size() - suffix.size()), suffix))
-        return std::nullopt;
-    rest = rest.substr(marker.size(), rest.size() - marker.size() - suffix.size());
-    const std::size_t dash = rest.find('-');
-    if (dash == std::string_view::npos)
-        return std::nullopt;
-    const std::string_view pid = rest.substr(0, dash), uniquifier = rest.substr(dash + 1);
-    if (!AllDigits(pid) || !AllDigits(uniquifier) || pid.size() > 10)
-        return std::nullopt;
-    const unsigned long long value = std::stoull(std::string(pid));
-    if (value > 0xFFFFFFFFull)
-        return std::nullopt;
-    return static_cast<unsigned long>(value);
+    unsigned long value = 0;
+    for (char c : hex) {
+        const int digit = HexDigit(c);
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + static_cast<unsigned long>(digit);
+    }
+    return value;
 }
 
 std::string LeafOf(const std::string& path) {

@@ -42,6 +42,9 @@ std::string ShortcutKeyKey(int n);
 
 // Longest text a value reads as: the reader is given a buffer of 2,048 characters.
 constexpr std::size_t kMaxSettingsText = 2047;
+// Longest folder path that reads back exactly, also when it is written in quotes
+// (the quotes count against the reader's buffer). Longer ones are refused at entry.
+constexpr std::size_t kMaxFolderPathLength = kMaxSettingsText - 1;
 // What the profile reader treats as blank around names and values (^Z included).
 bool IsProfileBlank(char c);
 // What GetPrivateProfileStringA returns for a line's value as the file holds it:
@@ -52,8 +55,10 @@ std::string ProfileTextAsRead(std::string_view storedValue);
 // The value to write so that the reader gives text back unchanged: wrapped in
 // double quotes when it begins or ends with a blank or a quote character.
 std::string ProfileTextToWrite(std::string_view text);
-// Characters below 0x20 would break the line structure of the file.
+// Characters below 0x20, which no folder name holds: the editor refuses them.
 bool HasControlCharacters(std::string_view text);
+// A line break would split the value's line: the one thing a value cannot hold.
+bool HasLineBreak(std::string_view text);
 
 // One section as GetPrivateProfileSectionA returns it ("k=v\0k2=v2\0...\0"), read
 // with the rules of GetPrivateProfileStringA: keys trimmed and without regard to
@@ -91,13 +96,14 @@ std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, 
 // each entry in order, ending with the empty string. Paths go through ProfileTextToWrite.
 std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries);
 
-// Temporary files of a save sit beside the settings file: "<leaf>.~<pid>-<n>.tmp".
-std::string SaveTempFileName(const std::string& settingsFile, unsigned long processId,
-                             unsigned long uniquifier);
-// The process id in the name of a temporary file of settingsLeaf (compared without
-// regard to case), or nothing when candidateLeaf is no such name.
-std::optional<unsigned long> SaveTempFileOwner(std::string_view settingsLeaf,
-                                               std::string_view candidateLeaf);
+// The temporary file of a save sits beside the settings file: "~pw<process id in
+// hexadecimal>.tmp". Short on purpose: for the default settings file it is never
+// longer than the file's own name, so a folder deep enough to hold the settings
+// file holds it too.
+std::string SaveTempFileName(const std::string& settingsFile, unsigned long processId);
+// The process id in the name of such a temporary file (compared without regard to
+// case), or nothing when candidateLeaf is no such name.
+std::optional<unsigned long> SaveTempFileOwner(std::string_view candidateLeaf);
 // The last component of a path (after the last '\', '/' or ':').
 std::string LeafOf(const std::string& path);
 // The folder of a path, without its trailing separator ("" when there is none).

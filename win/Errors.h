@@ -2,6 +2,8 @@
 // An error whose text is meant for the user: thrown by failed settings-file and
 // registry writes, caught at the window-procedure boundary and shown there.
 
+#include <windows.h>
+
 #include <stdexcept>
 #include <string>
 
@@ -11,5 +13,22 @@ class UserError : public std::runtime_error {
 public:
     explicit UserError(const std::string& text) : std::runtime_error(text) {}
 };
+
+// The system's text for an error code, on one line ("Access is denied."); the code
+// itself when the system has no text for it.
+inline std::string SystemReason(DWORD error) {
+    char* buffer = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = n && buffer ? std::string(buffer, n) : std::string();
+    LocalFree(buffer);
+    for (char& c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text.empty() ? "Error " + std::to_string(error) + "." : text;
+}
 
 } // namespace pw

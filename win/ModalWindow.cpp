@@ -104,4 +104,17 @@ bool RunModalWindow(HWND window, const std::function<void()>& focus,
     return RunModalLoop(done);
 }
 
+void EndThreadDialogs() {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM) -> BOOL {
+            char className[16] = "";
+            GetClassNameA(hwnd, className, sizeof className);
+            if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(hwnd))
+                EndDialog(hwnd, IDCANCEL);
+            return TRUE;
+        },
+        0);
+}
+
 } // namespace pw

@@ -22,4 +22,8 @@ void CentreOverOwner(HWND window, HWND owner);
 bool RunModalWindow(HWND window, const std::function<void()>& focus,
                     const std::function<bool()>& done);
 
+// Ends every dialog box of this thread (message boxes, the folder browser, plain
+// messages) as if cancelled: each returns IDCANCEL to the code that showed it.
+void EndThreadDialogs();
+
 } // namespace pw

@@ -46,6 +46,15 @@ PathwinkProcess::PathwinkProcess(const std::string& settings) {
         std::ofstream(SettingsPath(), std::ios::binary) << settings;
 }
 
+PathwinkProcess::PathwinkProcess(const std::string& settings, const std::string& folder) {
+    folder_ = folder;
+    const std::string built = BuiltPathwink();
+    CopyFileA(built.c_str(), ExePath().c_str(), FALSE);
+    CopyTree(built.substr(0, built.find_last_of('\\')) + "\\help", folder_ + "\\help");
+    if (!settings.empty())
+        std::ofstream(SettingsPath(), std::ios::binary) << settings;
+}
+
 PathwinkProcess::~PathwinkProcess() {
     Kill();
     RemoveTree(folder_);

@@ -16,6 +16,9 @@ public:
     // A fresh folder with a copy of Pathwink.exe (and its help folder). settings,
     // when not empty, is written as Pathwink.INI before the start.
     explicit PathwinkProcess(const std::string& settings = "");
+    // The same in a folder the caller made (it must exist), for a folder whose place
+    // or length matters; it goes with the object all the same.
+    PathwinkProcess(const std::string& settings, const std::string& folder);
     ~PathwinkProcess();
     PathwinkProcess(const PathwinkProcess&) = delete;
     PathwinkProcess& operator=(const PathwinkProcess&) = delete;

@@ -109,7 +109,7 @@ TEST(MainWindow, ExitWithoutConfirmationEndsAtOnce) {
     EXPECT_TRUE(app.NoWindow("#32770", "Confirmation"));
 }
 
-TEST(MainWindow, AFailedSaveAtExitKeepsTheProgramRunning) {
+TEST(MainWindow, AFailedSaveAtExitAsksAndNoKeepsTheProgramRunning) {
     PathwinkProcess app(kQuietExit);
     ASSERT_TRUE(app.Start());
     const std::string before = app.ReadSettings();
@@ -119,8 +119,19 @@ TEST(MainWindow, AFailedSaveAtExitKeepsTheProgramRunning) {
     ASSERT_TRUE(error) << "no error report";
     const std::string text = MessageTextOf(error);
     EXPECT_EQ(text.rfind("Unable to write to ", 0), 0u) << text;
-    EXPECT_NE(text.find("Pathwink.INI."), std::string::npos) << text;
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Unable to write to " + app.SettingsPath() + ".");
+    EXPECT_NE(text.find('\n'), std::string::npos) << "the reason on a line of its own: " << text;
     Press(error, IDOK);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            question = app.WaitForDialog("Pathwink", 100);
+            return question && question != error && IsWindow(question) &&
+                   MessageTextOf(question) == "Exit Pathwink without saving?";
+        },
+        5000))
+        << "no question after the error";
+    Press(question, IDNO);
     PumpFor(500);
     EXPECT_TRUE(app.Running());
     EXPECT_TRUE(IsWindowVisible(app.MainWindow())) << "the window stays";

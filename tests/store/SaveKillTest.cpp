@@ -21,7 +21,7 @@ constexpr UINT kKilled = 0xDEAD;
 std::vector<unsigned long> TempFileOwners(const std::string& folder) {
     std::vector<unsigned long> owners;
     for (const std::string& name : Listing(folder))
-        if (auto owner = SaveTempFileOwner("Pathwink.INI", name))
+        if (auto owner = SaveTempFileOwner(name))
             owners.push_back(*owner);
     return owners;
 }

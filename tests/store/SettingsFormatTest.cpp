@@ -223,29 +223,47 @@ TEST(ShortcutsSectionBlock, HoldsCountThenPathAndKeyOfEachEntryInOrder) {
     EXPECT_EQ(ShortcutKeyKey(10), "10ShortCut");
 }
 
-TEST(SaveTempFile, NamesAreRecognisedAndNothingElseIs) {
-    const std::string name = SaveTempFileName("C:\\Tools\\Pathwink.INI", 1234, 98765);
-    EXPECT_EQ(name, "C:\\Tools\\Pathwink.INI.~1234-98765.tmp");
-    EXPECT_EQ(SaveTempFileOwner("Pathwink.INI", LeafOf(name)), 1234ul);
+TEST(SaveTempFile, NamesAreShortAndRecognisedAndNothingElseIs) {
+    const std::string name = SaveTempFileName("C:\\Tools\\Pathwink.INI", 0x1234);
+    EXPECT_EQ(name, "C:\\Tools\\~pw1234.tmp");
+    EXPECT_EQ(SaveTempFileOwner(LeafOf(name)), 0x1234ul);
+    // For process ids below 2^20 (Windows' usual range) the name is never longer
+    // than the settings file's own, so a folder that holds one holds the other.
+    EXPECT_LE(LeafOf(SaveTempFileName("C:\\T\\Pathwink.INI", 0xFFFFF)).size(),
+              std::string("Pathwink.INI").size());
+    EXPECT_EQ(SaveTempFileName("Pathwink.INI", 255), "~pwff.tmp");
 
     const struct {
         const char* leaf;
         std::optional<unsigned long> owner;
     } cases[] = {
-        {"Pathwink.INI.~1-2.tmp", 1ul},
-        {"pathwink.ini.~4294967295-0.TMP", 4294967295ul},
-        {"Pathwink.INI.~4294967296-0.tmp", std::nullopt},
-        {"Pathwink.INI.~-2.tmp", std::nullopt},
-        {"Pathwink.INI.~1-.tmp", std::nullopt},
-        {"Pathwink.INI.~1.tmp", std::nullopt},
-        {"Pathwink.INI.~a-2.tmp", std::nullopt},
-        {"Pathwink.INI.~1-2.tmp.bak", std::nullopt},
-        {"Pathwink.INI.~1-2-3.tmp", std::nullopt},
-        {"Other.INI.~1-2.tmp", std::nullopt},
-        {"XPathwink.INI.~1-2.tmp", std::nullopt},
+        {"~pw1.tmp", 1ul},
+        {"~PWffffffff.TMP", 0xFFFFFFFFul},
+        {"~pw100000000.tmp", std::nullopt},
+        {"~pw.tmp", std::nullopt},
+        {"~pwg1.tmp", std::nullopt},
+        {"~pw-1.tmp", std::nullopt},
+        {"~pw1.tmp.bak", std::nullopt},
+        {"x~pw1.tmp", std::nullopt},
+        {"~p1.tmp", std::nullopt},
         {"Pathwink.INI", std::nullopt},
-        {"Pathwink.INI.tmp", std::nullopt},
+        {"Pathwink.INI.~1-2.tmp", std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SaveTempFileOwner("Pathwink.INI", c.leaf), c.owner) << c.leaf;
+        EXPECT_EQ(SaveTempFileOwner(c.leaf), c.owner) << c.leaf;
+}
+
+TEST(FolderPathBound, TheLongestPathReadsBackExactlyQuotedOrNotAndOneMoreDoesNot) {
+    for (const char* start : {"C:\\", " C:\\", "'C:\\"}) {
+        SCOPED_TRACE(start);
+        std::string path = start;
+        path.resize(kMaxFolderPathLength, 'a');
+        EXPECT_EQ(ProfileTextAsRead(ProfileTextToWrite(path)), path);
+        path += 'a';
+        // Written in quotes, one character more no longer reads back: the bound is
+        // the longest that does for every path, not less.
+        if (path[0] != 'C')
+            EXPECT_NE(ProfileTextAsRead(ProfileTextToWrite(path)), path);
+    }
+    EXPECT_EQ(kMaxFolderPathLength, 2046u);
 }

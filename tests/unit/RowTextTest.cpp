@@ -41,9 +41,17 @@ TEST(CopyDataText, ReadsAtMostTheBlockAndStopsAtTheFirstNul) {
     EXPECT_EQ(CopyDataText(big.data(), static_cast<unsigned long>(big.size())).size(), big.size());
 }
 
-TEST(HasControlCharacters, RefusesAnythingBelowBlank) {
+TEST(HasControlCharacters, TheEditorRefusesAnythingBelowBlankTheFileOnlyLineBreaks) {
     EXPECT_FALSE(HasControlCharacters("C:\\My Folder\\\xE9t\xE9"));
     EXPECT_FALSE(HasControlCharacters(""));
-    for (char c : {'\n', '\r', '\t', '\x01', '\x1F'})
-        EXPECT_TRUE(HasControlCharacters(std::string("C:\\A") + c + "B")) << int(c);
+    EXPECT_FALSE(HasLineBreak("C:\\My Folder\\\xE9t\xE9"));
+    const struct {
+        char c;
+        bool lineBreak;
+    } cases[] = {{'\n', true}, {'\r', true}, {'\t', false}, {'\x01', false}, {'\x1F', false}};
+    for (const auto& c : cases) {
+        const std::string path = std::string("C:\\A") + c.c + "B";
+        EXPECT_TRUE(HasControlCharacters(path)) << int(c.c);
+        EXPECT_EQ(HasLineBreak(path), c.lineBreak) << int(c.c);
+    }
 }

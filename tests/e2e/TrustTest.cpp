@@ -1,0 +1,789 @@
+// What a user must be able to rely on, with the real Pathwink.exe: a refused second
+// copy touches nothing, a flow that waits on a question keeps the user's change
+// whatever arrives meanwhile, the program can always be exited, a folder path too
+// long to read back is refused when it is entered, and the run-at-logon value goes
+// to the one place that fits where the program lives.
+
+#include "tests/e2e/Pathwink.h"
+#include "tests/support/TestSupport.h"
+#include "tray/TrayIcon.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+using namespace pwtest;
+
+namespace {
+
+constexpr UINT kTrayCallback = pw::TrayIcon::kCallbackMessage;
+
+// Settings that keep every run quiet: no exit question, no run-at-logon value.
+constexpr char kQuiet[] = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n";
+
+constexpr char kAlreadyActive[] =
+    "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
+    "clock.";
+constexpr char kFolderQuestion[] = "The folder you have selected is either invalid";
+constexpr char kRefusedText[] =
+    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
+constexpr char kTooLong[] = "The folder path is longer than";
+constexpr char kExitWithoutSaving[] = "Exit Pathwink without saving?";
+
+constexpr char kRunKeyMachine[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kRunKeyUser[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The hot-key field's encoding (HOTKEYF_ flags << 8 | key) and the settings file's.
+constexpr WORD kFieldCtrlAltM = 0x064D, kFieldAltD = 0x0444, kFieldCtrlAltF7 = 0x0676;
+constexpr int kStoredCtrlAltM = 'M' + 16384 + 32768, kStoredAltD = 'D' + 32768;
+constexpr int kStoredCtrlAltE = 'E' + 16384 + 32768, kStoredCtrlAltF6 = VK_F6 + 16384 + 32768;
+
+std::string WithShortcuts(const std::string& options,
+                          const std::vector<std::pair<std::string, int>>& shortcuts) {
+    std::string s = options + "[Shortcuts]\r\nCount=" + std::to_string(shortcuts.size()) + "\r\n";
+    for (size_t i = 0; i < shortcuts.size(); ++i)
+        s += std::to_string(i) + "Path=" + shortcuts[i].first + "\r\n" + std::to_string(i) +
+             "ShortCut=" + std::to_string(shortcuts[i].second) + "\r\n";
+    return s;
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+std::string Shortened(const std::string& text) {
+    return text.size() <= 160 ? text
+                              : text.substr(0, 160) + "...(" + std::to_string(text.size()) + ")";
+}
+
+// The visible top-level windows of a process, for the report when a wait fails.
+std::string Seen(DWORD processId) {
+    std::string out;
+    for (HWND w : FindTopLevels(nullptr, nullptr, processId)) {
+        if (!IsWindowVisible(w))
+            continue;
+        char cls[64] = "";
+        GetClassNameA(w, cls, sizeof cls);
+        if (lstrcmpA(cls, "tooltips_class32") == 0)
+            continue;
+        out += std::string(" [") + cls + " \"" + TextOf(w) + "\"";
+        if (lstrcmpA(cls, "#32770") == 0)
+            out += ": " + Shortened(MessageTextOf(w));
+        else if (EditorHotKeyField(w)) // the shortcut editor
+            out += ": folder " + Shortened(EditorFolder(w));
+        out += "]";
+    }
+    return out.empty() ? " no window" : out;
+}
+
+std::string Seen(const PathwinkProcess& app) {
+    return Seen(app.ProcessId());
+}
+
+std::string Joined(const std::vector<std::string>& rows) {
+    std::string out;
+    for (const auto& r : rows)
+        out += " {" + Shortened(r) + "}";
+    return out.empty() ? " none" : out;
+}
+
+// A visible dialog (#32770) of the process with that caption and a text that starts
+// with prefix, waited for.
+HWND WaitForMessage(DWORD processId, const char* caption, const std::string& prefix,
+                    int timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : FindTopLevels("#32770", caption, processId))
+                if (IsWindowVisible(w) && MessageTextOf(w).rfind(prefix, 0) == 0) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+HWND WaitForMessage(const PathwinkProcess& app, const char* caption, const std::string& prefix,
+                    int timeoutMs = 5000) {
+    return WaitForMessage(app.ProcessId(), caption, prefix, timeoutMs);
+}
+
+// The editor, shown, with that caption and folder.
+HWND WaitForEditorWith(const PathwinkProcess& app, const char* caption, const std::string& folder,
+                       int timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            HWND w = app.WaitForEditor(0);
+            if (w && TextOf(w) == caption && EditorFolder(w) == folder)
+                found = w;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+// A combination is free when this process can register it for a moment.
+bool IsFree(UINT mods, UINT vk) {
+    if (!RegisterHotKey(nullptr, 0x7102, mods, vk))
+        return false;
+    UnregisterHotKey(nullptr, 0x7102);
+    return true;
+}
+
+bool Ready(std::future<bool>& f, int timeoutMs) {
+    return f.valid() &&
+           f.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
+}
+
+// Declared after a copy-data send: when the test leaves with the send still blocked
+// in a dialog of the program, ends the program first, so the send returns at once.
+struct EndsABlockedSend {
+    PathwinkProcess& app;
+    std::future<bool>& sent;
+    ~EndsABlockedSend() {
+        if (sent.valid() && sent.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            app.Kill();
+    }
+};
+
+// Holds a file open with share mode 0: every other open fails with a sharing
+// violation, which, unlike a read-only attribute, stops a write even as root.
+class LockedFile {
+public:
+    explicit LockedFile(const std::string& path)
+        : handle_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~LockedFile() { Release(); }
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Release() {
+        if (Held())
+            CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// A combination held by this process, as another program would hold it.
+class HeldHotKey {
+public:
+    HeldHotKey(UINT mods, UINT vk) : held_(RegisterHotKey(nullptr, kId, mods, vk) != FALSE) {}
+    ~HeldHotKey() {
+        if (held_)
+            UnregisterHotKey(nullptr, kId);
+    }
+    HeldHotKey(const HeldHotKey&) = delete;
+    HeldHotKey& operator=(const HeldHotKey&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    static constexpr int kId = 0x7103;
+    bool held_;
+};
+
+// The "Pathwink" value of one Run key.
+std::optional<std::string> RunValue(HKEY root, const char* key) {
+    char buf[2048] = "";
+    DWORD size = sizeof buf;
+    if (RegGetValueA(root, key, "Pathwink", RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(buf);
+}
+
+bool SetRunValue(HKEY root, const char* key, const std::optional<std::string>& value) {
+    HKEY opened = nullptr;
+    if (RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG result;
+    if (value)
+        result = RegSetValueExA(opened, "Pathwink", 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(value->c_str()),
+                                static_cast<DWORD>(value->size() + 1));
+    else
+        result = RegDeleteValueA(opened, "Pathwink");
+    RegCloseKey(opened);
+    return result == ERROR_SUCCESS || (!value && result == ERROR_FILE_NOT_FOUND);
+}
+
+std::string Shown(const std::optional<std::string>& value) {
+    return value ? *value : "<absent>";
+}
+
+// Both run-at-logon values as they were before the test, put back after it.
+class RunValuesKept {
+public:
+    RunValuesKept()
+        : machine_(RunValue(HKEY_LOCAL_MACHINE, kRunKeyMachine)),
+          user_(RunValue(HKEY_CURRENT_USER, kRunKeyUser)) {}
+    ~RunValuesKept() {
+        SetRunValue(HKEY_LOCAL_MACHINE, kRunKeyMachine, machine_);
+        SetRunValue(HKEY_CURRENT_USER, kRunKeyUser, user_);
+    }
+    RunValuesKept(const RunValuesKept&) = delete;
+    RunValuesKept& operator=(const RunValuesKept&) = delete;
+
+private:
+    std::optional<std::string> machine_, user_;
+};
+
+// Another start of the executable a running copy was started from (same folder, so
+// the same settings file), not waited for; ended with the object.
+class AnotherStart {
+public:
+    explicit AnotherStart(const PathwinkProcess& copy) {
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        std::string cmd = "\"" + copy.ExePath() + "\"";
+        started_ = CreateProcessA(copy.ExePath().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                                  nullptr, copy.Folder().c_str(), &si, &pi_) != FALSE;
+    }
+    ~AnotherStart() {
+        if (!started_)
+            return;
+        if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(pi_.hProcess, 99);
+            WaitForSingleObject(pi_.hProcess, 5000);
+        }
+        CloseHandle(pi_.hProcess);
+        CloseHandle(pi_.hThread);
+    }
+    AnotherStart(const AnotherStart&) = delete;
+    AnotherStart& operator=(const AnotherStart&) = delete;
+    bool Started() const { return started_; }
+    DWORD ProcessId() const { return pi_.dwProcessId; }
+    bool WaitForExit(int timeoutMs) const {
+        return WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    }
+
+private:
+    PROCESS_INFORMATION pi_{};
+    bool started_ = false;
+};
+
+// A folder path of exactly length characters that names no real folder, unique
+// through its first component.
+std::string LongPath(size_t length) {
+    static unsigned counter = 0;
+    std::string path = "C:\\pwlong" + std::to_string(GetCurrentProcessId()) + "_" +
+                       std::to_string(GetTickCount()) + "_" + std::to_string(++counter);
+    while (length - path.size() > 101)
+        path += "\\" + std::string(100, 'p');
+    const size_t rest = length - path.size();
+    if (rest >= 2)
+        path += "\\" + std::string(rest - 1, 'q');
+    else if (rest == 1)
+        path += 'q';
+    return path;
+}
+
+// The first component of a LongPath: it marks the path wherever a part of it is kept.
+std::string MarkOf(const std::string& longPath) {
+    return longPath.substr(0, longPath.find('\\', 3));
+}
+
+// Exits through the Exit button and answers "Exit Pathwink?" with Yes.
+void ExitAnsweringYes(PathwinkProcess& app) {
+    app.Click("Exit");
+    if (HWND question = WaitForMessage(app, "Confirmation", "Exit Pathwink?"))
+        Press(question, IDYES);
+}
+
+// Chooses the tray menu's last entry, Exit Pathwink.
+bool ExitFromTheTray(const PathwinkProcess& app) {
+    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()), kTrayCallback, 0,
+                 WM_RBUTTONUP);
+    HWND menu = nullptr;
+    WaitUntil([&] {
+        for (HWND w : FindTopLevels("#32768", nullptr, app.ProcessId()))
+            if (IsWindowVisible(w))
+                menu = w;
+        return menu != nullptr;
+    });
+    if (!menu)
+        return false;
+    PostMessageA(menu, WM_KEYDOWN, VK_UP, 0); // from no selection, Up reaches the last entry
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+}
+
+void PostClose(const PathwinkProcess& app) {
+    PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);
+}
+
+// Waits for the end; when it does not come, says what is shown and answers any
+// message of the program so that nothing stays open.
+::testing::AssertionResult EndsWithin(const PathwinkProcess& app, int timeoutMs) {
+    if (app.WaitForExit(timeoutMs))
+        return ::testing::AssertionSuccess();
+    const std::string seen = Seen(app);
+    for (HWND w : FindTopLevels("#32770", "Pathwink", app.ProcessId()))
+        Press(w, IDOK);
+    return ::testing::AssertionFailure()
+           << "still running after " << timeoutMs << " ms; shown:" << seen;
+}
+
+// A run of the program with folders of the test, all removed at the end.
+class ProgramRun : public ::testing::Test {
+protected:
+    void Start(const std::string& settings = kQuiet) {
+        app_ = std::make_unique<PathwinkProcess>(settings);
+        ASSERT_TRUE(app_->Start());
+    }
+    void TearDown() override {
+        app_.reset();
+        for (const auto& f : folders_)
+            RemoveTree(f);
+    }
+    std::string Folder(const std::string& prefix) {
+        folders_.push_back(MakeTempFolder(prefix));
+        return folders_.back();
+    }
+    std::unique_ptr<PathwinkProcess> app_;
+    std::vector<std::string> folders_;
+};
+
+class OneChangeAtATime : public ProgramRun {};
+class ExitIsAlwaysPossible : public ProgramRun {};
+class FolderPathLength : public ProgramRun {};
+
+} // namespace
+
+TEST(RefusedSecondCopy, HasNoWindowThatCouldSaveOrTakeAFolder) {
+    const RunValuesKept runValues; // a save by the refused copy would also set them
+    const std::string a = MakeTempFolder("pwownA"), b = MakeTempFolder("pwownB");
+    const std::string handed = MakeTempFolder("pwownHanded");
+    PathwinkProcess first(WithShortcuts(kQuiet, {{a, kStoredCtrlAltE}, {b, 0}}));
+    ASSERT_TRUE(first.Start("tray"));
+    const std::string before = first.ReadSettings();
+
+    AnotherStart second(first);
+    ASSERT_TRUE(second.Started());
+    HWND box = WaitForMessage(second.ProcessId(), "Pathwink", kAlreadyActive, 15000);
+    ASSERT_TRUE(box) << "no message from the second copy; shown:" << Seen(second.ProcessId());
+    EXPECT_EQ(MessageTextOf(box), kAlreadyActive);
+
+    // Whatever reaches the refused copy's windows while its message is shown: the
+    // end of the session, or a folder handed over by another program.
+    const auto windows = FindTopLevels("TPathwinkMainForm", nullptr, second.ProcessId());
+    EXPECT_TRUE(windows.empty()) << windows.size()
+                                 << " window(s) of class TPathwinkMainForm in the refused copy";
+    for (HWND w : windows) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(w, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 3000, &result);
+        COPYDATASTRUCT cds{0, static_cast<DWORD>(handed.size() + 1),
+                           const_cast<char*>(handed.c_str())};
+        if (SendMessageTimeoutA(w, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_ABORTIFHUNG,
+                                3000, &result))
+            ADD_FAILURE() << "the refused copy took the handed-over folder, which is lost";
+    }
+    EXPECT_EQ(first.ReadSettings(), before) << "the shared settings file was rewritten";
+
+    Press(box, IDOK);
+    EXPECT_TRUE(second.WaitForExit(5000)) << "the second copy did not end";
+    EXPECT_TRUE(first.Running()) << "the first copy ended";
+    EXPECT_EQ(first.ReadSettings(), before);
+    first.Kill();
+    RemoveTree(a);
+    RemoveTree(b);
+    RemoveTree(handed);
+}
+
+TEST_F(OneChangeAtATime, AFolderHandedOverDuringAQuestionWaitsUntilTheConfirmedShortcutIsStored) {
+    const struct {
+        const char* question;
+        const char* questionText;
+        bool folderExists;
+        WORD fieldKey;
+        const char* keyText;
+        int storedKey;
+    } cases[] = {
+        {"Folder Warning", kFolderQuestion, false, kFieldCtrlAltM, "Ctrl+Alt+M", kStoredCtrlAltM},
+        {"Shortcut Warning", "Warning: the shortcut key combination you have chosen is \"weak.\"",
+         true, kFieldAltD, "Alt+D", kStoredAltD},
+    };
+    const auto check = [&](const auto& c) {
+        Start();
+        const std::string confirmed =
+            c.folderExists ? Folder("pwconfirmed") : Folder("pwconfirmed") + "\\not there";
+        const std::string handed = Folder("pwhanded");
+        app_->Click("New Shortcut");
+        HWND editor = app_->WaitForEditor();
+        ASSERT_TRUE(editor);
+        SetEditorFolder(editor, confirmed);
+        SetEditorHotKey(editor, c.fieldKey);
+        ClickEditorButton(editor, "OK");
+        HWND question = WaitForMessage(*app_, c.question, c.questionText);
+        ASSERT_TRUE(question) << "no question; shown:" << Seen(*app_);
+
+        auto sent =
+            app_->SendCopyData(handed.c_str(), static_cast<DWORD>(handed.size() + 1), 15000);
+        const EndsABlockedSend ends{*app_, sent};
+        PumpFor(500); // the program has the folder by now
+        Press(question, IDYES);
+
+        const std::string row = std::string(c.keyText) + "\t" + confirmed;
+        EXPECT_TRUE(WaitUntil([&] { return app_->Rows() == std::vector<std::string>{row}; }, 3000))
+            << "the confirmed shortcut is not the one row; rows:" << Joined(app_->Rows())
+            << "; shown:" << Seen(*app_);
+        HWND next = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", handed, 5000);
+        EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:"
+                          << Seen(*app_);
+        if (next)
+            ClickEditorButton(next, "Cancel");
+        EXPECT_TRUE(Ready(sent, 5000) && sent.get()) << "the sender was not answered";
+        WaitUntil([&] { return !app_->EditorShown() && app_->NoWindow("#32770", nullptr); }, 3000);
+        PumpFor(300);
+
+        const std::string file = app_->ReadSettings();
+        EXPECT_EQ(app_->Profile("Shortcuts", "Count"), "1") << file;
+        EXPECT_EQ(app_->Profile("Shortcuts", "0Path"), confirmed);
+        EXPECT_EQ(app_->Profile("Shortcuts", "0ShortCut"), std::to_string(c.storedKey));
+        EXPECT_EQ(Occurrences(file, confirmed), 1u) << file;
+        EXPECT_EQ(Occurrences(file, handed), 0u) << file;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.question);
+        check(c);
+    }
+}
+
+TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsTheUserMadeIt) {
+    const std::string original = Folder("pwedit");
+    Start(WithShortcuts(kQuiet, {{original, kStoredCtrlAltE}}));
+    const std::string editedParent = Folder("pwedited");
+    const std::string edited = editedParent + "\\" + LeafName(editedParent) + " moved";
+    const std::string handed = Folder("pwhanded");
+    app_->SelectRow(0);
+    app_->Click("Edit Selected");
+    HWND editor = app_->WaitForEditor();
+    ASSERT_TRUE(editor);
+    ASSERT_EQ(TextOf(editor), "Edit Folder Shortcut - Pathwink");
+    SetEditorFolder(editor, edited);
+    ClickEditorButton(editor, "OK");
+    HWND question = WaitForMessage(*app_, "Folder Warning", kFolderQuestion);
+    ASSERT_TRUE(question) << "no question; shown:" << Seen(*app_);
+
+    auto sent = app_->SendCopyData(handed.c_str(), static_cast<DWORD>(handed.size() + 1), 15000);
+    const EndsABlockedSend ends{*app_, sent};
+    PumpFor(500);
+    Press(question, IDYES);
+
+    const std::string row = "Ctrl+Alt+E\t" + edited;
+    EXPECT_TRUE(WaitUntil([&] { return app_->Rows() == std::vector<std::string>{row}; }, 3000))
+        << "the edit is not what the list shows; rows:" << Joined(app_->Rows())
+        << "; shown:" << Seen(*app_);
+    HWND next = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", handed, 5000);
+    EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:" << Seen(*app_);
+    if (next)
+        ClickEditorButton(next, "Cancel");
+    EXPECT_TRUE(Ready(sent, 5000) && sent.get()) << "the sender was not answered";
+    WaitUntil([&] { return !app_->EditorShown() && app_->NoWindow("#32770", nullptr); }, 3000);
+    PumpFor(300);
+
+    const std::string file = app_->ReadSettings();
+    EXPECT_EQ(app_->Profile("Shortcuts", "Count"), "1") << file;
+    EXPECT_EQ(app_->Profile("Shortcuts", "0Path"), edited);
+    EXPECT_EQ(app_->Profile("Shortcuts", "0ShortCut"), std::to_string(kStoredCtrlAltE));
+    EXPECT_EQ(Occurrences(file, handed), 0u) << file;
+    EXPECT_FALSE(IsFree(MOD_CONTROL | MOD_ALT, 'E')) << "the shortcut's key is no longer held";
+
+    // The row and what opening it reaches agree. A double-click explores only an
+    // existing folder, so the edited one is made now.
+    ASSERT_EQ(app_->Rows().size(), 1u);
+    ASSERT_TRUE(CreateDirectoryA(edited.c_str(), nullptr));
+    app_->DoubleClickRow(0);
+    EXPECT_TRUE(WaitAndCloseExplorer(edited, 8000)) << "no Explorer window for " << edited;
+    for (const std::string& other : {original, handed})
+        if (HWND explorer = FindExplorerFor(other)) {
+            ADD_FAILURE() << "the double-click opened " << other;
+            PostMessageA(explorer, WM_CLOSE, 0, 0);
+        }
+}
+
+TEST_F(OneChangeAtATime, ACloseRequestDuringTheRefusedKeyMessageEndsTheEditAsCancelledAndSaves) {
+    const std::string folder = Folder("pwkept");
+    Start(WithShortcuts(kQuiet, {{folder, kStoredCtrlAltE}}));
+    const HeldHotKey other(MOD_CONTROL | MOD_ALT, VK_F7); // as another program holds it
+    ASSERT_TRUE(other.Held());
+    app_->SelectRow(0);
+    app_->Click("Edit Selected");
+    HWND editor = app_->WaitForEditor();
+    ASSERT_TRUE(editor);
+    SetEditorHotKey(editor, kFieldCtrlAltF7);
+    ClickEditorButton(editor, "OK");
+    HWND message = WaitForMessage(*app_, "Pathwink", kRefusedText);
+    ASSERT_TRUE(message) << "no refusal; shown:" << Seen(*app_);
+
+    // What the installer sends to a running copy.
+    PostClose(*app_);
+    if (!app_->WaitForExit(1500)) {
+        // The program may leave its message to the user: the user closes it.
+        if (HWND still = WaitForMessage(*app_, "Pathwink", kRefusedText, 0))
+            Press(still, IDOK);
+    }
+    ASSERT_TRUE(EndsWithin(*app_, 5000));
+    EXPECT_EQ(app_->ExitCode(), 0u) << "exit code 0x" << std::hex << app_->ExitCode();
+    EXPECT_EQ(app_->Profile("Shortcuts", "Count"), "1") << app_->ReadSettings();
+    EXPECT_EQ(app_->Profile("Shortcuts", "0Path"), folder);
+    EXPECT_EQ(app_->Profile("Shortcuts", "0ShortCut"), std::to_string(kStoredCtrlAltE))
+        << "the refused key was saved";
+}
+
+TEST_F(ExitIsAlwaysPossible, WithATabInAStoredPath) {
+    const std::string path = "C:\\A\tB";
+    const struct {
+        const char* way;
+        void (*exit)(PathwinkProcess&);
+    } cases[] = {
+        {"the Exit button, answered Yes", ExitAnsweringYes},
+        {"a close request", [](PathwinkProcess& app) { PostClose(app); }},
+    };
+    const auto check = [&](const auto& c) {
+        PathwinkProcess app(
+            WithShortcuts("[Options]\r\nConfirmExit=1\r\nRunOnStarup=0\r\n", {{path, 0}}));
+        ASSERT_TRUE(app.Start());
+        EXPECT_EQ(app.Rows().size(), 1u) << "the shortcut did not load";
+        c.exit(app);
+        ASSERT_TRUE(EndsWithin(app, 3000));
+        EXPECT_EQ(app.ExitCode(), 0u);
+        EXPECT_EQ(app.Profile("Shortcuts", "0Path"), path) << app.ReadSettings();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.way);
+        check(c);
+    }
+}
+
+TEST_F(ExitIsAlwaysPossible, FromAFolderWhoseSettingsPathIsJustUnderMaxPath) {
+    // "<settings>.~<pid>-<tick>.tmp" is some 20 characters longer than the settings
+    // path, so a copy beside it under that name passes MAX_PATH.
+    constexpr size_t kSettingsPathLength = 253;
+    const RunValuesKept runValues; // without a settings file the option is on
+    const std::string root = MakeTempFolder("pwdeep");
+    const struct {
+        const char* name;
+        std::string settings;
+    } cases[] = {{"with a settings file", kQuiet}, {"without one", ""}};
+    const auto check = [&](const auto& c) {
+        std::string folder = root + "\\" + std::to_string(&c - cases);
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+        const size_t length = kSettingsPathLength - std::string("\\Pathwink.INI").size();
+        while (folder.size() < length) {
+            const size_t rest = length - folder.size() - 1; // after the separator
+            const size_t n = rest > 60 ? (rest - 60 >= 2 ? 60 : 50) : rest;
+            folder += "\\" + std::string(n, 'd');
+            ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr))
+                << folder.size() << " " << GetLastError();
+        }
+        PathwinkProcess app(c.settings, folder);
+        ASSERT_EQ(app.SettingsPath().size(), kSettingsPathLength);
+        ASSERT_TRUE(app.Start());
+        app.SetCheck("Double-click on folder in Folder Shortcuts edits shortcut instead of opening "
+                     "Explorer.",
+                     true);
+        PostClose(app);
+        ASSERT_TRUE(EndsWithin(app, 3000));
+        EXPECT_EQ(app.ExitCode(), 0u);
+        EXPECT_EQ(app.Profile("Options", "DClickEdits"), "1") << "not saved";
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        check(c);
+    }
+    RemoveTree(root);
+}
+
+TEST_F(ExitIsAlwaysPossible, AFailedSaveTellsWhyAndAsksWhetherToExitWithoutSaving) {
+    const struct {
+        const char* way;
+        void (*exit)(PathwinkProcess&);
+    } cases[] = {
+        {"a close request", [](PathwinkProcess& app) { PostClose(app); }},
+        {"the tray menu's Exit Pathwink",
+         [](PathwinkProcess& app) { EXPECT_TRUE(ExitFromTheTray(app)) << "no tray menu"; }},
+        {"the Exit button", [](PathwinkProcess& app) { app.Click("Exit"); }},
+    };
+    const auto check = [&](const auto& c) {
+        const std::string folder = Folder("pwstay");
+        Start(WithShortcuts(kQuiet, {{folder, kStoredCtrlAltF6}}));
+        const std::string before = app_->ReadSettings();
+        LockedFile lock(app_->SettingsPath());
+        ASSERT_TRUE(lock.Held());
+
+        // Two attempts: the first answered No, the second Yes.
+        for (const int answer : {IDNO, IDYES}) {
+            SCOPED_TRACE(answer == IDNO ? "No" : "Yes");
+            c.exit(*app_);
+            HWND error = WaitForMessage(*app_, "Pathwink", "Unable to write to ");
+            ASSERT_TRUE(error) << "no error report; shown:" << Seen(*app_);
+            const std::string text = MessageTextOf(error);
+            const size_t lineEnd = text.find('\n');
+            EXPECT_EQ(text.substr(0, lineEnd), "Unable to write to " + app_->SettingsPath() + ".")
+                << text;
+            EXPECT_TRUE(lineEnd != std::string::npos && lineEnd + 1 < text.size())
+                << "no reason on the second line: " << text;
+            Press(error, IDOK);
+            HWND question = WaitForMessage(*app_, "Pathwink", kExitWithoutSaving, 3000);
+            ASSERT_TRUE(question) << "no question after the error; shown:" << Seen(*app_)
+                                  << (app_->Running() ? "" : " (the program has ended)");
+            EXPECT_EQ(MessageTextOf(question), kExitWithoutSaving);
+            EXPECT_TRUE(GetDlgItem(question, IDYES) && GetDlgItem(question, IDNO));
+            Press(question, answer);
+            if (answer == IDNO) {
+                PumpFor(500);
+                ASSERT_TRUE(app_->Running()) << "No ended the program";
+                EXPECT_TRUE(IsWindow(app_->MainWindow()));
+                EXPECT_FALSE(IsFree(MOD_CONTROL | MOD_ALT, VK_F6)) << "the hotkey was released";
+                TypeKey(VK_F6, true, true);
+                EXPECT_TRUE(WaitAndCloseExplorer(folder, 8000)) << "the hotkey opened nothing";
+            }
+        }
+        ASSERT_TRUE(EndsWithin(*app_, 3000)) << "Yes did not end the program";
+        EXPECT_EQ(app_->ExitCode(), 0u);
+        lock.Release();
+        EXPECT_EQ(app_->ReadSettings(), before) << "the file changed";
+        app_.reset();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.way);
+        check(c);
+    }
+}
+
+TEST_F(FolderPathLength, KeptWholeUpTo2046CharactersAndRefusedWhenEnteredLonger) {
+    Start();
+    // The longest path there is room for: stored as it is.
+    const std::string longest = LongPath(2046);
+    app_->Click("New Shortcut");
+    HWND editor = app_->WaitForEditor();
+    ASSERT_TRUE(editor);
+    SetEditorFolder(editor, longest);
+    ClickEditorButton(editor, "OK");
+    HWND question = WaitForMessage(*app_, "Folder Warning", kFolderQuestion);
+    ASSERT_TRUE(question) << "no question about the missing folder; shown:" << Seen(*app_);
+    Press(question, IDYES);
+    const std::string row = "(No HotKey)\t" + longest;
+    ASSERT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1; }))
+        << "not added; shown:" << Seen(*app_);
+    EXPECT_TRUE(app_->Rows()[0] == row) << Joined(app_->Rows());
+
+    // Longer ones are refused where they are entered, typed or handed over.
+    const struct {
+        const char* how;
+        bool handedOver;
+        size_t length;
+    } cases[] = {
+        {"typed, 2,047 characters", false, 2047},
+        {"handed over, 2,047 characters", true, 2047},
+        {"typed, 5,000 characters", false, 5000},
+    };
+    const auto check = [&](const auto& c) {
+        const std::string path = LongPath(c.length);
+        ASSERT_EQ(path.size(), c.length);
+        std::future<bool> sent;
+        if (c.handedOver) {
+            sent = app_->SendCopyData(path.c_str(), static_cast<DWORD>(path.size() + 1), 15000);
+            editor = app_->WaitForEditor();
+            ASSERT_TRUE(editor);
+            EXPECT_EQ(EditorFolder(editor).size(), path.size()) << "the editor shows it cut";
+        } else {
+            app_->Click("New Shortcut");
+            editor = app_->WaitForEditor();
+            ASSERT_TRUE(editor);
+            SetEditorFolder(editor, path);
+        }
+        const EndsABlockedSend ends{*app_, sent};
+        ClickEditorButton(editor, "OK");
+        // The path names no folder: a question about that may come first, and Yes
+        // (the user keeps the folder) must not get the path stored either.
+        HWND refusal = nullptr;
+        WaitUntil(
+            [&] {
+                if (HWND q = WaitForMessage(*app_, "Folder Warning", kFolderQuestion, 0))
+                    Press(q, IDYES);
+                refusal = WaitForMessage(*app_, "Pathwink", kTooLong, 0);
+                return refusal != nullptr;
+            },
+            3000);
+        EXPECT_TRUE(refusal) << "no refusal; shown:" << Seen(*app_)
+                             << "; rows:" << Joined(app_->Rows());
+        if (refusal)
+            Press(refusal, IDOK);
+        if (HWND back = app_->WaitForEditor(1000))
+            ClickEditorButton(back, "Cancel");
+        if (c.handedOver) {
+            EXPECT_TRUE(Ready(sent, 5000) && sent.get()) << "the sender was not answered";
+        }
+        WaitUntil([&] { return !app_->EditorShown(); }, 2000);
+        PumpFor(300);
+        EXPECT_EQ(Occurrences(app_->ReadSettings(), MarkOf(path)), 0u) << "the path was stored";
+        EXPECT_EQ(app_->Rows().size(), 1u) << Joined(app_->Rows());
+        ASSERT_TRUE(app_->Running());
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        check(c);
+    }
+
+    // After a restart the list shows the longest path whole, and only it.
+    PostClose(*app_);
+    ASSERT_TRUE(EndsWithin(*app_, 3000));
+    app_->Kill(); // the ended run's handles go; the same folder starts again
+    ASSERT_TRUE(app_->Start());
+    const auto rows = app_->Rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0].size(), row.size()) << "the path came back at another length";
+    EXPECT_TRUE(rows[0] == row);
+    EXPECT_EQ(rows.size(), 1u) << Joined(rows);
+}
+
+TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
+    const RunValuesKept runValues;
+    const std::string programFiles = "C:\\Program Files\\pwtrust" +
+                                     std::to_string(GetCurrentProcessId()) + "_" +
+                                     std::to_string(GetTickCount());
+    ASSERT_TRUE(CreateDirectoryA(programFiles.c_str(), nullptr)) << GetLastError();
+    const struct {
+        const char* where;
+        std::string folder; // empty: a temporary folder, which any user can write
+        HKEY written;
+        const char* writtenKey;
+        HKEY cleared;
+        const char* clearedKey;
+    } cases[] = {
+        {"a folder the user can write", "", HKEY_CURRENT_USER, kRunKeyUser, HKEY_LOCAL_MACHINE,
+         kRunKeyMachine},
+        {"under Program Files", programFiles, HKEY_LOCAL_MACHINE, kRunKeyMachine, HKEY_CURRENT_USER,
+         kRunKeyUser},
+    };
+    const auto check = [&](const auto& c) {
+        const std::string settings = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=1\r\n";
+        auto app = c.folder.empty() ? std::make_unique<PathwinkProcess>(settings)
+                                    : std::make_unique<PathwinkProcess>(settings, c.folder);
+        const std::string command = "\"" + app->ExePath() + "\" tray";
+        // A value for this copy in the other key, left by an earlier start or install.
+        ASSERT_TRUE(SetRunValue(c.cleared, c.clearedKey, command));
+        ASSERT_TRUE(SetRunValue(c.written, c.writtenKey, std::nullopt));
+        ASSERT_TRUE(app->Start("tray"));
+        PostClose(*app);
+        ASSERT_TRUE(EndsWithin(*app, 3000));
+        EXPECT_EQ(Shown(RunValue(c.written, c.writtenKey)), command);
+        EXPECT_EQ(Shown(RunValue(c.cleared, c.clearedKey)), "<absent>");
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        check(c);
+    }
+    RemoveTree(programFiles);
+}
