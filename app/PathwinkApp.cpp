@@ -7,6 +7,7 @@
 #include "win/Application.h"
 #include "win/Messages.h"
 #include "win/Scoped.h"
+#include "win/StartupTrace.h"
 
 #include <shellapi.h>
 
@@ -32,18 +33,17 @@ std::string ExecutableFolder() {
 
 } // namespace
 
-PathwinkApp::PathwinkApp(SettingsStore store)
-    : store_(std::move(store)),
-      launch_([this] { return window_ ? window_->Handle() : nullptr; }),
+PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell)
+    : store_(std::move(store)), launch_(std::move(shell)),
       table_([this](HotkeyBinding& sender) { launch_.OpenBindingFolder(sender); }) {
     window_ = std::make_unique<MainWindow>(*this);
-    editor_ = std::make_unique<ShortcutEditor>(window_->Handle());
     trayIcon_ = std::make_unique<TrayIcon>(nullptr);
     trayIcon_->SetTooltip("Pathwink");
     trayIcon_->SetMenuOwner(window_->Handle());
     trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
     trayIcon_->OnLeftButtonDown = [this] { OnTrayIconPressed(); };
     trayIcon_->Show();
+    TracePhase("tray icon");
     LoadEverything();
 }
 
@@ -54,11 +54,18 @@ PathwinkApp::~PathwinkApp() {
     window_.reset();
 }
 
+ShortcutEditor& PathwinkApp::Editor() {
+    if (!editor_)
+        editor_ = std::make_unique<ShortcutEditor>(window_->Handle());
+    return *editor_;
+}
+
 void PathwinkApp::LoadEverything() {
     options_ = store_.LoadOptions();
     window_->ShowOptions(options_);
-    store_.LoadShortcuts(table_);
+    store_.LoadShortcuts(table_); // traces the settings read and the hotkeys
     RefreshShortcutList();
+    TracePhase("list");
 }
 
 void PathwinkApp::SaveSettings() { store_.SaveSettings(options_, table_); }

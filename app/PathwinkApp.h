@@ -24,9 +24,10 @@ class ShortcutEditor;
 
 class PathwinkApp : public MainWindowEvents {
 public:
-    // Creates the main window (hidden), the editor and the tray icon, then loads
-    // the options and the shortcuts and registers their hotkeys.
-    explicit PathwinkApp(SettingsStore store = SettingsStore());
+    // Creates the main window (hidden) and the tray icon, then loads the options
+    // and the shortcuts and registers their hotkeys. The editor is made when it is
+    // first needed. shell checks and opens folders (tests replace it).
+    explicit PathwinkApp(SettingsStore store = SettingsStore(), FolderShell shell = FolderShell());
     ~PathwinkApp();
     PathwinkApp(const PathwinkApp&) = delete;
     PathwinkApp& operator=(const PathwinkApp&) = delete;
@@ -64,6 +65,7 @@ public:
 
 private:
     void LoadEverything();
+    ShortcutEditor& Editor();
     void SaveSettings();
     void RefreshShortcutList();
     void OpenHelpPage();

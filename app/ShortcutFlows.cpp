@@ -75,8 +75,8 @@ bool PathwinkApp::FlowCancelled() const {
 bool PathwinkApp::BusyBringingItForward() {
     if (!flowRunning_ && !exiting_)
         return false;
-    if (editor_ && editor_->IsShowing()) {
-        editor_->BringToFront();
+    if (editor_ && Editor().IsShowing()) {
+        Editor().BringToFront();
     } else {
         HWND popup = GetLastActivePopup(window_->Handle());
         if (popup && popup != window_->Handle() && IsWindowVisible(popup))
@@ -105,7 +105,7 @@ void PathwinkApp::RequestClose() {
 // Checks the editor's fields in order; false means "show the editor again" (or,
 // when the flow was cancelled meanwhile, "end").
 bool PathwinkApp::InputPassesChecks() {
-    const std::string folder = editor_->FolderText();
+    const std::string folder = Editor().FolderText();
     if (folder.empty()) {
         PlainMessage(kEmptyFolder);
         return false;
@@ -119,7 +119,7 @@ bool PathwinkApp::InputPassesChecks() {
         return false;
     }
     // Anything but Yes (also a box closed by a close request) counts as No.
-    if (options_.WarnWeakKey && IsWeakShortCut(editor_->HotKeyValue()) &&
+    if (options_.WarnWeakKey && IsWeakShortCut(Editor().HotKeyValue()) &&
         (QuestionBox(kWeakKey, "Shortcut Warning") != IDYES || FlowCancelled()))
         return false;
     if (!IsExistingDirectory(folder) &&
@@ -152,20 +152,20 @@ void PathwinkApp::OnQueuedFlowDue() {
 }
 
 void PathwinkApp::NewFlow(const std::string& initialFolder) {
-    editor_->SetCaption("New Folder Shortcut - Pathwink");
-    editor_->SetHotKeyValue(0);
-    editor_->SetFolderText(initialFolder);
+    Editor().SetCaption("New Folder Shortcut - Pathwink");
+    Editor().SetHotKeyValue(0);
+    Editor().SetFolderText(initialFolder);
     for (;;) {
-        editor_->SetActiveControl(initialFolder.empty() ? ShortcutEditor::Field::Folder
+        Editor().SetActiveControl(initialFolder.empty() ? ShortcutEditor::Field::Folder
                                                         : ShortcutEditor::Field::HotKey);
-        if (editor_->ShowModal() != ShortcutEditor::kResultOK || FlowCancelled())
+        if (Editor().ShowModal() != ShortcutEditor::kResultOK || FlowCancelled())
             return;
         if (!InputPassesChecks()) {
             if (FlowCancelled())
                 return;
             continue;
         }
-        if (!table_.AddShortcut(editor_->FolderText(), editor_->HotKeyValue())) {
+        if (!table_.AddShortcut(Editor().FolderText(), Editor().HotKeyValue())) {
             PlainMessage(kRegistrationFailed);
             if (FlowCancelled())
                 return;
@@ -187,12 +187,12 @@ void PathwinkApp::EditFlow() {
     const int index = window_->SelectedRow();
     if (index < 0 || index >= table_.Count())
         return;
-    editor_->SetCaption("Edit Folder Shortcut - Pathwink");
-    editor_->SetHotKeyValue(table_.Binding(index).Key());
-    editor_->SetFolderText(table_.Binding(index).Folder());
+    Editor().SetCaption("Edit Folder Shortcut - Pathwink");
+    Editor().SetHotKeyValue(table_.Binding(index).Key());
+    Editor().SetFolderText(table_.Binding(index).Folder());
     for (;;) {
-        editor_->SetActiveControl(ShortcutEditor::Field::Folder);
-        if (editor_->ShowModal() != ShortcutEditor::kResultOK || FlowCancelled())
+        Editor().SetActiveControl(ShortcutEditor::Field::Folder);
+        if (Editor().ShowModal() != ShortcutEditor::kResultOK || FlowCancelled())
             return; // the binding still has its old key
         if (!InputPassesChecks()) {
             if (FlowCancelled())
@@ -202,7 +202,7 @@ void PathwinkApp::EditFlow() {
         HotkeyBinding& binding = table_.Binding(index);
         const KeyCombination oldKey = binding.Key();
         const bool oldEnabled = binding.Enabled();
-        binding.SetKey(editor_->HotKeyValue());
+        binding.SetKey(Editor().HotKeyValue());
         if (binding.Key() == 0) {
             binding.SetEnabled(false);
         } else {
@@ -220,7 +220,7 @@ void PathwinkApp::EditFlow() {
                 continue;
             }
         }
-        binding.SetFolder(editor_->FolderText());
+        binding.SetFolder(Editor().FolderText());
         table_.Refile(index);
         window_->ClearSelection();
         RefreshShortcutList();

@@ -8,6 +8,7 @@
 #include "win/MessageLoop.h"
 #include "win/Messages.h"
 #include "win/SingleInstanceGuard.h"
+#include "win/StartupTrace.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -30,6 +31,7 @@ int ShowCommandOfStart() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace pw;
+    TracePhase("process and DLL start");
     Application& app = Application::Instance();
     app.SetTitle("Pathwink");
 
@@ -40,6 +42,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         TopmostMessageBox(kAlreadyRunning, "Pathwink", MB_OK);
         return 0;
     }
+    TracePhase("single-instance check");
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
                                              ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
@@ -47,12 +50,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The folder browser needs COM on this (the only) thread.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     ResourceKeyTexts();
+    TracePhase("common controls, COM and key names");
 
     int exitCode = 0;
     try {
         PathwinkApp pathwink;
         if (!StartsInTray(GetCommandLineA()))
             pathwink.Window().ShowAtStartup(ShowCommandOfStart());
+        TracePhase("ready");
         exitCode = RunMessageLoop();
     } catch (const std::exception& e) {
         ReportError(e.what());

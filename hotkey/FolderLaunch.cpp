@@ -1,11 +1,22 @@
 #include "hotkey/FolderLaunch.h"
 
 #include "hotkey/HotkeyBinding.h"
+#include "win/Errors.h"
 #include "win/Messages.h"
+#include "win/Window.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace pw {
+
+namespace {
+
+constexpr char kResultWindowClass[] = "PathwinkLaunchWindow";
+// Posted by a launch thread to the result window; lParam is its job.
+constexpr UINT kLaunchDone = WM_APP + 3;
+
+} // namespace
 
 std::string MissingFolderText(const std::string& path) {
     return "The folder \"" + path +
@@ -13,24 +24,109 @@ std::string MissingFolderText(const std::string& path) {
            "to delete or edit this folder shortcut.";
 }
 
+std::string LaunchFailedText(const std::string& path, const std::string& reason) {
+    return "Windows could not open the folder \"" + path + "\".\n" + reason;
+}
+
 bool IsExistingDirectory(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void FolderLaunch::OpenFolder(const std::string& path) const {
-    if (IsExistingDirectory(path)) {
-        ShellExecuteA(ownerWindow_ ? ownerWindow_() : nullptr, "explore", path.c_str(), nullptr,
-                      nullptr, SW_SHOWNORMAL);
-    } else {
-        PlainMessage(MissingFolderText(path));
-    }
+DWORD ExploreFolder(const std::string& path) {
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    // The shell shows no box of its own: a refusal is told by the program, with its reason.
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = "explore";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExA(&info))
+        return 0;
+    const DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
 }
 
-void FolderLaunch::OpenBindingFolder(HotkeyBinding& sender) const {
-    // A copy: the binding may be freed while the missing-folder message is open.
-    const std::string path = sender.Folder();
-    OpenFolder(path);
+struct FolderLaunch::Job {
+    std::string path;
+    FolderShell shell;
+    HWND resultWindow;
+    bool isFolder = false;
+    DWORD openError = 0;
+};
+
+// Receives what launch threads found, on the thread that started them.
+class FolderLaunch::ResultWindow : public Window {
+public:
+    explicit ResultWindow(FolderLaunch& owner) : owner_(owner) {
+        RegisterWindowClass(kResultWindowClass);
+        Create(0, kResultWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE);
+    }
+    using Window::Handle;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == kLaunchDone) {
+            std::unique_ptr<Job> job(reinterpret_cast<Job*>(lParam));
+            owner_.Finish(*job); // may show a message: the job is owned here until then
+            return 0;
+        }
+        return Window::HandleMessage(msg, wParam, lParam);
+    }
+
+private:
+    FolderLaunch& owner_;
+};
+
+FolderLaunch::FolderLaunch(FolderShell shell) : shell_(std::move(shell)) {}
+
+FolderLaunch::~FolderLaunch() = default;
+
+void FolderLaunch::OpenFolder(const std::string& path) {
+    // Made at the first launch: nothing of it is needed before.
+    if (!results_)
+        results_ = std::make_unique<ResultWindow>(*this);
+    auto job = std::make_unique<Job>();
+    job->path = path;
+    job->shell = shell_;
+    job->resultWindow = results_->Handle();
+    const HANDLE thread = CreateThread(nullptr, 0, RunJob, job.get(), 0, nullptr);
+    if (!thread) {
+        PlainMessage(LaunchFailedText(path, SystemReason(GetLastError())));
+        return;
+    }
+    CloseHandle(thread);
+    job.release(); // the thread's now, until it hands it back
+    ++pending_;
 }
+
+DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
+    std::unique_ptr<Job> job(static_cast<Job*>(parameter));
+    // The shell's COM needs an apartment of this thread's own.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    try {
+        job->isFolder = job->shell.isFolder && job->shell.isFolder(job->path);
+        if (job->isFolder && job->shell.open)
+            job->openError = job->shell.open(job->path);
+    } catch (...) {
+        job->openError = ERROR_GEN_FAILURE;
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    // A program that has ended its launches meanwhile has no window to tell.
+    if (PostMessageA(job->resultWindow, kLaunchDone, 0, reinterpret_cast<LPARAM>(job.get())))
+        job.release();
+    return 0;
+}
+
+void FolderLaunch::Finish(Job& job) {
+    --pending_;
+    if (!job.isFolder)
+        PlainMessage(MissingFolderText(job.path));
+    else if (job.openError)
+        PlainMessage(LaunchFailedText(job.path, SystemReason(job.openError)));
+}
+
+void FolderLaunch::OpenBindingFolder(HotkeyBinding& sender) { OpenFolder(sender.Folder()); }
 
 } // namespace pw

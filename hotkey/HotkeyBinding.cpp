@@ -1,16 +1,78 @@
 #include "hotkey/HotkeyBinding.h"
 
+#include "win/Window.h"
+
+#include <unordered_map>
+
 namespace pw {
 
 namespace {
-constexpr char kHiddenWindowClass[] = "PathwinkHotKeyWindow";
-}
 
-HotkeyBinding::HotkeyBinding() = default;
+constexpr char kHiddenWindowClass[] = "PathwinkHotKeyWindow";
+// RegisterHotKey takes ids 0x0000 to 0xBFFF from applications.
+constexpr int kLastId = 0xBFFF;
+
+// The thread's one window for every binding: a message-only window (WM_HOTKEY is
+// posted to this thread's queue and dispatched by any of its loops), created at
+// the first registration. One window instead of one per binding: under Wine each
+// window costs about a millisecond to create.
+class HotkeyWindow : public Window {
+public:
+    static HotkeyWindow& OfThisThread() {
+        thread_local HotkeyWindow window;
+        return window;
+    }
+
+    HWND HandleNeeded() {
+        if (!Handle()) {
+            RegisterWindowClass(kHiddenWindowClass);
+            Create(0, kHiddenWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE);
+        }
+        return Handle();
+    }
+
+    int Add(HotkeyBinding* binding) {
+        // The next free id after the last one given; a freed id comes back last.
+        for (int tries = 0; tries <= kLastId; ++tries) {
+            nextId_ = nextId_ >= kLastId ? 1 : nextId_ + 1;
+            if (bindings_.emplace(nextId_, binding).second)
+                return nextId_;
+        }
+        return 0; // 49,151 bindings at once: this one can hold nothing
+    }
+    void Remove(int id) { bindings_.erase(id); }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_HOTKEY) {
+            auto it = bindings_.find(static_cast<int>(wParam));
+            if (it != bindings_.end() && it->second->OnHotKey) {
+                // The handler may run a modal loop in which its binding is freed:
+                // it runs from a copy, and the binding is not used after it.
+                auto handler = it->second->OnHotKey;
+                handler(*it->second);
+            }
+            return 0;
+        }
+        return Window::HandleMessage(msg, wParam, lParam);
+    }
+
+private:
+    std::unordered_map<int, HotkeyBinding*> bindings_;
+    int nextId_ = 0;
+};
+
+} // namespace
+
+HotkeyBinding::HotkeyBinding() : id_(HotkeyWindow::OfThisThread().Add(this)) {}
 
 HotkeyBinding::~HotkeyBinding() {
     ReleaseStep();
-    window_.DestroyHandle();
+    HotkeyWindow::OfThisThread().Remove(id_);
+}
+
+HWND HotkeyBinding::WindowHandle() const {
+    return registered_ ? HotkeyWindow::OfThisThread().Handle() : nullptr;
 }
 
 void HotkeyBinding::SetEnabled(bool enabled) {
@@ -31,42 +93,20 @@ void HotkeyBinding::SetKey(KeyCombination key) {
 }
 
 void HotkeyBinding::RegisterStep() {
-    if (registered_)
+    if (registered_ || id_ == 0)
         return;
     std::uint16_t key;
     ShiftState shift;
     SplitShortCut(key_, key, shift);
-    HWND hwnd = window_.HandleNeeded();
-    registered_ = hwnd && RegisterHotKey(hwnd, 0, RegistrationModifiers(shift), key & 0xFF);
+    HWND hwnd = HotkeyWindow::OfThisThread().HandleNeeded();
+    registered_ = hwnd && RegisterHotKey(hwnd, id_, RegistrationModifiers(shift), key & 0xFF);
 }
 
 void HotkeyBinding::ReleaseStep() {
     if (!registered_)
         return;
-    UnregisterHotKey(window_.Handle(), 0);
+    UnregisterHotKey(HotkeyWindow::OfThisThread().Handle(), id_);
     registered_ = false;
-}
-
-HWND HotkeyBinding::HiddenWindow::HandleNeeded() {
-    if (!Handle()) {
-        RegisterWindowClass(kHiddenWindowClass);
-        // A message-only window of this GUI thread: WM_HOTKEY is posted to this
-        // thread's queue and dispatched by any of its loops. (Children of the desktop
-        // would do as well, but grow slower to create the more there are.)
-        Create(0, kHiddenWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE);
-    }
-    return Handle();
-}
-
-LRESULT HotkeyBinding::HiddenWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    // The handler may run a modal loop in which this binding is freed: it runs from
-    // a copy, and only the window handle is used after it.
-    HWND hwnd = Handle();
-    if (msg == WM_HOTKEY && owner_.OnHotKey) {
-        auto handler = owner_.OnHotKey;
-        handler(owner_);
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 } // namespace pw

@@ -1,10 +1,12 @@
 #pragma once
-// HotkeyBinding: holds one system-wide hotkey on its own hidden window for as long
-// as it exists and is enabled, and raises OnHotKey when the hotkey is pressed.
-// Registration follows writes of Enabled and Key; a refusal is left in Registered.
+// HotkeyBinding: holds one system-wide hotkey for as long as it exists and is
+// enabled, and raises OnHotKey when the hotkey is pressed. Registration follows
+// writes of Enabled and Key; a refusal is left in Registered. Every binding of a
+// thread registers on one hidden message-only window of that thread, under an id
+// of its own; WM_HOTKEY is dispatched by that id.
 
 #include "hotkey/KeyCombination.h"
-#include "win/Window.h"
+#include <windows.h>
 
 #include <functional>
 #include <string>
@@ -14,7 +16,7 @@ namespace pw {
 class HotkeyBinding {
 public:
     HotkeyBinding();
-    // Releases the hotkey, then destroys the hidden window.
+    // Releases the hotkey.
     ~HotkeyBinding();
     HotkeyBinding(const HotkeyBinding&) = delete;
     HotkeyBinding& operator=(const HotkeyBinding&) = delete;
@@ -38,23 +40,12 @@ public:
     // Raised on the GUI thread when the hotkey is pressed; the argument is this binding.
     std::function<void(HotkeyBinding&)> OnHotKey;
 
-    // The hidden window, or nullptr before the first registration attempt.
-    HWND WindowHandle() const { return window_.Handle(); }
+    // The window the hotkey is registered on while it is held, else nullptr.
+    HWND WindowHandle() const;
+    // The id it is registered under (unique among the thread's bindings).
+    int Id() const { return id_; }
 
 private:
-    class HiddenWindow : public Window {
-    public:
-        explicit HiddenWindow(HotkeyBinding& owner) : owner_(owner) {}
-        HWND HandleNeeded();
-        using Window::DestroyHandle;
-
-    protected:
-        LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-
-    private:
-        HotkeyBinding& owner_;
-    };
-
     void RegisterStep();
     void ReleaseStep();
 
@@ -62,7 +53,7 @@ private:
     bool enabled_ = true;
     bool registered_ = false;
     KeyCombination key_ = 0;
-    HiddenWindow window_{*this};
+    int id_;
 };
 
 } // namespace pw

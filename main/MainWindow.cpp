@@ -5,6 +5,7 @@
 #include "PathwinkVersion.h"
 #include "win/Application.h"
 #include "win/Dpi.h"
+#include "win/StartupTrace.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -134,11 +135,13 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     if (!Handle())
         throw std::runtime_error("The main window could not be created");
     Application::Instance().SetMainWindow(Handle());
+    TracePhase("window class and main window");
     // The window that carries the taskbar button loses WS_EX_APPWINDOW; nothing else changes.
     SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
 
     const UINT dpi = DpiOf(Handle());
     CreateFonts(dpi);
+    TracePhase("fonts and icon");
     RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
     AdjustWindowRectExForDpi(&frame, style, FALSE, 0, dpi);
     SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
@@ -163,6 +166,7 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     SelectPage(kPageAbout);
     CreateItemHint();
     SetListTabStops();
+    TracePhase("pages and controls");
 }
 
 MainWindow::~MainWindow() { DestroyHandle(); }

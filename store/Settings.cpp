@@ -4,6 +4,7 @@
 
 #include "win/Errors.h"
 #include "win/Scoped.h"
+#include "win/StartupTrace.h"
 #include "win/UniqueHandle.h"
 
 #include <algorithm>
@@ -267,7 +268,9 @@ Options SettingsStore::LoadOptions() const {
 }
 
 void SettingsStore::LoadShortcuts(ShortcutTable& table) const {
-    for (StoredShortcut& entry : ReadStoredShortcuts(SettingsFileName())) {
+    std::vector<StoredShortcut> entries = ReadStoredShortcuts(SettingsFileName());
+    TracePhase("settings read");
+    for (StoredShortcut& entry : entries) {
         auto binding = std::make_unique<HotkeyBinding>();
         binding->SetFolder(entry.path);
         binding->SetKey(entry.key); // enabled from birth: a non-zero key registers here
@@ -277,6 +280,7 @@ void SettingsStore::LoadShortcuts(ShortcutTable& table) const {
         binding->SetEnabled(true);
         table.InsertLoaded(entry.path, std::move(binding));
     }
+    TracePhase("hotkeys");
 }
 
 void SettingsStore::SaveSettings(const Options& options, const ShortcutTable& table) const {

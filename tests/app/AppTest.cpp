@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
+#include <mutex>
+#include <vector>
 #include <sstream>
 
 using namespace pw;
@@ -26,13 +29,14 @@ protected:
         pwtest::RemoveTree(folder_);
         Application::Instance().SetTitle("Pathwink");
     }
-    void Open(const std::string& settings) {
+    void Open(const std::string& settings, FolderShell shell = FolderShell()) {
         std::ofstream(Ini(), std::ios::binary) << settings;
         const std::string exe = folder_ + "\\Pathwink.exe";
         RunAtLogonKeys keys;
         keys.machineRoot = HKEY_CURRENT_USER;
         keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
-        app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys));
+        app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys),
+                                             std::move(shell));
     }
     std::string Ini() const { return folder_ + "\\Pathwink.INI"; }
     std::string ReadIni() const {
@@ -129,4 +133,58 @@ TEST_F(AppInProcess, ACutOffRowShowsItsWholeTextInAHintAndAShortOneNone) {
     SendMessageA(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
     SendMessageA(list, WM_MOUSEMOVE, 0, MAKELPARAM(10, (row.top + row.bottom) / 2));
     EXPECT_FALSE(IsWindowVisible(hint)) << "a row that fits shows none";
+}
+
+TEST_F(AppInProcess, AFolderCheckThatHangsLeavesOtherHotkeysTheTrayIconAndTheWindowAnswering) {
+    // The first shortcut's folder check waits, as one on a share that does not
+    // answer would; the test lets it go at the end.
+    const HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::mutex mutex;
+    std::vector<std::string> opened;
+    FolderShell shell;
+    shell.isFolder = [release](const std::string& path) {
+        if (path == "C:\\Hanging share")
+            WaitForSingleObject(release, 30000);
+        return true;
+    };
+    shell.open = [&](const std::string& path) -> DWORD {
+        std::lock_guard<std::mutex> lock(mutex);
+        opened.push_back(path);
+        return 0;
+    };
+    auto openedNow = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return opened;
+    };
+    // Ctrl+Alt+Shift+F11 and Ctrl+Alt+Shift+F12.
+    Open("[Shortcuts]\r\nCount=2\r\n0Path=C:\\Hanging share\r\n0ShortCut=57466\r\n"
+         "1Path=C:\\Answers\r\n1ShortCut=57467\r\n",
+         shell);
+    ASSERT_TRUE(app_->Table().Binding(0).Registered() && app_->Table().Binding(1).Registered());
+
+    pwtest::TypeKey(VK_F11, true, true, true);
+    pwtest::PumpFor(300);
+    pwtest::TypeKey(VK_F12, true, true, true);
+    ASSERT_TRUE(pwtest::WaitUntil([&] { return openedNow().size() == 1; }, 5000))
+        << "the second hotkey's folder did not open while the first one's check hung";
+    EXPECT_EQ(openedNow(), std::vector<std::string>{"C:\\Answers"});
+
+    // Another process's view: the main window and the tray icon's window answer.
+    HWND tray = pwtest::FindTopLevel("PathwinkTrayWindow", nullptr, GetCurrentProcessId());
+    ASSERT_TRUE(tray);
+    for (HWND window : {app_->Window().Handle(), tray}) {
+        auto answered = std::async(std::launch::async, [window] {
+            DWORD_PTR result = 0;
+            return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
+        });
+        ASSERT_TRUE(pwtest::WaitUntil(
+            [&] { return answered.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            5000));
+        EXPECT_TRUE(answered.get()) << "a window of the program did not answer";
+    }
+
+    SetEvent(release);
+    ASSERT_TRUE(pwtest::WaitUntil([&] { return openedNow().size() == 2; }, 5000));
+    EXPECT_EQ(openedNow().back(), "C:\\Hanging share") << "the slow one opens once it may";
+    CloseHandle(release);
 }

@@ -1,15 +1,21 @@
 // Opening folders: an existing folder reaches the shell's Explorer; anything else
-// shows the plain missing-folder message, and the call returns once it is closed.
+// shows the plain missing-folder message. The call returns at once: the check and
+// the launch run on a thread of their own, and what they find comes back through
+// the window thread's messages.
 
 #include "hotkey/FolderLaunch.h"
 #include "hotkey/HotkeyBinding.h"
 #include "tests/support/TestSupport.h"
+#include "win/Errors.h"
 #include "win/Messages.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <fstream>
+#include <future>
+#include <mutex>
+#include <vector>
 #include <thread>
 
 using namespace pw;
@@ -61,6 +67,43 @@ std::future<SeenMessage> WatchPlainMessage() {
     });
 }
 
+// Runs the window thread's messages until the watcher has seen (and closed) its message.
+SeenMessage Await(std::future<SeenMessage>& watcher) {
+    pwtest::WaitUntil(
+        [&] { return watcher.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        15000);
+    return watcher.get();
+}
+
+// A check that waits until the test lets it go, as one on a share that does not
+// answer would; it records the order in which paths were opened.
+struct BlockingShell {
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::string blockedPath;
+    std::mutex mutex;
+    std::vector<std::string> opened;
+
+    ~BlockingShell() { CloseHandle(release); }
+    FolderShell Shell() {
+        FolderShell shell;
+        shell.isFolder = [this](const std::string& path) {
+            if (path == blockedPath)
+                WaitForSingleObject(release, 30000);
+            return true;
+        };
+        shell.open = [this](const std::string& path) -> DWORD {
+            std::lock_guard<std::mutex> lock(mutex);
+            opened.push_back(path);
+            return 0;
+        };
+        return shell;
+    }
+    std::vector<std::string> Opened() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return opened;
+    }
+};
+
 } // namespace
 
 TEST(MissingFolderText, QuotesThePathExactlyAsStored) {
@@ -75,24 +118,24 @@ TEST(MissingFolderText, QuotesThePathExactlyAsStored) {
 TEST(OpenFolder, AnExistingFolderOpensInExplorer) {
     const std::string folder = pwtest::MakeTempFolder("pwopen");
     ASSERT_FALSE(folder.empty());
-    FolderLaunch launch([] { return HWND(nullptr); });
+    FolderLaunch launch;
     launch.OpenFolder(folder + "\\"); // a trailing separator opens normally
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(folder)) << "no Explorer window for " << folder;
     pwtest::PumpFor(300);
     pwtest::RemoveTree(folder);
 }
 
-TEST(OpenFolder, AnythingButAFolderShowsThePlainMessageAndReturnsWhenItCloses) {
+TEST(OpenFolder, AnythingButAFolderShowsThePlainMessage) {
     const std::string folder = pwtest::MakeTempFolder("pwmiss");
     const std::string file = folder + "\\note.txt";
     std::ofstream(file) << "not a folder";
     const std::string missing = folder + "\\no such folder";
-    FolderLaunch launch([] { return HWND(nullptr); });
+    FolderLaunch launch;
 
     for (const std::string& path : {file, std::string(), missing}) {
         auto watcher = WatchPlainMessage();
-        launch.OpenFolder(path); // returns only after the watcher pressed OK
-        SeenMessage seen = watcher.get();
+        launch.OpenFolder(path);
+        SeenMessage seen = Await(watcher);
         EXPECT_EQ(seen.text, MissingFolderText(path));
         EXPECT_EQ(seen.buttons, 1);
         EXPECT_EQ(seen.buttonText, "OK");
@@ -107,10 +150,10 @@ TEST(OpenFolder, AnythingButAFolderShowsThePlainMessageAndReturnsWhenItCloses) {
 
 TEST(OpenFolder, ALongTextWrapsWithinHalfTheScreen) {
     const std::string missing = "C:\\" + std::string(300, 'x');
-    FolderLaunch launch([] { return HWND(nullptr); });
+    FolderLaunch launch;
     auto watcher = WatchPlainMessage();
     launch.OpenFolder(missing);
-    SeenMessage seen = watcher.get();
+    SeenMessage seen = Await(watcher);
     EXPECT_EQ(seen.text, MissingFolderText(missing));
     EXPECT_LE(seen.rect.right - seen.rect.left, seen.screenWidth / 2 + 100);
     EXPECT_GT(seen.rect.bottom - seen.rect.top, 100) << "wrapped onto several lines";
@@ -118,16 +161,48 @@ TEST(OpenFolder, ALongTextWrapsWithinHalfTheScreen) {
 
 TEST(OpenBindingFolder, OpensTheFolderOfThePressedBinding) {
     const std::string folder = pwtest::MakeTempFolder("pwhot");
-    FolderLaunch launch([] { return HWND(nullptr); });
+    FolderLaunch launch;
     HotkeyBinding binding;
     binding.SetFolder(folder + "\\missing");
     auto watcher = WatchPlainMessage();
     launch.OpenBindingFolder(binding);
-    EXPECT_EQ(watcher.get().text, MissingFolderText(folder + "\\missing"));
+    EXPECT_EQ(Await(watcher).text, MissingFolderText(folder + "\\missing"));
 
     binding.SetFolder(folder);
     launch.OpenBindingFolder(binding);
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(folder));
     pwtest::PumpFor(300);
     pwtest::RemoveTree(folder);
+}
+
+TEST(OpenFolder, ALaunchTheShellRefusesIsToldWithTheSystemsReason) {
+    FolderShell shell;
+    shell.isFolder = [](const std::string&) { return true; };
+    shell.open = [](const std::string&) -> DWORD { return ERROR_ACCESS_DENIED; };
+    FolderLaunch launch(shell);
+    auto watcher = WatchPlainMessage();
+    launch.OpenFolder("C:\\Refused");
+    const SeenMessage seen = Await(watcher);
+    EXPECT_EQ(seen.text, LaunchFailedText("C:\\Refused", SystemReason(ERROR_ACCESS_DENIED)));
+    EXPECT_EQ(seen.text.rfind("Windows could not open the folder \"C:\\Refused\".\n", 0), 0u);
+    EXPECT_GT(seen.text.size(), seen.text.find('\n') + 1) << "a reason follows";
+}
+
+TEST(OpenFolder, AFolderCheckThatHangsHoldsUpNeitherTheCallerNorOtherLaunches) {
+    BlockingShell blocking;
+    blocking.blockedPath = "C:\\Share that does not answer";
+    FolderLaunch launch(blocking.Shell());
+    const auto start = std::chrono::steady_clock::now();
+    launch.OpenFolder(blocking.blockedPath);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500))
+        << "the call returns at once";
+    launch.OpenFolder("C:\\Answers");
+    ASSERT_TRUE(pwtest::WaitUntil([&] { return blocking.Opened().size() == 1; }, 5000));
+    EXPECT_EQ(blocking.Opened(), std::vector<std::string>{"C:\\Answers"});
+    EXPECT_EQ(launch.Pending(), 1) << "the hanging one is still under way";
+
+    SetEvent(blocking.release);
+    ASSERT_TRUE(pwtest::WaitUntil([&] { return launch.Pending() == 0; }, 5000));
+    EXPECT_EQ(blocking.Opened(),
+              (std::vector<std::string>{"C:\\Answers", "C:\\Share that does not answer"}));
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 using namespace pw;
 
@@ -51,10 +52,37 @@ TEST(HotkeyBinding, HoldsItsCombinationUntilDisabledOrDestroyed) {
 
     binding->SetEnabled(true);
     EXPECT_TRUE(binding->Registered());
-    HWND window = binding->WindowHandle();
     binding.reset();
     EXPECT_TRUE(IsFree(MOD_CONTROL | MOD_ALT | MOD_SHIFT, VK_F11)) << "destruction releases";
-    EXPECT_FALSE(IsWindow(window)) << "destruction frees the hidden window";
+}
+
+TEST(HotkeyBinding, EveryBindingSharesOneWindowAndEachHearsOnlyItsOwnPress) {
+    std::vector<std::unique_ptr<HotkeyBinding>> bindings;
+    std::vector<int> presses(3, 0);
+    const KeyCombination keys[] = {kCtrlAltShiftF11, kCtrlAltF12, kCtrlAltJ};
+    for (int i = 0; i < 3; ++i) {
+        bindings.push_back(std::make_unique<HotkeyBinding>());
+        bindings[i]->OnHotKey = [&presses, i](HotkeyBinding&) { ++presses[i]; };
+        bindings[i]->SetKey(keys[i]);
+        ASSERT_TRUE(bindings[i]->Registered()) << i;
+    }
+    EXPECT_EQ(bindings[0]->WindowHandle(), bindings[1]->WindowHandle());
+    EXPECT_EQ(bindings[1]->WindowHandle(), bindings[2]->WindowHandle());
+    EXPECT_NE(bindings[0]->Id(), bindings[1]->Id());
+    EXPECT_NE(bindings[1]->Id(), bindings[2]->Id());
+
+    pwtest::TypeKey(VK_F12, true, true, false);
+    ASSERT_TRUE(pwtest::WaitUntil([&] { return presses[1] > 0; }, 5000)) << "no WM_HOTKEY";
+    pwtest::PumpFor(200);
+    EXPECT_EQ(presses, (std::vector<int>{0, 1, 0}));
+
+    // A freed binding's id hears nothing more, the others still do.
+    bindings[1].reset();
+    pwtest::TypeKey(VK_F12, true, true, false);
+    pwtest::TypeKey('J', true, true, false);
+    ASSERT_TRUE(pwtest::WaitUntil([&] { return presses[2] > 0; }, 5000));
+    pwtest::PumpFor(200);
+    EXPECT_EQ(presses, (std::vector<int>{0, 1, 1}));
 }
 
 TEST(HotkeyBinding, ASecondBindingIsRefusedAndOnlyEnabledTrueRetries) {

@@ -291,8 +291,10 @@ TEST_F(Journey, InstallUseUpgradeWhileRunningAndUninstall) {
         {byDialog, kSettingsCtrl + kSettingsAlt + 'D'},
         {byCopyData, kSettingsCtrl + kSettingsAlt + VK_F9}};
     EXPECT_EQ(StoredShortcuts(inst_.Settings()), expected);
-    // Run at logon is on by default; under Wine the machine-wide key is writable.
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink"), inst_.RunCommand());
+    // Run at logon is on by default. The per-user folder is the user's to change, so
+    // the value is the user's, although the machine-wide key is writable under Wine.
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Pathwink"), inst_.RunCommand());
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink"), std::nullopt);
 
     Step("start with tray");
     // Started as at logon: only the tray icon, the shortcuts and their keys are back.
@@ -324,9 +326,8 @@ TEST_F(Journey, InstallUseUpgradeWhileRunningAndUninstall) {
     EXPECT_EQ(third.Rows(), rows) << "the upgraded program has the shortcuts";
 
     Step("uninstall");
-    // Uninstalled silently while it runs. The per-user run value is what the program
-    // writes where the machine-wide key is closed to it.
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kRunKey, "Pathwink", inst_.RunCommand()));
+    // Uninstalled silently while it runs; the program's per-user run value goes too.
+    ASSERT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Pathwink"), inst_.RunCommand());
     ASSERT_EQ(RunSilentUninstall(), 0u) << "silent uninstall";
     EXPECT_TRUE(third.Process().WaitForExit(0)) << "the running copy was not ended";
     EXPECT_FALSE(FileExists(inst_.Exe()));

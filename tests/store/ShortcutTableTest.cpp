@@ -101,8 +101,7 @@ TEST(ShortcutTable, ATakenKeyIsRefusedAndTheRefusedBindingKeepsNothing) {
     ShortcutTable table(nullptr);
     ASSERT_TRUE(table.AddShortcut("C:\\B", 0));
     ASSERT_TRUE(table.AddShortcut("C:\\D", kCtrlAltShiftF8));
-    const int windowsBefore = BindingWindowCount();
-    ASSERT_EQ(windowsBefore, 1) << "one binding holds a key, so one hidden window";
+    ASSERT_EQ(BindingWindowCount(), 1) << "every binding of the thread shares one hidden window";
 
     // Someone else holds Ctrl+Alt+Shift+F9.
     ASSERT_TRUE(RegisterHotKey(nullptr, 0x7102, kAllThree, VK_F9));
@@ -112,23 +111,24 @@ TEST(ShortcutTable, ATakenKeyIsRefusedAndTheRefusedBindingKeepsNothing) {
 
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\B", "C:\\D"}));
     EXPECT_TRUE(table.Binding(1).Registered()) << "the holder in the table keeps its key";
-    EXPECT_EQ(BindingWindowCount(), windowsBefore) << "the refused bindings' windows are gone";
+    EXPECT_EQ(BindingWindowCount(), 1) << "refusals make no window";
     EXPECT_TRUE(IsFree(0, 0)) << "the virtual-key-0 registration made on the way was released";
     UnregisterHotKey(nullptr, 0x7102);
     EXPECT_TRUE(IsFree(kAllThree, VK_F9)) << "the refused binding did not take the key later";
 }
 
-TEST(ShortcutTable, DeleteFreesTheHotkeyAndItsWindow) {
+TEST(ShortcutTable, DeleteFreesTheHotkeyAndLeavesTheOthersWorking) {
     ShortcutTable table(nullptr);
     ASSERT_TRUE(table.AddShortcut("C:\\One", kCtrlAltShiftF7));
     ASSERT_TRUE(table.AddShortcut("C:\\Two", kCtrlAltShiftF8));
     ASSERT_TRUE(table.AddShortcut("C:\\Three", 0));
     HWND window = table.Binding(0).WindowHandle();
     ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ(table.Binding(2).WindowHandle(), window) << "one window for every binding";
 
     table.Delete(0);
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\Three", "C:\\Two"}));
-    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(IsWindow(window)) << "the window stays for the other bindings";
     EXPECT_TRUE(IsFree(kAllThree, VK_F7)) << "another registration of the combination succeeds";
     EXPECT_FALSE(IsFree(kAllThree, VK_F8)) << "the other entry keeps its key";
 
@@ -173,7 +173,7 @@ TEST(ShortcutTable, ReleaseAllAndDestructionFreeEveryBinding) {
         ASSERT_TRUE(table.AddShortcut("C:\\3", kCtrlAltShiftF9));
     }
     EXPECT_TRUE(IsFree(kAllThree, VK_F9));
-    EXPECT_EQ(BindingWindowCount(), 0);
+    EXPECT_LE(BindingWindowCount(), 1) << "one window for the thread, whatever came and went";
 }
 
 TEST(ShortcutTable, InsertLoadedTakesABindingWhateverItsState) {

@@ -1,0 +1,1899 @@
+// A storm of events against the real Pathwink.exe: a seeded random sequence of
+// clicks, editor input, answers to every box, folders handed over, hotkey presses,
+// tray menu choices, close requests, ends of the session and second copies, in any
+// order and at any moment.
+//
+// The test keeps its own account of what the program must show: the list, the
+// check boxes, the editor with its fields, and every box, one above the other
+// (a box answered is the one on top, as a user can only answer that one). After
+// each event it waits until the program shows exactly that, so a box too many or
+// too few, a lost row, a hang or a crash is caught at the step that caused it.
+// Whenever the program ends, its settings file must hold exactly the shortcuts its
+// list showed and the options its check boxes showed just before, and the next
+// start must show them again.
+//
+// PW_STORM_EVENTS sets the number of events (default 350), PW_STORM_SEED replays
+// one sequence; PW_STORM_VERBOSE=1 prints every event as it runs. The seed is
+// printed at the start and with every failure.
+
+#include "tests/e2e/Pathwink.h"
+#include "tests/support/TestSupport.h"
+#include "tray/TrayIcon.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace pwtest;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// ---- what the program shows, as its users see it ----------------------------------
+
+constexpr char kAlreadyActive[] =
+    "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
+    "clock.";
+constexpr char kWeakText[] =
+    "Warning: the shortcut key combination you have chosen is \"weak.\"\nShortcuts should have "
+    "two or more modifiers (Alt, Ctrl, or Shift) to avoid interfering with other "
+    "applications.\nAre you sure you want to use this shortcut?";
+constexpr char kFolderText[] =
+    "The folder you have selected is either invalid or is a removable drive without media "
+    "present.\nAre you sure you wish to specify this folder?";
+constexpr char kEmptyText[] = "You must define a folder.";
+constexpr char kControlText[] =
+    "The folder path contains a line break or another control character. Please enter the "
+    "folder path on a single line.";
+constexpr char kTooLongText[] =
+    "The folder path is longer than 2,046 characters, the longest Pathwink can keep. Please "
+    "choose a folder with a shorter path.";
+constexpr char kRefusedText[] =
+    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
+constexpr char kExitQuestion[] = "Exit Pathwink?";
+constexpr char kNewCaption[] = "New Folder Shortcut - Pathwink";
+constexpr char kEditCaption[] = "Edit Folder Shortcut - Pathwink";
+
+std::string MissingText(const std::string& path) {
+    return "The folder \"" + path +
+           "\" does not exist or is inaccessible. Please open the Pathwink configuration tab "
+           "to delete or edit this folder shortcut.";
+}
+
+constexpr size_t kLongestPath = 2046;
+
+constexpr int kOptionCount = 4;
+const char* const kOptionKeys[kOptionCount] = {"WarnWeakKey", "ConfirmExit", "DClickEdits",
+                                               "RunOnStarup"};
+const char* const kOptionCaptions[kOptionCount] = {
+    "Warn when selected shortcut key combination is \"weak.\"",
+    "Confirm on exit button click.",
+    "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.",
+    "Run Pathwink automatically when Windows starts.",
+};
+constexpr bool kOptionDefaults[kOptionCount] = {true, true, false, true};
+enum OptionIndex { kWarnWeakKey, kConfirmExit, kDClickEdits, kRunOnStarup };
+
+struct OptionSet {
+    bool on[kOptionCount] = {};
+    bool operator==(const OptionSet& o) const { return std::equal(on, on + kOptionCount, o.on); }
+    bool operator!=(const OptionSet& o) const { return !(*this == o); }
+    std::string Text() const {
+        std::string s;
+        for (bool b : on)
+            s += b ? '1' : '0';
+        return s;
+    }
+};
+
+// ---- key combinations -----------------------------------------------------------------
+
+// The settings file's encoding: the virtual key plus 8192 (Shift), 16384 (Ctrl), 32768 (Alt).
+constexpr WORD kShift = 8192, kCtrl = 16384, kAlt = 32768;
+
+// Strong ones (two modifiers or more), weak ones, and the one this test holds as
+// another program would, so that the program's registration of it is refused.
+const WORD kStrongKeys[] = {'A' | kCtrl | kAlt,   'B' | kCtrl | kAlt, 'C' | kCtrl | kAlt,
+                            'D' | kCtrl | kAlt,   'E' | kCtrl | kAlt, VK_F9 | kCtrl | kAlt,
+                            'B' | kShift | kCtrl | kAlt};
+const WORD kWeakKeys[] = {'G' | kAlt, 'H' | kAlt, 'J' | kCtrl, 'K' | kCtrl};
+constexpr WORD kHeldKey = 'Q' | kCtrl | kAlt;
+// Letters typed into the hot-key field: a key alone becomes Ctrl+Alt plus the key.
+const WORD kTypedLetters[] = {'A', 'C', 'E'};
+
+WORD VirtualKeyOf(WORD key) { return key & 0xFF; }
+
+std::string KeyText(WORD key) {
+    std::string text;
+    if (key & kShift)
+        text += "Shift+";
+    if (key & kCtrl)
+        text += "Ctrl+";
+    if (key & kAlt)
+        text += "Alt+";
+    const WORD vk = VirtualKeyOf(key);
+    if (vk >= VK_F1 && vk <= VK_F24)
+        text += "F" + std::to_string(vk - VK_F1 + 1);
+    else
+        text += static_cast<char>(vk);
+    return text;
+}
+
+bool IsWeak(WORD key) {
+    const int modifiers = ((key & kShift) ? 1 : 0) + ((key & kCtrl) ? 1 : 0) + ((key & kAlt) ? 1 : 0);
+    return key != 0 && modifiers < 2;
+}
+
+// The hot-key field's own encoding: HOTKEYF_ flags in the high byte.
+WORD FieldOf(WORD key) {
+    BYTE flags = 0;
+    if (key & kShift)
+        flags |= HOTKEYF_SHIFT;
+    if (key & kCtrl)
+        flags |= HOTKEYF_CONTROL;
+    if (key & kAlt)
+        flags |= HOTKEYF_ALT;
+    return key ? static_cast<WORD>(flags << 8 | VirtualKeyOf(key)) : 0;
+}
+
+WORD KeyOfField(WORD field) {
+    const BYTE flags = HIBYTE(field);
+    const WORD vk = LOBYTE(field);
+    if (!vk)
+        return 0;
+    return static_cast<WORD>(vk | ((flags & HOTKEYF_SHIFT) ? kShift : 0) |
+                             ((flags & HOTKEYF_CONTROL) ? kCtrl : 0) |
+                             ((flags & HOTKEYF_ALT) ? kAlt : 0));
+}
+
+UINT RegistrationModifiers(WORD key) {
+    return ((key & kShift) ? MOD_SHIFT : 0) | ((key & kCtrl) ? MOD_CONTROL : 0) |
+           ((key & kAlt) ? MOD_ALT : 0);
+}
+
+// A combination is free when this process can register it for a moment.
+bool IsFree(WORD key) {
+    if (!RegisterHotKey(nullptr, 0x7301, RegistrationModifiers(key), VirtualKeyOf(key)))
+        return false;
+    UnregisterHotKey(nullptr, 0x7301);
+    return true;
+}
+
+void PressKeys(WORD key) {
+    TypeKey(VirtualKeyOf(key), (key & kCtrl) != 0, (key & kAlt) != 0, (key & kShift) != 0);
+}
+
+// ---- shortcuts ------------------------------------------------------------------------
+
+struct Entry {
+    std::string path;
+    WORD key = 0;
+    bool operator==(const Entry& o) const { return path == o.path && key == o.key; }
+};
+
+std::string RowOf(const Entry& e) {
+    return (e.key ? KeyText(e.key) : std::string("(No HotKey)")) + "\t" + e.path;
+}
+
+std::vector<std::string> RowsOf(const std::vector<Entry>& entries) {
+    std::vector<std::string> rows;
+    for (const Entry& e : entries)
+        rows.push_back(RowOf(e));
+    return rows;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// How many of want are not in have (as multisets).
+size_t Missing(const std::vector<std::string>& want, const std::vector<std::string>& have) {
+    std::vector<std::string> a = Sorted(want), b = Sorted(have), out;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out.size();
+}
+
+std::string Shortened(const std::string& text, size_t most = 90) {
+    std::string s;
+    for (char c : text)
+        s += c == '\t' ? std::string("\\t") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    return s.size() <= most ? s : s.substr(0, most) + "...(" + std::to_string(text.size()) + ")";
+}
+
+std::string Listed(const std::vector<std::string>& rows) {
+    std::string out;
+    for (const auto& r : rows)
+        out += " {" + Shortened(r) + "}";
+    return out.empty() ? " none" : out;
+}
+
+bool HasControlCharacter(const std::string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
+bool IsDirectory(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// ---- the settings file, read as the README describes it -------------------------------
+
+// Decimal with an optional sign, or hexadecimal after "0x", "$" or "x"; nothing for
+// anything else or a value outside the signed 32-bit range.
+std::optional<std::int64_t> NumberOf(std::string text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.erase(0, 1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.pop_back();
+    bool negative = false;
+    int base = 10;
+    size_t at = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        at = 2;
+    } else {
+        if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+            negative = text[at++] == '-';
+        if (at < text.size() && (text[at] == '$' || text[at] == 'x' || text[at] == 'X')) {
+            base = 16;
+            ++at;
+        }
+    }
+    if (at >= text.size())
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
+        value = value * base + digit;
+        if (value > 0x100000000LL)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value < INT32_MIN || value > INT32_MAX)
+        return std::nullopt;
+    return value;
+}
+
+struct SavedSettings {
+    std::vector<Entry> entries;
+    OptionSet options;
+    std::string problems; // what does not read as a settings file the program wrote
+};
+
+std::string ProfileText(const std::string& file, const char* section, const std::string& key) {
+    std::string buffer(8192, '\0');
+    const DWORD n = GetPrivateProfileStringA(section, key.c_str(), "\x01<absent>", buffer.data(),
+                                             static_cast<DWORD>(buffer.size()), file.c_str());
+    buffer.resize(n);
+    return buffer;
+}
+
+bool Absent(const std::string& text) { return text == "\x01<absent>"; }
+
+SavedSettings ReadSettingsFile(const std::string& file) {
+    // Drops any copy of the file the profile functions keep from an earlier read.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+    SavedSettings saved;
+    if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        saved.problems = " no settings file;";
+        return saved;
+    }
+    for (int i = 0; i < kOptionCount; ++i) {
+        const std::string text = ProfileText(file, "Options", kOptionKeys[i]);
+        const auto number = Absent(text) ? std::nullopt : NumberOf(text);
+        if (!number)
+            saved.problems += std::string(" ") + kOptionKeys[i] + " reads \"" + text + "\";";
+        saved.options.on[i] = number ? *number != 0 : kOptionDefaults[i];
+    }
+    const std::string count = ProfileText(file, "Shortcuts", "Count");
+    int n = 0;
+    if (!Absent(count)) {
+        const auto number = NumberOf(count);
+        if (!number || *number < 0)
+            saved.problems += " Count reads \"" + count + "\";";
+        else
+            n = static_cast<int>(std::min<std::int64_t>(*number, 1000));
+    }
+    for (int i = 0; i < n; ++i) {
+        const std::string path = ProfileText(file, "Shortcuts", std::to_string(i) + "Path");
+        const std::string key = ProfileText(file, "Shortcuts", std::to_string(i) + "ShortCut");
+        const auto number = Absent(key) ? std::nullopt : NumberOf(key);
+        if (Absent(path))
+            saved.problems += " " + std::to_string(i) + "Path is absent;";
+        if (!number)
+            saved.problems += " " + std::to_string(i) + "ShortCut reads \"" + key + "\";";
+        saved.entries.push_back(
+            {Absent(path) ? std::string("C:\\") : path,
+             static_cast<WORD>(number ? static_cast<std::uint32_t>(*number) & 0xFFFF : 0)});
+    }
+    // A key past the end would be the remains of an entry that was not removed.
+    if (!Absent(ProfileText(file, "Shortcuts", std::to_string(n) + "Path")))
+        saved.problems += " " + std::to_string(n) + "Path is left past Count;";
+    return saved;
+}
+
+std::vector<std::string> TempFilesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "\\~pw*.tmp").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return found;
+    do
+        found.push_back(fd.cFileName);
+    while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return found;
+}
+
+std::string FileText(const std::string& path) {
+    std::string text;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                                           FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<absent>";
+    char buf[4096];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0)
+        text.append(buf, n);
+    CloseHandle(h);
+    return text;
+}
+
+// ---- the run-at-logon values, kept for the machine ------------------------------------
+
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::optional<std::string> RunValue(HKEY root) {
+    char buf[2048] = "";
+    DWORD size = sizeof buf;
+    if (RegGetValueA(root, kRunKey, "Pathwink", RRF_RT_REG_SZ, nullptr, buf, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(buf);
+}
+
+void PutRunValue(HKEY root, const std::optional<std::string>& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(root, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    if (value)
+        RegSetValueExA(key, "Pathwink", 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
+                       static_cast<DWORD>(value->size() + 1));
+    else
+        RegDeleteValueA(key, "Pathwink");
+    RegCloseKey(key);
+}
+
+// ---- waiting ----------------------------------------------------------------------------
+
+// Polls pred until it holds or timeoutMs passes; this thread has no window to pump.
+bool Poll(const std::function<bool()>& pred, int timeoutMs, int intervalMs = 4) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (pred())
+            return true;
+        if (Clock::now() >= end)
+            return false;
+        Sleep(static_cast<DWORD>(intervalMs));
+    }
+}
+
+bool SendWithin(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr,
+                UINT timeoutMs = 3000) {
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs, &r))
+        return false;
+    if (result)
+        *result = r;
+    return true;
+}
+
+// The list's rows, read in the wide form (the narrow one is wrong across processes
+// under Wine); nothing when the program did not answer.
+std::optional<std::vector<std::string>> ReadRows(HWND list) {
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 3000, &count) ||
+        static_cast<LRESULT>(count) == LB_ERR)
+        return std::nullopt;
+    std::vector<std::string> rows;
+    for (WPARAM i = 0; i < count; ++i) {
+        DWORD_PTR len = 0;
+        if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 3000, &len) ||
+            static_cast<LRESULT>(len) == LB_ERR)
+            return std::nullopt;
+        std::wstring w(len + 1, L'\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(w.data()),
+                                 SMTO_ABORTIFHUNG, 3000, &copied))
+            return std::nullopt;
+        w.resize(wcslen(w.c_str()));
+        std::string row(w.size() * 2 + 1, '\0');
+        row.resize(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, w.c_str(),
+                                                           static_cast<int>(w.size()), row.data(),
+                                                           static_cast<int>(row.size()), nullptr,
+                                                           nullptr)));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// ---- a seeded die -------------------------------------------------------------------------
+
+class Dice {
+public:
+    explicit Dice(std::uint32_t seed) : generator_(seed) {}
+    // 0 .. n-1; mt19937's output is the same on every platform, so a seed replays.
+    int Below(int n) { return n <= 1 ? 0 : static_cast<int>(generator_() % static_cast<unsigned>(n)); }
+    bool Percent(int p) { return Below(100) < p; }
+    template <class T>
+    const T& Pick(const std::vector<T>& v) {
+        return v[static_cast<size_t>(Below(static_cast<int>(v.size())))];
+    }
+
+private:
+    std::mt19937 generator_;
+};
+
+std::uint32_t EnvNumber(const char* name, std::uint32_t fallback) {
+    char buf[64] = "";
+    if (!GetEnvironmentVariableA(name, buf, sizeof buf))
+        return fallback;
+    return static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 0));
+}
+
+// ---- what the test expects the program to show --------------------------------------------
+
+enum class Check { Empty, Control, TooLong, Weak, Folder, Register };
+
+struct Flow {
+    bool edit = false;
+    Entry original;        // the entry being edited
+    std::string folder;    // the editor's folder field
+    WORD field = 0;        // the editor's hot-key field, in its own encoding
+    bool editorShown = true;
+    std::string boxCaption, boxText; // the flow's box, while the editor is not shown
+    bool boxIsQuestion = false;
+    std::vector<Check> checks; // the checks still to come after OK
+    size_t next = 0;
+    int handOver = -1; // the copy-data send waiting for this flow, or -1
+};
+
+// One window of the program that waits for the user, over the ones before it.
+struct Layer {
+    enum Kind { FlowWindow, MissingFolder, ExitQuestion } kind;
+    std::string path; // the missing folder
+};
+
+struct ExpectedBox {
+    std::string caption, text;
+    bool operator<(const ExpectedBox& o) const {
+        return caption != o.caption ? caption < o.caption : text < o.text;
+    }
+    bool operator==(const ExpectedBox& o) const { return caption == o.caption && text == o.text; }
+};
+
+struct Model {
+    std::vector<Entry> table;
+    OptionSet options;
+    bool mainVisible = false;
+    std::vector<Layer> layers;
+    std::optional<Flow> flow;
+    std::deque<std::string> queued; // folders handed over while a flow ran
+    int saves = 0;                  // saves of the settings file so far
+};
+
+// What the program shows at one moment.
+struct Screen {
+    bool alive = false;
+    DWORD exitCode = 0;
+    bool mainVisible = false, mainEnabled = false;
+    bool editorVisible = false, editorEnabled = false;
+    HWND editor = nullptr;
+    std::string editorCaption, editorFolder;
+    WORD editorField = 0;
+    struct Box {
+        HWND hwnd;
+        std::string caption, text;
+        bool enabled;
+    };
+    std::vector<Box> boxes;
+    int menus = 0;
+    int otherWindows = 0;
+    std::string others;
+    bool rowsRead = false;
+    std::vector<std::string> rows;
+    bool checksRead = false;
+    OptionSet checks;
+
+    std::string Text() const {
+        if (!alive)
+            return "the program has ended (exit code " + std::to_string(exitCode) + ")";
+        std::ostringstream s;
+        s << "main " << (mainVisible ? "shown" : "hidden") << (mainEnabled ? "" : " disabled");
+        if (editorVisible)
+            s << "; editor \"" << editorCaption << "\"" << (editorEnabled ? "" : " disabled")
+              << " folder \"" << Shortened(editorFolder) << "\" key field 0x" << std::hex
+              << editorField << std::dec;
+        for (const Box& b : boxes)
+            s << "; box \"" << b.caption << "\"" << (b.enabled ? "" : " disabled") << ": "
+              << Shortened(b.text, 70);
+        if (menus)
+            s << "; " << menus << " menu(s)";
+        if (otherWindows)
+            s << "; other windows:" << others;
+        s << "; rows:" << (rowsRead ? Listed(rows) : std::string(" <not read>"));
+        s << "; options " << (checksRead ? checks.Text() : std::string("<not read>"));
+        return s.str();
+    }
+};
+
+// A folder handed over with WM_COPYDATA from a thread of its own.
+struct HandOver {
+    std::future<bool> result;
+    std::string folder;
+    int step = 0;
+    bool waitsForFlow = false; // blocked while its flow runs
+    bool mustBeDone = false;   // answered by now
+    bool checked = false;
+};
+
+// Another start of the program while it runs.
+struct SecondCopy {
+    PROCESS_INFORMATION pi{};
+    HWND box = nullptr;
+    std::string fileAtStart;
+    int savesAtStart = 0;
+    int step = 0;
+};
+
+class Storm {
+public:
+    Storm(std::uint32_t seed, int events) : seed_(seed), events_(events), dice_(seed) {}
+    ~Storm();
+    void Run();
+
+private:
+    enum class Ev {
+        AnswerBox,
+        SetFolder,
+        SetKey,
+        TypeKey,
+        EditorOk,
+        EditorCancel,
+        EditorCloseBox,
+        New,
+        Edit,
+        Delete,
+        DoubleClick,
+        TrayButton,
+        ToggleOption,
+        ExitButton,
+        TrayLeftClick,
+        TrayMenu,
+        CopyData,
+        HotKey,
+        CloseRequest,
+        SessionEnd,
+        SecondCopyStart,
+        SecondCopyAnswer,
+    };
+
+    // Set-up and the program's runs.
+    void MakeFolders();
+    std::string InitialSettings();
+    bool StartProgram();
+    void FindControls();
+    // The program ended (or is to be ended by the test): checks the file against what
+    // was shown before, then starts it again.
+    void ProgramEnded(const std::string& how, bool killedByTest);
+    void Recover();
+    void Finish();
+
+    // Events.
+    void Step();
+    Ev Choose();
+    void RunEvent(Ev ev);
+    void AnswerTopBox();
+    void EditorEvent(Ev ev);
+    void MainEvent(Ev ev);
+    void TrayMenuEvent();
+    void CopyDataEvent();
+    void HotKeyEvent();
+    void SessionEndEvent();
+    void StartSecondCopy();
+    void AnswerSecondCopy(size_t index, bool atOnce);
+    void AnswerAllSecondCopies();
+
+    // The account.
+    void OpenFlow(Flow flow);
+    void StartChecks();
+    void Advance();
+    void EndFlow(bool committed);
+    void OpenFolderExpectation(const std::string& path, const char* how);
+    std::vector<ExpectedBox> ExpectedBoxes() const;
+    bool Matches(const Screen& s, std::string& why);
+    bool Settle();
+    void Sync();
+    void CheckHotkeys();
+    void CheckHandOversAfterEnd(bool killed);
+
+    // Inputs.
+    std::string FolderInput(std::string* kind);
+    WORD KeyInput(std::string* kind);
+    Screen Look();
+    HWND TopBoxWindow(const Screen& s) const;
+    void ExpectExplorer(const std::string& path, const char* how);
+    void CloseStrayExplorers();
+
+    // Reports.
+    void Log(const std::string& what);
+    void Fail(const std::string& what);
+    std::string Replay() const;
+
+    std::uint32_t seed_;
+    int events_;
+    Dice dice_;
+    int step_ = 0;
+    int failures_ = 0;
+    bool stop_ = false;
+    bool verbose_ = EnvNumber("PW_STORM_VERBOSE", 0) != 0;
+    std::deque<std::string> history_;
+
+    std::string root_;
+    std::vector<std::string> existing_; // folders that exist, each with a unique leaf name
+    std::vector<std::string> gone_;     // folders that do not
+    std::unique_ptr<PathwinkProcess> app_;
+    HWND list_ = nullptr, help_ = nullptr, tray_ = nullptr;
+    HWND checkBoxes_[kOptionCount] = {};
+    bool heldKey_ = false;
+    std::optional<std::string> runMachine_, runUser_;
+
+    Model model_;
+    Screen seen_; // at the last settle
+    std::vector<HandOver> handOvers_;
+    std::vector<SecondCopy> seconds_;
+    std::set<HWND> explorersSeen_;
+
+    // Figures for the summary.
+    int restarts_ = 0, secondCopies_ = 0, crashes_ = 0, lostOrCorrupted_ = 0, handedOver_ = 0;
+    int explorers_ = 0, missingMessages_ = 0, commits_ = 0, fileChecks_ = 0;
+    int runEvents_ = 0, longestRun_ = 0;
+    double longestRunSeconds_ = 0;
+    Clock::time_point runStart_, testStart_;
+};
+
+Storm::~Storm() {
+    for (auto& s : seconds_) {
+        TerminateProcess(s.pi.hProcess, 99);
+        WaitForSingleObject(s.pi.hProcess, 5000);
+        CloseHandle(s.pi.hProcess);
+        CloseHandle(s.pi.hThread);
+    }
+    if (app_)
+        app_->Kill();
+    for (auto& h : handOvers_)
+        if (h.result.valid())
+            h.result.wait_for(std::chrono::seconds(10));
+    app_.reset();
+    CloseStrayExplorers();
+    if (heldKey_)
+        UnregisterHotKey(nullptr, 0x7300);
+    if (!root_.empty())
+        RemoveTree(root_);
+    PutRunValue(HKEY_LOCAL_MACHINE, runMachine_);
+    PutRunValue(HKEY_CURRENT_USER, runUser_);
+}
+
+// ---- reports ------------------------------------------------------------------------------
+
+void Storm::Log(const std::string& what) {
+    const std::string line = "step " + std::to_string(step_) + ": " + what;
+    history_.push_back(line);
+    if (history_.size() > 20)
+        history_.pop_front();
+    if (verbose_) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+}
+
+std::string Storm::Replay() const {
+    return "replay with PW_STORM_SEED=" + std::to_string(seed_) +
+           " PW_STORM_EVENTS=" + std::to_string(events_);
+}
+
+void Storm::Fail(const std::string& what) {
+    std::string last;
+    for (const auto& h : history_)
+        last += "\n    " + h;
+    ADD_FAILURE() << "Storm seed " << seed_ << ", step " << step_ << ": " << what
+                  << "\n  last events:" << last << "\n  " << Replay();
+    if (++failures_ >= 3)
+        stop_ = true;
+}
+
+// ---- set-up ---------------------------------------------------------------------------------
+
+void Storm::MakeFolders() {
+    root_ = MakeTempFolder("pwstorm");
+    // Explorer titles its window with the folder's last component only: unique
+    // leaf names tell which folder a window shows.
+    const std::string tag = std::to_string(GetCurrentProcessId()) + "x" + std::to_string(seed_);
+    for (int i = 0; i < 6; ++i) {
+        existing_.push_back(root_ + "\\pwst" + tag + "e" + std::to_string(i));
+        CreateDirectoryA(existing_.back().c_str(), nullptr);
+    }
+    existing_.push_back(root_ + "\\pwst" + tag + " with blanks & more");
+    CreateDirectoryA(existing_.back().c_str(), nullptr);
+    for (int i = 0; i < 4; ++i)
+        gone_.push_back(root_ + "\\gone" + std::to_string(i) + "\\pwst" + tag + "g" +
+                        std::to_string(i));
+}
+
+std::string Storm::InitialSettings() {
+    std::string s = "[Options]\r\n";
+    for (int i = 0; i < kOptionCount; ++i) {
+        model_.options.on[i] = dice_.Percent(i == kDClickEdits ? 30 : 60);
+        s += std::string(kOptionKeys[i]) + "=" + (model_.options.on[i] ? "1" : "0") + "\r\n";
+    }
+    const int n = dice_.Below(4);
+    if (n) {
+        s += "[Shortcuts]\r\nCount=" + std::to_string(n) + "\r\n";
+        for (int i = 0; i < n; ++i) {
+            Entry e{i == 2 ? gone_[0] : existing_[static_cast<size_t>(i)],
+                    i == 2 ? WORD(0) : kStrongKeys[i]};
+            model_.table.push_back(e);
+            s += std::to_string(i) + "Path=" + e.path + "\r\n" + std::to_string(i) +
+                 "ShortCut=" + std::to_string(e.key) + "\r\n";
+        }
+    }
+    return s;
+}
+
+void Storm::FindControls() {
+    HWND main = app_->MainWindow();
+    list_ = FindChildByClass(main, "ListBox");
+    help_ = FindChildByText(main, "Button", "Help");
+    for (int i = 0; i < kOptionCount; ++i)
+        checkBoxes_[i] = FindChildByText(main, "Button", kOptionCaptions[i]);
+    tray_ = FindTopLevel("PathwinkTrayWindow", nullptr, app_->ProcessId());
+}
+
+bool Storm::StartProgram() {
+    const bool inTray = dice_.Percent(50);
+    app_->Kill(); // the handles of an ended run
+    if (!app_->Start(inTray ? "tray" : "")) {
+        Fail(std::string("the program did not start") + (inTray ? " (tray)" : "") +
+             "; its second copies:" + std::to_string(seconds_.size()));
+        stop_ = true;
+        return false;
+    }
+    FindControls();
+    model_.mainVisible = !inTray;
+    model_.layers.clear();
+    model_.flow.reset();
+    model_.queued.clear();
+    runStart_ = Clock::now();
+    runEvents_ = 0;
+    Log(std::string("started") + (inTray ? " in the tray" : ""));
+    if (!list_ || !help_ || !tray_) {
+        Fail("the main window's list, Help button or the tray window is missing");
+        stop_ = true;
+        return false;
+    }
+    return Settle();
+}
+
+// ---- looking at the program -------------------------------------------------------------
+
+Screen Storm::Look() {
+    Screen s;
+    s.alive = app_ && app_->Running();
+    if (!s.alive) {
+        s.exitCode = app_ ? app_->ExitCode() : 0;
+        return s;
+    }
+    const DWORD pid = app_->ProcessId();
+    for (HWND w : FindTopLevels(nullptr, nullptr, pid)) {
+        char cls[64] = "";
+        GetClassNameA(w, cls, sizeof cls);
+        const bool visible = IsWindowVisible(w) != FALSE;
+        if (lstrcmpA(cls, "TPathwinkMainForm") == 0) {
+            s.mainVisible = visible;
+            s.mainEnabled = IsWindowEnabled(w) != FALSE;
+            continue;
+        }
+        if (!visible)
+            continue;
+        if (lstrcmpA(cls, "TDlgNewShortcut") == 0) {
+            s.editorVisible = true;
+            s.editor = w;
+            s.editorEnabled = IsWindowEnabled(w) != FALSE;
+            s.editorCaption = TextOf(w);
+            s.editorFolder = TextOf(EditorFolderField(w));
+            DWORD_PTR field = 0;
+            SendWithin(EditorHotKeyField(w), HKM_GETHOTKEY, 0, 0, &field);
+            s.editorField = static_cast<WORD>(field);
+        } else if (lstrcmpA(cls, "#32770") == 0) {
+            s.boxes.push_back({w, TextOf(w), MessageTextOf(w), IsWindowEnabled(w) != FALSE});
+        } else if (lstrcmpA(cls, "#32768") == 0) {
+            ++s.menus;
+        } else if (lstrcmpA(cls, "tooltips_class32") != 0) {
+            ++s.otherWindows;
+            s.others += std::string(" [") + cls + " \"" + Shortened(TextOf(w), 40) + "\"]";
+        }
+    }
+    if (auto rows = ReadRows(list_)) {
+        s.rowsRead = true;
+        s.rows = *rows;
+    }
+    s.checksRead = true;
+    for (int i = 0; i < kOptionCount; ++i) {
+        DWORD_PTR state = 0;
+        if (!SendWithin(checkBoxes_[i], BM_GETCHECK, 0, 0, &state))
+            s.checksRead = false;
+        s.checks.on[i] = state == BST_CHECKED;
+    }
+    return s;
+}
+
+std::vector<ExpectedBox> Storm::ExpectedBoxes() const {
+    std::vector<ExpectedBox> boxes;
+    for (const Layer& l : model_.layers) {
+        if (l.kind == Layer::FlowWindow && !model_.flow->editorShown)
+            boxes.push_back({model_.flow->boxCaption, model_.flow->boxText});
+        else if (l.kind == Layer::MissingFolder)
+            boxes.push_back({"Pathwink", MissingText(l.path)});
+        else if (l.kind == Layer::ExitQuestion)
+            boxes.push_back({"Confirmation", kExitQuestion});
+    }
+    return boxes;
+}
+
+bool Storm::Matches(const Screen& s, std::string& why) {
+    if (!s.alive) {
+        why = "the program is no longer running";
+        return false;
+    }
+    if (s.mainVisible != model_.mainVisible) {
+        why = model_.mainVisible ? "the main window is hidden" : "the main window is shown";
+        return false;
+    }
+    if (s.menus) {
+        why = "a menu is open";
+        return false;
+    }
+    if (s.otherWindows) {
+        why = "unexpected windows";
+        return false;
+    }
+    const bool editorExpected = model_.flow && model_.flow->editorShown;
+    if (s.editorVisible != editorExpected) {
+        why = editorExpected ? "the editor is not shown" : "the editor is shown";
+        return false;
+    }
+    if (editorExpected) {
+        const Flow& f = *model_.flow;
+        if (s.editorCaption != (f.edit ? kEditCaption : kNewCaption)) {
+            why = "the editor's caption";
+            return false;
+        }
+        if (s.editorFolder != f.folder) {
+            why = "the editor's folder is not \"" + Shortened(f.folder) + "\"";
+            return false;
+        }
+        if (s.editorField != f.field) {
+            std::ostringstream o;
+            o << "the editor's key field is not 0x" << std::hex << f.field;
+            why = o.str();
+            return false;
+        }
+    }
+    std::vector<ExpectedBox> want = ExpectedBoxes(), have;
+    for (const auto& b : s.boxes)
+        have.push_back({b.caption, b.text});
+    std::sort(want.begin(), want.end());
+    std::sort(have.begin(), have.end());
+    if (want != have) {
+        why = "the boxes shown are not";
+        for (const auto& b : want)
+            why += " [\"" + b.caption + "\": " + Shortened(b.text, 60) + "]";
+        if (want.empty())
+            why += " none";
+        return false;
+    }
+    // The window on top is the one that waits for the user: it must take input.
+    if (!model_.layers.empty()) {
+        const Layer& top = model_.layers.back();
+        if (top.kind == Layer::FlowWindow && model_.flow->editorShown) {
+            if (!s.editorEnabled) {
+                why = "the editor, on top, is disabled";
+                return false;
+            }
+        } else if (!TopBoxWindow(s)) {
+            why = "the box on top is disabled";
+            return false;
+        }
+    }
+    if (!s.rowsRead || Sorted(s.rows) != Sorted(RowsOf(model_.table))) {
+        why = "the rows are not" + Listed(RowsOf(model_.table));
+        return false;
+    }
+    if (!s.checksRead || s.checks != model_.options) {
+        why = "the options are not " + model_.options.Text();
+        return false;
+    }
+    for (size_t i = 0; i < handOvers_.size(); ++i) {
+        auto& h = handOvers_[i];
+        if (h.checked)
+            continue;
+        const bool ready = h.result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        if (h.mustBeDone && !ready) {
+            why = "the sender of \"" + Shortened(h.folder, 60) + "\" (step " +
+                  std::to_string(h.step) + ") has no answer";
+            return false;
+        }
+        if (h.waitsForFlow && !h.mustBeDone && ready) {
+            why = "the sender of \"" + Shortened(h.folder, 60) + "\" (step " +
+                  std::to_string(h.step) + ") got its answer while its dialog is open";
+            return false;
+        }
+    }
+    return true;
+}
+
+HWND Storm::TopBoxWindow(const Screen& s) const {
+    const auto boxes = ExpectedBoxes();
+    if (boxes.empty() || model_.layers.empty())
+        return nullptr;
+    const Layer& top = model_.layers.back();
+    ExpectedBox want;
+    if (top.kind == Layer::FlowWindow)
+        want = {model_.flow->boxCaption, model_.flow->boxText};
+    else if (top.kind == Layer::MissingFolder)
+        want = {"Pathwink", MissingText(top.path)};
+    else
+        want = {"Confirmation", kExitQuestion};
+    for (const auto& b : s.boxes)
+        if (b.enabled && b.caption == want.caption && b.text == want.text)
+            return b.hwnd;
+    return nullptr;
+}
+
+// Posted messages are handled in order: once a harmless posted change to the Help
+// button shows, every message posted before it has reached the program (and any
+// window it opened is waiting for the user).
+void Storm::Sync() {
+    if (!app_->Running())
+        return;
+    PostMessageA(help_, BM_SETSTATE, TRUE, 0);
+    Poll(
+        [&] {
+            DWORD_PTR state = 0;
+            return !app_->Running() || (SendWithin(help_, BM_GETSTATE, 0, 0, &state, 1000) &&
+                                        (state & BST_PUSHED));
+        },
+        10000, 2);
+    SendWithin(help_, BM_SETSTATE, FALSE, 0);
+}
+
+bool Storm::Settle() {
+    Sync();
+    std::string why;
+    Screen s;
+    const bool ok = Poll(
+        [&] {
+            s = Look();
+            return Matches(s, why);
+        },
+        10000);
+    if (!ok) {
+        if (!s.alive)
+            ++crashes_;
+        Fail("after 10 s the program still does not show what it should: " + why +
+             ".\n  It shows: " + s.Text());
+        return false;
+    }
+    seen_ = s;
+    for (auto& h : handOvers_) {
+        if (h.checked || !h.mustBeDone)
+            continue;
+        h.checked = true;
+        if (!h.result.get())
+            Fail("the sender of \"" + Shortened(h.folder, 60) + "\" (step " +
+                 std::to_string(h.step) + ") was refused");
+    }
+    CheckHotkeys();
+    return true;
+}
+
+// Every shortcut's key is held by the program; every other key of the test is free.
+void Storm::CheckHotkeys() {
+    std::vector<WORD> keys(std::begin(kStrongKeys), std::end(kStrongKeys));
+    keys.insert(keys.end(), std::begin(kWeakKeys), std::end(kWeakKeys));
+    for (WORD key : keys) {
+        const bool held = std::any_of(model_.table.begin(), model_.table.end(),
+                                      [key](const Entry& e) { return e.key == key; });
+        if (IsFree(key) == held)
+            Fail(KeyText(key) + (held ? " is free, although a shortcut has it"
+                                      : " is held, although no shortcut has it"));
+    }
+}
+
+// ---- inputs ---------------------------------------------------------------------------------
+
+std::string Storm::FolderInput(std::string* kind) {
+    const int r = dice_.Below(100);
+    if (r < 36) {
+        *kind = "existing";
+        return dice_.Pick(existing_);
+    }
+    if (r < 54) {
+        *kind = "missing";
+        return dice_.Pick(gone_);
+    }
+    if (r < 58) {
+        *kind = "missing, a blank first";
+        return " " + dice_.Pick(gone_);
+    }
+    if (r < 62) {
+        *kind = "missing, a blank last";
+        return dice_.Pick(gone_) + " ";
+    }
+    if (r < 66) {
+        *kind = "missing, in quotes";
+        return "\"" + dice_.Pick(gone_) + "\"";
+    }
+    if (r < 75) {
+        *kind = "empty";
+        return "";
+    }
+    if (r < 84) {
+        *kind = "with a tab";
+        return dice_.Pick(existing_) + "\tx";
+    }
+    std::string path = dice_.Pick(gone_);
+    const size_t length = r < 96 ? kLongestPath + 1 + static_cast<size_t>(dice_.Below(600))
+                                 : kLongestPath;
+    *kind = length > kLongestPath ? "too long" : "the longest allowed";
+    while (path.size() + 1 < length)
+        path += "\\" + std::string(std::min<size_t>(100, length - path.size() - 1), 'p');
+    path.resize(length, 'q');
+    return path;
+}
+
+WORD Storm::KeyInput(std::string* kind) {
+    const int r = dice_.Below(100);
+    if (r < 50) {
+        *kind = "strong";
+        return kStrongKeys[dice_.Below(static_cast<int>(std::size(kStrongKeys)))];
+    }
+    if (r < 72) {
+        *kind = "weak";
+        return kWeakKeys[dice_.Below(static_cast<int>(std::size(kWeakKeys)))];
+    }
+    if (r < 88) {
+        *kind = "none";
+        return 0;
+    }
+    *kind = "held by another program";
+    return kHeldKey;
+}
+
+void Storm::ExpectExplorer(const std::string& path, const char* how) {
+    const std::string leaf = LeafName(path);
+    HWND found = nullptr;
+    Poll(
+        [&] {
+            for (HWND w : FindTopLevels("ExplorerWClass", leaf.c_str()))
+                if (!explorersSeen_.count(w)) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        10000, 10);
+    if (!found) {
+        Fail(std::string(how) + " opened no Explorer window for \"" + path + "\"");
+        return;
+    }
+    ++explorers_;
+    explorersSeen_.insert(found);
+    PostMessageA(found, WM_CLOSE, 0, 0);
+}
+
+void Storm::CloseStrayExplorers() {
+    for (const auto& folder : existing_)
+        for (HWND w : FindTopLevels("ExplorerWClass", LeafName(folder).c_str()))
+            PostMessageA(w, WM_CLOSE, 0, 0);
+}
+
+// ---- the account of flows -------------------------------------------------------------------
+
+void Storm::OpenFlow(Flow flow) {
+    model_.flow = std::move(flow);
+    model_.layers.push_back({Layer::FlowWindow, {}});
+}
+
+void Storm::StartChecks() {
+    Flow& f = *model_.flow;
+    const WORD key = KeyOfField(f.field);
+    f.checks.clear();
+    f.next = 0;
+    if (f.folder.empty()) {
+        f.checks = {Check::Empty};
+    } else if (HasControlCharacter(f.folder)) {
+        f.checks = {Check::Control};
+    } else if (f.folder.size() > kLongestPath) {
+        f.checks = {Check::TooLong};
+    } else {
+        if (model_.options.on[kWarnWeakKey] && IsWeak(key))
+            f.checks.push_back(Check::Weak);
+        if (!IsDirectory(f.folder))
+            f.checks.push_back(Check::Folder);
+        f.checks.push_back(Check::Register);
+    }
+    Advance();
+}
+
+// The next check: a box, or the change made and the flow ended.
+void Storm::Advance() {
+    Flow& f = *model_.flow;
+    const auto show = [&f](const char* caption, const std::string& text, bool question) {
+        f.editorShown = false;
+        f.boxCaption = caption;
+        f.boxText = text;
+        f.boxIsQuestion = question;
+    };
+    const Check check = f.checks.at(f.next++);
+    switch (check) {
+    case Check::Empty: show("Pathwink", kEmptyText, false); return;
+    case Check::Control: show("Pathwink", kControlText, false); return;
+    case Check::TooLong: show("Pathwink", kTooLongText, false); return;
+    case Check::Weak: show("Shortcut Warning", kWeakText, true); return;
+    case Check::Folder: show("Folder Warning", kFolderText, true); return;
+    case Check::Register: break;
+    }
+    const WORD key = KeyOfField(f.field);
+    bool refused = key == kHeldKey;
+    bool skippedOriginal = false;
+    for (const Entry& e : model_.table) {
+        if (f.edit && !skippedOriginal && e == f.original) {
+            skippedOriginal = true;
+            continue;
+        }
+        if (key && e.key == key)
+            refused = true;
+    }
+    if (refused) {
+        show("Pathwink", kRefusedText, false);
+        return;
+    }
+    const Entry made{f.folder, key};
+    if (f.edit) {
+        auto at = std::find(model_.table.begin(), model_.table.end(), f.original);
+        *at = made;
+    } else {
+        model_.table.push_back(made);
+    }
+    ++model_.saves;
+    ++commits_;
+    EndFlow(true);
+}
+
+void Storm::EndFlow(bool) {
+    if (model_.flow->handOver >= 0)
+        handOvers_[static_cast<size_t>(model_.flow->handOver)].mustBeDone = true;
+    model_.flow.reset();
+    model_.layers.erase(std::remove_if(model_.layers.begin(), model_.layers.end(),
+                                       [](const Layer& l) { return l.kind == Layer::FlowWindow; }),
+                        model_.layers.end());
+    if (!model_.queued.empty()) {
+        // The next handed-over folder gets its own flow.
+        Flow next;
+        next.folder = model_.queued.front();
+        model_.queued.pop_front();
+        OpenFlow(next);
+    }
+}
+
+// ---- choosing an event ----------------------------------------------------------------------
+
+Storm::Ev Storm::Choose() {
+    std::vector<std::pair<Ev, int>> c;
+    const Layer* top = model_.layers.empty() ? nullptr : &model_.layers.back();
+    const bool editorOnTop = top && top->kind == Layer::FlowWindow && model_.flow->editorShown;
+    if (editorOnTop) {
+        c.insert(c.end(), {{Ev::SetFolder, 40},
+                           {Ev::SetKey, 40},
+                           {Ev::TypeKey, 6},
+                           {Ev::EditorOk, 55},
+                           {Ev::EditorCancel, 10},
+                           {Ev::EditorCloseBox, 6}});
+    } else if (top) {
+        c.push_back({Ev::AnswerBox, 110});
+    }
+    const bool rows = !model_.table.empty();
+    if (seen_.mainVisible && seen_.mainEnabled) {
+        c.insert(c.end(), {{Ev::New, 30},
+                           {Ev::TrayButton, 6},
+                           {Ev::ToggleOption, 14},
+                           {Ev::ExitButton, 5}});
+        if (rows)
+            c.insert(c.end(), {{Ev::Edit, 20}, {Ev::Delete, 12}, {Ev::DoubleClick, 6}});
+    }
+    c.push_back({Ev::TrayLeftClick, seen_.mainVisible ? 3 : 18});
+    c.push_back({Ev::TrayMenu, 12});
+    c.push_back({Ev::CopyData, 22});
+    if (std::any_of(model_.table.begin(), model_.table.end(), [](const Entry& e) { return e.key; }))
+        c.push_back({Ev::HotKey, 16});
+    c.push_back({Ev::CloseRequest, 3});
+    c.push_back({Ev::SessionEnd, 2});
+    c.push_back({Ev::SecondCopyStart, 5});
+    if (!seconds_.empty())
+        c.push_back({Ev::SecondCopyAnswer, 12});
+    int total = 0;
+    for (const auto& e : c)
+        total += e.second;
+    int r = dice_.Below(total);
+    for (const auto& e : c) {
+        if (r < e.second)
+            return e.first;
+        r -= e.second;
+    }
+    return c.back().first;
+}
+
+void Storm::Step() {
+    ++runEvents_;
+    const int failuresBefore = failures_;
+    RunEvent(Choose());
+    // After a failure the account no longer tells what the program shows.
+    if (failures_ > failuresBefore && !stop_)
+        Recover();
+    if (stop_)
+        return;
+    if (!app_->Running()) {
+        // An event that ended the program has checked and restarted it already;
+        // anything else is a crash, which Settle reports.
+        return;
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - runStart_).count();
+    if (runEvents_ > longestRun_) {
+        longestRun_ = runEvents_;
+        longestRunSeconds_ = seconds;
+    }
+}
+
+void Storm::RunEvent(Ev ev) {
+    switch (ev) {
+    case Ev::AnswerBox: AnswerTopBox(); break;
+    case Ev::SetFolder:
+    case Ev::SetKey:
+    case Ev::TypeKey:
+    case Ev::EditorOk:
+    case Ev::EditorCancel:
+    case Ev::EditorCloseBox: EditorEvent(ev); break;
+    case Ev::New:
+    case Ev::Edit:
+    case Ev::Delete:
+    case Ev::DoubleClick:
+    case Ev::TrayButton:
+    case Ev::ToggleOption:
+    case Ev::ExitButton: MainEvent(ev); break;
+    case Ev::TrayLeftClick:
+        Log("left click on the tray icon");
+        PostMessageA(tray_, pw::TrayIcon::kCallbackMessage, 0, WM_LBUTTONDOWN);
+        model_.mainVisible = true;
+        break;
+    case Ev::TrayMenu: TrayMenuEvent(); break;
+    case Ev::CopyData: CopyDataEvent(); break;
+    case Ev::HotKey: HotKeyEvent(); break;
+    case Ev::CloseRequest: {
+        Log("WM_CLOSE to the main window");
+        PostMessageA(app_->MainWindow(), WM_CLOSE, 0, 0);
+        ProgramEnded("a close request", false);
+        return;
+    }
+    case Ev::SessionEnd: SessionEndEvent(); return;
+    case Ev::SecondCopyStart: StartSecondCopy(); break;
+    case Ev::SecondCopyAnswer:
+        AnswerSecondCopy(static_cast<size_t>(dice_.Below(static_cast<int>(seconds_.size()))),
+                         false);
+        break;
+    }
+    if (!stop_)
+        Settle();
+}
+
+// ---- the events -----------------------------------------------------------------------------
+
+void Storm::AnswerTopBox() {
+    const Layer top = model_.layers.back();
+    HWND box = TopBoxWindow(seen_);
+    if (!box) {
+        Fail("no box to answer");
+        return;
+    }
+    const int way = dice_.Below(10);
+    // A plain message ends with OK, Escape (IDCANCEL) or its close box alike.
+    const auto dismiss = [&](const char* what) {
+        if (way < 6) {
+            Press(box, IDOK);
+            Log(std::string("OK on ") + what);
+        } else if (way < 8) {
+            Press(box, IDCANCEL);
+            Log(std::string("Escape on ") + what);
+        } else {
+            PostMessageA(box, WM_CLOSE, 0, 0);
+            Log(std::string("close box of ") + what);
+        }
+    };
+    if (top.kind == Layer::MissingFolder) {
+        dismiss("the missing-folder message");
+        model_.layers.pop_back();
+        return;
+    }
+    if (top.kind == Layer::ExitQuestion) {
+        const bool yes = dice_.Percent(50);
+        Press(box, yes ? IDYES : IDNO);
+        Log(std::string(yes ? "Yes" : "No") + " to \"Exit Pathwink?\"");
+        model_.layers.pop_back();
+        if (yes)
+            ProgramEnded("the Exit button", false);
+        return;
+    }
+    Flow& f = *model_.flow;
+    if (f.boxIsQuestion) {
+        const bool yes = dice_.Percent(65);
+        Press(box, yes ? IDYES : IDNO);
+        Log(std::string(yes ? "Yes" : "No") + " to \"" + f.boxCaption + "\"");
+        if (yes) {
+            Advance();
+        } else {
+            f.editorShown = true;
+        }
+        return;
+    }
+    dismiss(("\"" + Shortened(f.boxText, 40) + "\"").c_str());
+    f.editorShown = true;
+}
+
+void Storm::EditorEvent(Ev ev) {
+    Flow& f = *model_.flow;
+    HWND editor = seen_.editor;
+    switch (ev) {
+    case Ev::SetFolder: {
+        std::string kind;
+        const std::string folder = FolderInput(&kind);
+        Log("editor folder: " + kind + " \"" + Shortened(folder, 60) + "\"");
+        SendWithin(EditorFolderField(editor), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(folder.c_str()));
+        f.folder = folder;
+        return;
+    }
+    case Ev::SetKey: {
+        std::string kind;
+        const WORD key = KeyInput(&kind);
+        Log("editor key: " + kind + " " + (key ? KeyText(key) : std::string("(none)")));
+        SendWithin(EditorHotKeyField(editor), HKM_SETHOTKEY, FieldOf(key), 0);
+        f.field = FieldOf(key);
+        return;
+    }
+    case Ev::TypeKey: {
+        const WORD letter = kTypedLetters[dice_.Below(static_cast<int>(std::size(kTypedLetters)))];
+        const WORD expected = FieldOf(letter | kCtrl | kAlt);
+        Log(std::string("editor key typed: ") + static_cast<char>(letter));
+        HWND field = EditorHotKeyField(editor);
+        const DWORD self = GetCurrentThreadId();
+        const DWORD target = GetWindowThreadProcessId(editor, nullptr);
+        AttachThreadInput(self, target, TRUE);
+        SetForegroundWindow(editor);
+        SetFocus(field);
+        AttachThreadInput(self, target, FALSE);
+        TypeKey(letter);
+        if (f.field != expected) {
+            DWORD_PTR now = 0;
+            if (!Poll([&] { return SendWithin(field, HKM_GETHOTKEY, 0, 0, &now) && now == expected; },
+                      2000))
+                Log("  the typed key did not reach the field");
+            f.field = static_cast<WORD>(now);
+        }
+        return;
+    }
+    case Ev::EditorOk:
+        Log("editor OK with folder \"" + Shortened(f.folder, 60) + "\" and key " +
+            (f.field ? KeyText(KeyOfField(f.field)) : std::string("(none)")));
+        ClickEditorButton(editor, "OK");
+        StartChecks();
+        return;
+    case Ev::EditorCancel:
+    case Ev::EditorCloseBox:
+        if (ev == Ev::EditorCancel) {
+            Log("editor Cancel");
+            ClickEditorButton(editor, "Cancel");
+        } else {
+            Log("editor close box");
+            PostMessageA(editor, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }
+        EndFlow(false);
+        return;
+    default: return;
+    }
+}
+
+void Storm::MainEvent(Ev ev) {
+    const std::vector<std::string> rows = seen_.rows;
+    const int row = rows.empty() ? -1 : dice_.Below(static_cast<int>(rows.size()));
+    const auto entryAt = [&](int r) {
+        for (const Entry& e : model_.table)
+            if (RowOf(e) == rows[static_cast<size_t>(r)])
+                return e;
+        return Entry{};
+    };
+    const auto select = [&](int r) {
+        SendWithin(list_, LB_SETCURSEL, static_cast<WPARAM>(r), 0);
+        SendWithin(GetParent(list_), WM_COMMAND,
+                   MAKEWPARAM(GetDlgCtrlID(list_), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list_));
+    };
+    const auto startEdit = [&](const Entry& e) {
+        if (model_.flow)
+            return; // the open flow's window comes forward instead
+        Flow f;
+        f.edit = true;
+        f.original = e;
+        f.folder = e.path;
+        f.field = FieldOf(e.key);
+        OpenFlow(f);
+    };
+    switch (ev) {
+    case Ev::New:
+        Log("New Shortcut");
+        app_->Click("New Shortcut");
+        if (!model_.flow)
+            OpenFlow(Flow{});
+        return;
+    case Ev::Edit: {
+        const Entry e = entryAt(row);
+        Log("Edit Selected on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) + "}");
+        select(row);
+        app_->Click("Edit Selected");
+        startEdit(e);
+        return;
+    }
+    case Ev::Delete: {
+        const Entry e = entryAt(row);
+        Log("Delete Selected on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) +
+            "}");
+        select(row);
+        app_->Click("Delete Selected");
+        if (!model_.flow) {
+            model_.table.erase(std::find(model_.table.begin(), model_.table.end(), e));
+            ++model_.saves;
+        }
+        return;
+    }
+    case Ev::DoubleClick: {
+        const Entry e = entryAt(row);
+        Log("double-click on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) + "}");
+        select(row);
+        PostMessageA(GetParent(list_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list_), LBN_DBLCLK),
+                     reinterpret_cast<LPARAM>(list_));
+        if (model_.options.on[kDClickEdits])
+            startEdit(e);
+        else if (IsDirectory(e.path))
+            ExpectExplorer(e.path, "the double-click");
+        return;
+    }
+    case Ev::TrayButton:
+        Log("Tray");
+        app_->Click("Tray");
+        model_.mainVisible = false;
+        return;
+    case Ev::ToggleOption: {
+        const int i = dice_.Below(kOptionCount);
+        const bool on = !model_.options.on[i];
+        Log(std::string("option ") + kOptionKeys[i] + (on ? " on" : " off"));
+        SendWithin(checkBoxes_[i], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        PostMessageA(GetParent(checkBoxes_[i]), WM_COMMAND,
+                     MAKEWPARAM(GetDlgCtrlID(checkBoxes_[i]), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(checkBoxes_[i]));
+        model_.options.on[i] = on;
+        return;
+    }
+    case Ev::ExitButton:
+        Log("Exit");
+        app_->Click("Exit");
+        if (model_.options.on[kConfirmExit])
+            model_.layers.push_back({Layer::ExitQuestion, {}});
+        else
+            ProgramEnded("the Exit button", false);
+        return;
+    default: return;
+    }
+}
+
+void Storm::TrayMenuEvent() {
+    // The menu's entries, without its separators: the folders in the list's order,
+    // then Configure Shortcuts, Configure Options, About Pathwink, Help, Exit Pathwink.
+    const std::vector<std::string> rows = seen_.rows;
+    const int folders = static_cast<int>(rows.size());
+    int choice;
+    const int r = dice_.Below(100);
+    if (r < 45 && folders)
+        choice = dice_.Below(folders);
+    else if (r < 75)
+        choice = folders + dice_.Below(3);
+    else if (r < 88)
+        choice = -1; // Escape
+    else
+        choice = folders + 4; // Exit Pathwink
+    PostMessageA(tray_, pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    Poll(
+        [&] {
+            for (HWND w : FindTopLevels("#32768", nullptr, app_->ProcessId()))
+                if (IsWindowVisible(w))
+                    menu = w;
+            return menu != nullptr || !app_->Running();
+        },
+        5000);
+    if (!menu) {
+        Log("tray menu (did not open)");
+        Fail("the tray menu did not open; the program shows: " + Look().Text());
+        return;
+    }
+    if (choice < 0) {
+        Log("tray menu, Escape");
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        return;
+    }
+    if (choice == folders + 4) {
+        Log("tray menu, Exit Pathwink");
+        PostMessageA(menu, WM_KEYDOWN, VK_UP, 0); // from no selection, Up reaches the last entry
+        PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+        ProgramEnded("the tray menu's Exit Pathwink", false);
+        return;
+    }
+    for (int i = 0; i <= choice; ++i)
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    if (choice >= folders) {
+        const char* names[] = {"Configure Shortcuts", "Configure Options", "About Pathwink"};
+        Log(std::string("tray menu, ") + names[choice - folders]);
+        model_.mainVisible = true;
+        return;
+    }
+    Entry e;
+    for (const Entry& m : model_.table)
+        if (RowOf(m) == rows[static_cast<size_t>(choice)])
+            e = m;
+    Log("tray menu, folder " + std::to_string(choice) + " \"" + Shortened(e.path, 60) + "\"");
+    OpenFolderExpectation(e.path, "the tray menu's entry");
+}
+
+void Storm::OpenFolderExpectation(const std::string& path, const char* how) {
+    if (IsDirectory(path)) {
+        ExpectExplorer(path, how);
+    } else {
+        ++missingMessages_;
+        model_.layers.push_back({Layer::MissingFolder, path});
+    }
+}
+
+void Storm::HotKeyEvent() {
+    std::vector<Entry> keyed;
+    for (const Entry& e : model_.table)
+        if (e.key)
+            keyed.push_back(e);
+    const Entry e = dice_.Pick(keyed);
+    Log("hotkey " + KeyText(e.key) + " for \"" + Shortened(e.path, 60) + "\"");
+    PressKeys(e.key);
+    OpenFolderExpectation(e.path, "the hotkey");
+}
+
+void Storm::CopyDataEvent() {
+    std::string kind;
+    const std::string folder = FolderInput(&kind);
+    HWND target = app_->MainWindow();
+    HandOver h;
+    h.folder = folder;
+    h.step = step_;
+    h.result = std::async(std::launch::async, [target, folder] {
+        COPYDATASTRUCT cds{0, static_cast<DWORD>(folder.size() + 1),
+                           const_cast<char*>(folder.c_str())};
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
+                                   SMTO_ABORTIFHUNG, 120000, &result) != 0;
+    });
+    ++handedOver_;
+    const int index = static_cast<int>(handOvers_.size());
+    if (model_.flow) {
+        Log("copy data, " + kind + " \"" + Shortened(folder, 60) + "\" (queued behind the flow)");
+        h.mustBeDone = true; // returns at once
+        model_.queued.push_back(folder);
+    } else {
+        Log("copy data, " + kind + " \"" + Shortened(folder, 60) + "\"");
+        h.waitsForFlow = true;
+        Flow f;
+        f.folder = folder;
+        f.handOver = index;
+        OpenFlow(f);
+    }
+    handOvers_.push_back(std::move(h));
+}
+
+void Storm::SessionEndEvent() {
+    Log("end of the session (WM_QUERYENDSESSION, WM_ENDSESSION), then the process is ended");
+    DWORD_PTR result = 0;
+    SendWithin(app_->MainWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, &result, 5000);
+    if (!SendWithin(app_->MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, &result, 5000))
+        Fail("WM_ENDSESSION got no answer within 5 s");
+    TerminateProcess(app_->Process(), 0xE5);
+    ProgramEnded("the end of the session", true);
+}
+
+void Storm::StartSecondCopy() {
+    SecondCopy c;
+    c.step = step_;
+    c.savesAtStart = model_.saves;
+    c.fileAtStart = FileText(app_->SettingsPath());
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    const bool inTray = dice_.Percent(50);
+    std::string cmd = "\"" + app_->ExePath() + "\"" + (inTray ? " tray" : "");
+    Log(std::string("second copy started") + (inTray ? " with tray" : ""));
+    if (!CreateProcessA(app_->ExePath().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        app_->Folder().c_str(), &si, &c.pi)) {
+        Fail("the second copy could not be started");
+        return;
+    }
+    ++secondCopies_;
+    const DWORD pid = c.pi.dwProcessId;
+    Poll(
+        [&] {
+            for (HWND w : FindTopLevels("#32770", "Pathwink", pid))
+                if (IsWindowVisible(w) && MessageTextOf(w) == kAlreadyActive)
+                    c.box = w;
+            return c.box != nullptr || WaitForSingleObject(c.pi.hProcess, 0) == WAIT_OBJECT_0;
+        },
+        15000);
+    if (!c.box) {
+        DWORD code = 0;
+        GetExitCodeProcess(c.pi.hProcess, &code);
+        Fail("the second copy shows no \"already active\" message (" +
+             std::string(WaitForSingleObject(c.pi.hProcess, 0) == WAIT_OBJECT_0
+                             ? "it ended with code " + std::to_string(code)
+                             : "it runs") +
+             ")");
+    }
+    if (!FindTopLevels("TPathwinkMainForm", nullptr, pid).empty())
+        Fail("the second copy has a main window that other programs could find");
+    seconds_.push_back(c);
+    if (c.box && dice_.Percent(50))
+        AnswerSecondCopy(seconds_.size() - 1, true);
+}
+
+void Storm::AnswerSecondCopy(size_t index, bool atOnce) {
+    SecondCopy c = seconds_[index];
+    seconds_.erase(seconds_.begin() + static_cast<std::ptrdiff_t>(index));
+    const bool close = dice_.Percent(30);
+    if (c.box) {
+        if (close)
+            PostMessageA(c.box, WM_CLOSE, 0, 0);
+        else
+            Press(c.box, IDOK);
+    }
+    Log(std::string(atOnce ? "  answered at once" : "the second copy of step " +
+                                                        std::to_string(c.step) + " answered") +
+        (close ? " (close box)" : " (OK)"));
+    if (WaitForSingleObject(c.pi.hProcess, 5000) != WAIT_OBJECT_0) {
+        Fail("the second copy of step " + std::to_string(c.step) + " did not end when answered");
+        TerminateProcess(c.pi.hProcess, 99);
+        WaitForSingleObject(c.pi.hProcess, 5000);
+    } else {
+        DWORD code = 0;
+        GetExitCodeProcess(c.pi.hProcess, &code);
+        if (code != 0)
+            Fail("the second copy of step " + std::to_string(c.step) + " ended with code " +
+                 std::to_string(code));
+    }
+    CloseHandle(c.pi.hProcess);
+    CloseHandle(c.pi.hThread);
+    // Only when the first copy saved nothing meanwhile does the file tell.
+    if (model_.saves == c.savesAtStart && FileText(app_->SettingsPath()) != c.fileAtStart)
+        Fail("the settings file changed while only the second copy of step " +
+             std::to_string(c.step) + " could have written it");
+}
+
+void Storm::AnswerAllSecondCopies() {
+    while (!seconds_.empty())
+        AnswerSecondCopy(0, false);
+}
+
+// ---- the end of a run -----------------------------------------------------------------------
+
+void Storm::CheckHandOversAfterEnd(bool killed) {
+    for (auto& h : handOvers_) {
+        if (h.checked)
+            continue;
+        if (h.result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            Fail("the sender of \"" + Shortened(h.folder, 60) + "\" (step " +
+                 std::to_string(h.step) + ") has no answer after the program ended");
+            continue;
+        }
+        h.checked = true;
+        const bool delivered = h.result.get();
+        if (!killed && !delivered)
+            Fail("the sender of \"" + Shortened(h.folder, 60) + "\" (step " +
+                 std::to_string(h.step) + ") was refused although the program ended normally");
+    }
+    handOvers_.clear();
+}
+
+void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
+    // What the program showed at the last settle is what it must have kept.
+    const std::vector<std::string> rowsBefore = seen_.rows;
+    const OptionSet optionsBefore = seen_.checks;
+    if (!app_->WaitForExit(10000)) {
+        Fail("the program did not end after " + how + "; it shows: " + Look().Text());
+        app_->Kill();
+        killedByTest = true;
+    } else if (!killedByTest && app_->ExitCode() != 0) {
+        ++crashes_;
+        Fail("the program ended with code " + std::to_string(app_->ExitCode()) + " after " + how);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - runStart_).count();
+    if (runEvents_ > longestRun_) {
+        longestRun_ = runEvents_;
+        longestRunSeconds_ = seconds;
+    }
+    ++model_.saves;
+    CheckHandOversAfterEnd(killedByTest);
+    AnswerAllSecondCopies();
+    CloseStrayExplorers();
+
+    ++fileChecks_;
+    const SavedSettings saved = ReadSettingsFile(app_->SettingsPath());
+    const std::vector<std::string> savedRows = RowsOf(saved.entries);
+    const size_t lost = Missing(rowsBefore, savedRows), extra = Missing(savedRows, rowsBefore);
+    lostOrCorrupted_ += static_cast<int>(std::max(lost, extra));
+    if (!saved.problems.empty())
+        Fail("after " + how + " the settings file does not read as written:" + saved.problems +
+             "\n  file: " + Shortened(FileText(app_->SettingsPath()), 600));
+    if (savedRows != rowsBefore)
+        Fail("after " + how + " the settings file holds" + Listed(savedRows) +
+             "\n  but the list showed" + Listed(rowsBefore) + "\n  (" + std::to_string(lost) +
+             " lost, " + std::to_string(extra) + " not shown)");
+    if (saved.options != optionsBefore)
+        Fail("after " + how + " the settings file holds the options " + saved.options.Text() +
+             " but the check boxes showed " + optionsBefore.Text());
+    const auto temps = TempFilesIn(app_->Folder());
+    if (!temps.empty())
+        Fail("after " + how + " a temporary file of a save is left: " + temps.front());
+
+    // The next start shows what the file holds.
+    model_.table = saved.entries;
+    model_.options = saved.options;
+    ++restarts_;
+    if (StartProgram() && stop_ == false)
+        Log("the list shows" + Listed(seen_.rows));
+}
+
+void Storm::Recover() {
+    Log("recovering: the program is ended and started again");
+    app_->Kill();
+    CheckHandOversAfterEnd(true);
+    AnswerAllSecondCopies();
+    CloseStrayExplorers();
+    const SavedSettings saved = ReadSettingsFile(app_->SettingsPath());
+    model_.table = saved.entries;
+    model_.options = saved.options;
+    StartProgram();
+}
+
+void Storm::Finish() {
+    if (!app_->Running())
+        return;
+    AnswerAllSecondCopies();
+    Log("the end: WM_CLOSE to the main window");
+    PostMessageA(app_->MainWindow(), WM_CLOSE, 0, 0);
+    const std::vector<std::string> rowsBefore = seen_.rows;
+    const OptionSet optionsBefore = seen_.checks;
+    if (!app_->WaitForExit(10000)) {
+        Fail("the program did not end at the close request; it shows: " + Look().Text());
+        app_->Kill();
+        return;
+    }
+    if (app_->ExitCode() != 0) {
+        ++crashes_;
+        Fail("the program ended with code " + std::to_string(app_->ExitCode()));
+    }
+    CheckHandOversAfterEnd(false);
+    ++fileChecks_;
+    const SavedSettings saved = ReadSettingsFile(app_->SettingsPath());
+    const std::vector<std::string> savedRows = RowsOf(saved.entries);
+    lostOrCorrupted_ += static_cast<int>(
+        std::max(Missing(rowsBefore, savedRows), Missing(savedRows, rowsBefore)));
+    if (!saved.problems.empty())
+        Fail("at the end the settings file does not read as written:" + saved.problems);
+    if (savedRows != rowsBefore)
+        Fail("at the end the settings file holds" + Listed(savedRows) + "\n  but the list showed" +
+             Listed(rowsBefore));
+    if (saved.options != optionsBefore)
+        Fail("at the end the settings file holds the options " + saved.options.Text() +
+             " but the check boxes showed " + optionsBefore.Text());
+}
+
+void Storm::Run() {
+    testStart_ = Clock::now();
+    runMachine_ = RunValue(HKEY_LOCAL_MACHINE);
+    runUser_ = RunValue(HKEY_CURRENT_USER);
+    std::printf("Storm: seed %u, %d events (%s)\n", seed_, events_, Replay().c_str());
+    std::fflush(stdout);
+    heldKey_ = RegisterHotKey(nullptr, 0x7300, RegistrationModifiers(kHeldKey),
+                              VirtualKeyOf(kHeldKey)) != FALSE;
+    ASSERT_TRUE(heldKey_) << "this test cannot hold " << KeyText(kHeldKey);
+    MakeFolders();
+    ASSERT_FALSE(existing_.empty());
+    const std::string folder = MakeTempFolder("pwstormapp");
+    app_ = std::make_unique<PathwinkProcess>(InitialSettings(), folder);
+    if (!StartProgram())
+        return;
+    for (step_ = 1; step_ <= events_ && !stop_; ++step_)
+        Step();
+    step_ = events_ + 1;
+    if (!stop_)
+        Finish();
+    const double seconds = std::chrono::duration<double>(Clock::now() - testStart_).count();
+    std::printf("Storm summary: seed %u, %d events, %d restarts, %d second copies, %d crashes, "
+                "%d lost or corrupted entries, longest run %d events (%.1f s); %d folders handed "
+                "over, %d shortcuts made or changed, %d Explorer windows, %d missing-folder "
+                "messages, %d file checks, %d failures, %.1f s\n",
+                seed_, events_, restarts_, secondCopies_, crashes_, lostOrCorrupted_, longestRun_,
+                longestRunSeconds_, handedOver_, commits_, explorers_, missingMessages_,
+                fileChecks_, failures_, seconds);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+TEST(Storm, NothingIsLostCorruptedCrashedOrHungUnderASeededStormOfEvents) {
+    const std::uint32_t seed =
+        EnvNumber("PW_STORM_SEED", static_cast<std::uint32_t>(GetTickCount() ^
+                                                              (GetCurrentProcessId() << 16)));
+    const int events = static_cast<int>(EnvNumber("PW_STORM_EVENTS", 350));
+    Storm storm(seed, events);
+    storm.Run();
+}
