@@ -8,6 +8,7 @@
 #include "win/Messages.h"
 #include "win/Scoped.h"
 #include "win/StartupTrace.h"
+#include "win/Text.h"
 
 #include <shellapi.h>
 
@@ -24,11 +25,8 @@ enum MenuId : UINT {
     kMenuFirstFolder = 1000,
 };
 
-std::string ExecutableFolder() {
-    char path[MAX_PATH * 4] = "";
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string s(path, n);
-    return s.substr(0, s.find_last_of("\\/") + 1);
+void AppendItem(HMENU menu, UINT id, const std::string& text) {
+    AppendMenuW(menu, MF_STRING, id, Wide(text).c_str());
 }
 
 } // namespace
@@ -103,8 +101,10 @@ void PathwinkApp::RefreshShortcutList() {
 }
 
 void PathwinkApp::OpenHelpPage() {
-    const std::string page = ExecutableFolder() + "help\\help_index.html";
-    ShellExecuteA(window_->Handle(), "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const std::string exe = store_.ExecutablePath();
+    const std::string page = exe.substr(0, exe.find_last_of("\\/") + 1) + "help\\help_index.html";
+    ShellExecuteW(window_->Handle(), L"open", Wide(page).c_str(), nullptr, nullptr,
+                  SW_SHOWNORMAL);
 }
 
 // ---- what the main window reports ---------------------------------------------
@@ -140,7 +140,7 @@ void PathwinkApp::OnListDoubleClicked() {
         return;
     }
     // Unlike a hotkey, a double-click hands the path to the shell without a test.
-    ShellExecuteA(window_->Handle(), "explore", table_.Binding(row).Folder().c_str(), nullptr,
+    ShellExecuteW(window_->Handle(), L"explore", Wide(table_.Binding(row).Folder()).c_str(), nullptr,
                   nullptr, SW_SHOWNORMAL);
 }
 
@@ -163,17 +163,17 @@ void PathwinkApp::BuildTrayMenu() {
         const KeyCombination key = table_.Binding(i).Key();
         const std::string text =
             MenuEntryText(table_.Path(i), key ? KeyCombinationText(key) : "", key != 0);
-        AppendMenuA(menu, MF_STRING, kMenuFirstFolder + i, text.c_str());
+        AppendItem(menu, kMenuFirstFolder + i, text);
         menuFolders_.push_back(table_.Path(i));
     }
     if (!menuFolders_.empty())
-        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, kMenuConfigureShortcuts, "Configure Shortcuts");
-    AppendMenuA(menu, MF_STRING, kMenuConfigureOptions, "Configure Options");
-    AppendMenuA(menu, MF_STRING, kMenuAbout, "About Pathwink");
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, kMenuHelp, "Help");
-    AppendMenuA(menu, MF_STRING, kMenuExit, "Exit Pathwink");
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendItem(menu, kMenuConfigureShortcuts, "Configure Shortcuts");
+    AppendItem(menu, kMenuConfigureOptions, "Configure Options");
+    AppendItem(menu, kMenuAbout, "About Pathwink");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendItem(menu, kMenuHelp, "Help");
+    AppendItem(menu, kMenuExit, "Exit Pathwink");
 }
 
 void PathwinkApp::ShowTrayMenu(POINT at) {

@@ -34,9 +34,16 @@ const char kFolderWarning[] =
 const char kRegistrationFailed[] =
     "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
 
+// 32766 -> "32,766".
+std::string WithThousands(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
 std::string TooLongText() {
-    return "The folder path is longer than " + std::to_string(kMaxFolderPathLength / 1000) + "," +
-           std::to_string(kMaxFolderPathLength % 1000) +
+    return "The folder path is longer than " + WithThousands(kMaxFolderPathLength) +
            " characters, the longest Pathwink can keep. Please choose a folder with a shorter "
            "path.";
 }
@@ -62,7 +69,7 @@ void PathwinkApp::EndFlow() {
     // loop, after an error of this flow has been reported.
     if (closeRequested_) {
         closeRequested_ = false;
-        PostMessageA(window_->Handle(), WM_CLOSE, 0, 0);
+        PostMessageW(window_->Handle(), WM_CLOSE, 0, 0);
     } else if (!pendingFolders_.empty()) {
         window_->PostQueuedFlow();
     }
@@ -114,7 +121,7 @@ bool PathwinkApp::InputPassesChecks() {
         PlainMessage(kControlCharacters);
         return false;
     }
-    if (folder.size() > kMaxFolderPathLength) {
+    if (Utf16Length(folder) > kMaxFolderPathLength) {
         PlainMessage(TooLongText());
         return false;
     }

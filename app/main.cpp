@@ -9,6 +9,7 @@
 #include "win/Messages.h"
 #include "win/SingleInstanceGuard.h"
 #include "win/StartupTrace.h"
+#include "win/Text.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -21,9 +22,9 @@ constexpr char kAlreadyRunning[] = "Pathwink is already active.\nLeft-click the 
                                    "icon in the tray, next to the clock.";
 
 int ShowCommandOfStart() {
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    GetStartupInfoA(&startup);
+    GetStartupInfoW(&startup);
     return (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWNORMAL;
 }
 
@@ -55,7 +56,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int exitCode = 0;
     try {
         PathwinkApp pathwink;
-        if (!StartsInTray(GetCommandLineA()))
+        if (!StartsInTray(Utf8(GetCommandLineW())))
             pathwink.Window().ShowAtStartup(ShowCommandOfStart());
         TracePhase("ready");
         exitCode = RunMessageLoop();

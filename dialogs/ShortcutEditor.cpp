@@ -3,6 +3,7 @@
 #include "win/Dpi.h"
 #include "win/ModalWindow.h"
 #include "win/Scoped.h"
+#include "win/Text.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -32,7 +33,6 @@ enum : int {
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int kClientWidth = 402, kClientHeight = 103; // at 96 DPI
-constexpr const char* kFontFace = "Tahoma";
 constexpr int kFontHeight = -11; // 8 points at 96 DPI
 
 using Row = ControlSpec<ShortcutEditor>; // one control of the layout table
@@ -86,13 +86,13 @@ ShortcutEditor::ShortcutEditor(HWND owner) : owner_(owner) {
         throw std::runtime_error("The shortcut editor could not be created");
     HWND self = Handle();
     const UINT dpi = DpiOf(self);
-    font_.Reset(CreateUiFont(kFontFace, kFontHeight, dpi));
+    font_.Reset(CreateSystemUiFont(kFontHeight, dpi));
     SizeToClientArea(dpi);
     layout_.Create(self, Controls(), dpi, [this](FontRole role) { return FontFor(role); });
     FitLabels();
 
     // A path has no length limit (0 lifts the edit control's default one).
-    SendMessageA(layout_[kFolderEdit], EM_SETLIMITTEXT, 0, 0);
+    SendMessageW(layout_[kFolderEdit], EM_SETLIMITTEXT, 0, 0);
 
     // The value first, then the Ctrl+Alt substitution, then the window, whose
     // creation hands both to the control as its rules; later writes of the value
@@ -132,7 +132,8 @@ void ShortcutEditor::FitLabels() {
         if (s.tabOrder != kNoTabStop)
             continue;
         HWND label = layout_[s.id];
-        const RECT text = MeasureText(label, font_.Get(), s.caption, DT_SINGLELINE | DT_NOPREFIX);
+        const RECT text =
+            MeasureText(label, font_.Get(), Wide(s.caption), DT_SINGLELINE | DT_NOPREFIX);
         RECT now;
         GetClientRect(label, &now);
         const int width = std::max(now.right, text.right);
@@ -154,7 +155,7 @@ void ShortcutEditor::PlaceHotKeyField() {
     for (const Row& s : Controls())
         if (s.tabOrder == row.tabOrder - 1)
             before = layout_[s.id];
-    SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     SetWindowPos(field, before, Scale(row.x, dpi), Scale(row.y, dpi), Scale(row.width, dpi),
                  Scale(row.height, dpi), SWP_NOACTIVATE);
     InvalidateRect(field, nullptr, TRUE);
@@ -163,9 +164,9 @@ void ShortcutEditor::PlaceHotKeyField() {
 void ShortcutEditor::CreateHints() {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    hints_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX,
+    hints_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(),
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
+                             nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hints_)
         return; // hints are a help, not a function: the dialog works without them
     const std::pair<HWND, const char*> tools[] = {
@@ -175,36 +176,37 @@ void ShortcutEditor::CreateHints() {
     };
     SetHintWidth(layout_.Dpi());
     for (const auto& [control, text] : tools) {
-        TTTOOLINFOA ti{};
+        const std::wstring wideText = Wide(text);
+        TTTOOLINFOW ti{};
         ti.cbSize = sizeof ti;
         ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         ti.hwnd = Handle();
         ti.uId = reinterpret_cast<UINT_PTR>(control);
-        ti.lpszText = const_cast<char*>(text);
-        SendMessageA(hints_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+        ti.lpszText = const_cast<wchar_t*>(wideText.c_str());
+        SendMessageW(hints_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
 }
 
 void ShortcutEditor::SetHintWidth(UINT dpi) {
     // Long hints wrap at the dialog's width instead of running across the screen.
     if (hints_)
-        SendMessageA(hints_, TTM_SETMAXTIPWIDTH, 0, Scale(kClientWidth, dpi));
+        SendMessageW(hints_, TTM_SETMAXTIPWIDTH, 0, Scale(kClientWidth, dpi));
 }
 
 void ShortcutEditor::SetCaption(const std::string& caption) {
-    SetWindowTextA(Handle(), caption.c_str());
+    SetWindowTextW(Handle(), Wide(caption).c_str());
 }
 
 std::string ShortcutEditor::FolderText() const {
     HWND edit = layout_[kFolderEdit];
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
     text.resize(
-        static_cast<size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
-    return text;
+        static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    return Utf8(text);
 }
 
 void ShortcutEditor::SetFolderText(const std::string& text) {
-    SetWindowTextA(layout_[kFolderEdit], text.c_str());
+    SetWindowTextW(layout_[kFolderEdit], Wide(text).c_str());
 }
 
 KeyCombination ShortcutEditor::HotKeyValue() {
@@ -228,7 +230,7 @@ void ShortcutEditor::FocusActiveControl() {
     SetFocus(control);
     // As a dialog does when it gives an edit the focus: its whole text selected.
     if (control == layout_[kFolderEdit])
-        SendMessageA(control, EM_SETSEL, 0, -1);
+        SendMessageW(control, EM_SETSEL, 0, -1);
 }
 
 void ShortcutEditor::PlaceAtFirstShowing() {
@@ -278,19 +280,24 @@ void ShortcutEditor::OnCancelClicked() {
 void ShortcutEditor::OnBrowseClicked() {
     // The shell's folder browser needs COM in a single-threaded apartment.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    char buffer[MAX_PATH + 1] = {};
-    BROWSEINFOA bi{};
+    wchar_t displayName[MAX_PATH + 1] = {};
+    BROWSEINFOW bi{};
     bi.hwndOwner = Handle();
     bi.pidlRoot = nullptr;
-    bi.pszDisplayName = buffer;
-    bi.lpszTitle = "Select folder for shortcut.";
+    bi.pszDisplayName = displayName;
+    bi.lpszTitle = L"Select folder for shortcut.";
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
     bi.lpfn = nullptr;
     bi.lParam = 0;
     bi.iImage = 0;
-    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&bi)) {
-        SHGetPathFromIDListA(item, buffer);
-        SetFolderText(std::string(buffer)); // up to the first NUL
+    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&bi)) {
+        // A path longer than MAX_PATH is given whole (the plain call would fail).
+        std::wstring path(32768, L'\0');
+        if (SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()),
+                                  GPFIDL_DEFAULT)) {
+            path.resize(wcslen(path.c_str()));
+            SetFolderText(Utf8(path));
+        }
         CoTaskMemFree(item);
     }
     if (SUCCEEDED(com))
@@ -299,7 +306,7 @@ void ShortcutEditor::OnBrowseClicked() {
 
 void ShortcutEditor::ApplyDpi(UINT dpi, const RECT* suggested) {
     UniqueFont old = std::move(font_); // in use until every control has the new one
-    font_.Reset(CreateUiFont(kFontFace, kFontHeight, dpi));
+    font_.Reset(CreateSystemUiFont(kFontHeight, dpi));
     if (suggested)
         SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
                      suggested->right - suggested->left, suggested->bottom - suggested->top,

@@ -3,6 +3,7 @@
 #include "hotkey/HotkeyBinding.h"
 #include "win/Errors.h"
 #include "win/Messages.h"
+#include "win/Text.h"
 #include "win/Window.h"
 
 #include <objbase.h>
@@ -28,20 +29,35 @@ std::string LaunchFailedText(const std::string& path, const std::string& reason)
     return "Windows could not open the folder \"" + path + "\".\n" + reason;
 }
 
+std::wstring FileSystemPath(const std::string& path) {
+    std::wstring wide = Wide(path);
+    // A long absolute path reaches the file system only with the prefix that turns
+    // off the MAX_PATH rule (which also turns off the parsing of "." and "..").
+    const bool isLong = wide.size() >= MAX_PATH;
+    const bool isDrivePath = wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\';
+    const bool isUncPath = wide.rfind(L"\\\\", 0) == 0 && wide.rfind(L"\\\\?\\", 0) != 0;
+    if (isLong && isDrivePath)
+        return L"\\\\?\\" + wide;
+    if (isLong && isUncPath)
+        return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;
+}
+
 bool IsExistingDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 DWORD ExploreFolder(const std::string& path) {
-    SHELLEXECUTEINFOA info{};
+    const std::wstring file = Wide(path);
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // The shell shows no box of its own: a refusal is told by the program, with its reason.
     info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.lpVerb = "explore";
-    info.lpFile = path.c_str();
+    info.lpVerb = L"explore";
+    info.lpFile = file.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExA(&info))
+    if (ShellExecuteExW(&info))
         return 0;
     const DWORD error = GetLastError();
     return error ? error : ERROR_GEN_FAILURE;
@@ -114,7 +130,7 @@ DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
     if (SUCCEEDED(com))
         CoUninitialize();
     // A program that has ended its launches meanwhile has no window to tell.
-    if (PostMessageA(job->resultWindow, kLaunchDone, 0, reinterpret_cast<LPARAM>(job.get())))
+    if (PostMessageW(job->resultWindow, kLaunchDone, 0, reinterpret_cast<LPARAM>(job.get())))
         job.release();
     return 0;
 }

@@ -20,6 +20,9 @@ std::string MissingFolderText(const std::string& path);
 // "Windows could not open the folder "<path>"." and the reason on its own line.
 std::string LaunchFailedText(const std::string& path, const std::string& reason);
 
+// The path as the file functions take it: a long one (MAX_PATH or more) with the
+// prefix that lifts that limit ("\\?\" or "\\?\UNC\"), any other as it is.
+std::wstring FileSystemPath(const std::string& path);
 // GetFileAttributes succeeds and reports a directory; the path is taken as typed.
 bool IsExistingDirectory(const std::string& path);
 // The shell's "explore" verb for path: 0, or the system's error code.

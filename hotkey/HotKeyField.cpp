@@ -7,10 +7,10 @@ namespace pw {
 HWND HotKeyField::Create(HWND parent, int id, int x, int y, int width, int height) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_HOTKEY_CLASS};
     InitCommonControlsEx(&icc);
-    hwnd_ = CreateWindowExA(WS_EX_CLIENTEDGE, HOTKEY_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
-                            x, y, width, height, parent,
+    hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, HOTKEY_CLASSW, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP, x, y, width, height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            GetModuleHandleA(nullptr), nullptr);
+                            GetModuleHandleW(nullptr), nullptr);
     if (hwnd_) {
         SendRules();
         SendHotKey();
@@ -22,7 +22,7 @@ KeyCombination HotKeyField::HotKey() {
     if (!hwnd_)
         return ShortCutFromHotKeyValue(
             static_cast<std::uint16_t>((key_ & 0xFF) | (modifiers_ << 8)));
-    const auto value = static_cast<std::uint16_t>(SendMessageA(hwnd_, HKM_GETHOTKEY, 0, 0));
+    const auto value = static_cast<std::uint16_t>(SendMessageW(hwnd_, HKM_GETHOTKEY, 0, 0));
     modifiers_ = static_cast<HotKeyModifiers>(value >> 8);
     key_ = value & 0xFF;
     return ShortCutFromHotKeyValue(value);
@@ -57,12 +57,12 @@ void HotKeyField::HandleNotification(WORD code) {
 
 void HotKeyField::SendRules() {
     if (hwnd_)
-        SendMessageA(hwnd_, HKM_SETRULES, invalidKeys_, MAKELPARAM(modifiers_, 0));
+        SendMessageW(hwnd_, HKM_SETRULES, invalidKeys_, MAKELPARAM(modifiers_, 0));
 }
 
 void HotKeyField::SendHotKey() {
     if (hwnd_)
-        SendMessageA(hwnd_, HKM_SETHOTKEY, MAKEWORD(key_ & 0xFF, modifiers_), 0);
+        SendMessageW(hwnd_, HKM_SETHOTKEY, MAKEWORD(key_ & 0xFF, modifiers_), 0);
 }
 
 } // namespace pw

@@ -1,6 +1,7 @@
 #include "hotkey/KeyNames.h"
 
 #include "win/ResourceIds.h"
+#include "win/Text.h"
 
 #include <windows.h>
 
@@ -9,11 +10,11 @@ namespace pw {
 const KeyTexts& ResourceKeyTexts() {
     static const KeyTexts texts = [] {
         KeyTexts loaded;
-        HINSTANCE inst = GetModuleHandleA(nullptr);
+        HINSTANCE inst = GetModuleHandleW(nullptr);
         for (int i = 0; i < ktCount; ++i) {
-            char buf[64] = "";
-            LoadStringA(inst, IDS_KEY_FIRST + i, buf, sizeof buf);
-            loaded[i] = buf;
+            wchar_t buf[64] = L"";
+            LoadStringW(inst, IDS_KEY_FIRST + i, buf, 64);
+            loaded[i] = Utf8(buf);
         }
         return loaded;
     }();
@@ -21,12 +22,12 @@ const KeyTexts& ResourceKeyTexts() {
 }
 
 std::string LayoutKeyName(std::uint8_t virtualKey) {
-    const UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+    const UINT scanCode = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
     if (scanCode == 0)
         return {};
-    char buf[256] = "";
-    GetKeyNameTextA(static_cast<LONG>(scanCode << 16), buf, sizeof buf);
-    return buf;
+    wchar_t buf[256] = L"";
+    GetKeyNameTextW(static_cast<LONG>(scanCode << 16), buf, 256);
+    return Utf8(buf);
 }
 
 std::string KeyCombinationText(KeyCombination value) {

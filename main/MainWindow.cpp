@@ -6,6 +6,7 @@
 #include "win/Application.h"
 #include "win/Dpi.h"
 #include "win/StartupTrace.h"
+#include "win/Text.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -88,7 +89,7 @@ const std::vector<Row>& MainWindow::Controls() {
         {idMailLink, "STATIC", "Email: pathwink@corvane.example", kLink, 0,
          idAboutPage, 8, 147, 0, 0, kNoTabStop, FontRole::Link, &F::OnMailClicked},
         {idCopyrightLabel, "STATIC",
-         "Copyright \xA9 2026 Corvane Software.\r\nFree to use and to share.",
+         "Copyright \xC2\xA9 2026 Corvane Software.\r\nFree to use and to share.",
          SS_RIGHT | SS_NOPREFIX, 0, idAboutPage, 213, 176, 227, 26, kNoTabStop, FontRole::Normal,
          nullptr},
     };
@@ -104,7 +105,7 @@ public:
         RegisterWindowClass("PathwinkPage", 0, GetSysColorBrush(COLOR_BTNFACE));
         Create(WS_EX_CONTROLPARENT, "PathwinkPage", "",
                WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, window.Handle());
-        SetWindowLongPtrA(Handle(), GWLP_ID, id);
+        SetWindowLongPtrW(Handle(), GWLP_ID, id);
     }
 
 protected:
@@ -115,9 +116,9 @@ protected:
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORLISTBOX:
-            return SendMessageA(window_.Handle(), msg, wParam, lParam);
+            return SendMessageW(window_.Handle(), msg, wParam, lParam);
         case WM_SETCURSOR:
-            if (SendMessageA(window_.Handle(), msg, wParam, lParam))
+            if (SendMessageW(window_.Handle(), msg, wParam, lParam))
                 return TRUE;
             break;
         }
@@ -137,7 +138,7 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     Application::Instance().SetMainWindow(Handle());
     TracePhase("window class and main window");
     // The window that carries the taskbar button loses WS_EX_APPWINDOW; nothing else changes.
-    SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
+    SetWindowLongW(Handle(), GWL_EXSTYLE, GetWindowLongW(Handle(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
 
     const UINT dpi = DpiOf(Handle());
     CreateFonts(dpi);
@@ -154,10 +155,11 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     layout_.Create(Handle(), Controls(), dpi, [this](FontRole r) { return FontFor(r); });
     HWND tabs = Control(idTabs);
     for (int i = 0; i < kPageCount; ++i) {
-        TCITEMA item{};
+        const std::wstring caption = Wide(kPageCaptions[i]);
+        TCITEMW item{};
         item.mask = TCIF_TEXT;
-        item.pszText = const_cast<char*>(kPageCaptions[i]);
-        TabCtrl_InsertItem(tabs, i, &item);
+        item.pszText = const_cast<wchar_t*>(caption.c_str());
+        SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
     }
     // Pages lie above the tab control in Z order, so they are drawn over its body.
     for (auto& page : pages_)
@@ -174,16 +176,16 @@ MainWindow::~MainWindow() { DestroyHandle(); }
 void MainWindow::SetListTabStops() {
     // One stop, 17 average characters in: the key texts' column.
     const int stop = 17 * 4;
-    SendMessageA(Control(idShortcutList), LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
+    SendMessageW(Control(idShortcutList), LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
 }
 
 void MainWindow::CreateFonts(UINT dpi) {
-    fontNormal_.Reset(CreateUiFont("Tahoma", -11, dpi));
-    fontBold_.Reset(CreateUiFont("Tahoma", -11, dpi, true));
+    fontNormal_.Reset(CreateSystemUiFont(-11, dpi));
+    fontBold_.Reset(CreateSystemUiFont(-11, dpi, true));
     fontTitle_.Reset(CreateUiFont("Arial", -27, dpi, true, true));
-    fontLink_.Reset(CreateUiFont("Tahoma", -11, dpi, false, false, true));
+    fontLink_.Reset(CreateSystemUiFont(-11, dpi, false, true));
     const int iconSize = GetSystemMetricsForDpi(SM_CXICON, dpi);
-    icon_.Reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON,
+    icon_.Reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON,
                                               iconSize, iconSize, 0)));
 }
 
@@ -265,7 +267,7 @@ void MainWindow::ShowOnPage(int page) {
 
 void MainWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
 
-void MainWindow::PostQueuedFlow() { PostMessageA(Handle(), kRunQueuedFlow, 0, 0); }
+void MainWindow::PostQueuedFlow() { PostMessageW(Handle(), kRunQueuedFlow, 0, 0); }
 
 void MainWindow::PaintIcon() {
     PAINTSTRUCT ps;
@@ -282,11 +284,11 @@ void MainWindow::PaintIcon() {
 // ---- options and links --------------------------------------------------------
 
 bool MainWindow::Checked(int id) const {
-    return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void MainWindow::SetChecked(int id, bool checked) {
-    SendMessageA(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void MainWindow::ShowOptions(const Options& options) {
@@ -306,13 +308,14 @@ Options MainWindow::CheckedOptions() const {
 }
 
 void MainWindow::OpenLink(int id, const char* target) {
-    SHELLEXECUTEINFOA info{};
+    const std::wstring file = Wide(target);
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.hwnd = Handle();
-    info.lpVerb = "Open";
-    info.lpFile = target;
+    info.lpVerb = L"Open";
+    info.lpFile = file.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExA(&info)) {
+    if (ShellExecuteExW(&info)) {
         (id == idWebsiteLink ? visitedWebsite_ : visitedMail_) = true;
         InvalidateRect(Control(id), nullptr, TRUE);
     }
@@ -384,8 +387,12 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_COPYDATA: {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        events_.OnFolderHandedOver(data ? CopyDataText(data->lpData, data->cbData)
-                                        : std::string());
+        if (!data)
+            events_.OnFolderHandedOver(std::string());
+        else if (data->dwData == kCopyDataUtf16)
+            events_.OnFolderHandedOver(Utf8(CopyDataUtf16Text(data->lpData, data->cbData)));
+        else
+            events_.OnFolderHandedOver(Utf8FromAnsi(CopyDataText(data->lpData, data->cbData)));
         return 0;
     }
     case kRunQueuedFlow:

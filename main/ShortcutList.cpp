@@ -7,6 +7,7 @@
 #include "main/MainWindowIds.h"
 #include "main/RowText.h"
 #include "win/Scoped.h"
+#include "win/Text.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
@@ -17,11 +18,11 @@ namespace pw {
 using namespace mainform;
 
 int MainWindow::SelectedRow() const {
-    return static_cast<int>(SendMessageA(Control(idShortcutList), LB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageW(Control(idShortcutList), LB_GETCURSEL, 0, 0));
 }
 
 void MainWindow::ClearSelection() {
-    SendMessageA(Control(idShortcutList), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageW(Control(idShortcutList), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SetListButtonsEnabled();
 }
 
@@ -34,20 +35,20 @@ void MainWindow::SetListButtonsEnabled() {
 void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
     HWND list = Control(idShortcutList);
     int row = SelectedRow();
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
     const int count = static_cast<int>(rows.size());
     if (count == 0) {
-        SetWindowTextA(Control(idStatusLabel), "Currently, there are no folder shortcuts defined.");
+        SetWindowTextW(Control(idStatusLabel), L"Currently, there are no folder shortcuts defined.");
     } else {
-        SetWindowTextA(Control(idStatusLabel), "");
+        SetWindowTextW(Control(idStatusLabel), L"");
         for (const std::string& text : rows)
-            SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
         if (row > count - 1)
             row = count - 1;
-        SendMessageA(list, LB_SETCURSEL, row, 0);
+        SendMessageW(list, LB_SETCURSEL, row, 0);
     }
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     SetListButtonsEnabled();
 }
@@ -56,44 +57,44 @@ void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
 
 void MainWindow::CreateItemHint() {
     HWND list = Control(idShortcutList);
-    itemHint_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TRANSPARENT, TOOLTIPS_CLASSA, nullptr,
+    itemHint_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TRANSPARENT, TOOLTIPS_CLASSW, nullptr,
                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, Handle(),
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-    TOOLINFOA tool{};
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+    TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
     tool.hwnd = list;
-    tool.lpszText = const_cast<char*>("");
-    SendMessageA(itemHint_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageA(itemHint_, TTM_SETMAXTIPWIDTH, 0, 4096);
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(itemHint_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(itemHint_, TTM_SETMAXTIPWIDTH, 0, 4096);
     SetWindowSubclass(list, ListBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void MainWindow::HideItemHint() {
     if (!itemHint_)
         return;
-    TOOLINFOA tool{};
+    TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = Control(idShortcutList);
-    SendMessageA(itemHint_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(itemHint_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
     itemHintAt_ = {-1, -1};
 }
 
 void MainWindow::UpdateItemHint(POINT clientPoint) {
     HWND list = Control(idShortcutList);
-    const LRESULT hit = SendMessageA(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
+    const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
     const int row = LOWORD(hit);
-    if (HIWORD(hit) || row >= SendMessageA(list, LB_GETCOUNT, 0, 0) || !GetActiveWindow()) {
+    if (HIWORD(hit) || row >= SendMessageW(list, LB_GETCOUNT, 0, 0) || !GetActiveWindow()) {
         HideItemHint();
         return;
     }
-    std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, row, 0)), '\0');
-    SendMessageA(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+    std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, row, 0)), L'\0');
+    SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
     // The row is measured as one string, a tab counting as one character of the font.
     SIZE extent{};
     {
-        ScopedDc dc(list, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
-        GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+        ScopedDc dc(list, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
     }
     RECT client;
     GetClientRect(list, &client);
@@ -102,20 +103,20 @@ void MainWindow::UpdateItemHint(POINT clientPoint) {
         return;
     }
     RECT item;
-    SendMessageA(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item));
     MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
     const POINT rowAt{item.left, item.top};
     if (rowAt.x == itemHintAt_.x && rowAt.y == itemHintAt_.y)
         return; // already showing over this row
     itemHintAt_ = rowAt;
-    const std::string hint = HintText(text);
-    TOOLINFOA tool{};
+    const std::wstring hint = Wide(HintText(Utf8(text)));
+    TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = list;
-    tool.lpszText = const_cast<char*>(hint.c_str());
-    SendMessageA(itemHint_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageA(itemHint_, TTM_TRACKPOSITION, 0, MAKELPARAM(item.left, item.top));
-    SendMessageA(itemHint_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = const_cast<wchar_t*>(hint.c_str());
+    SendMessageW(itemHint_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(itemHint_, TTM_TRACKPOSITION, 0, MAKELPARAM(item.left, item.top));
+    SendMessageW(itemHint_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
     // The tooltip places itself by its own rules: put its window where the hint
     // belongs, 1 pixel left of the row, centred on it and raised by 2 pixels.
     RECT shown;

@@ -2,6 +2,7 @@
 
 #include "store/SettingsFormat.h"
 #include "win/Errors.h"
+#include "win/Text.h"
 #include "win/UniqueHandle.h"
 
 #include <aclapi.h>
@@ -27,28 +28,26 @@ std::string KeyName(HKEY root, const std::string& key) {
     return std::string(rootName) + "\\" + RelativeKey(key);
 }
 
-std::string Lower(std::string s) {
-    CharLowerBuffA(s.data(), static_cast<DWORD>(s.size()));
-    return s;
+std::wstring Lower(const std::string& s) {
+    std::wstring wide = Wide(s);
+    CharLowerBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+    return wide;
 }
 
 bool IsUnder(const std::string& path, const std::string& folder) {
     if (folder.empty())
         return false;
-    std::string base = Lower(folder);
-    if (base.back() != '\\')
-        base += '\\';
+    std::wstring base = Lower(folder);
+    if (base.back() != L'\\')
+        base += L'\\';
     return Lower(path).compare(0, base.size(), base) == 0;
 }
 
 std::string KnownFolder(REFKNOWNFOLDERID id) {
     PWSTR wide = nullptr;
     std::string path;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide))) {
-        char buffer[MAX_PATH * 2] = "";
-        if (WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, sizeof buffer, nullptr, nullptr))
-            path = buffer;
-    }
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide)))
+        path = Utf8(wide);
     CoTaskMemFree(wide);
     return path;
 }
@@ -58,11 +57,11 @@ bool IsAdministrativeSid(PSID sid) {
         if (IsWellKnownSid(sid, type))
             return true;
     // The account that installs system files owns Program Files and Windows.
-    char* text = nullptr;
+    wchar_t* text = nullptr;
     bool installer = false;
-    if (ConvertSidToStringSidA(sid, &text)) {
-        installer = lstrcmpiA(text, "S-1-5-80-956008885-3418522649-1831038044-1853292631-"
-                                    "2271478464") == 0;
+    if (ConvertSidToStringSidW(sid, &text)) {
+        installer = lstrcmpiW(text, L"S-1-5-80-956008885-3418522649-1831038044-1853292631-"
+                                    L"2271478464") == 0;
         LocalFree(text);
     }
     return installer;
@@ -75,7 +74,7 @@ bool IsAdministrativeSid(PSID sid) {
 bool OrdinaryUsersMayChange(const std::string& path) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+    if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                               nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
         return true;
     bool mayChange = dacl == nullptr; // a null DACL grants everything to everyone
@@ -100,18 +99,25 @@ bool OrdinaryUsersMayChange(const std::string& path) {
 
 bool ReadValue(HKEY root, const std::string& key, const std::string& name, std::string& value) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, RelativeKey(key).c_str(), 0, KEY_QUERY_VALUE, &opened) !=
+    if (RegOpenKeyExW(root, Wide(RelativeKey(key)).c_str(), 0, KEY_QUERY_VALUE, &opened) !=
         ERROR_SUCCESS)
         return false;
     UniqueRegKey held(opened);
-    char buffer[4096];
-    DWORD size = sizeof buffer - 1, type = 0;
-    if (RegQueryValueExA(held.Get(), name.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
+    DWORD size = 0, type = 0;
+    const std::wstring wideName = Wide(name);
+    if (RegQueryValueExW(held.Get(), wideName.c_str(), nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
-    buffer[size] = '\0';
-    value = buffer;
+    std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(held.Get(), wideName.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
+        return false;
+    buffer.resize(std::min<size_t>(size / sizeof(wchar_t), buffer.size()));
+    while (!buffer.empty() && buffer.back() == L'\0')
+        buffer.pop_back();
+    value = Utf8(buffer);
     return true;
 }
 
@@ -121,11 +127,12 @@ LONG DeleteValue(HKEY root, const std::string& key, const std::string& name) {
     if (!ReadValue(root, key, name, ignored))
         return ERROR_SUCCESS;
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(root, RelativeKey(key).c_str(), 0, KEY_SET_VALUE, &opened);
+    LONG result =
+        RegOpenKeyExW(root, Wide(RelativeKey(key)).c_str(), 0, KEY_SET_VALUE, &opened);
     if (result != ERROR_SUCCESS)
         return result;
     UniqueRegKey held(opened);
-    result = RegDeleteValueA(held.Get(), name.c_str());
+    result = RegDeleteValueW(held.Get(), Wide(name).c_str());
     return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
 
@@ -152,8 +159,11 @@ bool ExecutableIsProtected(const std::string& executablePath) {
 
 void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& executablePath) {
     const std::string command = RunAtLogonCommand(executablePath);
-    const BYTE* data = reinterpret_cast<const BYTE*>(command.c_str());
-    const DWORD size = static_cast<DWORD>(command.size() + 1); // with its terminating zero
+    const std::wstring wideCommand = Wide(command);
+    const std::wstring valueName = Wide(keys.valueName);
+    const BYTE* data = reinterpret_cast<const BYTE*>(wideCommand.c_str());
+    // With its terminating zero.
+    const DWORD size = static_cast<DWORD>((wideCommand.size() + 1) * sizeof(wchar_t));
     auto failure = [&keys](LONG error) {
         return RunAtLogonError("Failed to set data for '" + keys.valueName + "'.\n" +
                          SystemReason(static_cast<DWORD>(error)));
@@ -161,23 +171,23 @@ void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& executablePath
 
     HKEY opened = nullptr;
     if (keys.isProtected && keys.isProtected(executablePath) &&
-        RegOpenKeyExA(keys.machineRoot, RelativeKey(keys.machineKey).c_str(), 0,
+        RegOpenKeyExW(keys.machineRoot, Wide(RelativeKey(keys.machineKey)).c_str(), 0,
                       KEY_SET_VALUE | KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS) {
         UniqueRegKey machine(opened);
         const LONG result =
-            RegSetValueExA(machine.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size);
+            RegSetValueExW(machine.Get(), valueName.c_str(), 0, REG_SZ, data, size);
         if (result != ERROR_SUCCESS)
             throw failure(result);
         DeleteOwnValue(keys.userRoot, keys.userKey, keys.valueName, command);
         return;
     }
-    LONG result = RegCreateKeyExA(keys.userRoot, RelativeKey(keys.userKey).c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | KEY_QUERY_VALUE,
-                                  nullptr, &opened, nullptr);
+    LONG result = RegCreateKeyExW(keys.userRoot, Wide(RelativeKey(keys.userKey)).c_str(), 0,
+                                  nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &opened, nullptr);
     if (result != ERROR_SUCCESS)
         throw failure(result);
     UniqueRegKey user(opened);
-    result = RegSetValueExA(user.Get(), keys.valueName.c_str(), 0, REG_SZ, data, size);
+    result = RegSetValueExW(user.Get(), valueName.c_str(), 0, REG_SZ, data, size);
     if (result != ERROR_SUCCESS)
         throw failure(result);
     // Without administrator rights this fails; the value then stays for the

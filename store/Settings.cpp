@@ -5,6 +5,7 @@
 #include "win/Errors.h"
 #include "win/Scoped.h"
 #include "win/StartupTrace.h"
+#include "win/Text.h"
 #include "win/UniqueHandle.h"
 
 #include <algorithm>
@@ -14,30 +15,34 @@ namespace pw {
 
 namespace {
 
-constexpr char kOptionsSection[] = "Options";
-constexpr char kShortcutsSection[] = "Shortcuts";
+constexpr wchar_t kOptionsSection[] = L"Options";
+constexpr wchar_t kShortcutsSection[] = L"Shortcuts";
 constexpr DWORD kTextBufferChars = kMaxSettingsText + 1;
 
 std::string ModuleFileName() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0)
             return std::string();
         if (n < path.size()) {
             path.resize(n);
-            return path;
+            return Utf8(path);
         }
         path.resize(path.size() * 2);
     }
 }
 
-std::string ReadText(const std::string& file, const char* section, const std::string& key,
+// The profile functions read files in the ANSI code page and in UTF-16 alike
+// (their W form converts the former); the program reads through them only.
+std::string ReadText(const std::string& file, const wchar_t* section, const std::string& key,
                      const std::string& defaultText) {
-    char buffer[kTextBufferChars];
-    const DWORD n = GetPrivateProfileStringA(section, key.c_str(), defaultText.c_str(), buffer,
-                                             kTextBufferChars, file.c_str());
-    return std::string(buffer, std::min<DWORD>(n, kTextBufferChars - 1));
+    std::wstring buffer(kTextBufferChars, L'\0');
+    const DWORD n =
+        GetPrivateProfileStringW(section, Wide(key).c_str(), Wide(defaultText).c_str(),
+                                 buffer.data(), kTextBufferChars, Wide(file).c_str());
+    buffer.resize(std::min<DWORD>(n, kTextBufferChars - 1));
+    return Utf8(buffer);
 }
 
 // A list of strings from one of the profile functions that fill a buffer and say
@@ -47,16 +52,60 @@ std::optional<std::string> ReadGrowing(Fill fill, std::size_t initialChars, std:
     std::size_t size = std::max<std::size_t>(initialChars, 16);
     maxChars = std::max(maxChars, size);
     for (;;) {
-        std::string buffer(size, '\0');
+        std::wstring buffer(size, L'\0');
         const DWORD n = fill(buffer.data(), static_cast<DWORD>(size));
         if (n + 2 < size) {
             buffer.resize(n);
-            return buffer;
+            return Utf8(buffer);
         }
         if (size >= maxChars)
             return std::nullopt;
         size = std::min(size * 2, maxChars);
     }
+}
+
+bool IsUtf16File(const std::string& path) {
+    UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    unsigned char bom[2] = {};
+    DWORD read = 0;
+    return file && ReadFile(file.Get(), bom, 2, &read, nullptr) && read == 2 && bom[0] == 0xFF &&
+           bom[1] == 0xFE;
+}
+
+// Rewrites an ANSI file as UTF-16LE with a byte-order mark, the form in which the
+// profile functions keep every character (and their ANSI form still reads each
+// one the code page has). False with the error in GetLastError().
+bool ConvertToUtf16(const std::string& path) {
+    const std::wstring widePath = Wide(path);
+    std::string bytes;
+    {
+        UniqueFile file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return false;
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 256 * 1024 * 1024)
+            return false;
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD read = 0;
+        if (!bytes.empty() &&
+            (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
+                       nullptr) ||
+             read != bytes.size()))
+            return false;
+    }
+    const std::wstring text = Wide(Utf8FromAnsi(bytes));
+    UniqueFile file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    const wchar_t bom = 0xFEFF;
+    DWORD written = 0;
+    const DWORD textBytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    return WriteFile(file.Get(), &bom, sizeof bom, &written, nullptr) &&
+           WriteFile(file.Get(), text.data(), textBytes, &written, nullptr) &&
+           written == textBytes;
 }
 
 // "Unable to write to <file>." and the system's reason on a line of its own.
@@ -68,17 +117,17 @@ UserError WriteFailure(const std::string& file, const char* reason) {
     return UserError("Unable to write to " + file + ".\n" + reason);
 }
 
-bool HasSection(const std::string& file, const char* section) {
+bool HasSection(const std::string& file, const wchar_t* section) {
     auto names = ReadGrowing(
-        [&file](char* buffer, DWORD size) {
-            return GetPrivateProfileSectionNamesA(buffer, size, file.c_str());
+        [&file](wchar_t* buffer, DWORD size) {
+            return GetPrivateProfileSectionNamesW(buffer, size, Wide(file).c_str());
         },
         4096, 16 * 1024 * 1024);
     if (!names)
         return true; // cannot tell: assume the worst
     for (std::size_t pos = 0; pos < names->size();) {
         const std::size_t end = std::min(names->find('\0', pos), names->size());
-        if (lstrcmpiA(names->substr(pos, end - pos).c_str(), section) == 0)
+        if (lstrcmpiW(Wide(names->substr(pos, end - pos)).c_str(), section) == 0)
             return true;
         pos = end + 1;
     }
@@ -93,31 +142,31 @@ bool ProcessRunning(unsigned long processId) {
 }
 
 void DeleteTempFile(const std::string& path) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
+    SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(Wide(path).c_str());
 }
 
 // Temporary files of earlier saves that were cut short (the process was killed, or
 // the machine stopped) are removed; those of a process still running are its own.
 void RemoveStaleTempFiles(const std::string& settingsFile) {
     const std::string folder = FolderOf(settingsFile);
-    WIN32_FIND_DATAA found;
+    WIN32_FIND_DATAW found;
     const std::string pattern = folder.empty() ? "~pw*.tmp" : folder + "\\~pw*.tmp";
-    const UniqueFind search(FindFirstFileA(pattern.c_str(), &found));
+    const UniqueFind search(FindFirstFileW(Wide(pattern).c_str(), &found));
     if (!search)
         return;
     std::vector<std::string> stale;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
-        auto owner = SaveTempFileOwner(found.cFileName);
+        const std::string leaf = Utf8(found.cFileName);
+        auto owner = SaveTempFileOwner(leaf);
         if (!owner)
             continue;
         if (*owner != GetCurrentProcessId() && ProcessRunning(*owner))
             continue;
-        stale.push_back(folder.empty() ? std::string(found.cFileName)
-                                       : folder + "\\" + found.cFileName);
-    } while (FindNextFileA(search.Get(), &found));
+        stale.push_back(folder.empty() ? leaf : folder + "\\" + leaf);
+    } while (FindNextFileW(search.Get(), &found));
     for (const std::string& path : stale)
         DeleteTempFile(path);
 }
@@ -131,9 +180,9 @@ std::string CreateTempFile(const std::string& settingsFile, bool copyExisting) {
     DeleteTempFile(name);
     bool created;
     if (copyExisting) {
-        created = CopyFileA(settingsFile.c_str(), name.c_str(), TRUE) != FALSE;
+        created = CopyFileW(Wide(settingsFile).c_str(), Wide(name).c_str(), TRUE) != FALSE;
     } else {
-        UniqueFile file(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        UniqueFile file(CreateFileW(Wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         created = static_cast<bool>(file);
     }
@@ -148,7 +197,8 @@ std::string CreateTempFile(const std::string& settingsFile, bool copyExisting) {
 
 void WriteSettingsFile(const std::string& file, const Options& options,
                        const std::vector<StoredShortcut>& entries) {
-    const DWORD attributes = GetFileAttributesA(file.c_str());
+    const std::wstring wideFile = Wide(file);
+    const DWORD attributes = GetFileAttributesW(wideFile.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists) {
         const DWORD error = GetLastError();
@@ -165,19 +215,29 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     const std::string temp = CreateTempFile(file, exists);
     // Deleted unless it replaced the settings file.
     ScopeExit removeTemp([&temp] { DeleteTempFile(temp); });
-    const char* tempPath = temp.c_str();
+    const std::wstring wideTemp = Wide(temp);
+    const wchar_t* tempPath = wideTemp.c_str();
     // The profile functions recreate the file with normal attributes, which Windows
     // refuses over a hidden or system file; the original ones are put back below.
-    SetFileAttributesA(tempPath, FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(tempPath, FILE_ATTRIBUTE_NORMAL);
 
-    const std::pair<const char*, bool> values[] = {
-        {"WarnWeakKey", options.WarnWeakKey},
-        {"ConfirmExit", options.ConfirmExit},
-        {"DClickEdits", options.DClickEdits},
-        {"RunOnStarup", options.RunOnStarup},
+    // A file in the ANSI code page stays in it, byte for byte as earlier versions
+    // wrote it, while every path fits the code page. A path that does not makes
+    // it UTF-16, which it then stays.
+    const bool everyPathFits = std::all_of(entries.begin(), entries.end(), [](const auto& e) {
+        return FitsAnsiCodePage(e.path);
+    });
+    if (!everyPathFits && !IsUtf16File(temp) && !ConvertToUtf16(temp))
+        throw WriteFailure(file, GetLastError());
+
+    const std::pair<const wchar_t*, bool> values[] = {
+        {L"WarnWeakKey", options.WarnWeakKey},
+        {L"ConfirmExit", options.ConfirmExit},
+        {L"DClickEdits", options.DClickEdits},
+        {L"RunOnStarup", options.RunOnStarup},
     };
     for (const auto& [key, on] : values)
-        if (!WritePrivateProfileStringA(kOptionsSection, key, on ? "1" : "0", tempPath))
+        if (!WritePrivateProfileStringW(kOptionsSection, key, on ? L"1" : L"0", tempPath))
             throw WriteFailure(file, GetLastError());
 
     if (entries.empty()) {
@@ -185,38 +245,38 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         // may hold more, and the next one would be read in its place.
         int rounds = 0;
         do {
-            if (!WritePrivateProfileStringA(kShortcutsSection, nullptr, nullptr, tempPath))
+            if (!WritePrivateProfileStringW(kShortcutsSection, nullptr, nullptr, tempPath))
                 throw WriteFailure(file, GetLastError());
         } while (HasSection(temp, kShortcutsSection) && ++rounds < 64);
         if (rounds == 64)
             throw WriteFailure(file, "The [Shortcuts] section could not be removed.");
     } else {
-        const std::string block = ShortcutsSectionBlock(entries);
-        if (!WritePrivateProfileSectionA(kShortcutsSection, block.data(), tempPath))
+        const std::wstring block = Wide(ShortcutsSectionBlock(entries));
+        if (!WritePrivateProfileSectionW(kShortcutsSection, block.data(), tempPath))
             throw WriteFailure(file, GetLastError());
     }
     // Flushes and drops the profile functions' cached copy of the temporary file.
     // It reports FALSE whatever happens, so its result says nothing.
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, tempPath);
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, tempPath);
     {
         // The data must be on disk before the rename makes it the settings file.
-        UniqueFile handle(CreateFileA(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        UniqueFile handle(CreateFileW(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle || !FlushFileBuffers(handle.Get()))
             throw WriteFailure(file, GetLastError());
     }
     if (exists)
-        SetFileAttributesA(tempPath, attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+        SetFileAttributesW(tempPath, attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                                    FILE_ATTRIBUTE_ARCHIVE |
                                                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
 
     // The file may have been made read-only (or replaced by a folder) meanwhile.
-    const DWORD now = GetFileAttributesA(file.c_str());
+    const DWORD now = GetFileAttributesW(wideFile.c_str());
     if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_DIRECTORY))
         throw WriteFailure(file, "A folder has the settings file's name.");
     if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_READONLY))
         throw WriteFailure(file, "The file is read-only.");
-    if (!MoveFileExA(tempPath, file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(tempPath, wideFile.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw WriteFailure(file, GetLastError());
     removeTemp.Dismiss();
 
@@ -236,8 +296,9 @@ std::vector<StoredShortcut> ReadShortcutsKeyByKey(const std::string& file) {
 std::vector<StoredShortcut> ReadStoredShortcuts(const std::string& fileName,
                                                 SectionReadSizes sizes) {
     auto block = ReadGrowing(
-        [&fileName](char* buffer, DWORD size) {
-            return GetPrivateProfileSectionA(kShortcutsSection, buffer, size, fileName.c_str());
+        [&fileName](wchar_t* buffer, DWORD size) {
+            return GetPrivateProfileSectionW(kShortcutsSection, buffer, size,
+                                             Wide(fileName).c_str());
         },
         sizes.initialChars, sizes.maxChars);
     if (!block)

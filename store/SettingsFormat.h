@@ -40,16 +40,20 @@ KeyCombination ShortCutFromSettingsNumber(std::int32_t number);
 std::string ShortcutPathKey(int n);
 std::string ShortcutKeyKey(int n);
 
-// Longest text a value reads as: the reader is given a buffer of 2,048 characters.
-constexpr std::size_t kMaxSettingsText = 2047;
+// Longest text a value reads as, in UTF-16 units: the reader is given a buffer of
+// 32,768, as long as the longest path Windows' file functions take.
+constexpr std::size_t kMaxSettingsText = 32767;
 // Longest folder path that reads back exactly, also when it is written in quotes
-// (the quotes count against the reader's buffer). Longer ones are refused at entry.
+// (the closing quote counts against the reader's buffer). Longer ones are refused
+// at entry. Counted in UTF-16 units, as Windows counts a path's length.
 constexpr std::size_t kMaxFolderPathLength = kMaxSettingsText - 1;
+// The length of a UTF-8 text in UTF-16 units (a character beyond U+FFFF counts 2).
+std::size_t Utf16Length(std::string_view utf8);
 // What the profile reader treats as blank around names and values (^Z included).
 bool IsProfileBlank(char c);
 // What GetPrivateProfileStringA returns for a line's value as the file holds it:
 // blanks around it removed, one pair of matching enclosing quotes (' or ") removed,
-// cut to kMaxSettingsText characters. Where the cut meets the closing quote the
+// cut to kMaxSettingsText UTF-16 units. Where the cut meets the closing quote the
 // reader drops one more character; this does the same.
 std::string ProfileTextAsRead(std::string_view storedValue);
 // The value to write so that the reader gives text back unchanged: wrapped in

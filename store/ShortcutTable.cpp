@@ -1,5 +1,7 @@
 #include "store/ShortcutTable.h"
 
+#include "win/Text.h"
+
 #include <windows.h>
 
 #include <utility>
@@ -9,9 +11,10 @@ namespace pw {
 namespace {
 
 bool PathLess(const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
-                          static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_LESS_THAN;
+    const std::wstring wa = Wide(a), wb = Wide(b);
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.data(),
+                          static_cast<int>(wa.size()), wb.data(),
+                          static_cast<int>(wb.size())) == CSTR_LESS_THAN;
 }
 
 } // namespace

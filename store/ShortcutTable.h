@@ -1,6 +1,6 @@
 #pragma once
 // The shortcut table: every folder shortcut with the hotkey binding it owns, kept
-// sorted by path without regard to letter case (CompareStringA, user's default
+// sorted by path without regard to letter case (CompareStringW, user's default
 // locale, NORM_IGNORECASE). A new entry goes before all entries that compare equal.
 // Accessed only by index, by count and by sorted insertion.
 

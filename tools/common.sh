@@ -80,6 +80,9 @@ pw_wine_up() {
         rm -f "$fdfile"
     fi
     export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d"
+    # Wine maps file names through the locale it starts under: without a UTF-8 one
+    # no folder outside ASCII can even be created.
+    export LC_ALL=C.UTF-8
     [ -n "$fresh" ] && rm -rf "$prefix"
     mkdir -p "$prefix"
     # The persistent server must come first: helpers started by the first Wine

@@ -1,6 +1,7 @@
 #include "tray/TrayIcon.h"
 
 #include "win/Scoped.h"
+#include "win/Text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -21,7 +22,7 @@ HICON CopySmallIcon(HICON icon) {
 }
 
 HICON LoadProgramIcon() {
-    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON,
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON,
                                          GetSystemMetrics(SM_CXSMICON),
                                          GetSystemMetrics(SM_CYSMICON), 0));
 }
@@ -34,7 +35,7 @@ UINT NextIconId() {
 } // namespace
 
 UINT TrayIcon::TaskbarCreatedMessage() {
-    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
 }
 
@@ -44,9 +45,9 @@ TrayIcon::TrayIcon(HICON icon) : icon_(icon ? CopySmallIcon(icon) : LoadProgramI
     // Top-level, not message-only: the taskbar's broadcast and the end-of-logon
     // messages reach top-level windows only. Never shown.
     Create(WS_EX_TOOLWINDOW, kHiddenWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr);
-    // NOTIFYICONDATAA_V2_SIZE is the size of the record up to the balloon fields for
+    // NOTIFYICONDATAW_V2_SIZE is the size of the record up to the balloon fields for
     // the architecture built; a shell given any other size reads only the oldest fields.
-    record_.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    record_.cbSize = NOTIFYICONDATAW_V2_SIZE;
     record_.hWnd = Handle();
     record_.uID = NextIconId();
     record_.uFlags = NIF_MESSAGE | NIF_ICON;
@@ -75,13 +76,17 @@ void TrayIcon::SetTooltip(const std::string& tooltip) {
     if (tooltip == tooltip_)
         return;
     tooltip_ = tooltip;
-    const size_t length = std::min(tooltip.size(), kMaxTipLength);
-    std::memcpy(record_.szTip, tooltip.data(), length);
-    record_.szTip[length] = '\0';
+    const std::wstring wide = Wide(tooltip);
+    size_t length = std::min(wide.size(), kMaxTipLength);
+    // Never half a surrogate pair: a character beyond U+FFFF takes two units.
+    if (length < wide.size() && length > 0 && IS_HIGH_SURROGATE(wide[length - 1]))
+        --length;
+    std::memcpy(record_.szTip, wide.data(), length * sizeof(wchar_t));
+    record_.szTip[length] = L'\0';
     // This change always carries the tip, so that an emptied tooltip also empties the
     // shell's; afterwards the record carries it only while there is one.
     record_.uFlags |= NIF_TIP;
-    Shell_NotifyIconA(NIM_MODIFY, &record_); // fails harmlessly while no icon exists
+    Shell_NotifyIconW(NIM_MODIFY, &record_); // fails harmlessly while no icon exists
     if (tooltip.empty())
         record_.uFlags &= ~NIF_TIP;
 }
@@ -92,7 +97,7 @@ void TrayIcon::AddIcon(bool restartDelays) {
         retryStep_ = 0;
     if (!Handle())
         return;
-    iconAdded_ = Shell_NotifyIconA(NIM_ADD, &record_) != FALSE;
+    iconAdded_ = Shell_NotifyIconW(NIM_ADD, &record_) != FALSE;
     // Refused: the icon stays wanted, so a later try or the new taskbar's broadcast adds it.
     if (!iconAdded_ && retryStep_ < retryDelaysMs_.size())
         retryPending_ =
@@ -101,7 +106,7 @@ void TrayIcon::AddIcon(bool restartDelays) {
 
 void TrayIcon::RemoveIcon() {
     StopRetry();
-    Shell_NotifyIconA(NIM_DELETE, &record_);
+    Shell_NotifyIconW(NIM_DELETE, &record_);
     iconAdded_ = false;
 }
 
@@ -130,7 +135,7 @@ void TrayIcon::RequestMenu() {
     const auto handler = OnMenuRequested;
     // One more message for the menu's owner ends the menu mode properly, also after a
     // menu that failed.
-    const ScopeExit wakeUp([] { PostMessageA(nullptr, WM_NULL, 0, 0); });
+    const ScopeExit wakeUp([] { PostMessageW(nullptr, WM_NULL, 0, 0); });
     handler(at);
 }
 
@@ -139,7 +144,7 @@ LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCCREATE:
     case WM_CREATE:
     case WM_NCDESTROY:
-        return DefWindowProcA(Handle(), msg, wParam, lParam);
+        return DefWindowProcW(Handle(), msg, wParam, lParam);
     case kCallbackMessage:
         HandleNotification(lParam);
         return 0;

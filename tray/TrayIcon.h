@@ -1,6 +1,6 @@
 #pragma once
 // TrayIcon: the program's icon in the notification area. It hands the shell one
-// notify record through Shell_NotifyIconA and turns the shell's notifications,
+// notify record through Shell_NotifyIconW and turns the shell's notifications,
 // sent to a hidden top-level window of its own, into two events: a left-button
 // press and a request for the menu (right-button release).
 //
@@ -53,14 +53,15 @@ public:
     void SetRetryDelays(std::vector<UINT> delaysMs) { retryDelaysMs_ = std::move(delaysMs); }
 
     const std::string& Tooltip() const { return tooltip_; }
-    // Shows the first kMaxTipLength characters of tooltip; empty shows none.
+    // Shows the first kMaxTipLength UTF-16 units of tooltip (never half a character);
+    // empty shows none.
     void SetTooltip(const std::string& tooltip);
 
-    // The hidden window and identifier of every Shell_NotifyIconA call, and the
+    // The hidden window and identifier of every Shell_NotifyIconW call, and the
     // record as the next call gets it: tests ask the shell about the icon with them.
     HWND WindowHandle() const { return Handle(); }
     UINT IconId() const { return record_.uID; }
-    const NOTIFYICONDATAA& NotifyRecord() const { return record_; }
+    const NOTIFYICONDATAW& NotifyRecord() const { return record_; }
 
     // The "TaskbarCreated" message, registered once per process.
     static UINT TaskbarCreatedMessage();
@@ -84,7 +85,7 @@ private:
     void StopRetry();
 
     UniqueIcon icon_;
-    NOTIFYICONDATAA record_{};
+    NOTIFYICONDATAW record_{};
     std::string tooltip_;
     HWND menuOwner_ = nullptr;
     std::vector<UINT> retryDelaysMs_{1000, 2000, 4000, 8000, 16000};

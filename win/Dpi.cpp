@@ -1,6 +1,9 @@
 #include "win/Dpi.h"
 
 #include "win/Scoped.h"
+#include "win/Text.h"
+
+#include <string>
 
 namespace pw {
 
@@ -17,15 +20,26 @@ UINT SystemDpi() {
 
 HFONT CreateUiFont(const char* face, int heightAt96, UINT dpi, bool bold, bool italic,
                    bool underline) {
-    LOGFONTA lf{};
+    LOGFONTW lf{};
     lf.lfHeight = Scale(heightAt96, dpi);
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = italic;
     lf.lfUnderline = underline;
-    lf.lfCharSet = ANSI_CHARSET;
+    // Any character set: text in every script finds its glyphs, through font linking.
+    lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
-    return CreateFontIndirectA(&lf);
+    lstrcpynW(lf.lfFaceName, Wide(face).c_str(), LF_FACESIZE);
+    return CreateFontIndirectW(&lf);
+}
+
+HFONT CreateSystemUiFont(int heightAt96, UINT dpi, bool bold, bool underline) {
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof ncm;
+    std::string face = "Tahoma";
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0) &&
+        ncm.lfMessageFont.lfFaceName[0])
+        face = Utf8(ncm.lfMessageFont.lfFaceName);
+    return CreateUiFont(face.c_str(), heightAt96, dpi, bold, false, underline);
 }
 
 } // namespace pw

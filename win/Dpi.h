@@ -15,5 +15,8 @@ UINT SystemDpi();
 // heightAt96 is the font's cell-less height in pixels at 96 DPI, negative as in LOGFONT.
 HFONT CreateUiFont(const char* face, int heightAt96, UINT dpi, bool bold = false,
                    bool italic = false, bool underline = false);
+// The system's font for messages and dialogs (its face; its height at 96 DPI is
+// heightAt96 when the system gives none), at dpi.
+HFONT CreateSystemUiFont(int heightAt96, UINT dpi, bool bold = false, bool underline = false);
 
 } // namespace pw

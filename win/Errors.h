@@ -2,6 +2,8 @@
 // An error whose text is meant for the user: thrown by failed settings-file and
 // registry writes, caught at the window-procedure boundary and shown there.
 
+#include "win/Text.h"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -17,11 +19,12 @@ public:
 // The system's text for an error code, on one line ("Access is denied."); the code
 // itself when the system has no text for it.
 inline std::string SystemReason(DWORD error) {
-    char* buffer = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = n && buffer ? std::string(buffer, n) : std::string();
+                                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0,
+                                   nullptr);
+    std::string text = n && buffer ? Utf8(std::wstring_view(buffer, n)) : std::string();
     LocalFree(buffer);
     for (char& c : text)
         if (c == '\r' || c == '\n')

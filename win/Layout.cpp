@@ -1,6 +1,7 @@
 #include "win/Layout.h"
 
 #include "win/Scoped.h"
+#include "win/Text.h"
 
 #include <algorithm>
 
@@ -21,9 +22,10 @@ void Layout::CreateItems(HWND window, std::vector<Item> items, UINT dpi, FontFn 
         DWORD style = WS_CHILD | WS_VISIBLE | item.style;
         if (item.tabOrder != kNoTabStop)
             style |= WS_TABSTOP;
-        HWND hwnd = CreateWindowExA(item.exStyle, item.className, item.caption, style, 0, 0, 0, 0,
-                                    parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)),
-                                    GetModuleHandleA(nullptr), nullptr);
+        HWND hwnd = CreateWindowExW(item.exStyle, Wide(item.className).c_str(),
+                                    Wide(item.caption).c_str(), style, 0, 0, 0, 0, parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)),
+                                    GetModuleHandleW(nullptr), nullptr);
         handles_[item.id] = hwnd;
         items_.push_back(item);
         Place(item);
@@ -35,11 +37,11 @@ void Layout::Place(const Item& item) {
     if (!hwnd)
         return;
     HFONT font = fonts_ ? fonts_(item.font) : nullptr;
-    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     int w = Scale(item.width, dpi_), h = Scale(item.height, dpi_);
     if (item.width == 0 || item.height == 0) {
         // Sized to the caption, as an auto-sizing label is.
-        const RECT r = MeasureText(hwnd, font, item.caption, DT_NOPREFIX | DT_SINGLELINE);
+        const RECT r = MeasureText(hwnd, font, Wide(item.caption), DT_NOPREFIX | DT_SINGLELINE);
         if (item.width == 0)
             w = r.right;
         if (item.height == 0)

@@ -4,15 +4,15 @@ namespace pw {
 
 void DispatchWithDialogKeys(MSG& msg) {
     HWND active = GetActiveWindow();
-    if (active && IsDialogMessageA(active, &msg))
+    if (active && IsDialogMessageW(active, &msg))
         return;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
 }
 
 int RunMessageLoop() {
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
         DispatchWithDialogKeys(msg);
     return static_cast<int>(msg.wParam);
 }
@@ -20,7 +20,7 @@ int RunMessageLoop() {
 bool RunModalLoop(const std::function<bool()>& done) {
     MSG msg;
     while (!done()) {
-        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return false;

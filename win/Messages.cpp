@@ -4,6 +4,7 @@
 #include "win/Dpi.h"
 #include "win/ErrorText.h"
 #include "win/Scoped.h"
+#include "win/Text.h"
 #include "win/UniqueHandle.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ namespace pw {
 namespace {
 
 struct PlainMessageState {
-    const std::string* text;
+    std::wstring text;
     UniqueFont font;
 };
 
@@ -29,7 +30,7 @@ void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
     if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0, dpi))
         state.font.Reset(CreateFontIndirectW(&ncm.lfMessageFont));
     if (!state.font)
-        state.font.Reset(CreateUiFont("Tahoma", -11, dpi));
+        state.font.Reset(CreateSystemUiFont(-11, dpi));
 
     const int screenW = GetSystemMetrics(SM_CXSCREEN);
     const int screenH = GetSystemMetrics(SM_CYSCREEN);
@@ -38,7 +39,7 @@ void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
     const int buttonH = Scale(kButtonHeight, dpi);
 
     const int maxTextW = std::max(screenW / 2 - 2 * margin, Scale(kMinTextWidth, dpi));
-    const RECT text = MeasureText(dlg, state.font.Get(), *state.text,
+    const RECT text = MeasureText(dlg, state.font.Get(), state.text,
                                   DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS,
                                   maxTextW);
     // DT_EDITCONTROL breaks a word longer than a line (a long path), as the static does.
@@ -48,27 +49,27 @@ void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
     const int clientW = std::max(textW, buttonW) + 2 * margin;
     const int clientH = margin + textH + margin + buttonH + margin;
     RECT frame{0, 0, clientW, clientH};
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_EXSTYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_EXSTYLE));
     AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
     const int w = frame.right - frame.left, h = frame.bottom - frame.top;
     SetWindowPos(dlg, nullptr, (screenW - w) / 2, (screenH - h) / 2, w, h,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
-    HINSTANCE inst = GetModuleHandleA(nullptr);
-    HWND label = CreateWindowExA(0, "STATIC", state.text->c_str(),
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    HWND label = CreateWindowExW(0, L"STATIC", state.text.c_str(),
                                  WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL,
                                  margin, margin, textW, textH, dlg,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageTextId)),
                                  inst, nullptr);
-    HWND ok = CreateWindowExA(0, "BUTTON", "OK",
+    HWND ok = CreateWindowExW(0, L"BUTTON", L"OK",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                               (clientW - buttonW) / 2, margin + textH + margin, buttonW, buttonH,
                               dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), inst,
                               nullptr);
-    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
-    SendMessageA(ok, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
-    SetWindowTextA(dlg, Application::Instance().Title().c_str());
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
+    SendMessageW(ok, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
+    SetWindowTextW(dlg, Wide(Application::Instance().Title()).c_str());
     SetFocus(ok);
 }
 
@@ -76,7 +77,7 @@ INT_PTR CALLBACK PlainMessageProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPar
     switch (msg) {
     case WM_INITDIALOG: {
         auto* state = reinterpret_cast<PlainMessageState*>(lParam);
-        SetWindowLongPtrA(dlg, DWLP_USER, lParam);
+        SetWindowLongPtrW(dlg, DWLP_USER, lParam);
         LayOutPlainMessage(dlg, *state);
         SetForegroundWindow(dlg);
         return FALSE; // the focus is set
@@ -100,14 +101,14 @@ void PlainMessage(const std::string& text) {
     dt->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     dt->cx = 100;
     dt->cy = 50;
-    PlainMessageState state{&text, {}};
-    DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dt, Application::Instance().ActiveOwner(),
+    PlainMessageState state{Wide(text), {}};
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dt, Application::Instance().ActiveOwner(),
                             PlainMessageProc, reinterpret_cast<LPARAM>(&state));
 }
 
 int QuestionBox(const std::string& text, const std::string& caption) {
-    return MessageBoxA(Application::Instance().ActiveOwner(), text.c_str(), caption.c_str(),
-                       MB_YESNO);
+    return MessageBoxW(Application::Instance().ActiveOwner(), Wide(text).c_str(),
+                       Wide(caption).c_str(), MB_YESNO);
 }
 
 namespace {
@@ -127,8 +128,9 @@ LRESULT CALLBACK MakeTopmost(int code, WPARAM wParam, LPARAM lParam) {
 
 int TopmostMessageBox(const std::string& text, const std::string& caption, UINT flags) {
     // The box's own activation is the first on this thread after the hook is set.
-    t_topmostHook = SetWindowsHookExA(WH_CBT, MakeTopmost, nullptr, GetCurrentThreadId());
-    const int answer = MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags | MB_TOPMOST);
+    t_topmostHook = SetWindowsHookExW(WH_CBT, MakeTopmost, nullptr, GetCurrentThreadId());
+    const int answer =
+        MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), flags | MB_TOPMOST);
     if (t_topmostHook) {
         UnhookWindowsHookEx(t_topmostHook);
         t_topmostHook = nullptr;
@@ -137,8 +139,8 @@ int TopmostMessageBox(const std::string& text, const std::string& caption, UINT 
 }
 
 void ReportError(const std::string& text) {
-    MessageBoxA(Application::Instance().ActiveOwner(), WithFullStop(text).c_str(),
-                Application::Instance().Title().c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxW(Application::Instance().ActiveOwner(), Wide(WithFullStop(text)).c_str(),
+                Wide(Application::Instance().Title()).c_str(), MB_OK | MB_ICONERROR);
 }
 
 } // namespace pw

@@ -45,10 +45,10 @@ void CentreOverOwner(HWND window, HWND owner) {
             wp.length = sizeof wp;
             if (GetWindowPlacement(owner, &wp)) {
                 over = wp.rcNormalPosition;
-                if (!(GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
+                if (!(GetWindowLongW(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
                     MONITORINFO mi{};
                     mi.cbSize = sizeof mi;
-                    GetMonitorInfoA(MonitorFromRect(&over, MONITOR_DEFAULTTOPRIMARY), &mi);
+                    GetMonitorInfoW(MonitorFromRect(&over, MONITOR_DEFAULTTOPRIMARY), &mi);
                     OffsetRect(&over, mi.rcWork.left - mi.rcMonitor.left,
                                mi.rcWork.top - mi.rcMonitor.top);
                 }
@@ -63,7 +63,7 @@ void CentreOverOwner(HWND window, HWND owner) {
                                : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
         MONITORINFO mi{};
         mi.cbSize = sizeof mi;
-        GetMonitorInfoA(monitor, &mi);
+        GetMonitorInfoW(monitor, &mi);
         over = mi.rcWork;
     }
     RECT me;
@@ -108,9 +108,9 @@ void EndThreadDialogs() {
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND hwnd, LPARAM) -> BOOL {
-            char className[16] = "";
-            GetClassNameA(hwnd, className, sizeof className);
-            if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(hwnd))
+            wchar_t className[16] = L"";
+            GetClassNameW(hwnd, className, 16);
+            if (lstrcmpW(className, L"#32770") == 0 && IsWindowVisible(hwnd))
                 EndDialog(hwnd, IDCANCEL);
             return TRUE;
         },

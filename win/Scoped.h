@@ -56,11 +56,11 @@ private:
 
 // The extent of text drawn in font on hwnd's DC with DrawText's flags (DT_CALCRECT
 // is added); width limits the lines of DT_WORDBREAK text and is 0 otherwise.
-inline RECT MeasureText(HWND hwnd, HFONT font, const std::string& text, UINT flags,
+inline RECT MeasureText(HWND hwnd, HFONT font, const std::wstring& text, UINT flags,
                         int width = 0) {
     RECT r{0, 0, width, 0};
     ScopedDc dc(hwnd, font);
-    DrawTextA(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, flags | DT_CALCRECT);
+    DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r, flags | DT_CALCRECT);
     return r;
 }
 

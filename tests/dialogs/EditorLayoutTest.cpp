@@ -126,7 +126,15 @@ void ExpectNoCaptionCut(HWND dialog, UINT dpi) {
     }
 }
 
-void ExpectTahomaAt(HWND dialog, UINT dpi) {
+// The system's font for messages and dialogs: Tahoma under Wine, Segoe UI on Windows.
+std::string SystemUiFace() {
+    NONCLIENTMETRICSA ncm{};
+    ncm.cbSize = sizeof ncm;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
+    return ncm.lfMessageFont.lfFaceName[0] ? ncm.lfMessageFont.lfFaceName : "Tahoma";
+}
+
+void ExpectSystemUiFontAt(HWND dialog, UINT dpi) {
     const auto controls = FindControls(dialog);
     for (const ControlRow& row : kControls) {
         HWND c = controls.at(row.name);
@@ -135,9 +143,10 @@ void ExpectTahomaAt(HWND dialog, UINT dpi) {
         ASSERT_TRUE(font) << row.name << " has no font of its own";
         LOGFONTA lf{};
         ASSERT_TRUE(GetObjectA(font, sizeof lf, &lf)) << row.name;
-        EXPECT_STREQ(lf.lfFaceName, "Tahoma") << row.name;
+        EXPECT_EQ(lf.lfFaceName, SystemUiFace()) << row.name;
         EXPECT_EQ(lf.lfHeight, At(-11, dpi)) << row.name << " at " << dpi << " DPI";
-        EXPECT_EQ(lf.lfCharSet, ANSI_CHARSET) << row.name;
+        // Any character set: a folder name in any script finds its glyphs.
+        EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET) << row.name;
         EXPECT_EQ(lf.lfWeight, FW_NORMAL) << row.name;
     }
 }
@@ -241,8 +250,8 @@ TEST_F(EditorTest, TabOrderRunsFolderBrowseHotKeyOKCancel) {
         << "Shift+Tab from the folder field wraps to Cancel";
 }
 
-TEST_F(EditorTest, EveryControlUsesTahomaEightPoint) {
-    ExpectTahomaAt(Dialog(), pw::DpiOf(Dialog()));
+TEST_F(EditorTest, EveryControlUsesTheSystemsUiFontAtEightPoint) {
+    ExpectSystemUiFontAt(Dialog(), pw::DpiOf(Dialog()));
 }
 
 TEST_F(EditorTest, TextIsDrawnInTahomaItselfWhereItIsInstalled) {
@@ -359,7 +368,7 @@ TEST_F(EditorTest, ScalesItsLayoutAndFontWhenTheDpiChanges) {
         EXPECT_TRUE(EqualRect(&now, &r)) << "the suggested rectangle is taken at " << dpi << " DPI";
         ExpectBoundsAt(d, dpi);
         ExpectNoCaptionCut(d, dpi);
-        ExpectTahomaAt(d, dpi);
+        ExpectSystemUiFontAt(d, dpi);
     }
     EXPECT_EQ(GetNextDlgTabItem(d, Browse(), FALSE), HotKey1())
         << "the hot-key field keeps its place in the tab order";

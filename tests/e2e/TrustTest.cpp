@@ -661,10 +661,10 @@ TEST_F(ExitIsAlwaysPossible, AFailedSaveTellsWhyAndAsksWhetherToExitWithoutSavin
     }
 }
 
-TEST_F(FolderPathLength, KeptWholeUpTo2046CharactersAndRefusedWhenEnteredLonger) {
+TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger) {
     Start();
     // The longest path there is room for: stored as it is.
-    const std::string longest = LongPath(2046);
+    const std::string longest = LongPath(32766);
     app_->Click("New Shortcut");
     HWND editor = app_->WaitForEditor();
     ASSERT_TRUE(editor);
@@ -684,9 +684,9 @@ TEST_F(FolderPathLength, KeptWholeUpTo2046CharactersAndRefusedWhenEnteredLonger)
         bool handedOver;
         size_t length;
     } cases[] = {
-        {"typed, 2,047 characters", false, 2047},
-        {"handed over, 2,047 characters", true, 2047},
-        {"typed, 5,000 characters", false, 5000},
+        {"typed, 32,767 characters", false, 32767},
+        {"handed over, 32,767 characters", true, 32767},
+        {"typed, 40,000 characters", false, 40000},
     };
     const auto check = [&](const auto& c) {
         const std::string path = LongPath(c.length);

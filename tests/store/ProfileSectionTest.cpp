@@ -4,6 +4,7 @@
 // version could have left.
 
 #include "store/Settings.h"
+#include "win/Text.h"
 #include "tests/store/StoreTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +29,10 @@ std::string Repeat(char c, std::size_t n) {
 }
 
 std::vector<CorpusFile> Corpus() {
-    const std::string x2046 = Repeat('a', 2046), x2047 = Repeat('b', 2047),
-                      x2048 = Repeat('c', 2048), x3000 = Repeat('d', 3000);
+    // Around the reader's limit, kMaxSettingsText (K) units: K-1, K, K+1 and K+1000.
+    constexpr std::size_t K = kMaxSettingsText;
+    const std::string atLimitLess1 = Repeat('a', K - 1), atLimit = Repeat('b', K),
+                      overLimit = Repeat('c', K + 1), farOverLimit = Repeat('d', K + 1000);
     return {
         {"blanks",
          "[Shortcuts]\r\nCount = 2 \r\n 0Path =   C:\\A  \r\n0ShortCut=\t49220\t\r\n"
@@ -73,9 +76,9 @@ std::vector<CorpusFile> Corpus() {
          {}},
         {"section name with tabs", "[\tshortcuts\t]\r\nCount=1\r\n0Path=tabbed\r\n", {}},
         {"very long values",
-         "[Shortcuts]\r\nCount=9\r\n0Path=" + x3000 + "\r\n1Path=\"" + x2046 + "\"\r\n2Path=\"" +
-             x2047 + "\"\r\n3Path=\"" + x2048 + "\"\r\n4Path=" + x2047 + "\r\n5Path=" + x2048 +
-             "\r\n6Path='" + x3000 + "'\r\n7Path=\"" + x2046 + "\r\n8Path= " + x2047 + "  \r\n",
+         "[Shortcuts]\r\nCount=9\r\n0Path=" + farOverLimit + "\r\n1Path=\"" + atLimitLess1 + "\"\r\n2Path=\"" +
+             atLimit + "\"\r\n3Path=\"" + overLimit + "\"\r\n4Path=" + atLimit + "\r\n5Path=" + overLimit +
+             "\r\n6Path='" + farOverLimit + "'\r\n7Path=\"" + atLimitLess1 + "\r\n8Path= " + atLimit + "  \r\n",
          {}},
         {"numbered keys with padding",
          "[Shortcuts]\r\nCount=2\r\n01Path=padded\r\n 0Path =trimmed\r\n0 ShortCut=1\r\n"
@@ -95,7 +98,7 @@ std::vector<CorpusFile> Corpus() {
         {"ansi characters",
          "[Shortcuts]\r\nCount=2\r\n0Path=C:\\caf\xE9\r\n0P\xE0th=x\r\n"
          "1Path=\xA0nbsp\xA0\r\n",
-         {"0P\xE0th"}},
+         {"0P\xC3\xA0th"}}, // the key as the program names it: in UTF-8
         {"utf-8 with bom", "\xEF\xBB\xBF[Shortcuts]\r\nCount=1\r\n0Path=C:\\caf\xC3\xA9\r\n", {}},
         {"other blanks",
          "[Shortcuts]\r\nCount=\x1A"
@@ -141,10 +144,11 @@ std::string Shown(const std::string& s) {
 }
 
 ProfileSection SectionOf(const std::string& file) {
-    std::vector<char> buffer(1 << 22);
-    const DWORD n = GetPrivateProfileSectionA("Shortcuts", buffer.data(),
-                                              static_cast<DWORD>(buffer.size()), file.c_str());
-    return ProfileSection::FromBlock(std::string_view(buffer.data(), n));
+    std::vector<wchar_t> buffer(1 << 22);
+    const DWORD n = GetPrivateProfileSectionW(L"Shortcuts", buffer.data(),
+                                              static_cast<DWORD>(buffer.size()),
+                                              Wide(file).c_str());
+    return ProfileSection::FromBlock(Utf8(std::wstring_view(buffer.data(), n)));
 }
 
 } // namespace
@@ -181,8 +185,9 @@ TEST(ShortcutsSectionReading, GivesWhatKeyByKeyReadingGivesForAwkwardFiles) {
 }
 
 TEST(ShortcutsSectionReading, TheLongValueCutMatchesTheReader) {
-    // The reader keeps at most 2,047 characters; a quoted value whose closing quote
-    // falls at the cut loses one more. Checked here against the reader directly.
+    // The reader keeps at most kMaxSettingsText (K) characters; a quoted value whose
+    // closing quote falls at the cut loses one more. Checked against the reader directly.
+    constexpr std::size_t K = kMaxSettingsText;
     Sandbox box;
     const std::string file = box.folder + "\\long.ini";
     std::string bytes = "[Shortcuts]\r\n";
@@ -192,10 +197,10 @@ TEST(ShortcutsSectionReading, TheLongValueCutMatchesTheReader) {
         bool quoted;
         std::size_t expected;
     } cases[] = {
-        {"plain2047", 2047, false, 2047}, {"plain2048", 2048, false, 2047},
-        {"quoted2045", 2045, true, 2045}, {"quoted2046", 2046, true, 2046},
-        {"quoted2047", 2047, true, 2046}, {"quoted2048", 2048, true, 2047},
-        {"quoted4000", 4000, true, 2047},
+        {"plainK", K, false, K},           {"plainK+1", K + 1, false, K},
+        {"quotedK-2", K - 2, true, K - 2}, {"quotedK-1", K - 1, true, K - 1},
+        {"quotedK", K, true, K - 1},       {"quotedK+1", K + 1, true, K},
+        {"quotedK+2000", K + 2000, true, K},
     };
     for (const auto& c : cases) {
         const std::string inner(c.inner, 'q');

@@ -265,5 +265,8 @@ TEST(FolderPathBound, TheLongestPathReadsBackExactlyQuotedOrNotAndOneMoreDoesNot
         if (path[0] != 'C')
             EXPECT_NE(ProfileTextAsRead(ProfileTextToWrite(path)), path);
     }
-    EXPECT_EQ(kMaxFolderPathLength, 2046u);
+    // As long as the longest path Windows' file functions take, less the closing quote.
+    EXPECT_EQ(kMaxFolderPathLength, 32766u);
+    // Counted in UTF-16 units: a character beyond U+FFFF counts two.
+    EXPECT_EQ(Utf16Length("C:\\\xCE\xA6\xE6\x96\x87\xF0\x9F\x93\x81"), 3u + 1 + 1 + 2);
 }

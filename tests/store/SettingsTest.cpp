@@ -340,8 +340,8 @@ TEST(Settings, AwkwardPathsReadBackExactly) {
         "[bracket]",
         "[Options]",
         "&amp",
-        "C:\\caf\xE9",
-        "\xA0nbsp\xA0",
+        "C:\\caf\xC3\xA9",        // é
+        "\xC2\xA0nbsp\xC2\xA0", // no-break spaces
         "",
         "x\x7F",
         "in \"the\" middle",
@@ -889,4 +889,65 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
         return names;
     };
     EXPECT_EQ(others(SaveKey(HKEY_LOCAL_MACHINE, runKey)), others(guard.Machine()));
+}
+
+// ---- the file's encoding ----
+
+TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
+    // As earlier versions wrote it: code page 1252, "é" as the byte E9.
+    const std::string old = "[Options]\r\nWarnWeakKey=1\r\nConfirmExit=1\r\nDClickEdits=0\r\n"
+                            "RunOnStarup=1\r\n[Shortcuts]\r\nCount=1\r\n0Path=C:\\Caf\xE9\r\n"
+                            "0ShortCut=49220\r\n";
+    Sandbox box;
+    box.WriteIni(old);
+    SettingsStore store = box.Store();
+    ShortcutTable table(nullptr);
+    store.LoadShortcuts(table);
+    ASSERT_EQ(table.Count(), 1);
+    EXPECT_EQ(table.Path(0), "C:\\Caf\xC3\xA9") << "read as the character it is";
+    store.SaveSettings(store.LoadOptions(), table);
+    EXPECT_EQ(ReadBytes(box.iniPath), old) << "saved back exactly as it was";
+}
+
+TEST(SettingsEncoding, APathOutsideTheCodePageMakesTheFileUtf16ForGood) {
+    const std::string greek = "C:\\\xCE\xA6\xCE\xAC\xCE\xBA\xCE\xB5\xCE\xBB\xCE\xBF\xCF\x82"; // Φάκελος
+    const std::string cjkEmoji = "D:\\\xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x93\x81";          // 文件 📁
+    const std::string cafe = "C:\\Caf\xC3\xA9";
+    Sandbox box;
+    box.WriteIni("[Mine]\r\nkept=\xE9t\xE9\r\n[Options]\r\nDClickEdits=1\r\n");
+    SettingsStore store = box.Store();
+    ShortcutTable table(nullptr);
+    ASSERT_TRUE(table.AddShortcut(cafe, 0));
+    ASSERT_TRUE(table.AddShortcut(greek, 0));
+    ASSERT_TRUE(table.AddShortcut(cjkEmoji, 0));
+    store.SaveSettings(store.LoadOptions(), table);
+
+    const std::string bytes = ReadBytes(box.iniPath).value_or("");
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << "UTF-16LE with its byte-order mark";
+
+    // Every path reads back whole, and the section the program does not know is kept.
+    ShortcutTable reloaded(nullptr);
+    store.LoadShortcuts(reloaded);
+    EXPECT_EQ(Paths(reloaded), (std::vector<std::string>{cafe, greek, cjkEmoji}));
+    EXPECT_EQ(ProfileText(box.iniPath, "Mine", "kept"), "\xC3\xA9t\xC3\xA9");
+    EXPECT_TRUE(store.LoadOptions().DClickEdits);
+
+    // An earlier version reads it through the ANSI functions: every path its code
+    // page can hold arrives intact.
+    std::vector<std::string> ansi;
+    for (int i = 0; i < 3; ++i)
+        ansi.push_back(AnsiProfileText(box.iniPath, "Shortcuts", ShortcutPathKey(i)));
+    EXPECT_NE(std::find(ansi.begin(), ansi.end(), "C:\\Caf\xE9"), ansi.end())
+        << "the 1252 path, as its bytes";
+    EXPECT_EQ(AnsiProfileText(box.iniPath, "Shortcuts", "Count"), "3");
+
+    // The form stays once taken, also when the path that needed it goes.
+    table.Delete(1); // Φάκελος (sorted between Café and D:\)
+    table.Delete(1);
+    store.SaveSettings(store.LoadOptions(), table);
+    EXPECT_EQ(ReadBytes(box.iniPath).value_or("").substr(0, 2), "\xFF\xFE");
+    ShortcutTable last(nullptr);
+    store.LoadShortcuts(last);
+    EXPECT_EQ(Paths(last), std::vector<std::string>{cafe});
 }

@@ -2,6 +2,7 @@
 // to case (new entries before equal ones), refused keys, deletion and re-filing.
 
 #include "store/ShortcutTable.h"
+#include "win/Text.h"
 #include "tests/store/StoreTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +22,9 @@ constexpr KeyCombination kCtrlAltShiftF9 = 0xE078;
 constexpr UINT kAllThree = MOD_CONTROL | MOD_ALT | MOD_SHIFT;
 
 int Compare(const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(),
-                          static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()));
+    const std::wstring wa = Wide(a), wb = Wide(b);
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, wa.data(),
+                          static_cast<int>(wa.size()), wb.data(), static_cast<int>(wb.size()));
 }
 
 std::vector<std::string> Paths(const ShortcutTable& table) {
@@ -49,8 +51,8 @@ TEST(ShortcutTable, SortsWithoutRegardToCaseAndPutsANewEntryBeforeEqualOnes) {
 TEST(ShortcutTable, ManyInsertionsStaySortedWithTheNewestOfEqualPathsFirst) {
     ShortcutTable table(nullptr);
     std::mt19937 random(20240611);
-    const char* stems[] = {"C:\\a",         "C:\\A",   "C:\\b",   "c:\\B",    "C:\\\xE9t\xE9",
-                           "C:\\\xC9T\xC9", "D:\\x y", "D:\\X Y", "C:\\a\\b", ""};
+    const char* stems[] = {"C:\\a",         "C:\\A",   "C:\\b",   "c:\\B",    "C:\\\xC3\xA9t\xC3\xA9",
+                           "C:\\\xC3\x89T\xC3\x89", "D:\\x y", "D:\\X Y", "C:\\a\\b", ""};
     std::map<const HotkeyBinding*, int> order;
     for (int n = 0; n < 300; ++n) {
         const std::string path = stems[random() % std::size(stems)];

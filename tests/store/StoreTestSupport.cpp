@@ -1,5 +1,8 @@
 #include "tests/store/StoreTestSupport.h"
 
+#include "store/SettingsFormat.h"
+#include "win/Text.h"
+
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +64,16 @@ std::vector<std::string> SectionLines(const std::string& file, const char* secti
 
 std::string ProfileText(const std::string& file, const char* section, const std::string& key,
                         const char* defaultText) {
+    std::wstring buffer(pw::kMaxSettingsText + 1, L'\0');
+    const DWORD n = GetPrivateProfileStringW(
+        pw::Wide(section).c_str(), pw::Wide(key).c_str(), pw::Wide(defaultText).c_str(),
+        buffer.data(), static_cast<DWORD>(buffer.size()), pw::Wide(file).c_str());
+    buffer.resize(n);
+    return pw::Utf8(buffer);
+}
+
+std::string AnsiProfileText(const std::string& file, const char* section, const std::string& key,
+                            const char* defaultText) {
     char buffer[2048];
     const DWORD n = GetPrivateProfileStringA(section, key.c_str(), defaultText, buffer,
                                              sizeof buffer, file.c_str());

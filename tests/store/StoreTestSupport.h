@@ -22,6 +22,10 @@ std::vector<std::string> SectionLines(const std::string& file, const char* secti
 // What GetPrivateProfileStringA gives for key (2,048-character buffer).
 std::string ProfileText(const std::string& file, const char* section, const std::string& key,
                         const char* defaultText = "<absent>");
+// The same through the ANSI form of the reader, as earlier versions read the file:
+// the bytes in the ANSI code page, at most 2,047 of them.
+std::string AnsiProfileText(const std::string& file, const char* section, const std::string& key,
+                            const char* defaultText = "<absent>");
 bool FileHasSection(const std::string& file, const char* section);
 
 // A temporary folder holding "Pathwink.exe"'s would-be settings file, plus the keys

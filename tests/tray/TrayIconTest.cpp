@@ -195,11 +195,12 @@ TEST(TrayIcon, ShowAddsOneIconWithItsTooltipAndDestructionRemovesIt) {
 
 TEST(TrayIcon, TheRecordTellsTheShellItsVersionByThePlatformsSize) {
     TrayIcon tray(nullptr);
-    const NOTIFYICONDATAA& record = tray.NotifyRecord();
-    // The record up to the balloon fields: 504 bytes for 64-bit programs, 488 for 32-bit
-    // ones. Wine accepts either size, so only the record itself shows a wrong one.
-    EXPECT_EQ(record.cbSize, offsetof(NOTIFYICONDATAA, guidItem));
-    EXPECT_EQ(record.cbSize, sizeof(void*) == 8 ? 504u : 488u);
+    const NOTIFYICONDATAW& record = tray.NotifyRecord();
+    // The wide record up to the balloon fields: 952 bytes for 64-bit programs, 936
+    // for 32-bit ones. Wine accepts either size, so only the record itself shows a
+    // wrong one.
+    EXPECT_EQ(record.cbSize, offsetof(NOTIFYICONDATAW, guidItem));
+    EXPECT_EQ(record.cbSize, sizeof(void*) == 8 ? 952u : 936u);
     EXPECT_EQ(record.hWnd, tray.WindowHandle());
     EXPECT_EQ(record.uID, tray.IconId());
     EXPECT_EQ(record.uCallbackMessage, static_cast<UINT>(WM_APP + 1));
@@ -423,6 +424,22 @@ TEST(TrayIcon, TheTooltipIsCutTo127Characters) {
         tray.Show();
         EXPECT_EQ(tray.Tooltip(), tip) << "the tooltip itself is kept whole";
         EXPECT_EQ(IconsWithTip(tip.substr(0, 127)).size(), 1u);
+    }
+
+    // Counted in UTF-16 units, and never through the middle of a character: an
+    // emoji (two units) that would be cut in half is left out whole.
+    const struct {
+        std::string tip;
+        std::wstring shown;
+    } wide[] = {
+        {std::string(125, 'a') + "\xF0\x9F\x93\x81", std::wstring(125, L'a') + L"\xD83D\xDCC1"},
+        {std::string(126, 'a') + "\xF0\x9F\x93\x81", std::wstring(126, L'a')},
+        {"\xCE\xA6\xE6\x96\x87", L"\x03A6\x6587"},
+    };
+    for (const auto& c : wide) {
+        TrayIcon tray(nullptr);
+        tray.SetTooltip(c.tip);
+        EXPECT_EQ(std::wstring(tray.NotifyRecord().szTip), c.shown);
     }
 
     // Changes while shown reach the icon, an emptied tooltip included.

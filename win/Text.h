@@ -1,0 +1,20 @@
+#pragma once
+// The program keeps text as UTF-8 in std::string; Windows gets and gives UTF-16.
+// Every conversion goes through these functions, at the boundary.
+
+#include <string>
+#include <string_view>
+
+namespace pw {
+
+// UTF-8 to UTF-16. Invalid bytes become U+FFFD.
+std::wstring Wide(std::string_view utf8);
+// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
+std::string Utf8(std::wstring_view utf16);
+// Text in the ANSI code page (files and messages of earlier versions) to UTF-8.
+std::string Utf8FromAnsi(std::string_view ansi);
+// True when every character of utf8 has its own character in the ANSI code page,
+// so that text written in that code page reads back the same.
+bool FitsAnsiCodePage(std::string_view utf8);
+
+} // namespace pw
