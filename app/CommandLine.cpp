@@ -4,8 +4,12 @@ namespace pw {
 
 namespace {
 
-bool IsSeparator(char c) { return c != '\0' && static_cast<unsigned char>(c) <= ' '; }
-bool IsArgumentChar(char c) { return static_cast<unsigned char>(c) > ' '; }
+bool IsSeparator(char c) {
+    return c != '\0' && static_cast<unsigned char>(c) <= ' ';
+}
+bool IsArgumentChar(char c) {
+    return static_cast<unsigned char>(c) > ' ';
+}
 
 // Reads one argument starting at p; returns the position after it.
 const char* NextArgument(const char* p, std::string& arg) {

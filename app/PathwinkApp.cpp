@@ -66,7 +66,9 @@ void PathwinkApp::LoadEverything() {
     TracePhase("list");
 }
 
-void PathwinkApp::SaveSettings() { store_.SaveSettings(options_, table_); }
+void PathwinkApp::SaveSettings() {
+    store_.SaveSettings(options_, table_);
+}
 
 void PathwinkApp::Close() {
     if (exiting_ || closing_)
@@ -95,7 +97,8 @@ void PathwinkApp::RefreshShortcutList() {
     rows.reserve(table_.Count());
     for (int i = 0; i < table_.Count(); ++i) {
         const KeyCombination key = table_.Binding(i).Key();
-        rows.push_back(ShortcutRowText(key != 0, key ? KeyCombinationText(key) : "", table_.Path(i)));
+        rows.push_back(
+            ShortcutRowText(key != 0, key ? KeyCombinationText(key) : "", table_.Path(i)));
     }
     window_->ShowShortcutRows(rows);
 }
@@ -103,8 +106,7 @@ void PathwinkApp::RefreshShortcutList() {
 void PathwinkApp::OpenHelpPage() {
     const std::string exe = store_.ExecutablePath();
     const std::string page = exe.substr(0, exe.find_last_of("\\/") + 1) + "help\\help_index.html";
-    ShellExecuteW(window_->Handle(), L"open", Wide(page).c_str(), nullptr, nullptr,
-                  SW_SHOWNORMAL);
+    ShellExecuteW(window_->Handle(), L"open", Wide(page).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // ---- what the main window reports ---------------------------------------------
@@ -114,11 +116,17 @@ void PathwinkApp::OnExitClicked() {
         RequestClose();
 }
 
-void PathwinkApp::OnHelpClicked() { OpenHelpPage(); }
+void PathwinkApp::OnHelpClicked() {
+    OpenHelpPage();
+}
 
-void PathwinkApp::OnOptionsChanged(const Options& options) { options_ = options; }
+void PathwinkApp::OnOptionsChanged(const Options& options) {
+    options_ = options;
+}
 
-void PathwinkApp::OnCloseRequested() { RequestClose(); }
+void PathwinkApp::OnCloseRequested() {
+    RequestClose();
+}
 
 void PathwinkApp::OnSessionEnding() {
     // An option changed since the last save would be lost with the logon.
@@ -140,8 +148,8 @@ void PathwinkApp::OnListDoubleClicked() {
         return;
     }
     // Unlike a hotkey, a double-click hands the path to the shell without a test.
-    ShellExecuteW(window_->Handle(), L"explore", Wide(table_.Binding(row).Folder()).c_str(), nullptr,
-                  nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(window_->Handle(), L"explore", Wide(table_.Binding(row).Folder()).c_str(),
+                  nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // ---- tray icon and menu ---------------------------------------------------------
@@ -179,15 +187,26 @@ void PathwinkApp::BuildTrayMenu() {
 void PathwinkApp::ShowTrayMenu(POINT at) {
     BuildTrayMenu();
     const UINT chosen = TrackPopupMenuEx(
-        trayMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x,
-        at.y, window_->Handle(), nullptr);
+        trayMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y,
+        window_->Handle(), nullptr);
     switch (chosen) {
-    case 0: return;
-    case kMenuConfigureShortcuts: window_->ShowOnPage(mainform::kPageShortcuts); return;
-    case kMenuConfigureOptions: window_->ShowOnPage(mainform::kPageOptions); return;
-    case kMenuAbout: window_->ShowOnPage(mainform::kPageAbout); return;
-    case kMenuHelp: OpenHelpPage(); return;
-    case kMenuExit: RequestClose(); return;
+    case 0:
+        return;
+    case kMenuConfigureShortcuts:
+        window_->ShowOnPage(mainform::kPageShortcuts);
+        return;
+    case kMenuConfigureOptions:
+        window_->ShowOnPage(mainform::kPageOptions);
+        return;
+    case kMenuAbout:
+        window_->ShowOnPage(mainform::kPageAbout);
+        return;
+    case kMenuHelp:
+        OpenHelpPage();
+        return;
+    case kMenuExit:
+        RequestClose();
+        return;
     }
     const size_t index = chosen - kMenuFirstFolder;
     if (chosen >= kMenuFirstFolder && index < menuFolders_.size())

@@ -92,7 +92,7 @@ private:
     std::unique_ptr<ShortcutEditor> editor_;
     std::unique_ptr<TrayIcon> trayIcon_;
     UniqueMenu trayMenu_;
-    std::vector<std::string> menuFolders_;  // the folder entries' paths, in menu order
+    std::vector<std::string> menuFolders_;   // the folder entries' paths, in menu order
     std::deque<std::string> pendingFolders_; // handed over while a flow ran
     bool flowRunning_ = false;
     bool closeRequested_ = false; // during a flow: close once it has ended

@@ -33,7 +33,7 @@ enum : int {
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int kClientWidth = 402, kClientHeight = 103; // at 96 DPI
-constexpr int kFontHeight = -11; // 8 points at 96 DPI
+constexpr int kFontHeight = -11;                       // 8 points at 96 DPI
 
 using Row = ControlSpec<ShortcutEditor>; // one control of the layout table
 
@@ -43,7 +43,7 @@ const char* const kFolderHint =
     "Path of folder the shortcut will point to. Click \"...\" to browse a folder.";
 const char* const kBrowseHint = "Click to browse to a folder.";
 const char* const kHotKeyHint = "The HotKey combination of the shortcut. Click here and then "
-                                 "perform the key combination you desire for the shortcut.";
+                                "perform the key combination you desire for the shortcut.";
 
 } // namespace
 
@@ -54,15 +54,15 @@ const std::vector<Row>& ShortcutEditor::Controls() {
         // id, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
         {kFolderLabel, "Static", "Folder:", kLabel, 0, 0, 8, 8, 34, 13, kNoTabStop,
          FontRole::Normal, nullptr},
-        {kFolderEdit, "Edit", "", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0, 8, 24, 361, 21,
-         0, FontRole::Normal, nullptr},
-        {kBrowseButton, "Button", "...", BS_PUSHBUTTON, 0, 0, 376, 24, 19, 21, 1,
-         FontRole::Normal, &D::OnBrowseClicked},
+        {kFolderEdit, "Edit", "", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0, 8, 24, 361, 21, 0,
+         FontRole::Normal, nullptr},
+        {kBrowseButton, "Button", "...", BS_PUSHBUTTON, 0, 0, 376, 24, 19, 21, 1, FontRole::Normal,
+         &D::OnBrowseClicked},
         {kHotKeyLabel, "Static", "HotKey:", kLabel, 0, 0, 8, 56, 39, 13, kNoTabStop,
          FontRole::Normal, nullptr},
         // HotKey1, tab 2: HotKeyFieldRow() below.
-        {kOkButton, "Button", "OK", BS_PUSHBUTTON, 0, 0, 240, 72, 75, 25, 3,
-         FontRole::Normal, &D::OnOkClicked},
+        {kOkButton, "Button", "OK", BS_PUSHBUTTON, 0, 0, 240, 72, 75, 25, 3, FontRole::Normal,
+         &D::OnOkClicked},
         {kCancelButton, "Button", "Cancel", BS_PUSHBUTTON, 0, 0, 320, 72, 75, 25, 4,
          FontRole::Normal, &D::OnCancelClicked},
     };
@@ -254,8 +254,7 @@ int ShortcutEditor::ShowModal() {
     showing_ = true;
     const ScopeExit notShowing([this] { showing_ = false; });
     const bool ended = RunModalWindow(
-        self, [this] { FocusActiveControl(); },
-        [this] { return modalResult_ != 0 || !Handle(); });
+        self, [this] { FocusActiveControl(); }, [this] { return modalResult_ != 0 || !Handle(); });
     return ended && modalResult_ == kResultOK ? kResultOK : kResultCancel;
 }
 

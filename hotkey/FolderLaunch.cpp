@@ -143,6 +143,8 @@ void FolderLaunch::Finish(Job& job) {
         PlainMessage(LaunchFailedText(job.path, SystemReason(job.openError)));
 }
 
-void FolderLaunch::OpenBindingFolder(HotkeyBinding& sender) { OpenFolder(sender.Folder()); }
+void FolderLaunch::OpenBindingFolder(HotkeyBinding& sender) {
+    OpenFolder(sender.Folder());
+}
 
 } // namespace pw

@@ -7,10 +7,10 @@ namespace pw {
 HWND HotKeyField::Create(HWND parent, int id, int x, int y, int width, int height) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_HOTKEY_CLASS};
     InitCommonControlsEx(&icc);
-    hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, HOTKEY_CLASSW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP, x, y, width, height, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            GetModuleHandleW(nullptr), nullptr);
+    hwnd_ =
+        CreateWindowExW(WS_EX_CLIENTEDGE, HOTKEY_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, x,
+                        y, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                        GetModuleHandleW(nullptr), nullptr);
     if (hwnd_) {
         SendRules();
         SendHotKey();

@@ -30,7 +30,8 @@ bool IsWeakShortCut(KeyCombination value) {
     std::uint16_t key;
     ShiftState shift;
     SplitShortCut(value, key, shift);
-    int count = ((shift & ssAlt) ? 1 : 0) + ((shift & ssCtrl) ? 1 : 0) + ((shift & ssShift) ? 1 : 0);
+    int count =
+        ((shift & ssAlt) ? 1 : 0) + ((shift & ssCtrl) ? 1 : 0) + ((shift & ssShift) ? 1 : 0);
     return count < 2 && value != 0;
 }
 
@@ -73,21 +74,36 @@ namespace {
 
 std::string KeyName(std::uint8_t vk, const KeyTexts& texts, const LayoutKeyNameFn& layoutName) {
     switch (vk) {
-    case 0x08: return texts[ktBkSp];
-    case 0x09: return texts[ktTab];
-    case 0x0D: return texts[ktEnter];
-    case 0x1B: return texts[ktEsc];
-    case 0x20: return texts[ktSpace];
-    case 0x21: return texts[ktPgUp];
-    case 0x22: return texts[ktPgDn];
-    case 0x23: return texts[ktEnd];
-    case 0x24: return texts[ktHome];
-    case 0x25: return texts[ktLeft];
-    case 0x26: return texts[ktUp];
-    case 0x27: return texts[ktRight];
-    case 0x28: return texts[ktDown];
-    case 0x2D: return texts[ktIns];
-    case 0x2E: return texts[ktDel];
+    case 0x08:
+        return texts[ktBkSp];
+    case 0x09:
+        return texts[ktTab];
+    case 0x0D:
+        return texts[ktEnter];
+    case 0x1B:
+        return texts[ktEsc];
+    case 0x20:
+        return texts[ktSpace];
+    case 0x21:
+        return texts[ktPgUp];
+    case 0x22:
+        return texts[ktPgDn];
+    case 0x23:
+        return texts[ktEnd];
+    case 0x24:
+        return texts[ktHome];
+    case 0x25:
+        return texts[ktLeft];
+    case 0x26:
+        return texts[ktUp];
+    case 0x27:
+        return texts[ktRight];
+    case 0x28:
+        return texts[ktDown];
+    case 0x2D:
+        return texts[ktIns];
+    case 0x2E:
+        return texts[ktDel];
     }
     if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
         return std::string(1, static_cast<char>(vk));

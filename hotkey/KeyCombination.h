@@ -41,8 +41,24 @@ std::uint8_t HotKeyModifiersOf(KeyCombination value);
 // The texts of the string table, in this order: BkSp, Tab, Esc, Enter, Space, PgUp,
 // PgDn, End, Home, Left, Up, Right, Down, Ins, Del, Shift+, Ctrl+, Alt+.
 enum KeyText {
-    ktBkSp, ktTab, ktEsc, ktEnter, ktSpace, ktPgUp, ktPgDn, ktEnd, ktHome,
-    ktLeft, ktUp, ktRight, ktDown, ktIns, ktDel, ktShift, ktCtrl, ktAlt,
+    ktBkSp,
+    ktTab,
+    ktEsc,
+    ktEnter,
+    ktSpace,
+    ktPgUp,
+    ktPgDn,
+    ktEnd,
+    ktHome,
+    ktLeft,
+    ktUp,
+    ktRight,
+    ktDown,
+    ktIns,
+    ktDel,
+    ktShift,
+    ktCtrl,
+    ktAlt,
     ktCount
 };
 using KeyTexts = std::array<std::string, ktCount>;

@@ -1,8 +1,8 @@
 #include "main/MainWindow.h"
 
+#include "PathwinkVersion.h"
 #include "main/MainWindowIds.h"
 #include "main/RowText.h"
-#include "PathwinkVersion.h"
 #include "win/Application.h"
 #include "win/Dpi.h"
 #include "win/StartupTrace.h"
@@ -21,7 +21,6 @@ namespace {
 using Row = ControlSpec<MainWindow>;
 using F = MainWindow;
 
-
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kLink = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
 constexpr DWORD kCheck = BS_AUTOCHECKBOX;
@@ -39,55 +38,51 @@ const int kPageIds[kPageCount] = {idShortcutsPage, idOptionsPage, idAboutPage};
 const std::vector<Row>& MainWindow::Controls() {
     static const std::vector<Row> rows = {
         // id, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
-        {idTabs, WC_TABCONTROLA, "", TCS_HOTTRACK | WS_CLIPSIBLINGS, 0,
-         0, 3, 6, 451, 233, 0, FontRole::Normal, nullptr},
-        {idStatusLabel, "STATIC", "Status", kLabel, 0, 0, 56, 243, 177, 33,
-         kNoTabStop, FontRole::Bold, nullptr},
-        {idHelpButton, "BUTTON", "Help", BS_PUSHBUTTON, 0, 0, 245, 249, 65, 25, 1,
-         FontRole::Normal, &F::OnHelpClicked},
-        {idExitButton, "BUTTON", "Exit", BS_PUSHBUTTON, 0, 0, 317, 249, 65, 25, 2,
-         FontRole::Normal, &F::OnExitClicked},
-        {idTrayButton, "BUTTON", "Tray", BS_PUSHBUTTON, 0, 0, 389, 249, 65, 25, 3,
-         FontRole::Bold, &F::OnTrayClicked},
+        {idTabs, WC_TABCONTROLA, "", TCS_HOTTRACK | WS_CLIPSIBLINGS, 0, 0, 3, 6, 451, 233, 0,
+         FontRole::Normal, nullptr},
+        {idStatusLabel, "STATIC", "Status", kLabel, 0, 0, 56, 243, 177, 33, kNoTabStop,
+         FontRole::Bold, nullptr},
+        {idHelpButton, "BUTTON", "Help", BS_PUSHBUTTON, 0, 0, 245, 249, 65, 25, 1, FontRole::Normal,
+         &F::OnHelpClicked},
+        {idExitButton, "BUTTON", "Exit", BS_PUSHBUTTON, 0, 0, 317, 249, 65, 25, 2, FontRole::Normal,
+         &F::OnExitClicked},
+        {idTrayButton, "BUTTON", "Tray", BS_PUSHBUTTON, 0, 0, 389, 249, 65, 25, 3, FontRole::Bold,
+         &F::OnTrayClicked},
 
         // "Folder Shortcuts"
-        {idNewButton, "BUTTON", "New Shortcut", BS_PUSHBUTTON, 0, idShortcutsPage, 6, 6,
-         81, 25, 1, FontRole::Normal, &F::OnNewClicked},
-        {idEditButton, "BUTTON", "Edit Selected", BS_PUSHBUTTON, 0, idShortcutsPage, 93,
-         6, 81, 25, 2, FontRole::Normal, &F::OnEditClicked},
-        {idDeleteButton, "BUTTON", "Delete Selected", BS_PUSHBUTTON | WS_DISABLED,
-         0, idShortcutsPage, 181, 6, 91, 25, 0, FontRole::Normal, &F::OnDeleteClicked},
+        {idNewButton, "BUTTON", "New Shortcut", BS_PUSHBUTTON, 0, idShortcutsPage, 6, 6, 81, 25, 1,
+         FontRole::Normal, &F::OnNewClicked},
+        {idEditButton, "BUTTON", "Edit Selected", BS_PUSHBUTTON, 0, idShortcutsPage, 93, 6, 81, 25,
+         2, FontRole::Normal, &F::OnEditClicked},
+        {idDeleteButton, "BUTTON", "Delete Selected", BS_PUSHBUTTON | WS_DISABLED, 0,
+         idShortcutsPage, 181, 6, 91, 25, 0, FontRole::Normal, &F::OnDeleteClicked},
         {idShortcutList, "LISTBOX", "",
          LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL,
          WS_EX_CLIENTEDGE, idShortcutsPage, 6, 38, 432, 161, 3, FontRole::Normal, nullptr},
 
         // "Options"
-        {idWarnWeakKeyBox, "BUTTON",
-         "Warn when selected shortcut key combination is \"weak.\"", kCheck, 0, idOptionsPage, 8,
-         16, 433, 17, 0, FontRole::Normal, &F::OnOptionToggled},
-        {idConfirmExitBox, "BUTTON", "Confirm on exit button click.",
-         kCheck, 0, idOptionsPage, 8, 40, 425, 17, 1, FontRole::Normal,
-         &F::OnOptionToggled},
+        {idWarnWeakKeyBox, "BUTTON", "Warn when selected shortcut key combination is \"weak.\"",
+         kCheck, 0, idOptionsPage, 8, 16, 433, 17, 0, FontRole::Normal, &F::OnOptionToggled},
+        {idConfirmExitBox, "BUTTON", "Confirm on exit button click.", kCheck, 0, idOptionsPage, 8,
+         40, 425, 17, 1, FontRole::Normal, &F::OnOptionToggled},
         {idDoubleClickEditsBox, "BUTTON",
          "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.",
-         kCheck, 0, idOptionsPage, 8, 64, 425, 17, 2, FontRole::Normal,
-         &F::OnOptionToggled},
-        {idRunAtLogonBox, "BUTTON",
-         "Run Pathwink automatically when Windows starts.", kCheck, 0, idOptionsPage, 8, 176, 425,
-         17, 3, FontRole::Normal, &F::OnOptionToggled},
+         kCheck, 0, idOptionsPage, 8, 64, 425, 17, 2, FontRole::Normal, &F::OnOptionToggled},
+        {idRunAtLogonBox, "BUTTON", "Run Pathwink automatically when Windows starts.", kCheck, 0,
+         idOptionsPage, 8, 176, 425, 17, 3, FontRole::Normal, &F::OnOptionToggled},
 
         // "About"
-        {idTitleLabel, "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32,
-         kNoTabStop, FontRole::Title, nullptr},
-        {idVersionLabel, "STATIC", "Version " PATHWINK_VERSION_TEXT, kLabel, 0, idAboutPage, 8, 46, 0, 0,
-         kNoTabStop, FontRole::Normal, nullptr},
+        {idTitleLabel, "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32, kNoTabStop,
+         FontRole::Title, nullptr},
+        {idVersionLabel, "STATIC", "Version " PATHWINK_VERSION_TEXT, kLabel, 0, idAboutPage, 8, 46,
+         0, 0, kNoTabStop, FontRole::Normal, nullptr},
         {idVisitLabel, "STATIC",
-         "\r\n\r\nPlease visit the Corvane Software website for other great software.", kLabel,
-         0, idAboutPage, 8, 73, 425, 39, kNoTabStop, FontRole::Normal, nullptr},
-        {idWebsiteLink, "STATIC", "Website: www.corvane.example", kLink, 0,
-         idAboutPage, 8, 128, 0, 0, kNoTabStop, FontRole::Link, &F::OnWebsiteClicked},
-        {idMailLink, "STATIC", "Email: pathwink@corvane.example", kLink, 0,
-         idAboutPage, 8, 147, 0, 0, kNoTabStop, FontRole::Link, &F::OnMailClicked},
+         "\r\n\r\nPlease visit the Corvane Software website for other great software.", kLabel, 0,
+         idAboutPage, 8, 73, 425, 39, kNoTabStop, FontRole::Normal, nullptr},
+        {idWebsiteLink, "STATIC", "Website: www.corvane.example", kLink, 0, idAboutPage, 8, 128, 0,
+         0, kNoTabStop, FontRole::Link, &F::OnWebsiteClicked},
+        {idMailLink, "STATIC", "Email: pathwink@corvane.example", kLink, 0, idAboutPage, 8, 147, 0,
+         0, kNoTabStop, FontRole::Link, &F::OnMailClicked},
         {idCopyrightLabel, "STATIC",
          "Copyright \xC2\xA9 2026 Corvane Software.\r\nFree to use and to share.",
          SS_RIGHT | SS_NOPREFIX, 0, idAboutPage, 213, 176, 227, 26, kNoTabStop, FontRole::Normal,
@@ -95,7 +90,6 @@ const std::vector<Row>& MainWindow::Controls() {
     };
     return rows;
 }
-
 
 // A tab page: a container over the tab control's display area that hands its
 // controls' notifications to the main window.
@@ -163,7 +157,8 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     }
     // Pages lie above the tab control in Z order, so they are drawn over its body.
     for (auto& page : pages_)
-        SetWindowPos(page->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(page->Handle(), HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     PlacePages();
     SelectPage(kPageAbout);
     CreateItemHint();
@@ -171,7 +166,9 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     TracePhase("pages and controls");
 }
 
-MainWindow::~MainWindow() { DestroyHandle(); }
+MainWindow::~MainWindow() {
+    DestroyHandle();
+}
 
 void MainWindow::SetListTabStops() {
     // One stop, 17 average characters in: the key texts' column.
@@ -185,16 +182,20 @@ void MainWindow::CreateFonts(UINT dpi) {
     fontTitle_.Reset(CreateUiFont("Arial", -27, dpi, true, true));
     fontLink_.Reset(CreateSystemUiFont(-11, dpi, false, true));
     const int iconSize = GetSystemMetricsForDpi(SM_CXICON, dpi);
-    icon_.Reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON,
-                                              iconSize, iconSize, 0)));
+    icon_.Reset(static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, iconSize, iconSize, 0)));
 }
 
 HFONT MainWindow::FontFor(FontRole role) const {
     switch (role) {
-    case FontRole::Bold: return fontBold_.Get();
-    case FontRole::Title: return fontTitle_.Get();
-    case FontRole::Link: return fontLink_.Get();
-    case FontRole::Normal: break;
+    case FontRole::Bold:
+        return fontBold_.Get();
+    case FontRole::Title:
+        return fontTitle_.Get();
+    case FontRole::Link:
+        return fontLink_.Get();
+    case FontRole::Normal:
+        break;
     }
     return fontNormal_.Get();
 }
@@ -265,9 +266,13 @@ void MainWindow::ShowOnPage(int page) {
     ShowAndActivate();
 }
 
-void MainWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
+void MainWindow::Hide() {
+    ShowWindow(Handle(), SW_HIDE);
+}
 
-void MainWindow::PostQueuedFlow() { PostMessageW(Handle(), kRunQueuedFlow, 0, 0); }
+void MainWindow::PostQueuedFlow() {
+    PostMessageW(Handle(), kRunQueuedFlow, 0, 0);
+}
 
 void MainWindow::PaintIcon() {
     PAINTSTRUCT ps;
@@ -321,8 +326,12 @@ void MainWindow::OpenLink(int id, const char* target) {
     }
 }
 
-void MainWindow::OnWebsiteClicked() { OpenLink(idWebsiteLink, kWebsite); }
-void MainWindow::OnMailClicked() { OpenLink(idMailLink, kMail); }
+void MainWindow::OnWebsiteClicked() {
+    OpenLink(idWebsiteLink, kWebsite);
+}
+void MainWindow::OnMailClicked() {
+    OpenLink(idMailLink, kMail);
+}
 
 // ---- messages --------------------------------------------------------------------
 

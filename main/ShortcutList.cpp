@@ -39,7 +39,8 @@ void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     const int count = static_cast<int>(rows.size());
     if (count == 0) {
-        SetWindowTextW(Control(idStatusLabel), L"Currently, there are no folder shortcuts defined.");
+        SetWindowTextW(Control(idStatusLabel),
+                       L"Currently, there are no folder shortcuts defined.");
     } else {
         SetWindowTextW(Control(idStatusLabel), L"");
         for (const std::string& text : rows)
@@ -82,7 +83,8 @@ void MainWindow::HideItemHint() {
 
 void MainWindow::UpdateItemHint(POINT clientPoint) {
     HWND list = Control(idShortcutList);
-    const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
+    const LRESULT hit =
+        SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
     const int row = LOWORD(hit);
     if (HIWORD(hit) || row >= SendMessageW(list, LB_GETCOUNT, 0, 0) || !GetActiveWindow()) {
         HideItemHint();
@@ -128,7 +130,7 @@ void MainWindow::UpdateItemHint(POINT clientPoint) {
 }
 
 LRESULT CALLBACK MainWindow::ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
-                                                UINT_PTR, DWORD_PTR refData) {
+                                         UINT_PTR, DWORD_PTR refData) {
     auto* window = reinterpret_cast<MainWindow*>(refData);
     switch (msg) {
     case WM_MOUSEMOVE:

@@ -22,7 +22,7 @@ std::string RelativeKey(const std::string& key) {
 }
 
 std::string KeyName(HKEY root, const std::string& key) {
-    const char* rootName = root == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE"
+    const char* rootName = root == HKEY_LOCAL_MACHINE  ? "HKEY_LOCAL_MACHINE"
                            : root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER"
                                                        : "the registry";
     return std::string(rootName) + "\\" + RelativeKey(key);
@@ -74,13 +74,13 @@ bool IsAdministrativeSid(PSID sid) {
 bool OrdinaryUsersMayChange(const std::string& path) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
         return true;
     bool mayChange = dacl == nullptr; // a null DACL grants everything to everyone
     constexpr DWORD kChange = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
-                              FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER |
-                              GENERIC_WRITE | GENERIC_ALL;
+                              FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                              GENERIC_ALL;
     for (DWORD i = 0; dacl && !mayChange && i < dacl->AceCount; ++i) {
         void* ace = nullptr;
         if (!GetAce(dacl, i, &ace))
@@ -127,8 +127,7 @@ LONG DeleteValue(HKEY root, const std::string& key, const std::string& name) {
     if (!ReadValue(root, key, name, ignored))
         return ERROR_SUCCESS;
     HKEY opened = nullptr;
-    LONG result =
-        RegOpenKeyExW(root, Wide(RelativeKey(key)).c_str(), 0, KEY_SET_VALUE, &opened);
+    LONG result = RegOpenKeyExW(root, Wide(RelativeKey(key)).c_str(), 0, KEY_SET_VALUE, &opened);
     if (result != ERROR_SUCCESS)
         return result;
     UniqueRegKey held(opened);
@@ -148,8 +147,8 @@ void DeleteOwnValue(HKEY root, const std::string& key, const std::string& name,
 } // namespace
 
 bool ExecutableIsProtected(const std::string& executablePath) {
-    for (REFKNOWNFOLDERID id : {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX64,
-                                FOLDERID_ProgramFilesX86})
+    for (REFKNOWNFOLDERID id :
+         {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX64, FOLDERID_ProgramFilesX86})
         if (IsUnder(executablePath, KnownFolder(id)))
             return true;
     const std::string folder = FolderOf(executablePath);
@@ -166,7 +165,7 @@ void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& executablePath
     const DWORD size = static_cast<DWORD>((wideCommand.size() + 1) * sizeof(wchar_t));
     auto failure = [&keys](LONG error) {
         return RunAtLogonError("Failed to set data for '" + keys.valueName + "'.\n" +
-                         SystemReason(static_cast<DWORD>(error)));
+                               SystemReason(static_cast<DWORD>(error)));
     };
 
     HKEY opened = nullptr;
@@ -174,16 +173,15 @@ void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& executablePath
         RegOpenKeyExW(keys.machineRoot, Wide(RelativeKey(keys.machineKey)).c_str(), 0,
                       KEY_SET_VALUE | KEY_QUERY_VALUE, &opened) == ERROR_SUCCESS) {
         UniqueRegKey machine(opened);
-        const LONG result =
-            RegSetValueExW(machine.Get(), valueName.c_str(), 0, REG_SZ, data, size);
+        const LONG result = RegSetValueExW(machine.Get(), valueName.c_str(), 0, REG_SZ, data, size);
         if (result != ERROR_SUCCESS)
             throw failure(result);
         DeleteOwnValue(keys.userRoot, keys.userKey, keys.valueName, command);
         return;
     }
     LONG result = RegCreateKeyExW(keys.userRoot, Wide(RelativeKey(keys.userKey)).c_str(), 0,
-                                  nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &opened, nullptr);
+                                  nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | KEY_QUERY_VALUE,
+                                  nullptr, &opened, nullptr);
     if (result != ERROR_SUCCESS)
         throw failure(result);
     UniqueRegKey user(opened);
@@ -202,8 +200,8 @@ void RemoveRunAtLogon(const RunAtLogonKeys& keys) {
         const LONG result = DeleteValue(root, key, keys.valueName);
         if (result != ERROR_SUCCESS)
             throw RunAtLogonError("Unable to remove the value '" + keys.valueName + "' from " +
-                            KeyName(root, key) + ".\n" +
-                            SystemReason(static_cast<DWORD>(result)));
+                                  KeyName(root, key) + ".\n" +
+                                  SystemReason(static_cast<DWORD>(result)));
     }
 }
 

@@ -38,9 +38,8 @@ std::string ModuleFileName() {
 std::string ReadText(const std::string& file, const wchar_t* section, const std::string& key,
                      const std::string& defaultText) {
     std::wstring buffer(kTextBufferChars, L'\0');
-    const DWORD n =
-        GetPrivateProfileStringW(section, Wide(key).c_str(), Wide(defaultText).c_str(),
-                                 buffer.data(), kTextBufferChars, Wide(file).c_str());
+    const DWORD n = GetPrivateProfileStringW(section, Wide(key).c_str(), Wide(defaultText).c_str(),
+                                             buffer.data(), kTextBufferChars, Wide(file).c_str());
     buffer.resize(std::min<DWORD>(n, kTextBufferChars - 1));
     return Utf8(buffer);
 }
@@ -89,10 +88,9 @@ bool ConvertToUtf16(const std::string& path) {
             return false;
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
-        if (!bytes.empty() &&
-            (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
-                       nullptr) ||
-             read != bytes.size()))
+        if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                         &read, nullptr) ||
+                               read != bytes.size()))
             return false;
     }
     const std::wstring text = Wide(Utf8FromAnsi(bytes));
@@ -104,8 +102,7 @@ bool ConvertToUtf16(const std::string& path) {
     DWORD written = 0;
     const DWORD textBytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
     return WriteFile(file.Get(), &bom, sizeof bom, &written, nullptr) &&
-           WriteFile(file.Get(), text.data(), textBytes, &written, nullptr) &&
-           written == textBytes;
+           WriteFile(file.Get(), text.data(), textBytes, &written, nullptr) && written == textBytes;
 }
 
 // "Unable to write to <file>." and the system's reason on a line of its own.
@@ -224,9 +221,8 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     // A file in the ANSI code page stays in it, byte for byte as earlier versions
     // wrote it, while every path fits the code page. A path that does not makes
     // it UTF-16, which it then stays.
-    const bool everyPathFits = std::all_of(entries.begin(), entries.end(), [](const auto& e) {
-        return FitsAnsiCodePage(e.path);
-    });
+    const bool everyPathFits = std::all_of(entries.begin(), entries.end(),
+                                           [](const auto& e) { return FitsAnsiCodePage(e.path); });
     if (!everyPathFits && !IsUtf16File(temp) && !ConvertToUtf16(temp))
         throw WriteFailure(file, GetLastError());
 
@@ -276,7 +272,8 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         throw WriteFailure(file, "A folder has the settings file's name.");
     if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_READONLY))
         throw WriteFailure(file, "The file is read-only.");
-    if (!MoveFileExW(tempPath, wideFile.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(tempPath, wideFile.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw WriteFailure(file, GetLastError());
     removeTemp.Dismiss();
 

@@ -18,7 +18,6 @@
 
 namespace pw {
 
-
 // At most this many shortcuts are loaded, whatever Count says: each costs a
 // window and a registration attempt.
 constexpr int kMaxLoadedShortcuts = 1000;

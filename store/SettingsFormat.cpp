@@ -137,9 +137,13 @@ bool IsProfileBlank(char c) {
 
 namespace {
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
-std::size_t Utf16UnitsOfLead(char c) { return static_cast<unsigned char>(c) >= 0xF0 ? 2 : 1; }
+std::size_t Utf16UnitsOfLead(char c) {
+    return static_cast<unsigned char>(c) >= 0xF0 ? 2 : 1;
+}
 
 // The longest start of utf8 that holds at most units UTF-16 units, cut between characters.
 std::string_view PrefixOfUnits(std::string_view utf8, std::size_t units) {
@@ -295,8 +299,8 @@ std::optional<unsigned long> SaveTempFileOwner(std::string_view candidateLeaf) {
         !EqualsIgnoringCase(candidateLeaf.substr(0, prefix.size()), prefix) ||
         !EqualsIgnoringCase(candidateLeaf.substr(candidateLeaf.size() - suffix.size()), suffix))
         return std::nullopt;
-    const std::string_view hex = candidateLeaf.substr(
-        prefix.size(), candidateLeaf.size() - prefix.size() - suffix.size());
+    const std::string_view hex =
+        candidateLeaf.substr(prefix.size(), candidateLeaf.size() - prefix.size() - suffix.size());
     if (hex.size() > 8)
         return std::nullopt;
     unsigned long value = 0;

@@ -5,7 +5,9 @@
 
 namespace pw {
 
-inline int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+inline int Scale(int value, UINT dpi) {
+    return MulDiv(value, static_cast<int>(dpi), 96);
+}
 
 // The DPI of the monitor the window is on (96 when the system cannot tell).
 UINT DpiOf(HWND hwnd);

@@ -22,11 +22,11 @@ template <class Owner> struct ControlSpec {
     int id;                // control id; the handler switch dispatches on it
     const char* className; // window class
     const char* caption;
-    DWORD style;           // WS_CHILD | WS_VISIBLE are added
+    DWORD style; // WS_CHILD | WS_VISIBLE are added
     DWORD exStyle;
-    int parentId;          // 0: the window itself; otherwise a container's id
+    int parentId;            // 0: the window itself; otherwise a container's id
     int x, y, width, height; // at 96 DPI; a zero width or height sizes the caption's text
-    int tabOrder;          // kNoTabStop for controls that take no focus
+    int tabOrder;            // kNoTabStop for controls that take no focus
     FontRole font;
     void (Owner::*onClick)(); // BN_CLICKED / STN_CLICKED handler, or nullptr
 };
@@ -48,8 +48,8 @@ public:
     void Create(HWND window, const std::vector<ControlSpec<Owner>>& rows, UINT dpi, FontFn fonts) {
         std::vector<Item> items;
         for (const auto& s : rows)
-            items.push_back({s.id, s.className, s.caption, s.style, s.exStyle, s.parentId, s.x,
-                             s.y, s.width, s.height, s.tabOrder, s.font});
+            items.push_back({s.id, s.className, s.caption, s.style, s.exStyle, s.parentId, s.x, s.y,
+                             s.width, s.height, s.tabOrder, s.font});
         CreateItems(window, std::move(items), dpi, std::move(fonts));
     }
 

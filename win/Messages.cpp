@@ -39,9 +39,9 @@ void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
     const int buttonH = Scale(kButtonHeight, dpi);
 
     const int maxTextW = std::max(screenW / 2 - 2 * margin, Scale(kMinTextWidth, dpi));
-    const RECT text = MeasureText(dlg, state.font.Get(), state.text,
-                                  DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS,
-                                  maxTextW);
+    const RECT text =
+        MeasureText(dlg, state.font.Get(), state.text,
+                    DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS, maxTextW);
     // DT_EDITCONTROL breaks a word longer than a line (a long path), as the static does.
     const int textW = std::clamp<int>(text.right, Scale(kMinTextWidth, dpi), maxTextW);
     const int textH = std::max<int>(text.bottom, 1);
@@ -57,16 +57,14 @@ void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
     HINSTANCE inst = GetModuleHandleW(nullptr);
-    HWND label = CreateWindowExW(0, L"STATIC", state.text.c_str(),
-                                 WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL,
-                                 margin, margin, textW, textH, dlg,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageTextId)),
-                                 inst, nullptr);
-    HWND ok = CreateWindowExW(0, L"BUTTON", L"OK",
-                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                              (clientW - buttonW) / 2, margin + textH + margin, buttonW, buttonH,
-                              dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), inst,
-                              nullptr);
+    HWND label = CreateWindowExW(
+        0, L"STATIC", state.text.c_str(),
+        WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, margin, margin, textW,
+        textH, dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageTextId)), inst, nullptr);
+    HWND ok =
+        CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                        (clientW - buttonW) / 2, margin + textH + margin, buttonW, buttonH, dlg,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), inst, nullptr);
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
     SendMessageW(ok, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
     SetWindowTextW(dlg, Wide(Application::Instance().Title()).c_str());

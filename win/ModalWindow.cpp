@@ -92,9 +92,8 @@ bool RunModalWindow(HWND window, const std::function<void()>& focus,
             ShowWindow(window, SW_HIDE);
         // The window that was active before the showing gets it back, should that
         // be another window than the owner.
-        if (wasActive && wasActive != window && IsWindow(wasActive) &&
-            IsWindowVisible(wasActive) && IsWindowEnabled(wasActive) &&
-            GetActiveWindow() != wasActive)
+        if (wasActive && wasActive != window && IsWindow(wasActive) && IsWindowVisible(wasActive) &&
+            IsWindowEnabled(wasActive) && GetActiveWindow() != wasActive)
             SetActiveWindow(wasActive);
     });
     ShowWindow(window, SW_SHOW);

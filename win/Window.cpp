@@ -7,7 +7,9 @@
 
 namespace pw {
 
-Window::~Window() { DestroyHandle(); }
+Window::~Window() {
+    DestroyHandle();
+}
 
 void Window::DestroyHandle() {
     if (hwnd_) {

@@ -20,8 +20,8 @@ protected:
     // Registers a class whose procedure is Window's; repeated calls are harmless.
     static void RegisterWindowClass(const char* className, UINT classStyle = 0,
                                     HBRUSH background = nullptr, HICON icon = nullptr);
-    HWND Create(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
-                int y, int width, int height, HWND parent);
+    HWND Create(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y,
+                int width, int height, HWND parent);
     // Destroys the native window now (the object stays usable for a new Create).
     void DestroyHandle();
 

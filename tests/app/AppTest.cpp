@@ -11,8 +11,8 @@
 #include <fstream>
 #include <future>
 #include <mutex>
-#include <vector>
 #include <sstream>
+#include <vector>
 
 using namespace pw;
 
@@ -97,7 +97,8 @@ TEST_F(AppInProcess, TheEndOfTheLogonSavesAChangedOption) {
                  reinterpret_cast<LPARAM>(box));
     EXPECT_TRUE(app_->CurrentOptions().DClickEdits);
     SendMessageA(app_->Window().Handle(), WM_ENDSESSION, FALSE, 0);
-    EXPECT_EQ(ReadIni().find("DClickEdits=1"), std::string::npos) << "a cancelled end saves nothing";
+    EXPECT_EQ(ReadIni().find("DClickEdits=1"), std::string::npos)
+        << "a cancelled end saves nothing";
     SendMessageA(app_->Window().Handle(), WM_ENDSESSION, TRUE, 0);
     EXPECT_NE(ReadIni().find("DClickEdits=1"), std::string::npos) << "the logon's end saves";
 }
@@ -126,7 +127,8 @@ TEST_F(AppInProcess, ACutOffRowShowsItsWholeTextInAHintAndAShortOneNone) {
     GetWindowRect(hint, &hintRect);
     MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rowScreen), 2);
     EXPECT_EQ(hintRect.left, rowScreen.left - 1) << "placed over the row";
-    const int rowHeight = rowScreen.bottom - rowScreen.top, hintHeight = hintRect.bottom - hintRect.top;
+    const int rowHeight = rowScreen.bottom - rowScreen.top,
+              hintHeight = hintRect.bottom - hintRect.top;
     EXPECT_EQ(hintRect.top, rowScreen.top + (rowHeight - hintHeight) / 2 - 2)
         << "centred on the row and raised by 2 pixels";
 

@@ -12,8 +12,8 @@
 #include <thread>
 
 using namespace pwtest;
-using pw::ShortcutEditor;
 using pw::KeyCombination;
+using pw::ShortcutEditor;
 using Field = ShortcutEditor::Field;
 
 namespace {
@@ -190,7 +190,7 @@ TEST_F(EditorTest, FieldsAndCaptionStayBetweenShowings) {
 TEST_F(EditorTest, KeysTypedIntoTheHotKeyFieldGetCtrlAltUnlessCtrlOrAltIsHeld) {
     struct Case {
         const char* what;
-        bool writeFirst;  // the flows write the value (after Shift+A here) before typing
+        bool writeFirst;       // the flows write the value (after Shift+A here) before typing
         KeyCombination before; // value written, or the value the field holds
         WORD vk;
         bool ctrl, alt, shift;

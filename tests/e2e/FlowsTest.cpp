@@ -73,7 +73,8 @@ protected:
 } // namespace
 
 TEST_F(Flows, NewThenCancelChangesNothingOnDisk) {
-    Start("[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=C:\\windows\r\n0ShortCut=0\r\n");
+    Start("[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=C:\\windows\r\n0ShortCut="
+          "0\r\n");
     const std::string before = app_->ReadSettings();
     WIN32_FILE_ATTRIBUTE_DATA a1{}, a2{};
     GetFileAttributesExA(app_->SettingsPath().c_str(), GetFileExInfoStandard, &a1);
@@ -260,8 +261,8 @@ TEST_F(Flows, MalformedCopyDataBlocksAreReadSafely) {
         ASSERT_TRUE(editor) << c.size;
         EXPECT_EQ(EditorFolder(editor).size(), c.expected.size());
         EXPECT_EQ(EditorFolder(editor) == c.expected, true);
-        EXPECT_EQ(app_->FocusedWindow(), c.expected.empty() ? EditorFolderField(editor)
-                                                            : EditorHotKeyField(editor));
+        EXPECT_EQ(app_->FocusedWindow(),
+                  c.expected.empty() ? EditorFolderField(editor) : EditorHotKeyField(editor));
         ClickEditorButton(editor, "Cancel");
         ASSERT_TRUE(sent.get());
         EXPECT_TRUE(app_->Running());
@@ -308,7 +309,8 @@ TEST_F(Flows, EditingOnlyTheFolderKeepsTheHotkeyAndResorts) {
     EXPECT_EQ(app_->FocusedWindow(), EditorFolderField(editor));
     SetEditorFolder(editor, z);
     ClickEditorButton(editor, "OK");
-    ASSERT_TRUE(WaitUntil([&] { return app_->Rows().size() == 2 && app_->Rows()[1] == "Ctrl+Alt+D\t" + z; }));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return app_->Rows().size() == 2 && app_->Rows()[1] == "Ctrl+Alt+D\t" + z; }));
     EXPECT_EQ(app_->Rows()[0], "(No HotKey)\t" + b);
     EXPECT_FALSE(IsFree(MOD_CONTROL | MOD_ALT, 'D')) << "still held";
     EXPECT_EQ(app_->SelectedRow(), -1);
@@ -391,8 +393,8 @@ TEST_F(Flows, AFailedSaveAfterADeleteStillShowsTheTableAsItIs) {
     Add(a, 0);
     Add(b, 0);
     const std::string saved = app_->ReadSettings();
-    HANDLE lock = CreateFileA(app_->SettingsPath().c_str(), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE lock = CreateFileA(app_->SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     app_->SelectRow(0);
     app_->Click("Delete Selected");

@@ -12,7 +12,9 @@ namespace {
 
 const char kQuietExit[] = "[Options]\r\nConfirmExit=0\r\n";
 
-int Centre(int screen, int size) { return (screen - size) / 2; }
+int Centre(int screen, int size) {
+    return (screen - size) / 2;
+}
 
 } // namespace
 

@@ -1,10 +1,10 @@
 // The tray icon, its menu and the single-instance guard, end to end: the icon as
 // the shell shows it, the menu driven with keys as a user would, a second copy.
 
-#include "tray/TrayIcon.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 #include "tests/tray/ShellTray.h"
+#include "tray/TrayIcon.h"
 
 #include <gtest/gtest.h>
 
@@ -95,8 +95,8 @@ TEST(Tray, FolderEntriesOpenTheirFoldersOrReportThemMissing) {
     const std::string a = MakeTempFolder("pwtray&a"), b = MakeTempFolder("pwtrayb");
     const std::string missing = b + "\\gone";
     PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=3\r\n0Path=" + a +
-                        "\r\n0ShortCut=0\r\n1Path=" + b + "\r\n1ShortCut=49220\r\n2Path=" +
-                        missing + "\r\n2ShortCut=0\r\n");
+                        "\r\n0ShortCut=0\r\n1Path=" + b +
+                        "\r\n1ShortCut=49220\r\n2Path=" + missing + "\r\n2ShortCut=0\r\n");
     ASSERT_TRUE(app.Start("tray"));
     ASSERT_TRUE(ChooseFromMenu(app, 1)); // the first entry: the path with '&'
     EXPECT_TRUE(WaitAndCloseExplorer(a)) << a;
@@ -148,8 +148,9 @@ TEST(Tray, ExitFromTheMenuNeverAsksAndSaves) {
 
 TEST(SingleInstance, ASecondCopyTellsTheUserAndEndsWithoutAWindowOrWriting) {
     const std::string folder = MakeTempFolder("pwfirst");
-    PathwinkProcess first("[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=" +
-                          folder + "\r\n0ShortCut=" + std::to_string(0xC000 | VK_F8) + "\r\n");
+    PathwinkProcess first(
+        "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=" + folder +
+        "\r\n0ShortCut=" + std::to_string(0xC000 | VK_F8) + "\r\n");
     ASSERT_TRUE(first.Start("tray"));
     ASSERT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }));
     const std::string runBefore = RunValue();
@@ -189,13 +190,15 @@ TEST(SingleInstance, OfTwoCopiesStartedTogetherExactlyOneKeepsRunning) {
     ASSERT_TRUE(two.Launch("tray"));
     HWND box = nullptr;
     PathwinkProcess* refused = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        if ((box = one.WaitForDialog("Pathwink", 50)))
-            refused = &one;
-        else if ((box = two.WaitForDialog("Pathwink", 50)))
-            refused = &two;
-        return box != nullptr;
-    }, 15000));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            if ((box = one.WaitForDialog("Pathwink", 50)))
+                refused = &one;
+            else if ((box = two.WaitForDialog("Pathwink", 50)))
+                refused = &two;
+            return box != nullptr;
+        },
+        15000));
     Press(box, IDOK);
     ASSERT_TRUE(refused->WaitForExit());
     PathwinkProcess& kept = refused == &one ? two : one;

@@ -15,8 +15,8 @@
 #include <fstream>
 #include <future>
 #include <mutex>
-#include <vector>
 #include <thread>
+#include <vector>
 
 using namespace pw;
 

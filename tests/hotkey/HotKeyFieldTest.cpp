@@ -23,8 +23,8 @@ protected:
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = "HotKeyFieldTestHost";
         RegisterClassA(&wc);
-        host_ = CreateWindowExA(0, wc.lpszClassName, "hotkey host", WS_POPUP | WS_VISIBLE, 100,
-                                100, 300, 100, nullptr, nullptr, wc.hInstance, nullptr);
+        host_ = CreateWindowExA(0, wc.lpszClassName, "hotkey host", WS_POPUP | WS_VISIBLE, 100, 100,
+                                300, 100, nullptr, nullptr, wc.hInstance, nullptr);
         ASSERT_TRUE(host_);
         // Set up as the editor dialog's field: Ctrl+Alt without a key, then the
         // Ctrl+Alt substitution; the window is created last.
@@ -104,7 +104,7 @@ TEST_F(HotKeyFieldTest, SendsRulesOnlyWhenModifiersOrInvalidKeysChange) {
     g_recorded = &recorded;
     ASSERT_TRUE(SetWindowSubclass(field_.Handle(), Recorder, 1, 0));
 
-    field_.SetHotKey(0xE070); // Shift+Ctrl+Alt+F1
+    field_.SetHotKey(0xE070);                      // Shift+Ctrl+Alt+F1
     field_.SetModifiers(hkShift | hkCtrl | hkAlt); // equal to the value's: nothing
     field_.SetInvalidKeys(hcNone | hcShift);       // unchanged: nothing
     ASSERT_EQ(recorded.size(), 1u);

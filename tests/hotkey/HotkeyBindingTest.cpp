@@ -33,7 +33,7 @@ TEST(HotkeyBinding, ANewBindingIsEnabledWithoutKeyOrWindow) {
     EXPECT_TRUE(binding.Enabled());
     EXPECT_EQ(binding.Key(), 0);
     EXPECT_FALSE(binding.Registered());
-    binding.SetKey(0);       // unchanged: nothing at all
+    binding.SetKey(0);         // unchanged: nothing at all
     binding.SetEnabled(false); // nothing held: no release
     binding.SetEnabled(false);
     EXPECT_EQ(binding.WindowHandle(), nullptr) << "no registration attempt, no window";

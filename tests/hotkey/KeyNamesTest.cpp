@@ -3,16 +3,16 @@
 
 #include "hotkey/KeyNames.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 using namespace pw;
 
 TEST(ResourceKeyTexts, HoldsTheEighteenTextsInTableOrder) {
     const KeyTexts& t = ResourceKeyTexts();
-    const char* expected[] = {"BkSp", "Tab",  "Esc",   "Enter", "Space", "PgUp",
-                              "PgDn", "End",  "Home",  "Left",  "Up",    "Right",
-                              "Down", "Ins",  "Del",   "Shift+", "Ctrl+", "Alt+"};
+    const char* expected[] = {"BkSp", "Tab", "Esc",  "Enter",  "Space", "PgUp",
+                              "PgDn", "End", "Home", "Left",   "Up",    "Right",
+                              "Down", "Ins", "Del",  "Shift+", "Ctrl+", "Alt+"};
     for (int i = 0; i < ktCount; ++i)
         EXPECT_EQ(t[i], expected[i]) << i;
     EXPECT_EQ(&ResourceKeyTexts(), &t); // loaded once
@@ -32,8 +32,8 @@ TEST(KeyCombinationTextWin32, RendersTheExamplesWithTheStringTable) {
 
 TEST(KeyCombinationTextWin32, NamesOtherKeysAsTheKeyboardLayoutDoes) {
     // Keypad multiply and a punctuation key are outside the table.
-    for (std::uint8_t vk : {std::uint8_t(VK_MULTIPLY), std::uint8_t(VK_OEM_1),
-                            std::uint8_t(VK_OEM_COMMA)}) {
+    for (std::uint8_t vk :
+         {std::uint8_t(VK_MULTIPLY), std::uint8_t(VK_OEM_1), std::uint8_t(VK_OEM_COMMA)}) {
         const UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
         ASSERT_NE(scan, 0u) << "the test layout has no scan code for " << int(vk);
         char expected[256] = "";

@@ -1,5 +1,5 @@
-#include "tray/TrayIcon.h"
 #include "tests/journey/Installation.h"
+#include "tray/TrayIcon.h"
 
 #include "tests/support/TestSupport.h"
 

@@ -51,7 +51,7 @@ void DeleteRegValue(HKEY root, const char* key, const char* value);
 
 // A program started with a command line; the handle is kept until the object goes.
 class Program {
-  public:
+public:
     Program() = default;
     ~Program();
     Program(const Program&) = delete;
@@ -68,7 +68,7 @@ class Program {
     DWORD ExitCode() const;
     void Kill();
 
-  private:
+private:
     PROCESS_INFORMATION pi_{};
 };
 
@@ -85,7 +85,7 @@ std::string DescribeProcesses();
 
 // The installed Pathwink.exe as a user runs it, found and driven from this process.
 class InstalledPathwink {
-  public:
+public:
     explicit InstalledPathwink(const Installation& installation) : installation_(installation) {}
 
     // Starts it (arguments after the quoted path) and waits for its main window.
@@ -111,7 +111,7 @@ class InstalledPathwink {
     // Opens the menu and presses these keys in it (VK_DOWN, VK_UP, VK_RETURN ...).
     bool ChooseFromTrayMenu(const std::vector<WORD>& keys) const;
 
-  private:
+private:
     const Installation& installation_;
     Program process_;
     HWND main_ = nullptr;

@@ -54,7 +54,7 @@ std::vector<HWND> UninstallerWindows(DWORD pid) {
 // A window of Pathwink's class in this process that will not close, as a copy stuck
 // in a question would be; counts the requests to close.
 class StuckPathwink {
-  public:
+public:
     StuckPathwink() {
         closes_ = 0;
         WNDCLASSA wc{};
@@ -80,7 +80,7 @@ class StuckPathwink {
     HWND Window() const { return window_; }
     int Closes() const { return closes_; }
 
-  private:
+private:
     static inline int closes_ = 0;
     HWND window_ = nullptr;
 };
@@ -100,7 +100,7 @@ std::map<std::string, int> StoredShortcuts(const std::string& settings) {
 }
 
 class Journey : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         setup_ = BuiltSetup();
         ASSERT_TRUE(FileExists(setup_)) << "the installer was not built: " << setup_;

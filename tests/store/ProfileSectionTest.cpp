@@ -4,8 +4,8 @@
 // version could have left.
 
 #include "store/Settings.h"
-#include "win/Text.h"
 #include "tests/store/StoreTestSupport.h"
+#include "win/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -76,9 +76,10 @@ std::vector<CorpusFile> Corpus() {
          {}},
         {"section name with tabs", "[\tshortcuts\t]\r\nCount=1\r\n0Path=tabbed\r\n", {}},
         {"very long values",
-         "[Shortcuts]\r\nCount=9\r\n0Path=" + farOverLimit + "\r\n1Path=\"" + atLimitLess1 + "\"\r\n2Path=\"" +
-             atLimit + "\"\r\n3Path=\"" + overLimit + "\"\r\n4Path=" + atLimit + "\r\n5Path=" + overLimit +
-             "\r\n6Path='" + farOverLimit + "'\r\n7Path=\"" + atLimitLess1 + "\r\n8Path= " + atLimit + "  \r\n",
+         "[Shortcuts]\r\nCount=9\r\n0Path=" + farOverLimit + "\r\n1Path=\"" + atLimitLess1 +
+             "\"\r\n2Path=\"" + atLimit + "\"\r\n3Path=\"" + overLimit + "\"\r\n4Path=" + atLimit +
+             "\r\n5Path=" + overLimit + "\r\n6Path='" + farOverLimit + "'\r\n7Path=\"" +
+             atLimitLess1 + "\r\n8Path= " + atLimit + "  \r\n",
          {}},
         {"numbered keys with padding",
          "[Shortcuts]\r\nCount=2\r\n01Path=padded\r\n 0Path =trimmed\r\n0 ShortCut=1\r\n"
@@ -145,9 +146,8 @@ std::string Shown(const std::string& s) {
 
 ProfileSection SectionOf(const std::string& file) {
     std::vector<wchar_t> buffer(1 << 22);
-    const DWORD n = GetPrivateProfileSectionW(L"Shortcuts", buffer.data(),
-                                              static_cast<DWORD>(buffer.size()),
-                                              Wide(file).c_str());
+    const DWORD n = GetPrivateProfileSectionW(
+        L"Shortcuts", buffer.data(), static_cast<DWORD>(buffer.size()), Wide(file).c_str());
     return ProfileSection::FromBlock(Utf8(std::wstring_view(buffer.data(), n)));
 }
 
@@ -197,9 +197,12 @@ TEST(ShortcutsSectionReading, TheLongValueCutMatchesTheReader) {
         bool quoted;
         std::size_t expected;
     } cases[] = {
-        {"plainK", K, false, K},           {"plainK+1", K + 1, false, K},
-        {"quotedK-2", K - 2, true, K - 2}, {"quotedK-1", K - 1, true, K - 1},
-        {"quotedK", K, true, K - 1},       {"quotedK+1", K + 1, true, K},
+        {"plainK", K, false, K},
+        {"plainK+1", K + 1, false, K},
+        {"quotedK-2", K - 2, true, K - 2},
+        {"quotedK-1", K - 1, true, K - 1},
+        {"quotedK", K, true, K - 1},
+        {"quotedK+1", K + 1, true, K},
         {"quotedK+2000", K + 2000, true, K},
     };
     for (const auto& c : cases) {

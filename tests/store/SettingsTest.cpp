@@ -61,7 +61,9 @@ std::string Lines(const std::vector<std::string>& lines) {
 
 namespace {
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 } // namespace
 
@@ -340,7 +342,7 @@ TEST(Settings, AwkwardPathsReadBackExactly) {
         "[bracket]",
         "[Options]",
         "&amp",
-        "C:\\caf\xC3\xA9",        // é
+        "C:\\caf\xC3\xA9",      // é
         "\xC2\xA0nbsp\xC2\xA0", // no-break spaces
         "",
         "x\x7F",
@@ -579,16 +581,16 @@ TEST(RunAtLogon, OneValueInTheKeyThatSuitsWhereTheProgramLies) {
          nullptr},
         {"protected: our user value goes", true, true, nullptr, "ours", true, false, nullptr,
          nullptr},
-        {"protected: another copy's user value stays", true, true, nullptr, "other", true,
-         false, nullptr, "other"},
+        {"protected: another copy's user value stays", true, true, nullptr, "other", true, false,
+         nullptr, "other"},
         {"unprotected: the user's key", false, true, nullptr, nullptr, false, true, nullptr,
          nullptr},
-        {"unprotected: our machine value goes", false, true, "ours", nullptr, false, true,
-         nullptr, nullptr},
-        {"unprotected: another copy's machine value stays", false, true, "other", nullptr,
-         false, true, "other", nullptr},
-        {"protected, no machine key: the user's, and no key is made", true, false, nullptr,
-         nullptr, false, true, nullptr, nullptr},
+        {"unprotected: our machine value goes", false, true, "ours", nullptr, false, true, nullptr,
+         nullptr},
+        {"unprotected: another copy's machine value stays", false, true, "other", nullptr, false,
+         true, "other", nullptr},
+        {"protected, no machine key: the user's, and no key is made", true, false, nullptr, nullptr,
+         false, true, nullptr, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -910,8 +912,9 @@ TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
 }
 
 TEST(SettingsEncoding, APathOutsideTheCodePageMakesTheFileUtf16ForGood) {
-    const std::string greek = "C:\\\xCE\xA6\xCE\xAC\xCE\xBA\xCE\xB5\xCE\xBB\xCE\xBF\xCF\x82"; // Φάκελος
-    const std::string cjkEmoji = "D:\\\xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x93\x81";          // 文件 📁
+    const std::string greek =
+        "C:\\\xCE\xA6\xCE\xAC\xCE\xBA\xCE\xB5\xCE\xBB\xCE\xBF\xCF\x82";           // Φάκελος
+    const std::string cjkEmoji = "D:\\\xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x93\x81"; // 文件 📁
     const std::string cafe = "C:\\Caf\xC3\xA9";
     Sandbox box;
     box.WriteIni("[Mine]\r\nkept=\xE9t\xE9\r\n[Options]\r\nDClickEdits=1\r\n");

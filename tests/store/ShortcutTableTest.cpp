@@ -2,8 +2,8 @@
 // to case (new entries before equal ones), refused keys, deletion and re-filing.
 
 #include "store/ShortcutTable.h"
-#include "win/Text.h"
 #include "tests/store/StoreTestSupport.h"
+#include "win/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +51,9 @@ TEST(ShortcutTable, SortsWithoutRegardToCaseAndPutsANewEntryBeforeEqualOnes) {
 TEST(ShortcutTable, ManyInsertionsStaySortedWithTheNewestOfEqualPathsFirst) {
     ShortcutTable table(nullptr);
     std::mt19937 random(20240611);
-    const char* stems[] = {"C:\\a",         "C:\\A",   "C:\\b",   "c:\\B",    "C:\\\xC3\xA9t\xC3\xA9",
-                           "C:\\\xC3\x89T\xC3\x89", "D:\\x y", "D:\\X Y", "C:\\a\\b", ""};
+    const char* stems[] = {
+        "C:\\a",   "C:\\A",   "C:\\b",    "c:\\B", "C:\\\xC3\xA9t\xC3\xA9", "C:\\\xC3\x89T\xC3\x89",
+        "D:\\x y", "D:\\X Y", "C:\\a\\b", ""};
     std::map<const HotkeyBinding*, int> order;
     for (int n = 0; n < 300; ++n) {
         const std::string path = stems[random() % std::size(stems)];

@@ -64,8 +64,7 @@ BOOL CALLBACK CollectMatch(HWND hwnd, LPARAM lp) {
 }
 
 // Windows that match, top-level ones (parent null) or the descendants of parent.
-std::vector<HWND> Collect(HWND parent, const char* className, const char* title,
-                          DWORD processId) {
+std::vector<HWND> Collect(HWND parent, const char* className, const char* title, DWORD processId) {
     FindState state{className, title, processId, {}};
     if (parent)
         EnumChildWindows(parent, CollectMatch, reinterpret_cast<LPARAM>(&state));

@@ -4,7 +4,6 @@
 
 #include "win/SingleInstanceGuard.h"
 
-
 #include <gtest/gtest.h>
 
 #include <memory>

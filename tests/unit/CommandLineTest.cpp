@@ -15,20 +15,20 @@ TEST(StartsInTray, OnlyTheExactWordAsFirstArgument) {
         {"Pathwink.exe", false},
         {"Pathwink.exe tray", true},
         {"\"C:\\Program Files\\Pathwink\\Pathwink.exe\" tray", true}, // the run-at-logon value
-        {"Pathwink.exe \"tray\"", true},       // quotes are removed
-        {"Pathwink.exe t\"ra\"y", true},       // quotes group anywhere in an argument
-        {"Pathwink.exe \"\"tray", true},       // a leading pair of quotes is skipped
-        {"Pathwink.exe \"\" tray", true},      // ... also when it stands alone
-        {"Pathwink.exe\ttray\t", true},        // tabs separate like blanks
-        {"Pathwink.exe \x01tray", true},       // so does any character below blank
-        {"Pathwink.exe Tray", false},          // case-sensitive
+        {"Pathwink.exe \"tray\"", true},                              // quotes are removed
+        {"Pathwink.exe t\"ra\"y", true},  // quotes group anywhere in an argument
+        {"Pathwink.exe \"\"tray", true},  // a leading pair of quotes is skipped
+        {"Pathwink.exe \"\" tray", true}, // ... also when it stands alone
+        {"Pathwink.exe\ttray\t", true},   // tabs separate like blanks
+        {"Pathwink.exe \x01tray", true},  // so does any character below blank
+        {"Pathwink.exe Tray", false},     // case-sensitive
         {"Pathwink.exe TRAY", false},
         {"Pathwink.exe /tray", false},
         {"Pathwink.exe -tray", false},
-        {"Pathwink.exe \"tray \"", false},     // quoted with a trailing blank
+        {"Pathwink.exe \"tray \"", false}, // quoted with a trailing blank
         {"Pathwink.exe trays", false},
-        {"Pathwink.exe other tray", false},    // second argument only
-        {"Pathwink.exe tray other", true},     // later arguments are ignored
+        {"Pathwink.exe other tray", false}, // second argument only
+        {"Pathwink.exe tray other", true},  // later arguments are ignored
         {"Pathwink.exe \"", false},
         {"", false},
     };

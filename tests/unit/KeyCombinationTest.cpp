@@ -10,8 +10,8 @@ using namespace pw;
 namespace {
 
 KeyTexts EnglishTexts() {
-    return {"BkSp", "Tab",  "Esc",   "Enter", "Space", "PgUp",   "PgDn",  "End",  "Home",
-            "Left", "Up",   "Right", "Down",  "Ins",   "Del",    "Shift+", "Ctrl+", "Alt+"};
+    return {"BkSp", "Tab", "Esc",   "Enter", "Space", "PgUp", "PgDn",   "End",   "Home",
+            "Left", "Up",  "Right", "Down",  "Ins",   "Del",  "Shift+", "Ctrl+", "Alt+"};
 }
 
 std::string Text(KeyCombination v) {
@@ -27,13 +27,17 @@ TEST(KeyCombinationText, RendersModifiersInShiftCtrlAltOrderBeforeTheKeyName) {
         KeyCombination value;
         const char* text;
     } cases[] = {
-        {0xC046, "Ctrl+Alt+F"},        {0xE070, "Shift+Ctrl+Alt+F1"}, {0x4025, "Ctrl+Left"},
-        {0x6074, "Shift+Ctrl+F5"},     {0x0008, "BkSp"},              {0x0009, "Tab"},
-        {0x000D, "Enter"},             {0x001B, "Esc"},               {0x0020, "Space"},
-        {0x0021, "PgUp"},              {0x0022, "PgDn"},              {0x0023, "End"},
-        {0x0024, "Home"},              {0x0026, "Up"},                {0x0027, "Right"},
-        {0x0028, "Down"},              {0x802D, "Alt+Ins"},           {0x202E, "Shift+Del"},
-        {0xC030, "Ctrl+Alt+0"},        {0xC05A, "Ctrl+Alt+Z"},        {0xC06A, "Ctrl+Alt+Num *"},
+        {0xC046, "Ctrl+Alt+F"},     {0xE070, "Shift+Ctrl+Alt+F1"},
+        {0x4025, "Ctrl+Left"},      {0x6074, "Shift+Ctrl+F5"},
+        {0x0008, "BkSp"},           {0x0009, "Tab"},
+        {0x000D, "Enter"},          {0x001B, "Esc"},
+        {0x0020, "Space"},          {0x0021, "PgUp"},
+        {0x0022, "PgDn"},           {0x0023, "End"},
+        {0x0024, "Home"},           {0x0026, "Up"},
+        {0x0027, "Right"},          {0x0028, "Down"},
+        {0x802D, "Alt+Ins"},        {0x202E, "Shift+Del"},
+        {0xC030, "Ctrl+Alt+0"},     {0xC05A, "Ctrl+Alt+Z"},
+        {0xC06A, "Ctrl+Alt+Num *"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Text(c.value), c.text) << std::hex << c.value;
