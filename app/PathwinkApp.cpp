@@ -35,14 +35,22 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell)
     : store_(std::move(store)), launch_(std::move(shell)),
       table_([this](HotkeyBinding& sender) { launch_.OpenBindingFolder(sender); }) {
     window_ = std::make_unique<MainWindow>(*this);
+    LoadEverything();
+    // The tray icon talks to the shell, which takes longer than anything above:
+    // it is added as soon as the message loop runs, once every hotkey works.
+    window_->PostFinishStart();
+}
+
+void PathwinkApp::OnStartFinishing() {
+    if (trayIcon_)
+        return;
     trayIcon_ = std::make_unique<TrayIcon>(nullptr);
     trayIcon_->SetTooltip("Pathwink");
     trayIcon_->SetMenuOwner(window_->Handle());
     trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
     trayIcon_->OnLeftButtonDown = [this] { OnTrayIconPressed(); };
     trayIcon_->Show();
-    TracePhase("tray icon");
-    LoadEverything();
+    TracePhase("tray icon (after ready)");
 }
 
 PathwinkApp::~PathwinkApp() {

@@ -62,6 +62,7 @@ public:
     void OnFolderHandedOver(const std::string& folder) override;
     void OnSessionEnding() override;
     void OnQueuedFlowDue() override;
+    void OnStartFinishing() override;
 
 private:
     void LoadEverything();

@@ -161,7 +161,7 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     PlacePages();
     SelectPage(kPageAbout);
-    CreateItemHint();
+    WatchList();
     SetListTabStops();
     TracePhase("pages and controls");
 }
@@ -272,6 +272,10 @@ void MainWindow::Hide() {
 
 void MainWindow::PostQueuedFlow() {
     PostMessageW(Handle(), kRunQueuedFlow, 0, 0);
+}
+
+void MainWindow::PostFinishStart() {
+    PostMessageW(Handle(), kFinishStart, 0, 0);
 }
 
 void MainWindow::PaintIcon() {
@@ -404,6 +408,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             events_.OnFolderHandedOver(Utf8FromAnsi(CopyDataText(data->lpData, data->cbData)));
         return 0;
     }
+    case kFinishStart:
+        events_.OnStartFinishing();
+        return 0;
     case kRunQueuedFlow:
         events_.OnQueuedFlowDue();
         return 0;

@@ -35,6 +35,8 @@ public:
     virtual void OnSessionEnding() = 0;
     // What PostQueuedFlow asked for, from the message loop.
     virtual void OnQueuedFlowDue() = 0;
+    // What PostFinishStart asked for: the rest of the start-up, from the message loop.
+    virtual void OnStartFinishing() = 0;
 
 protected:
     ~MainWindowEvents() = default;
@@ -69,6 +71,8 @@ public:
 
     // Posts a request that comes back as OnQueuedFlowDue once the current message is done.
     void PostQueuedFlow();
+    // Posts a request that comes back as OnStartFinishing once the message loop runs.
+    void PostFinishStart();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -103,6 +107,7 @@ private:
     void OpenLink(int id, const char* target);
 
     // The item hint: a tracking tooltip that shows a cut-off row in full.
+    void WatchList();
     void CreateItemHint();
     void UpdateItemHint(POINT clientPoint);
     void HideItemHint();

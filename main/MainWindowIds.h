@@ -37,6 +37,8 @@ enum ControlId : int {
 
 // Posted to the window to start the flow of a folder handed over during another flow.
 constexpr unsigned kRunQueuedFlow = WM_APP + 2;
+// Posted at the end of the start-up: what can wait until the program is ready.
+constexpr unsigned kFinishStart = WM_APP + 4;
 
 constexpr int kPageCount = 3;
 constexpr int kPageShortcuts = 0;

@@ -56,7 +56,13 @@ void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
 
 // ---- item hints and frame ---------------------------------------------------------
 
+void MainWindow::WatchList() {
+    SetWindowSubclass(Control(idShortcutList), ListBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
 void MainWindow::CreateItemHint() {
+    // Made when a cut-off row is first pointed at: a tooltip window is among the
+    // slowest controls to create, and most starts never need one.
     HWND list = Control(idShortcutList);
     itemHint_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TRANSPARENT, TOOLTIPS_CLASSW, nullptr,
                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, Handle(),
@@ -68,7 +74,6 @@ void MainWindow::CreateItemHint() {
     tool.lpszText = const_cast<wchar_t*>(L"");
     SendMessageW(itemHint_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     SendMessageW(itemHint_, TTM_SETMAXTIPWIDTH, 0, 4096);
-    SetWindowSubclass(list, ListBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void MainWindow::HideItemHint() {
@@ -111,6 +116,8 @@ void MainWindow::UpdateItemHint(POINT clientPoint) {
     if (rowAt.x == itemHintAt_.x && rowAt.y == itemHintAt_.y)
         return; // already showing over this row
     itemHintAt_ = rowAt;
+    if (!itemHint_)
+        CreateItemHint();
     const std::wstring hint = Wide(HintText(Utf8(text)));
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;

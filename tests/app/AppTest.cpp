@@ -111,16 +111,22 @@ TEST_F(AppInProcess, ACutOffRowShowsItsWholeTextInAHintAndAShortOneNone) {
     app_->Window().ShowOnPage(0);
     SetActiveWindow(app_->Window().Handle());
     HWND list = pwtest::FindChildByClass(app_->Window().Handle(), "ListBox");
-    HWND hint = nullptr;
-    for (HWND w : pwtest::FindTopLevels(TOOLTIPS_CLASSA, nullptr, GetCurrentProcessId()))
-        if (GetWindow(w, GW_OWNER) == app_->Window().Handle())
-            hint = w;
-    ASSERT_TRUE(list && hint);
+    auto findHint = [this] {
+        HWND found = nullptr;
+        for (HWND w : pwtest::FindTopLevels(TOOLTIPS_CLASSA, nullptr, GetCurrentProcessId()))
+            if (GetWindow(w, GW_OWNER) == app_->Window().Handle())
+                found = w;
+        return found;
+    };
+    ASSERT_TRUE(list);
+    EXPECT_EQ(findHint(), nullptr) << "the hint is made when it is first needed";
     ASSERT_EQ(GetActiveWindow(), app_->Window().Handle());
     // Sorted by path: the long path ("C:\\LLL...") is row 0, "C:\\Short" row 1.
     RECT row;
     SendMessageA(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
     SendMessageA(list, WM_MOUSEMOVE, 0, MAKELPARAM(10, (row.top + row.bottom) / 2));
+    HWND hint = findHint();
+    ASSERT_TRUE(hint);
     ASSERT_TRUE(IsWindowVisible(hint)) << "the long row shows a hint";
     EXPECT_EQ(pwtest::TextOf(hint), "(No HotKey)        " + longPath);
     RECT hintRect, rowScreen = row;
