@@ -23,6 +23,7 @@ pw_needed_packages() {
         [/usr/bin/import]=imagemagick
         [/usr/bin/python3]=python3
         [/usr/share/wine/fonts/tahoma.ttf]=fonts-wine
+        [/usr/share/fonts/truetype/wqy/wqy-microhei.ttc]=fonts-wqy-microhei
         [/usr/bin/makensis]=nsis
         [/usr/bin/clang-format]=clang-format
     )

@@ -60,9 +60,8 @@ protected:
     std::unique_ptr<PathwinkApp> app_;
 };
 
-const std::vector<std::string> kFixed = {"Configure Shortcuts", "Configure Options",
-                                         "About Pathwink",      "-",
-                                         "Help",                "Exit Pathwink"};
+const std::vector<std::string> kFixed = {
+    "Configure Shortcuts", "Configure Options", "About Pathwink", "-", "Help", "Exit Pathwink"};
 
 } // namespace
 
@@ -100,4 +99,47 @@ TEST_F(TrayMenu, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(target)) << target;
     pwtest::PumpFor(300);
     pwtest::RemoveTree(target);
+}
+
+namespace {
+
+// The menu's entries as GetMenuStringW gives them ("-" for a separator).
+std::vector<std::wstring> WideMenuTexts(HMENU menu) {
+    std::vector<std::wstring> texts;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE;
+        GetMenuItemInfoW(menu, i, TRUE, &info);
+        if (info.fType & MFT_SEPARATOR) {
+            texts.push_back(L"-");
+            continue;
+        }
+        const int length = GetMenuStringW(menu, i, nullptr, 0, MF_BYPOSITION);
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        GetMenuStringW(menu, i, text.data(), length + 1, MF_BYPOSITION);
+        text.resize(static_cast<size_t>(length));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST_F(TrayMenu, ShowsFoldersInAnyScriptExactlyAsTheUtf16SettingsFileHoldsThem) {
+    // The form the program saves once a path does not fit the ANSI code page:
+    // UTF-16LE with a byte-order mark. Greek, CJK and emoji (surrogate pairs).
+    const std::wstring settings = L"\xFEFF[Shortcuts]\r\nCount=3\r\n"
+                                  L"0Path=D:\\3 Архив 🗂\r\n0ShortCut=24692\r\n"
+                                  L"1Path=C:\\1 Φάκελος έργων\r\n1ShortCut=49220\r\n"
+                                  L"2Path=C:\\2 文件夹 & 📁\r\n2ShortCut=0\r\n";
+    Open(std::string(reinterpret_cast<const char*>(settings.data()),
+                     settings.size() * sizeof(wchar_t)));
+    std::vector<std::wstring> expected = {L"C:\\1 Φάκελος έργων\tCtrl+Alt+D", L"C:\\2 文件夹 && 📁",
+                                          L"D:\\3 Архив 🗂\tShift+Ctrl+F5", L"-"};
+    for (const std::string& fixed : kFixed)
+        expected.push_back(std::wstring(fixed.begin(), fixed.end()));
+    app_->BuildTrayMenu();
+    EXPECT_EQ(WideMenuTexts(app_->TrayMenu()), expected);
 }

@@ -1,11 +1,13 @@
 // Shows the main window's pages one after another for tools/screenshots: after
 // each it writes "<name>.ready" into the folder given and waits for "<name>.done".
+// The last one is the shortcut list again, from a settings file whose folders are
+// named in several scripts.
 //
 //   wine main_screens.exe Z:\path\to\markers
 
-#include "tray/TrayIcon.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
+#include "tray/TrayIcon.h"
 
 #include <cstdio>
 #include <fstream>
@@ -15,7 +17,9 @@ using namespace pwtest;
 
 namespace {
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool Handshake(const std::string& markers, const char* name) {
     PumpFor(800); // painted
@@ -23,13 +27,22 @@ bool Handshake(const std::string& markers, const char* name) {
     return WaitUntil([&] { return Exists(markers + "\\" + name + ".done"); }, 60000);
 }
 
+// A settings file as the program writes it once a path does not fit the ANSI code
+// page: UTF-16LE with a byte-order mark.
+std::string Utf16Settings(const std::wstring& text) {
+    const std::wstring withMark = L"\xFEFF" + text;
+    return std::string(reinterpret_cast<const char*>(withMark.data()),
+                       withMark.size() * sizeof(wchar_t));
+}
+
 // Opens the tray menu and chooses the entry reached by `downs` presses of Down.
 void ChooseFromTrayMenu(const PathwinkProcess& app, int downs) {
-    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()), pw::TrayIcon::kCallbackMessage, 0,
-                 WM_RBUTTONUP);
+    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()),
+                 pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
     HWND menu = nullptr;
-    WaitUntil([&] { return (menu = FindTopLevel("#32768", nullptr, app.ProcessId())) &&
-                           IsWindowVisible(menu); });
+    WaitUntil([&] {
+        return (menu = FindTopLevel("#32768", nullptr, app.ProcessId())) && IsWindowVisible(menu);
+    });
     for (int i = 0; i < downs; ++i)
         PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
     PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
@@ -64,5 +77,30 @@ int main(int argc, char** argv) {
     ChooseFromTrayMenu(app, entries + 2); // Configure Options
     WaitUntil([&] { return app.ActivePage() == 1; });
     ok = ok && Handshake(markers, "options");
+
+    // Only one copy runs at a time: this one ends before the next starts.
+    PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);
+    if (!app.WaitForExit()) {
+        std::fprintf(stderr, "Pathwink did not exit\n");
+        return 1;
+    }
+    const wchar_t* unicodeSettings =
+        L"[Options]\r\nConfirmExit=1\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=5\r\n"
+        L"0Path=C:\\Users\\Public\\Documents\\Φάκελος έργων\r\n0ShortCut=49223\r\n"
+        L"1Path=C:\\Users\\Public\\Music\\Café Müller\r\n1ShortCut=49229\r\n"
+        L"2Path=C:\\Users\\Public\\Pictures\\Holidays 📷 🏖\r\n2ShortCut=0\r\n"
+        L"3Path=C:\\Users\\Public\\文档\\项目资料\r\n3ShortCut=49226\r\n"
+        L"4Path=D:\\Архив\\Счета 2026\r\n4ShortCut=57460\r\n";
+    PathwinkProcess unicodeApp(Utf16Settings(unicodeSettings));
+    if (!unicodeApp.Start()) {
+        std::fprintf(stderr, "Pathwink did not start with the second settings file\n");
+        return 1;
+    }
+    WaitUntil([&] { return unicodeApp.MainVisible(); });
+    const int unicodeEntries = 5;
+    ChooseFromTrayMenu(unicodeApp, unicodeEntries + 1); // Configure Shortcuts
+    WaitUntil([&] { return unicodeApp.ActivePage() == 0; });
+    unicodeApp.SelectRow(3);
+    ok = ok && Handshake(markers, "shortcuts-unicode");
     return ok ? 0 : 1;
 }
