@@ -66,6 +66,9 @@ void ShortcutTable::ReleaseAll() {
 }
 
 int ShortcutTable::InsertionPoint(const std::string& path) const {
+    // A saved file is sorted: its entries load in order, each after the last.
+    if (Count() > 0 && PathLess(entries_.back().path, path))
+        return Count();
     int low = 0, high = Count();
     while (low < high) {
         const int mid = low + (high - low) / 2;

@@ -1,0 +1,219 @@
+#include "bench/BenchSupport.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace bench {
+
+namespace {
+
+// Pathwink's main window class: the name other programs look for.
+constexpr wchar_t kPathwinkWindowClass[] = L"TPathwinkMainForm";
+// How long one question to a program's window may wait for its answer.
+constexpr UINT kAnswerTimeoutMs = 1000;
+
+// The first top-level window of windowClass that belongs to process pid.
+HWND TopLevelWindowOf(DWORD pid, const wchar_t* windowClass) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, windowClass, nullptr); w;
+         w = FindWindowExW(nullptr, w, windowClass, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid)
+            return w;
+    }
+    return nullptr;
+}
+
+HWND ChildOfClass(HWND parent, const wchar_t* windowClass) {
+    struct Search {
+        const wchar_t* windowClass;
+        HWND found;
+    } search{windowClass, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t name[64];
+            GetClassNameW(w, name, 64);
+            if (lstrcmpiW(name, s->windowClass) != 0)
+                return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The status text: the first static control among the main window's children.
+HWND StatusTextOf(HWND main) {
+    for (HWND w = GetWindow(main, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t name[64];
+        GetClassNameW(w, name, 64);
+        if (lstrcmpiW(name, L"Static") == 0)
+            return w;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::wstring Beside(const wchar_t* name) {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring s(path);
+    return s.substr(0, s.find_last_of(L'\\') + 1) + name;
+}
+
+std::wstring MakeScratchFolder(const wchar_t* tag) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static int made = 0;
+    const std::wstring path = std::wstring(temp) + L"pwbench_" + tag + L"_" +
+                              std::to_wstring(GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++made);
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+void RemoveScratchFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+void WriteSettings(const std::wstring& iniFile, int count) {
+    std::string text =
+        "[Options]\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=" + std::to_string(count) + "\r\n";
+    const int mods[] = {0xC000, 0x6000, 0xA000, 0xE000}; // Ctrl+Alt, Shift+Ctrl, ...
+    for (int i = 0; i < count; ++i) {
+        const int key = mods[i / 250 % 4] | (0x30 + i % 250 % 0xC0);
+        char folder[32];
+        std::snprintf(folder, sizeof folder, "C:\\windows\\bench%04d", i);
+        const std::string n = std::to_string(i);
+        text += n + "Path=" + folder + "\r\n" + n + "ShortCut=" + std::to_string(key) + "\r\n";
+    }
+    HANDLE file = CreateFileW(iniFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+RunningProgram::RunningProgram(const Program& program) : program_(program) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + program.exe + L"\"";
+    if (!program.args.empty())
+        commandLine += L" " + program.args;
+    started_ = Now();
+    if (!CreateProcessW(program.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &info_))
+        info_ = PROCESS_INFORMATION{};
+}
+
+RunningProgram::~RunningProgram() {
+    End();
+}
+
+// The windows are looked up once: each look-up asks the Wine server, which the
+// program under test needs too. Once they are known, a poll is one message that
+// waits until the program reads its messages.
+bool RunningProgram::Ready() {
+    if (!window_)
+        window_ = TopLevelWindowOf(info_.dwProcessId, program_.readyClass ? program_.readyClass
+                                                                          : kPathwinkWindowClass);
+    if (!window_)
+        return false;
+    DWORD_PTR answer = 0;
+    if (program_.readyClass)
+        return SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerTimeoutMs, &answer);
+    // Pathwink fills its list last, after every hotkey was tried; with no shortcuts
+    // the status text says so at the same point.
+    if (!watched_)
+        watched_ =
+            program_.shortcuts > 0 ? ChildOfClass(window_, L"ListBox") : StatusTextOf(window_);
+    if (!watched_)
+        return false;
+    if (program_.shortcuts > 0)
+        return SendMessageTimeoutW(watched_, LB_GETCOUNT, 0, 0, SMTO_NORMAL, kAnswerTimeoutMs,
+                                   &answer) &&
+               static_cast<int>(answer) == program_.shortcuts;
+    wchar_t text[128] = L"";
+    return SendMessageTimeoutW(watched_, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text),
+                               SMTO_NORMAL, kAnswerTimeoutMs, &answer) &&
+           wcsncmp(text, L"Currently", 9) == 0;
+}
+
+double RunningProgram::WaitUntilReady(DWORD timeoutMs) {
+    if (!Started())
+        return -1;
+    for (;;) {
+        if (Ready())
+            return Milliseconds(started_, Now());
+        if (Milliseconds(started_, Now()) > timeoutMs ||
+            WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0)
+            return -1;
+        Sleep(1);
+    }
+}
+
+void RunningProgram::End() {
+    if (!Started())
+        return;
+    TerminateProcess(info_.hProcess, 0);
+    WaitForSingleObject(info_.hProcess, 10000);
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+    info_ = PROCESS_INFORMATION{};
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t;
+}
+
+double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    static const double ticksPerMs = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart) / 1000.0;
+    }();
+    return static_cast<double>(to.QuadPart - from.QuadPart) / ticksPerMs;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double Max(const std::vector<double>& values) {
+    return values.empty() ? -1 : *std::max_element(values.begin(), values.end());
+}
+
+double Min(const std::vector<double>& values) {
+    return values.empty() ? -1 : *std::min_element(values.begin(), values.end());
+}
+
+std::string Narrow(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+} // namespace bench
