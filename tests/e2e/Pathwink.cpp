@@ -137,8 +137,8 @@ HWND PathwinkProcess::Control(const char* className, const char* caption) const 
 void PathwinkProcess::Click(HWND button) const {
     if (!button)
         return;
-    PostMessageA(GetParent(button), WM_COMMAND,
-                 MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
 }
 
 void PathwinkProcess::SetCheck(const char* caption, bool checked) const {
@@ -186,7 +186,8 @@ bool PathwinkProcess::NoWindow(const char* className, const char* caption) const
 
 std::string PathwinkProcess::StatusText() const {
     // The status text is the one static control directly on the window.
-    for (HWND child = GetWindow(mainWindow_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(mainWindow_, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
         char cls[32];
         GetClassNameA(child, cls, sizeof cls);
         if (lstrcmpiA(cls, "Static") == 0)
@@ -199,7 +200,9 @@ HWND PathwinkProcess::WaitForEditor(int timeoutMs) const {
     return WaitForWindow("TDlgNewShortcut", nullptr, timeoutMs);
 }
 
-bool PathwinkProcess::EditorShown() const { return !NoWindow("TDlgNewShortcut", nullptr); }
+bool PathwinkProcess::EditorShown() const {
+    return !NoWindow("TDlgNewShortcut", nullptr);
+}
 
 std::vector<std::string> PathwinkProcess::Rows() const {
     HWND list = FindChildByClass(mainWindow_, "ListBox");
@@ -212,10 +215,9 @@ std::vector<std::string> PathwinkProcess::Rows() const {
         SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(w.data()));
         w.resize(wcslen(w.c_str()));
         std::string row(w.size() * 2 + 1, '\0');
-        row.resize(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, w.c_str(),
-                                                           static_cast<int>(w.size()), row.data(),
-                                                           static_cast<int>(row.size()), nullptr,
-                                                           nullptr)));
+        row.resize(static_cast<size_t>(
+            WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), row.data(),
+                                static_cast<int>(row.size()), nullptr, nullptr)));
         rows.push_back(row);
     }
     return rows;
@@ -247,8 +249,7 @@ HWND PathwinkProcess::FocusedWindow() const {
     return info.hwndFocus;
 }
 
-std::future<bool> PathwinkProcess::SendCopyData(const void* data, DWORD size,
-                                                int timeoutMs) const {
+std::future<bool> PathwinkProcess::SendCopyData(const void* data, DWORD size, int timeoutMs) const {
     HWND target = mainWindow_;
     // The block is copied: the caller's buffer may be gone before the send ends.
     std::shared_ptr<std::vector<char>> block;
@@ -263,14 +264,20 @@ std::future<bool> PathwinkProcess::SendCopyData(const void* data, DWORD size,
     });
 }
 
-HWND EditorFolderField(HWND editor) { return FindChildByClass(editor, "Edit"); }
-HWND EditorHotKeyField(HWND editor) { return FindChildByClass(editor, "msctls_hotkey32"); }
+HWND EditorFolderField(HWND editor) {
+    return FindChildByClass(editor, "Edit");
+}
+HWND EditorHotKeyField(HWND editor) {
+    return FindChildByClass(editor, "msctls_hotkey32");
+}
 
 void SetEditorFolder(HWND editor, const std::string& text) {
     SendMessageA(EditorFolderField(editor), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-std::string EditorFolder(HWND editor) { return TextOf(EditorFolderField(editor)); }
+std::string EditorFolder(HWND editor) {
+    return TextOf(EditorFolderField(editor));
+}
 
 void SetEditorHotKey(HWND editor, WORD controlValue) {
     SendMessageA(EditorHotKeyField(editor), HKM_SETHOTKEY, controlValue, 0);

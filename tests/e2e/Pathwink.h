@@ -42,7 +42,7 @@ public:
     const std::string& Folder() const { return folder_; }
     std::string ExePath() const { return folder_ + "\\Pathwink.exe"; }
     std::string SettingsPath() const { return folder_ + "\\Pathwink.INI"; }
-    std::string ReadSettings() const;         // "" when absent
+    std::string ReadSettings() const; // "" when absent
     bool SettingsExist() const;
     std::string Profile(const char* section, const char* key, const char* def = "<absent>") const;
 
