@@ -311,4 +311,9 @@ void Press(HWND dialog, int buttonId) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
 }
 
+bool Ready(std::future<bool>& sent, int timeoutMs) {
+    return sent.valid() &&
+           sent.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
+}
+
 } // namespace pwtest

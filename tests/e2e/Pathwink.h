@@ -109,6 +109,20 @@ void TypeIntoHotKeyField(HWND editor, WORD vk, bool ctrl = false, bool alt = fal
                          bool shift = false);
 void ClickEditorButton(HWND editor, const char* caption);
 
+// True once a send's future holds its answer, within timeoutMs.
+bool Ready(std::future<bool>& sent, int timeoutMs);
+
+// Declared after a copy-data send: when the test leaves with the send still blocked
+// in a dialog of the program, ends the program first, so the send returns at once.
+struct EndsABlockedSend {
+    PathwinkProcess& app;
+    std::future<bool>& sent;
+    ~EndsABlockedSend() {
+        if (!Ready(sent, 0) && sent.valid())
+            app.Kill();
+    }
+};
+
 // Answers a message box: presses the button with that id (IDYES, IDNO, IDOK ...).
 void Press(HWND dialog, int buttonId);
 

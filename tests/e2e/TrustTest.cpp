@@ -138,22 +138,6 @@ bool IsFree(UINT mods, UINT vk) {
     return true;
 }
 
-bool Ready(std::future<bool>& f, int timeoutMs) {
-    return f.valid() &&
-           f.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
-}
-
-// Declared after a copy-data send: when the test leaves with the send still blocked
-// in a dialog of the program, ends the program first, so the send returns at once.
-struct EndsABlockedSend {
-    PathwinkProcess& app;
-    std::future<bool>& sent;
-    ~EndsABlockedSend() {
-        if (sent.valid() && sent.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-            app.Kill();
-    }
-};
-
 // Holds a file open with share mode 0: every other open fails with a sharing
 // violation, which, unlike a read-only attribute, stops a write even as root.
 class LockedFile {

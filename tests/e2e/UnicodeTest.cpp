@@ -235,22 +235,6 @@ std::future<bool> SendUtf16(HWND target, const std::wstring& text) {
     return SendBlock(target, kUtf16Block, bytes, static_cast<DWORD>(bytes.size()));
 }
 
-bool Ready(std::future<bool>& sent, int timeoutMs) {
-    return sent.valid() &&
-           sent.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
-}
-
-// Declared after a copy-data send: when the test leaves with the send still blocked
-// in a dialog of the program, ends the program first, so the send returns at once.
-struct EndsABlockedSend {
-    PathwinkProcess& app;
-    std::future<bool>& sent;
-    ~EndsABlockedSend() {
-        if (sent.valid() && sent.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-            app.Kill();
-    }
-};
-
 // The editor, shown with the New caption; null (and what was shown) after the deadline.
 HWND WaitForNewEditor(const PathwinkProcess& app, std::string& seen, int timeoutMs = 10000) {
     HWND editor = nullptr;
