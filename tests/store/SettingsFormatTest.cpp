@@ -262,8 +262,9 @@ TEST(FolderPathBound, TheLongestPathReadsBackExactlyQuotedOrNotAndOneMoreDoesNot
         path += 'a';
         // Written in quotes, one character more no longer reads back: the bound is
         // the longest that does for every path, not less.
-        if (path[0] != 'C')
+        if (path[0] != 'C') {
             EXPECT_NE(ProfileTextAsRead(ProfileTextToWrite(path)), path);
+        }
     }
     // As long as the longest path Windows' file functions take, less the closing quote.
     EXPECT_EQ(kMaxFolderPathLength, 32766u);

@@ -628,8 +628,9 @@ TEST(RunAtLogon, OneValueInTheKeyThatSuitsWhereTheProgramLies) {
         };
         expect(keys.machineKey, c.machineAfterIsOurs, c.machineAfter);
         expect(keys.userKey, c.userAfterIsOurs, c.userAfter);
-        if (!c.machineKeyExists)
+        if (!c.machineKeyExists) {
             EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, keys.machineKey)) << "never created";
+        }
     }
 }
 
