@@ -155,9 +155,9 @@ void PathwinkApp::OnListDoubleClicked() {
         OnEditClicked();
         return;
     }
-    // Unlike a hotkey, a double-click hands the path to the shell without a test.
-    ShellExecuteW(window_->Handle(), L"explore", Wide(table_.Binding(row).Folder()).c_str(),
-                  nullptr, nullptr, SW_SHOWNORMAL);
+    // Opened off the window thread like a hotkey's folder, but a missing folder is
+    // not told here: the row is in front of the user, who can edit or delete it.
+    launch_.OpenFolder(table_.Binding(row).Folder(), FolderLaunch::IfMissing::StaySilent);
 }
 
 // ---- tray icon and menu ---------------------------------------------------------

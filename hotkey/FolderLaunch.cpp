@@ -65,6 +65,7 @@ DWORD ExploreFolder(const std::string& path) {
 
 struct FolderLaunch::Job {
     std::string path;
+    IfMissing ifMissing = IfMissing::Tell;
     FolderShell shell;
     HWND resultWindow;
     bool isFolder = false;
@@ -98,12 +99,13 @@ FolderLaunch::FolderLaunch(FolderShell shell) : shell_(std::move(shell)) {}
 
 FolderLaunch::~FolderLaunch() = default;
 
-void FolderLaunch::OpenFolder(const std::string& path) {
+void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing) {
     // Made at the first launch: nothing of it is needed before.
     if (!results_)
         results_ = std::make_unique<ResultWindow>(*this);
     auto job = std::make_unique<Job>();
     job->path = path;
+    job->ifMissing = ifMissing;
     job->shell = shell_;
     job->resultWindow = results_->Handle();
     const HANDLE thread = CreateThread(nullptr, 0, RunJob, job.get(), 0, nullptr);
@@ -137,10 +139,12 @@ DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
 
 void FolderLaunch::Finish(Job& job) {
     --pending_;
-    if (!job.isFolder)
-        PlainMessage(MissingFolderText(job.path));
-    else if (job.openError)
+    if (!job.isFolder) {
+        if (job.ifMissing == IfMissing::Tell)
+            PlainMessage(MissingFolderText(job.path));
+    } else if (job.openError) {
         PlainMessage(LaunchFailedText(job.path, SystemReason(job.openError)));
+    }
 }
 
 void FolderLaunch::OpenBindingFolder(HotkeyBinding& sender) {

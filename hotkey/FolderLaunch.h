@@ -42,8 +42,11 @@ public:
     FolderLaunch(const FolderLaunch&) = delete;
     FolderLaunch& operator=(const FolderLaunch&) = delete;
 
+    // What a launch does when the folder is not there.
+    enum class IfMissing { Tell, StaySilent };
+
     // Starts the check and the launch and returns at once.
-    void OpenFolder(const std::string& path);
+    void OpenFolder(const std::string& path, IfMissing ifMissing = IfMissing::Tell);
 
     // The OnHotKey handler of every binding: opens the binding's folder.
     void OpenBindingFolder(HotkeyBinding& sender);

@@ -408,17 +408,28 @@ TEST_F(Flows, AFailedSaveAfterADeleteStillShowsTheTableAsItIs) {
 }
 
 TEST_F(Flows, DoubleClickExploresOrEditsByOption) {
-    Start();
+    // The shell once overflowed on a long missing path handed over on the window thread.
+    const std::string missing = "C:\\pw-missing-" + std::string(5000, 'm');
+    Start("[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=" + missing +
+          "\r\n0ShortCut=0\r\n");
     const std::string a = Folder("pwdbl");
-    Add(a, 0);
-    app_->DoubleClickRow(0);
+    Add(a, 0x0645);
+    const std::vector<std::string> rows = app_->Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    const int missingRow = rows[0].find("pw-missing") != std::string::npos ? 0 : 1;
+    app_->DoubleClickRow(1 - missingRow);
     EXPECT_TRUE(WaitAndCloseExplorer(a)) << "no Explorer window for " << a;
     EXPECT_FALSE(app_->EditorShown());
+
+    app_->DoubleClickRow(missingRow);
+    Sleep(1500);
+    EXPECT_TRUE(app_->Running()) << "a double-click on a long missing path ended the program";
+    EXPECT_TRUE(app_->NoWindow("#32770", "Pathwink")) << "a missing folder is not told here";
 
     app_->SetCheck("Double-click on folder in Folder Shortcuts edits shortcut instead of opening "
                    "Explorer.",
                    true);
-    app_->DoubleClickRow(0);
+    app_->DoubleClickRow(1 - missingRow);
     HWND editor = app_->WaitForEditor();
     ASSERT_TRUE(editor);
     EXPECT_EQ(TextOf(editor), "Edit Folder Shortcut - Pathwink");

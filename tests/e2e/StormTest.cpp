@@ -8,9 +8,10 @@
 // (a box answered is the one on top, as a user can only answer that one). After
 // each event it waits until the program shows exactly that, so a box too many or
 // too few, a lost row, a hang or a crash is caught at the step that caused it.
-// Whenever the program ends, its settings file must hold exactly the shortcuts its
-// list showed and the options its check boxes showed just before, and the next
-// start must show them again.
+// After every change, and whenever the program ends, its settings file must hold
+// exactly the shortcuts its list showed, in that order, and the options its check
+// boxes showed; the next start must show them again. Folders have names in several
+// scripts and are handed over in both forms WM_COPYDATA takes.
 //
 // PW_STORM_EVENTS sets the number of events (default 350), PW_STORM_SEED replays
 // one sequence; PW_STORM_VERBOSE=1 prints every event as it runs. The seed is
@@ -198,6 +199,10 @@ void ReleaseModifiers() {
         up[i].ki.dwFlags = KEYEVENTF_KEYUP;
     }
     SendInput(3, up, sizeof(INPUT));
+}
+
+void PutMouseInTheMiddle() {
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
 }
 
 // Makes the editor the foreground window with the keyboard in field; false when
@@ -1766,6 +1771,11 @@ void Storm::TrayMenuEvent() {
         choice = -1; // Escape
     else
         choice = folders + 4; // Exit Pathwink
+    // The menu opens at the mouse, and an entry under the mouse would be selected
+    // before the keys arrive: in the screen's corner the mouse is on no entry, even
+    // when a long menu is moved to fit the screen. It goes back to its place once
+    // the menu has closed.
+    SetCursorPos(0, 0);
     PostMessageA(tray_, pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
     HWND menu = nullptr;
     Poll(
@@ -1777,25 +1787,34 @@ void Storm::TrayMenuEvent() {
         },
         5000);
     if (!menu) {
+        PutMouseInTheMiddle();
         Log("tray menu (did not open)");
         Fail("the tray menu did not open; the program shows: " + Look().Text());
         return;
     }
+    const auto closed = [&] {
+        if (!Poll([&] { return !IsWindowVisible(menu) || !app_->Running(); }, 5000))
+            Fail("the tray menu did not close");
+        PutMouseInTheMiddle();
+    };
     if (choice < 0) {
         Log("tray menu, Escape");
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        closed();
         return;
     }
     if (choice == folders + 4) {
         Log("tray menu, Exit Pathwink");
         PostMessageA(menu, WM_KEYDOWN, VK_UP, 0); // from no selection, Up reaches the last entry
         PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+        closed();
         ProgramEnded("the tray menu's Exit Pathwink", false);
         return;
     }
     for (int i = 0; i <= choice; ++i)
         PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
     PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    closed();
     if (choice >= folders) {
         const char* names[] = {"Configure Shortcuts", "Configure Options", "About Pathwink"};
         Log(std::string("tray menu, ") + names[choice - folders]);
@@ -2057,10 +2076,13 @@ void Storm::Finish() {
     }
     if (app_->ExitCode() != 0) {
         ++crashes_;
-        Fail("the program ended with code " + std::to_string(app_->ExitCode()));
+        Fail("the program ended with code 0x" + Hex(app_->ExitCode()));
     }
     CheckHandOversAfterEnd(false);
     CheckFile("at the end", rowsBefore, optionsBefore);
+    const auto temps = TempFilesIn(app_->Folder());
+    if (!temps.empty())
+        Fail("at the end a temporary file of a save is left: " + temps.front());
 }
 
 SavedSettings Storm::CheckFile(const std::string& when, const std::vector<std::string>& rows,
@@ -2091,7 +2113,7 @@ void Storm::Run() {
     std::fflush(stdout);
     // The mouse rests in the middle of the screen, over the main window's list when
     // that shows: where it is decides which row's hint shows, so a replay puts it back.
-    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
+    PutMouseInTheMiddle();
     heldKey_ = RegisterHotKey(nullptr, 0x7300, RegistrationModifiers(kHeldKey),
                               VirtualKeyOf(kHeldKey)) != FALSE;
     ASSERT_TRUE(heldKey_) << "this test cannot hold " << KeyText(kHeldKey);
