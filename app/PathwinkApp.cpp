@@ -31,8 +31,8 @@ void AppendItem(HMENU menu, UINT id, const std::string& text) {
 
 } // namespace
 
-PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell)
-    : store_(std::move(store)), launch_(std::move(shell)),
+PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups keyboard)
+    : store_(std::move(store)), keyboard_(std::move(keyboard)), launch_(std::move(shell)),
       table_([this](HotkeyBinding& sender) { launch_.OpenBindingFolder(sender); }) {
     window_ = std::make_unique<MainWindow>(*this);
     LoadEverything();
@@ -45,11 +45,24 @@ void PathwinkApp::OnStartFinishing() {
     if (trayIcon_)
         return;
     trayIcon_ = std::make_unique<TrayIcon>(nullptr);
-    trayIcon_->SetTooltip("Pathwink");
+    const int inactive = table_.RefusedCount();
+    trayIcon_->SetTooltip(TrayTooltipText(inactive));
     trayIcon_->SetMenuOwner(window_->Handle());
     trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
     trayIcon_->OnLeftButtonDown = [this] { OnTrayIconPressed(); };
+    trayIcon_->OnNotificationClicked = [this] { window_->ShowOnPage(mainform::kPageShortcuts); };
+    if (inactive > 0) {
+        // Said once per start, as soon as the icon is there to say it.
+        std::vector<std::pair<std::string, std::string>> keysAndPaths;
+        for (int i = 0; i < table_.Count(); ++i)
+            if (table_.Binding(i).Refused())
+                keysAndPaths.emplace_back(KeyCombinationText(table_.Binding(i).Key()),
+                                          table_.Path(i));
+        trayIcon_->ShowNotification(InactiveNoticeTitle(inactive),
+                                    InactiveNoticeText(keysAndPaths));
+    }
     trayIcon_->Show();
+    window_->WatchSessionChanges();
     TracePhase("tray icon (after ready)");
 }
 
@@ -100,15 +113,38 @@ void PathwinkApp::Close() {
     Application::Instance().Terminate();
 }
 
+KeyMarks PathwinkApp::MarksOf(int index, const std::vector<HKL>& layouts) const {
+    const HotkeyBinding& binding = table_.Binding(index);
+    KeyMarks marks;
+    marks.inactive = binding.Refused();
+    if (!marks.inactive && binding.Key() != 0 && options_.WarnAltGr)
+        if (const auto typed = keyboard_.CharacterOf(binding.Key(), layouts))
+            marks.altGrCharacter = typed->character;
+    return marks;
+}
+
 void PathwinkApp::RefreshShortcutList() {
+    const std::vector<HKL> layouts = options_.WarnAltGr ? keyboard_.layouts() : std::vector<HKL>();
     std::vector<std::string> rows;
     rows.reserve(table_.Count());
     for (int i = 0; i < table_.Count(); ++i) {
         const KeyCombination key = table_.Binding(i).Key();
-        rows.push_back(
-            ShortcutRowText(key != 0, key ? KeyCombinationText(key) : "", table_.Path(i)));
+        const std::string keyText =
+            key ? MarkedKeyText(KeyCombinationText(key), MarksOf(i, layouts)) : "";
+        rows.push_back(ShortcutRowText(key != 0, keyText, table_.Path(i)));
     }
-    window_->ShowShortcutRows(rows);
+    // Unchanged rows are not filled again, which would lose the list's scroll position.
+    if (rows != shownRows_ || table_.Count() == 0) {
+        window_->ShowShortcutRows(rows);
+        shownRows_ = std::move(rows);
+    }
+    if (trayIcon_)
+        trayIcon_->SetTooltip(TrayTooltipText(table_.RefusedCount()));
+}
+
+void PathwinkApp::RetryInactiveShortcuts() {
+    if (table_.RetryRefused() > 0)
+        RefreshShortcutList();
 }
 
 void PathwinkApp::OpenHelpPage() {
@@ -129,7 +165,21 @@ void PathwinkApp::OnHelpClicked() {
 }
 
 void PathwinkApp::OnOptionsChanged(const Options& options) {
+    const bool marksChange = options.WarnAltGr != options_.WarnAltGr;
     options_ = options;
+    if (marksChange)
+        RefreshShortcutList();
+}
+
+void PathwinkApp::OnWindowOpening() {
+    // The user looks now: the rows say what works at this moment (a layout added since
+    // may also have changed what a combination types).
+    table_.RetryRefused();
+    RefreshShortcutList();
+}
+
+void PathwinkApp::OnHotkeysMayBeFree() {
+    RetryInactiveShortcuts();
 }
 
 void PathwinkApp::OnCloseRequested() {
@@ -177,8 +227,10 @@ void PathwinkApp::BuildTrayMenu() {
     menuFolders_.clear();
     for (int i = 0; i < table_.Count(); ++i) {
         const KeyCombination key = table_.Binding(i).Key();
-        const std::string text =
-            MenuEntryText(table_.Path(i), key ? KeyCombinationText(key) : "", key != 0);
+        KeyMarks marks;
+        marks.inactive = table_.Binding(i).Refused();
+        const std::string text = MenuEntryText(
+            table_.Path(i), key ? MarkedKeyText(KeyCombinationText(key), marks) : "", key != 0);
         AppendItem(menu, kMenuFirstFolder + i, text);
         menuFolders_.push_back(table_.Path(i));
     }
@@ -193,6 +245,7 @@ void PathwinkApp::BuildTrayMenu() {
 }
 
 void PathwinkApp::ShowTrayMenu(POINT at) {
+    RetryInactiveShortcuts();
     BuildTrayMenu();
     const UINT chosen = TrackPopupMenuEx(
         trayMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y,

@@ -5,8 +5,10 @@
 // flow (new, edit, delete, a handed-over folder) and the close; the windows only
 // show what it gives them and report what the user does.
 
+#include "hotkey/AltGrCharacters.h"
 #include "hotkey/FolderLaunch.h"
 #include "main/MainWindow.h"
+#include "main/RowText.h"
 #include "store/Settings.h"
 #include "store/ShortcutTable.h"
 #include "tray/TrayIcon.h"
@@ -27,7 +29,9 @@ public:
     // Creates the main window (hidden) and the tray icon, then loads the options
     // and the shortcuts and registers their hotkeys. The editor is made when it is
     // first needed. shell checks and opens folders (tests replace it).
-    explicit PathwinkApp(SettingsStore store = SettingsStore(), FolderShell shell = FolderShell());
+    // keyboard tells what a Ctrl+Alt combination types with AltGr (tests replace it).
+    explicit PathwinkApp(SettingsStore store = SettingsStore(), FolderShell shell = FolderShell(),
+                         KeyboardLookups keyboard = KeyboardLookups());
     ~PathwinkApp();
     PathwinkApp(const PathwinkApp&) = delete;
     PathwinkApp& operator=(const PathwinkApp&) = delete;
@@ -63,12 +67,19 @@ public:
     void OnSessionEnding() override;
     void OnQueuedFlowDue() override;
     void OnStartFinishing() override;
+    void OnWindowOpening() override;
+    void OnHotkeysMayBeFree() override;
 
 private:
     void LoadEverything();
     ShortcutEditor& Editor();
     void SaveSettings();
+    // Shows the table in the list (with each key's marks) and the count of inactive
+    // shortcuts in the tray icon's tooltip.
     void RefreshShortcutList();
+    // Registers refused hotkeys again; the list and the tooltip follow any success.
+    void RetryInactiveShortcuts();
+    KeyMarks MarksOf(int index, const std::vector<HKL>& layouts) const;
     void OpenHelpPage();
 
     // Flows: one at a time, from start to end.
@@ -86,6 +97,7 @@ private:
     void OnTrayIconPressed();
 
     SettingsStore store_;
+    KeyboardLookups keyboard_;
     Options options_;
     FolderLaunch launch_;
     ShortcutTable table_;
@@ -96,9 +108,10 @@ private:
     std::vector<std::string> menuFolders_;   // the folder entries' paths, in menu order
     std::deque<std::string> pendingFolders_; // handed over while a flow ran
     bool flowRunning_ = false;
-    bool closeRequested_ = false; // during a flow: close once it has ended
-    bool exiting_ = false;        // the close is saving or asking
-    bool closing_ = false;        // the close is done: the message loop ends
+    bool closeRequested_ = false;        // during a flow: close once it has ended
+    bool exiting_ = false;               // the close is saving or asking
+    bool closing_ = false;               // the close is done: the message loop ends
+    std::vector<std::string> shownRows_; // what the list shows
 };
 
 } // namespace pw

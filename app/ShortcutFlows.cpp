@@ -11,6 +11,7 @@
 #include "app/PathwinkApp.h"
 
 #include "dialogs/ShortcutEditor.h"
+#include "hotkey/KeyNames.h"
 #include "store/SettingsFormat.h"
 #include "win/Application.h"
 #include "win/Messages.h"
@@ -46,6 +47,18 @@ std::string TooLongText() {
     return "The folder path is longer than " + WithThousands(kMaxFolderPathLength) +
            " characters, the longest Pathwink can keep. Please choose a folder with a shorter "
            "path.";
+}
+
+// "On the German keyboard, Ctrl+Alt+E types €. While this shortcut is active,
+// AltGr+E opens the folder instead of typing €. Use this combination anyway?"
+std::string AltGrQuestionText(KeyCombination key, const AltGrCharacter& typed) {
+    const std::string altGrKeys =
+        std::string("AltGr+") + ((key & scShift) ? "Shift+" : "") + KeyCombinationText(key & 0xFF);
+    // A dead key types its accent on the key after it.
+    const std::string what = typed.deadKey ? "the accent " + typed.character : typed.character;
+    return "On the " + typed.layoutName + " keyboard, " + KeyCombinationText(key) + " types " +
+           what + ". While this shortcut is active, " + altGrKeys +
+           " opens the folder instead of typing " + what + ". Use this combination anyway?";
 }
 
 } // namespace
@@ -129,6 +142,13 @@ bool PathwinkApp::InputPassesChecks() {
     if (options_.WarnWeakKey && IsWeakShortCut(Editor().HotKeyValue()) &&
         (QuestionBox(kWeakKey, "Shortcut Warning") != IDYES || FlowCancelled()))
         return false;
+    if (options_.WarnAltGr) {
+        const KeyCombination key = Editor().HotKeyValue();
+        const auto typed = keyboard_.CharacterOf(key, keyboard_.layouts());
+        if (typed && (QuestionBox(AltGrQuestionText(key, *typed), "Shortcut Warning") != IDYES ||
+                      FlowCancelled()))
+            return false;
+    }
     if (!IsExistingDirectory(folder) &&
         (QuestionBox(kFolderWarning, "Folder Warning") != IDYES || FlowCancelled()))
         return false;

@@ -66,4 +66,18 @@ std::optional<AltGrCharacter> AltGrCharacterOf(KeyCombination key, const std::ve
                                                const AltGrTypingFn& typed = TypedWithAltGr,
                                                const LayoutNameFn& layoutName = KeyboardLayoutName);
 
+// The system look-ups behind the program's AltGr checks, together; tests replace
+// them to check the flows on layouts the machine does not give.
+struct KeyboardLookups {
+    std::function<std::vector<HKL>()> layouts = LoadedKeyboardLayouts;
+    AltGrTypingFn typed = TypedWithAltGr;
+    LayoutNameFn layoutName = KeyboardLayoutName;
+
+    // AltGrCharacterOf on layouts (asked once by the caller, for many keys).
+    std::optional<AltGrCharacter> CharacterOf(KeyCombination key,
+                                              const std::vector<HKL>& loaded) const {
+        return AltGrCharacterOf(key, loaded, typed, layoutName);
+    }
+};
+
 } // namespace pw

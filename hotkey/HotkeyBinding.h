@@ -36,6 +36,9 @@ public:
     void SetKey(KeyCombination key);
 
     bool Registered() const { return registered_; }
+    // Enabled with a key, yet not registered: the system refused the combination
+    // (another program holds it), so the binding works nowhere until a retry succeeds.
+    bool Refused() const { return enabled_ && key_ != 0 && !registered_; }
 
     // Raised on the GUI thread when the hotkey is pressed; the argument is this binding.
     std::function<void(HotkeyBinding&)> OnHotKey;

@@ -10,6 +10,9 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <wtsapi32.h>
+
+#include <algorithm>
 #include <stdexcept>
 
 namespace pw {
@@ -68,8 +71,11 @@ const std::vector<Row>& MainWindow::Controls() {
         {idDoubleClickEditsBox, "BUTTON",
          "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.",
          kCheck, 0, idOptionsPage, 8, 64, 425, 17, 2, FontRole::Normal, &F::OnOptionToggled},
+        {idWarnAltGrBox, "BUTTON",
+         "Warn when a key combination types a character on my keyboard (AltGr).", kCheck, 0,
+         idOptionsPage, 8, 88, 425, 17, 3, FontRole::Normal, &F::OnOptionToggled},
         {idRunAtLogonBox, "BUTTON", "Run Pathwink automatically when Windows starts.", kCheck, 0,
-         idOptionsPage, 8, 176, 425, 17, 3, FontRole::Normal, &F::OnOptionToggled},
+         idOptionsPage, 8, 176, 425, 17, 4, FontRole::Normal, &F::OnOptionToggled},
 
         // "About"
         {idTitleLabel, "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32, kNoTabStop,
@@ -167,12 +173,21 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
 }
 
 MainWindow::~MainWindow() {
+    if (watchingSession_)
+        WTSUnRegisterSessionNotification(Handle());
     DestroyHandle();
 }
 
+void MainWindow::WatchSessionChanges() {
+    if (!watchingSession_)
+        watchingSession_ =
+            WTSRegisterSessionNotification(Handle(), NOTIFY_FOR_THIS_SESSION) != FALSE;
+}
+
 void MainWindow::SetListTabStops() {
-    // One stop, 17 average characters in: the key texts' column.
-    const int stop = 17 * 4;
+    // One stop, 17 average characters in, or two past the widest key text (a marked
+    // one is longer): the key texts' column.
+    const int stop = static_cast<int>(std::max<size_t>(17, keyColumnChars_ + 2)) * 4;
     SendMessageW(Control(idShortcutList), LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
 }
 
@@ -305,6 +320,7 @@ void MainWindow::ShowOptions(const Options& options) {
     SetChecked(idConfirmExitBox, options.ConfirmExit);
     SetChecked(idDoubleClickEditsBox, options.DClickEdits);
     SetChecked(idRunAtLogonBox, options.RunOnStarup);
+    SetChecked(idWarnAltGrBox, options.WarnAltGr);
 }
 
 Options MainWindow::CheckedOptions() const {
@@ -313,6 +329,7 @@ Options MainWindow::CheckedOptions() const {
     options.ConfirmExit = Checked(idConfirmExitBox);
     options.DClickEdits = Checked(idDoubleClickEditsBox);
     options.RunOnStarup = Checked(idRunAtLogonBox);
+    options.WarnAltGr = Checked(idWarnAltGrBox);
     return options;
 }
 
@@ -408,6 +425,20 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             events_.OnFolderHandedOver(Utf8FromAnsi(CopyDataText(data->lpData, data->cbData)));
         return 0;
     }
+    case WM_SHOWWINDOW:
+        if (wParam)
+            events_.OnWindowOpening();
+        break;
+    case WM_WTSSESSION_CHANGE:
+        // Back at the desktop: a program that held a combination may have ended meanwhile.
+        if (wParam == WTS_SESSION_UNLOCK || wParam == WTS_CONSOLE_CONNECT ||
+            wParam == WTS_REMOTE_CONNECT)
+            events_.OnHotkeysMayBeFree();
+        return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            events_.OnHotkeysMayBeFree();
+        return TRUE;
     case kFinishStart:
         events_.OnStartFinishing();
         return 0;

@@ -37,6 +37,11 @@ public:
     virtual void OnQueuedFlowDue() = 0;
     // What PostFinishStart asked for: the rest of the start-up, from the message loop.
     virtual void OnStartFinishing() = 0;
+    // The window is about to be shown (WM_SHOWWINDOW).
+    virtual void OnWindowOpening() = 0;
+    // The session was unlocked or reconnected, or the machine resumed: a combination
+    // another program held may be free now.
+    virtual void OnHotkeysMayBeFree() = 0;
 
 protected:
     ~MainWindowEvents() = default;
@@ -73,6 +78,8 @@ public:
     void PostQueuedFlow();
     // Posts a request that comes back as OnStartFinishing once the message loop runs.
     void PostFinishStart();
+    // From now on the session's unlock and reconnection are reported (OnHotkeysMayBeFree).
+    void WatchSessionChanges();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -122,9 +129,11 @@ private:
     std::vector<std::unique_ptr<Page>> pages_;
     bool visitedWebsite_ = false, visitedMail_ = false;
     bool shownOnce_ = false;
+    bool watchingSession_ = false;
     HWND itemHint_ = nullptr; // destroyed with the window
     POINT itemHintAt_{-1, -1};
     bool trackingMouseLeave_ = false;
+    size_t keyColumnChars_ = 0; // characters of the widest key text in the list
 };
 
 } // namespace pw

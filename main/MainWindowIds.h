@@ -26,6 +26,7 @@ enum ControlId : int {
     idConfirmExitBox,
     idDoubleClickEditsBox,
     idRunAtLogonBox,
+    idWarnAltGrBox,
 
     idTitleLabel = 400,
     idVersionLabel,

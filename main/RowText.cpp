@@ -4,6 +4,86 @@
 
 namespace pw {
 
+namespace {
+
+constexpr size_t kMaxNoticeText = 255;
+
+// UTF-16 units of UTF-8 text: one per character, two beyond the basic plane.
+size_t Utf16Units(const std::string& text) {
+    size_t units = 0;
+    for (unsigned char c : text)
+        units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
+    return units;
+}
+
+// The longest start of text within maxUnits UTF-16 units, cut between characters.
+std::string CutToUnits(const std::string& text, size_t maxUnits) {
+    size_t units = 0, end = 0;
+    while (end < text.size()) {
+        const unsigned char lead = static_cast<unsigned char>(text[end]);
+        size_t next = end + 1;
+        while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
+            ++next;
+        const size_t width = lead >= 0xF0 ? 2 : 1;
+        if (units + width > maxUnits)
+            break;
+        units += width;
+        end = next;
+    }
+    return text.substr(0, end);
+}
+
+std::string Shortcuts(int n) {
+    return std::to_string(n) + (n == 1 ? " shortcut" : " shortcuts");
+}
+
+} // namespace
+
+std::string MarkedKeyText(const std::string& keyText, const KeyMarks& marks) {
+    if (marks.inactive)
+        return keyText + " (inactive)";
+    if (!marks.altGrCharacter.empty())
+        return keyText + " (takes " + marks.altGrCharacter + ")";
+    return keyText;
+}
+
+std::string TrayTooltipText(int inactiveCount) {
+    if (inactiveCount <= 0)
+        return "Pathwink";
+    return "Pathwink (" + Shortcuts(inactiveCount) + " inactive)";
+}
+
+std::string InactiveNoticeTitle(int inactiveCount) {
+    return inactiveCount == 1 ? "A shortcut is inactive"
+                              : std::to_string(inactiveCount) + " shortcuts are inactive";
+}
+
+std::string
+InactiveNoticeText(const std::vector<std::pair<std::string, std::string>>& keysAndPaths) {
+    const std::string ending = " is used by another program.";
+    std::string text;
+    for (size_t i = 0; i < keysAndPaths.size(); ++i) {
+        const auto& [key, path] = keysAndPaths[i];
+        std::string line = (text.empty() ? "" : "\n") + key + " for " + path + ending;
+        // Room is kept for the line that says how many did not fit, unless this is the last.
+        const size_t left = keysAndPaths.size() - i - 1;
+        const std::string more = "\n...and " + std::to_string(left) + " more.";
+        const size_t room = kMaxNoticeText - Utf16Units(text) - (left ? Utf16Units(more) : 0);
+        if (Utf16Units(line) > room) {
+            if (!text.empty()) {
+                // This one and the rest are counted instead.
+                return text + "\n...and " + std::to_string(left + 1) + " more.";
+            }
+            // The only line so far: its path is shortened to fit.
+            const std::string head = key + " for ";
+            const size_t pathRoom = room - Utf16Units(head) - Utf16Units(ending) - 3;
+            line = head + CutToUnits(path, pathRoom) + "..." + ending;
+        }
+        text += line;
+    }
+    return text;
+}
+
 std::string ShortcutRowText(bool hasKey, const std::string& keyText, const std::string& path) {
     return (hasKey ? keyText : std::string("(No HotKey)")) + "\t" + path;
 }

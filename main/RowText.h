@@ -2,8 +2,28 @@
 // Texts built from a shortcut for the list and the tray menu, free of Win32.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pw {
+
+// What a shortcut's key does at the moment besides opening its folder.
+struct KeyMarks {
+    bool inactive = false;      // enabled but not registered: another program holds it
+    std::string altGrCharacter; // the character it takes from AltGr on a loaded layout, or ""
+};
+// The key text with its marks: "Ctrl+Alt+D (inactive)", "Ctrl+Alt+E (takes €)". An
+// inactive key takes nothing, so it is marked inactive only. No marks: keyText as it is.
+std::string MarkedKeyText(const std::string& keyText, const KeyMarks& marks);
+
+// The tray icon's tooltip: "Pathwink", or "Pathwink (2 shortcuts inactive)".
+std::string TrayTooltipText(int inactiveCount);
+// The notification about inactive shortcuts: a title within 63 UTF-16 units, and a
+// line per shortcut ("Ctrl+Alt+D for C:\Projects is used by another program.")
+// within 255 units; what does not fit ends in "...and N more.".
+std::string InactiveNoticeTitle(int inactiveCount);
+std::string
+InactiveNoticeText(const std::vector<std::pair<std::string, std::string>>& keysAndPaths);
 
 // List row: the key text (or "(No HotKey)" for key 0), a tab, the path as stored.
 std::string ShortcutRowText(bool hasKey, const std::string& keyText, const std::string& path);

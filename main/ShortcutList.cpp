@@ -10,6 +10,8 @@
 #include "win/Text.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 #include <uxtheme.h>
 #include <windowsx.h>
 
@@ -42,6 +44,17 @@ void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     const int count = static_cast<int>(rows.size());
+    size_t widestKey = 0;
+    for (const std::string& text : rows) {
+        const std::string key = text.substr(0, text.find('\t'));
+        widestKey = std::max<size_t>(widestKey, std::count_if(key.begin(), key.end(), [](char c) {
+                                         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+                                     }));
+    }
+    if (widestKey != keyColumnChars_) {
+        keyColumnChars_ = widestKey;
+        SetListTabStops();
+    }
     if (count == 0) {
         SetWindowTextW(Control(idStatusLabel),
                        L"Currently, there are no folder shortcuts defined.");

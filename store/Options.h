@@ -1,5 +1,5 @@
 #pragma once
-// The four options of the Options page, as the settings file stores them.
+// The five options of the Options page, as the settings file stores them.
 
 namespace pw {
 
@@ -8,9 +8,12 @@ struct Options {
     bool ConfirmExit = true;
     bool DClickEdits = false;
     bool RunOnStarup = true; // the settings key is spelled so
+    // Warn of (and mark) Ctrl+Alt combinations that type a character with AltGr.
+    bool WarnAltGr = true;
     bool operator==(const Options& o) const {
         return WarnWeakKey == o.WarnWeakKey && ConfirmExit == o.ConfirmExit &&
-               DClickEdits == o.DClickEdits && RunOnStarup == o.RunOnStarup;
+               DClickEdits == o.DClickEdits && RunOnStarup == o.RunOnStarup &&
+               WarnAltGr == o.WarnAltGr;
     }
 };
 

@@ -227,10 +227,9 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         throw WriteFailure(file, GetLastError());
 
     const std::pair<const wchar_t*, bool> values[] = {
-        {L"WarnWeakKey", options.WarnWeakKey},
-        {L"ConfirmExit", options.ConfirmExit},
-        {L"DClickEdits", options.DClickEdits},
-        {L"RunOnStarup", options.RunOnStarup},
+        {L"WarnWeakKey", options.WarnWeakKey}, {L"ConfirmExit", options.ConfirmExit},
+        {L"DClickEdits", options.DClickEdits}, {L"RunOnStarup", options.RunOnStarup},
+        {L"WarnAltGr", options.WarnAltGr},
     };
     for (const auto& [key, on] : values)
         if (!WritePrivateProfileStringW(kOptionsSection, key, on ? L"1" : L"0", tempPath))
@@ -322,6 +321,7 @@ Options SettingsStore::LoadOptions() const {
     options.ConfirmExit = flag("ConfirmExit", true);
     options.DClickEdits = flag("DClickEdits", false);
     options.RunOnStarup = flag("RunOnStarup", true);
+    options.WarnAltGr = flag("WarnAltGr", true); // absent in files of earlier versions
     return options;
 }
 

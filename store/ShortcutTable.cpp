@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace pw {
@@ -83,6 +84,22 @@ int ShortcutTable::InsertionPoint(const std::string& path) const {
 void ShortcutTable::Insert(std::string path, std::unique_ptr<HotkeyBinding> binding) {
     const int at = InsertionPoint(path);
     entries_.insert(entries_.begin() + at, Entry{std::move(path), std::move(binding)});
+}
+
+int ShortcutTable::RetryRefused() {
+    int nowHeld = 0;
+    for (Entry& e : entries_) {
+        if (!e.binding->Refused())
+            continue;
+        e.binding->SetEnabled(true); // writing true again is the retry
+        nowHeld += e.binding->Registered() ? 1 : 0;
+    }
+    return nowHeld;
+}
+
+int ShortcutTable::RefusedCount() const {
+    return static_cast<int>(std::count_if(entries_.begin(), entries_.end(),
+                                          [](const Entry& e) { return e.binding->Refused(); }));
 }
 
 } // namespace pw

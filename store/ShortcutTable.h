@@ -38,6 +38,11 @@ public:
     void Refile(int index);
     // Frees every binding, index 0 upward; the table is empty afterwards.
     void ReleaseAll();
+    // Tries the registration of every refused binding again; the number that now hold
+    // their hotkey.
+    int RetryRefused();
+    // Bindings whose registration was refused.
+    int RefusedCount() const;
 
     int Count() const { return static_cast<int>(entries_.size()); }
     const std::string& Path(int index) const { return entries_.at(index).path; }

@@ -27,6 +27,17 @@ HICON LoadProgramIcon() {
                                          GetSystemMetrics(SM_CYSMICON), 0));
 }
 
+// Copies the first units of text into a fixed field of the record, never half a
+// surrogate pair, always terminated.
+template <size_t N> void CopyToField(const std::string& text, wchar_t (&field)[N]) {
+    const std::wstring wide = Wide(text);
+    size_t length = std::min(wide.size(), N - 1);
+    if (length < wide.size() && length > 0 && IS_HIGH_SURROGATE(wide[length - 1]))
+        --length;
+    std::memcpy(field, wide.data(), length * sizeof(wchar_t));
+    field[length] = L'\0';
+}
+
 UINT NextIconId() {
     static std::atomic<UINT> last{0};
     return ++last;
@@ -76,19 +87,33 @@ void TrayIcon::SetTooltip(const std::string& tooltip) {
     if (tooltip == tooltip_)
         return;
     tooltip_ = tooltip;
-    const std::wstring wide = Wide(tooltip);
-    size_t length = std::min(wide.size(), kMaxTipLength);
-    // Never half a surrogate pair: a character beyond U+FFFF takes two units.
-    if (length < wide.size() && length > 0 && IS_HIGH_SURROGATE(wide[length - 1]))
-        --length;
-    std::memcpy(record_.szTip, wide.data(), length * sizeof(wchar_t));
-    record_.szTip[length] = L'\0';
+    static_assert(sizeof record_.szTip / sizeof(wchar_t) == kMaxTipLength + 1);
+    CopyToField(tooltip, record_.szTip);
     // This change always carries the tip, so that an emptied tooltip also empties the
     // shell's; afterwards the record carries it only while there is one.
     record_.uFlags |= NIF_TIP;
     Shell_NotifyIconW(NIM_MODIFY, &record_); // fails harmlessly while no icon exists
     if (tooltip.empty())
         record_.uFlags &= ~NIF_TIP;
+}
+
+void TrayIcon::ShowNotification(const std::string& title, const std::string& text) {
+    CopyToField(title, record_.szInfoTitle);
+    CopyToField(text, record_.szInfo);
+    notificationPending_ = true;
+    if (iconAdded_)
+        SendNotification();
+}
+
+void TrayIcon::SendNotification() {
+    record_.uFlags |= NIF_INFO;
+    record_.dwInfoFlags = NIIF_WARNING;
+    record_.uTimeout = 15000; // the shell keeps it within its own bounds
+    Shell_NotifyIconW(NIM_MODIFY, &record_);
+    // Once only: the record's later adds and changes carry no balloon.
+    record_.uFlags &= ~NIF_INFO;
+    record_.szInfo[0] = L'\0';
+    notificationPending_ = false;
 }
 
 void TrayIcon::AddIcon(bool restartDelays) {
@@ -98,6 +123,8 @@ void TrayIcon::AddIcon(bool restartDelays) {
     if (!Handle())
         return;
     iconAdded_ = Shell_NotifyIconW(NIM_ADD, &record_) != FALSE;
+    if (iconAdded_ && notificationPending_)
+        SendNotification();
     // Refused: the icon stays wanted, so a later try or the new taskbar's broadcast adds it.
     if (!iconAdded_ && retryStep_ < retryDelaysMs_.size())
         retryPending_ =
@@ -121,6 +148,9 @@ void TrayIcon::HandleNotification(LPARAM notification) {
     // object is used after it returns.
     if (notification == WM_LBUTTONDOWN && OnLeftButtonDown) {
         const auto handler = OnLeftButtonDown;
+        handler();
+    } else if (notification == NIN_BALLOONUSERCLICK && OnNotificationClicked) {
+        const auto handler = OnNotificationClicked;
         handler();
     } else if (notification == WM_RBUTTONUP && OnMenuRequested) {
         RequestMenu();

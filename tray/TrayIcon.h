@@ -8,6 +8,9 @@
 // icon wanted: it is tried again after each retry delay, and the taskbar's
 // "TaskbarCreated" broadcast adds it at any time. The icon goes at Hide(), at the
 // end of the logon and with the object.
+//
+// A notification (a balloon) is shown once: at once when the icon is there, else
+// when it is first added; an icon added again later does not repeat it.
 
 #include "win/UniqueHandle.h"
 #include "win/Window.h"
@@ -66,8 +69,16 @@ public:
     // The "TaskbarCreated" message, registered once per process.
     static UINT TaskbarCreatedMessage();
 
+    // Shows a notification from the icon with a title (at most 63 UTF-16 units) and a
+    // text (at most 255); longer ones are cut, never within a character.
+    void ShowNotification(const std::string& title, const std::string& text);
+    // True while a notification waits for the icon to be added.
+    bool NotificationPending() const { return notificationPending_; }
+
     // The left button went down on the icon. May free this object.
     std::function<void()> OnLeftButtonDown;
+    // The user clicked the notification. May free this object.
+    std::function<void()> OnNotificationClicked;
     // The right button was released on the icon: opens the menu at the cursor
     // position given and returns when it has closed. May free this object.
     std::function<void(POINT)> OnMenuRequested;
@@ -83,6 +94,7 @@ private:
     void AddIcon(bool restartDelays);
     void RemoveIcon();
     void StopRetry();
+    void SendNotification();
 
     UniqueIcon icon_;
     NOTIFYICONDATAW record_{};
@@ -93,6 +105,7 @@ private:
     bool wanted_ = false;
     bool iconAdded_ = false;
     bool retryPending_ = false;
+    bool notificationPending_ = false;
 };
 
 } // namespace pw

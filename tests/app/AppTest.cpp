@@ -4,6 +4,7 @@
 #include "app/PathwinkApp.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
+#include "win/Text.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <future>
 #include <mutex>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 using namespace pw;
@@ -29,14 +31,15 @@ protected:
         pwtest::RemoveTree(folder_);
         Application::Instance().SetTitle("Pathwink");
     }
-    void Open(const std::string& settings, FolderShell shell = FolderShell()) {
+    void Open(const std::string& settings, FolderShell shell = FolderShell(),
+              KeyboardLookups keyboard = KeyboardLookups()) {
         std::ofstream(Ini(), std::ios::binary) << settings;
         const std::string exe = folder_ + "\\Pathwink.exe";
         RunAtLogonKeys keys;
         keys.machineRoot = HKEY_CURRENT_USER;
         keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
         app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys),
-                                             std::move(shell));
+                                             std::move(shell), std::move(keyboard));
     }
     std::string Ini() const { return folder_ + "\\Pathwink.INI"; }
     std::string ReadIni() const {
@@ -44,6 +47,17 @@ protected:
         std::stringstream s;
         s << in.rdbuf();
         return s.str();
+    }
+    std::vector<std::string> Rows() const {
+        HWND list = pwtest::FindChildByClass(app_->Window().Handle(), "ListBox");
+        std::vector<std::string> rows;
+        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            std::wstring text(SendMessageW(list, LB_GETTEXTLEN, i, 0) + 1, L'\0');
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+            rows.push_back(Utf8(text.c_str()));
+        }
+        return rows;
     }
     RECT BoundsInParent(HWND control) const {
         RECT r;
@@ -195,4 +209,100 @@ TEST_F(AppInProcess, AFolderCheckThatHangsLeavesOtherHotkeysTheTrayIconAndTheWin
     ASSERT_TRUE(pwtest::WaitUntil([&] { return openedNow().size() == 2; }, 5000));
     EXPECT_EQ(openedNow().back(), "C:\\Hanging share") << "the slow one opens once it may";
     CloseHandle(release);
+}
+
+namespace {
+
+// A German layout as Windows reports it (Wine's keyboard types nothing with AltGr):
+// AltGr+Q types "@", AltGr+E "\u20ac"; Shift adds nothing.
+KeyboardLookups GermanKeyboard() {
+    KeyboardLookups german;
+    german.layouts = [] { return std::vector<HKL>{reinterpret_cast<HKL>(0x04070407)}; };
+    german.typed = [](HKL, std::uint8_t vk, bool shift) {
+        AltGrTyping typing;
+        if (!shift && vk == 'Q')
+            typing.text = L"@";
+        if (!shift && vk == 'E')
+            typing.text = L"\u20AC";
+        return typing;
+    };
+    german.layoutName = [](HKL) { return std::string("German"); };
+    return german;
+}
+
+HWND WaitForVisible(const char* className, const char* caption) {
+    HWND found = nullptr;
+    pwtest::WaitUntil([&] {
+        for (HWND w : pwtest::FindTopLevels(className, caption, GetCurrentProcessId()))
+            if (IsWindowVisible(w))
+                found = w;
+        return found != nullptr;
+    });
+    return found;
+}
+
+void PostClick(HWND button) {
+    PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+} // namespace
+
+TEST_F(AppInProcess, AnAltGrCombinationAsksNamingCharacterAndLayoutAndTheListMarksIt) {
+    const std::string euro = "\xE2\x82\xAC";
+    // Ctrl+Alt+Q (49233), made by an earlier version, is marked as soon as it loads.
+    Open("[Options]\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=C:\\Mail\r\n"
+         "0ShortCut=49233\r\n",
+         FolderShell(), GermanKeyboard());
+    EXPECT_EQ(Rows(), std::vector<std::string>{"Ctrl+Alt+Q (takes @)\tC:\\Mail"});
+
+    // New: Ctrl+Alt+E asks; No brings the dialog back with the input; Yes keeps it.
+    std::string firstQuestion, folderAfterNo;
+    WORD keyAfterNo = 0;
+    std::thread user([&] {
+        HWND editor = WaitForVisible("TDlgNewShortcut", nullptr);
+        if (!editor)
+            return;
+        HWND folder = pwtest::FindChildByClass(editor, "Edit");
+        HWND hotKey = pwtest::FindChildByClass(editor, "msctls_hotkey32");
+        SendMessageA(folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder_.c_str()));
+        SendMessageA(hotKey, HKM_SETHOTKEY, MAKEWORD('E', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
+        PostClick(pwtest::FindChildByText(editor, "Button", "OK"));
+        HWND question = WaitForVisible("#32770", "Shortcut Warning");
+        if (!question)
+            return;
+        wchar_t text[1024] = L"";
+        GetWindowTextW(GetDlgItem(question, 0xFFFF), text, 1024);
+        firstQuestion = Utf8(text);
+        PostMessageA(question, WM_COMMAND, IDNO, 0);
+        pwtest::WaitUntil([&] { return !IsWindow(question) || !IsWindowVisible(question); });
+        editor = WaitForVisible("TDlgNewShortcut", nullptr);
+        if (!editor)
+            return;
+        folderAfterNo = pwtest::TextOf(folder);
+        keyAfterNo = static_cast<WORD>(SendMessageA(hotKey, HKM_GETHOTKEY, 0, 0));
+        PostClick(pwtest::FindChildByText(editor, "Button", "OK"));
+        question = WaitForVisible("#32770", "Shortcut Warning");
+        if (question)
+            PostMessageA(question, WM_COMMAND, IDYES, 0);
+    });
+    app_->OnNewClicked(); // returns when the flow has ended
+    user.join();
+    EXPECT_EQ(firstQuestion, "On the German keyboard, Ctrl+Alt+E types " + euro +
+                                 ". While this shortcut is active, AltGr+E opens the folder "
+                                 "instead of typing " +
+                                 euro + ". Use this combination anyway?");
+    EXPECT_EQ(folderAfterNo, folder_);
+    EXPECT_EQ(keyAfterNo, MAKEWORD('E', HOTKEYF_CONTROL | HOTKEYF_ALT));
+    ASSERT_EQ(app_->Table().Count(), 2);
+    EXPECT_NE(ReadIni().find("ShortCut=49221"), std::string::npos) << "Yes keeps Ctrl+Alt+E";
+    // Sorted by path: C:\Mail before the temporary folder under C:\users.
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"Ctrl+Alt+Q (takes @)\tC:\\Mail",
+                                                "Ctrl+Alt+E (takes " + euro + ")\t" + folder_}));
+
+    // The option off: no marks (and no question, the flow's only AltGr step).
+    Options options = app_->CurrentOptions();
+    options.WarnAltGr = false;
+    app_->OnOptionsChanged(options);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"Ctrl+Alt+Q\tC:\\Mail", "Ctrl+Alt+E\t" + folder_}));
 }

@@ -92,6 +92,27 @@ TEST_F(TrayMenu, FollowsTheTableAfterADelete) {
     EXPECT_EQ(Popup(), kFixed);
 }
 
+TEST_F(TrayMenu, AKeyHeldElsewhereIsMarkedInactiveUntilARetryFindsItFree) {
+    // The test holds Ctrl+Alt+K (0xC04B) as another program would; Ctrl+Alt+D stays free.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0x7101, MOD_CONTROL | MOD_ALT, 'K'));
+    Open("[Shortcuts]\r\nCount=2\r\n0Path=C:\\Held\r\n0ShortCut=49227\r\n"
+         "1Path=C:\\Free\r\n1ShortCut=49220\r\n");
+    std::vector<std::string> entries = Popup();
+    EXPECT_EQ(entries[0], "C:\\Free\tCtrl+Alt+D");
+    EXPECT_EQ(entries[1], "C:\\Held\tCtrl+Alt+K (inactive)");
+    EXPECT_TRUE(app_->Table().Binding(1).Refused());
+
+    app_->OnHotkeysMayBeFree(); // still held: nothing changes
+    EXPECT_EQ(Popup()[1], "C:\\Held\tCtrl+Alt+K (inactive)");
+
+    UnregisterHotKey(nullptr, 0x7101);
+    app_->OnWindowOpening();
+    EXPECT_EQ(Popup()[1], "C:\\Held\tCtrl+Alt+K") << "active again once the other side let go";
+    EXPECT_FALSE(app_->Table().Binding(1).Refused());
+    EXPECT_FALSE(RegisterHotKey(nullptr, 0x7101, MOD_CONTROL | MOD_ALT, 'K'))
+        << "the program holds it now";
+}
+
 TEST_F(TrayMenu, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {
     const std::string target = pwtest::MakeTempFolder("pw&amp");
     Open("[Options]\r\n");

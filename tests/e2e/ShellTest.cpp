@@ -100,6 +100,7 @@ TEST(MainWindow, ExitAsksFirstAndSavesOnYes) {
     EXPECT_EQ(app.Profile("Options", "WarnWeakKey"), "1");
     EXPECT_EQ(app.Profile("Options", "ConfirmExit"), "1");
     EXPECT_EQ(app.Profile("Options", "RunOnStarup"), "1");
+    EXPECT_EQ(app.Profile("Options", "WarnAltGr"), "1");
 }
 
 TEST(MainWindow, ExitWithoutConfirmationEndsAtOnce) {

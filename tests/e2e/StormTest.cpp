@@ -85,16 +85,17 @@ constexpr size_t kLongestPath = 32766;
 // full length's round trip is FolderPathLength's in TrustTest.cpp.
 constexpr size_t kLongStoredPath = 8000;
 
-constexpr int kOptionCount = 4;
+constexpr int kOptionCount = 5;
 const char* const kOptionKeys[kOptionCount] = {"WarnWeakKey", "ConfirmExit", "DClickEdits",
-                                               "RunOnStarup"};
+                                               "RunOnStarup", "WarnAltGr"};
 const char* const kOptionCaptions[kOptionCount] = {
     "Warn when selected shortcut key combination is \"weak.\"",
     "Confirm on exit button click.",
     "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.",
     "Run Pathwink automatically when Windows starts.",
+    "Warn when a key combination types a character on my keyboard (AltGr).",
 };
-constexpr bool kOptionDefaults[kOptionCount] = {true, true, false, true};
+constexpr bool kOptionDefaults[kOptionCount] = {true, true, false, true, true};
 enum OptionIndex { kWarnWeakKey, kConfirmExit, kDClickEdits, kRunOnStarup };
 
 struct OptionSet {

@@ -5,6 +5,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/tray/ShellTray.h"
 #include "tray/TrayIcon.h"
+#include "win/Scoped.h"
 
 #include <gtest/gtest.h>
 
@@ -204,4 +205,66 @@ TEST(SingleInstance, OfTwoCopiesStartedTogetherExactlyOneKeepsRunning) {
     PathwinkProcess& kept = refused == &one ? two : one;
     PumpFor(500);
     EXPECT_TRUE(kept.Running());
+}
+
+TEST(Tray, AShortcutHeldElsewhereIsInactiveEverywhereToldOnceAndWorksOnceFreed) {
+    // The test process holds Ctrl+Alt+K as another program would, before Pathwink starts.
+    const std::string held = MakeTempFolder("pwheld"), free = MakeTempFolder("pwzfree");
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0x7102, MOD_CONTROL | MOD_ALT, 'K'));
+    bool stillHeld = true;
+    const pw::ScopeExit letGo([&] {
+        if (stillHeld)
+            UnregisterHotKey(nullptr, 0x7102);
+    });
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=2\r\n0Path=" + held +
+                        "\r\n0ShortCut=49227\r\n1Path=" + free + "\r\n1ShortCut=49220\r\n");
+    ASSERT_TRUE(app.Start("tray"));
+    EXPECT_EQ(app.Rows(),
+              (std::vector<std::string>{"Ctrl+Alt+K (inactive)\t" + held, "Ctrl+Alt+D\t" + free}));
+    EXPECT_TRUE(WaitUntil([] {
+        return IconsWithTip("Pathwink (1 shortcut inactive)").size() == 1;
+    })) << "the tooltip counts it";
+
+    // Told once, by a notification from the icon, naming the shortcut.
+    std::vector<ShownBalloon> balloons;
+    ASSERT_TRUE(WaitUntil([&] { return !(balloons = BalloonsInWineTray()).empty(); }, 8000))
+        << "no notification";
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_EQ(balloons[0].text, "Ctrl+Alt+K for " + held + " is used by another program.");
+    const HWND first = balloons[0].window;
+    // Neither a re-created taskbar (the icon is added again) nor the window or the menu
+    // opening brings it back; a new one would replace this window after two seconds.
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    TrayNotify(app, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitUntil([&] { return app.MainVisible(); }));
+    app.Click("Tray");
+    PumpFor(3000);
+    for (const ShownBalloon& b : BalloonsInWineTray())
+        EXPECT_EQ(b.window, first) << "a second notification: " << b.text;
+    EXPECT_EQ(app.Rows()[0], "Ctrl+Alt+K (inactive)\t" + held) << "still held";
+
+    // A click on the notification (Wine's balloon does not report it: sent as the shell would)
+    // shows the Folder Shortcuts page.
+    TrayNotify(app, NIN_BALLOONUSERCLICK);
+    ASSERT_TRUE(WaitUntil([&] { return app.MainVisible(); }));
+    EXPECT_EQ(app.ActivePage(), 0);
+    app.Click("Tray");
+    ASSERT_TRUE(WaitUntil([&] { return !app.MainVisible(); }));
+
+    // Freed: the next opening of the window finds it, and its key opens the folder.
+    UnregisterHotKey(nullptr, 0x7102);
+    stillHeld = false;
+    TrayNotify(app, WM_LBUTTONDOWN);
+    ASSERT_TRUE(WaitUntil([&] { return app.MainVisible(); }));
+    EXPECT_TRUE(WaitUntil([&] { return app.Rows()[0] == "Ctrl+Alt+K\t" + held; })) << app.Rows()[0];
+    EXPECT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }));
+    TypeKey('K', true, true);
+    EXPECT_TRUE(WaitAndCloseExplorer(held)) << "the freed key opens its folder";
+    PumpFor(2500);
+    for (const ShownBalloon& b : BalloonsInWineTray())
+        EXPECT_EQ(b.window, first) << "the tooltip's change repeated the notification: " << b.text;
+    app.Click("Exit");
+    EXPECT_TRUE(app.WaitForExit());
+    RemoveTree(held);
+    RemoveTree(free);
 }

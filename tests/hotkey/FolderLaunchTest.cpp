@@ -199,7 +199,9 @@ TEST(OpenFolder, AFolderCheckThatHangsHoldsUpNeitherTheCallerNorOtherLaunches) {
     launch.OpenFolder("C:\\Answers");
     ASSERT_TRUE(pwtest::WaitUntil([&] { return blocking.Opened().size() == 1; }, 5000));
     EXPECT_EQ(blocking.Opened(), std::vector<std::string>{"C:\\Answers"});
-    EXPECT_EQ(launch.Pending(), 1) << "the hanging one is still under way";
+    // The answered launch is told back through the message queue, a moment after it opened.
+    EXPECT_TRUE(pwtest::WaitUntil([&] { return launch.Pending() == 1; }, 5000))
+        << "the hanging one is still under way: " << launch.Pending();
 
     SetEvent(blocking.release);
     ASSERT_TRUE(pwtest::WaitUntil([&] { return launch.Pending() == 0; }, 5000));

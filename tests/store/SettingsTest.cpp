@@ -78,6 +78,7 @@ TEST(Settings, TheExampleFileLoadsAndSavesBackToTheSameKeysAndValues) {
     EXPECT_TRUE(options.ConfirmExit);
     EXPECT_FALSE(options.DClickEdits);
     EXPECT_TRUE(options.RunOnStarup);
+    EXPECT_TRUE(options.WarnAltGr) << "a file of an earlier version warns of AltGr";
 
     int fired = 0;
     ShortcutTable table([&](HotkeyBinding&) { ++fired; });
@@ -97,7 +98,7 @@ TEST(Settings, TheExampleFileLoadsAndSavesBackToTheSameKeysAndValues) {
 
     store.SaveSettings(options, table);
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Options")),
-              "WarnWeakKey=1|ConfirmExit=1|DClickEdits=0|RunOnStarup=1|");
+              "WarnWeakKey=1|ConfirmExit=1|DClickEdits=0|RunOnStarup=1|WarnAltGr=1|");
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Shortcuts")),
               "Count=2|0Path=C:\\Projects|0ShortCut=49220|1Path=D:\\Music|1ShortCut=0|");
 }
@@ -157,17 +158,20 @@ TEST(Settings, OptionsAreNumbersAndOnlyAnAbsentOrNonNumericValueTakesTheDefault)
         Sandbox box;
         std::string ini = "[Options]\r\n";
         if (c.line)
-            ini += std::string("WarnWeakKey=") + c.line + "\r\nDClickEdits=" + c.line + "\r\n";
+            ini += std::string("WarnWeakKey=") + c.line + "\r\nDClickEdits=" + c.line +
+                   "\r\nWarnAltGr=" + c.line + "\r\n";
         box.WriteIni(ini);
         SettingsStore store = box.Store();
         const Options options = store.LoadOptions();
         EXPECT_EQ(options.WarnWeakKey, c.warnWeakKey);
         EXPECT_EQ(options.DClickEdits, c.dClickEdits);
+        EXPECT_EQ(options.WarnAltGr, c.warnWeakKey) << "on by default like the weak-key warning";
         EXPECT_TRUE(options.ConfirmExit);
         EXPECT_TRUE(options.RunOnStarup);
         ShortcutTable table(nullptr);
         store.SaveSettings(options, table);
         EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnWeakKey"), c.savedWarn);
+        EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnAltGr"), c.savedWarn);
     }
 }
 
@@ -179,6 +183,7 @@ TEST(Settings, AMissingFileGivesTheDefaultsAndAnEmptyTable) {
     EXPECT_TRUE(options.ConfirmExit);
     EXPECT_FALSE(options.DClickEdits);
     EXPECT_TRUE(options.RunOnStarup);
+    EXPECT_TRUE(options.WarnAltGr);
     ShortcutTable table(nullptr);
     store.LoadShortcuts(table);
     EXPECT_EQ(table.Count(), 0);
@@ -909,7 +914,10 @@ TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
     ASSERT_EQ(table.Count(), 1);
     EXPECT_EQ(table.Path(0), "C:\\Caf\xC3\xA9") << "read as the character it is";
     store.SaveSettings(store.LoadOptions(), table);
-    EXPECT_EQ(ReadBytes(box.iniPath), old) << "saved back exactly as it was";
+    // The option this version added joins its section; nothing else changes.
+    std::string expected = old;
+    expected.insert(expected.find("[Shortcuts]"), "WarnAltGr=1\r\n");
+    EXPECT_EQ(ReadBytes(box.iniPath), expected) << "saved back exactly as it was";
 }
 
 TEST(SettingsEncoding, APathOutsideTheCodePageMakesTheFileUtf16ForGood) {

@@ -110,8 +110,9 @@ std::vector<ShownIcon> IconsInWineTray() {
         return icons;
     // Each icon's tooltip is a pop-up owned by the tray window.
     std::vector<HWND> tooltips;
+    // A notification's balloon is such a pop-up too, with a tool for its icon: not a tooltip.
     for (HWND w : FindTopLevels(TOOLTIPS_CLASSA, nullptr))
-        if (GetWindow(w, GW_OWNER) == tray)
+        if (GetWindow(w, GW_OWNER) == tray && !(GetWindowLongA(w, GWL_STYLE) & TTS_BALLOON))
             tooltips.push_back(w);
     for (HWND icon = GetWindow(tray, GW_CHILD); icon; icon = GetWindow(icon, GW_HWNDNEXT)) {
         ShownIcon shown{icon, {}, {}};
@@ -122,6 +123,25 @@ std::vector<ShownIcon> IconsInWineTray() {
         icons.push_back(shown);
     }
     return icons;
+}
+
+std::vector<ShownBalloon> BalloonsInWineTray() {
+    std::vector<ShownBalloon> balloons;
+    HWND tray = FindTopLevel(kWineTrayClass, nullptr);
+    if (!tray)
+        return balloons;
+    // Made for an icon's window, a child of the tray window: the tray window owns it.
+    for (HWND w : FindTopLevels(TOOLTIPS_CLASSA, nullptr)) {
+        if (GetWindow(w, GW_OWNER) != tray || !IsWindowVisible(w) ||
+            !(GetWindowLongA(w, GWL_STYLE) & TTS_BALLOON))
+            continue;
+        ShownBalloon shown{w, {}};
+        for (HWND icon = GetWindow(tray, GW_CHILD); icon; icon = GetWindow(icon, GW_HWNDNEXT))
+            if (ReadToolText(w, icon, shown.text))
+                break;
+        balloons.push_back(shown);
+    }
+    return balloons;
 }
 
 std::vector<ShownIcon> IconsWithTip(const std::string& tip) {

@@ -31,6 +31,15 @@ std::vector<ShownIcon> IconsInWineTray();
 // Those whose tooltip is exactly tip.
 std::vector<ShownIcon> IconsWithTip(const std::string& tip);
 
+// A notification (balloon) Wine's tray shows for an icon: a tooltip window of the
+// tray's process with the balloon style, whose tool is the icon's window.
+struct ShownBalloon {
+    HWND window;
+    std::string text;
+};
+// The balloons visible now.
+std::vector<ShownBalloon> BalloonsInWineTray();
+
 // Presses and releases a mouse button (MOUSEEVENTF_LEFTDOWN or _RIGHTDOWN) at a
 // screen point through SendInput, as the user's hand would.
 void ClickAt(POINT at, DWORD downFlag);
