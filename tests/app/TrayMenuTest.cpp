@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <wtsapi32.h>
+
 #include <fstream>
 
 using namespace pw;
@@ -93,22 +95,34 @@ TEST_F(TrayMenu, FollowsTheTableAfterADelete) {
 }
 
 TEST_F(TrayMenu, AKeyHeldElsewhereIsMarkedInactiveUntilARetryFindsItFree) {
-    // The test holds Ctrl+Alt+K (0xC04B) as another program would; Ctrl+Alt+D stays free.
+    // The test holds Ctrl+Alt+K (49227) and Ctrl+Alt+J (49226) as another program
+    // would; Ctrl+Alt+D stays free.
     ASSERT_TRUE(RegisterHotKey(nullptr, 0x7101, MOD_CONTROL | MOD_ALT, 'K'));
-    Open("[Shortcuts]\r\nCount=2\r\n0Path=C:\\Held\r\n0ShortCut=49227\r\n"
-         "1Path=C:\\Free\r\n1ShortCut=49220\r\n");
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0x7102, MOD_CONTROL | MOD_ALT, 'J'));
+    Open("[Shortcuts]\r\nCount=3\r\n0Path=C:\\Held K\r\n0ShortCut=49227\r\n"
+         "1Path=C:\\Free\r\n1ShortCut=49220\r\n2Path=C:\\Held J\r\n2ShortCut=49226\r\n");
+    const std::vector<std::string> marked = {"C:\\Free\tCtrl+Alt+D",
+                                             "C:\\Held J\tCtrl+Alt+J (inactive)",
+                                             "C:\\Held K\tCtrl+Alt+K (inactive)", "-"};
     std::vector<std::string> entries = Popup();
-    EXPECT_EQ(entries[0], "C:\\Free\tCtrl+Alt+D");
-    EXPECT_EQ(entries[1], "C:\\Held\tCtrl+Alt+K (inactive)");
-    EXPECT_TRUE(app_->Table().Binding(1).Refused());
+    entries.resize(4);
+    EXPECT_EQ(entries, marked);
+    EXPECT_EQ(app_->Table().RefusedCount(), 2);
 
-    app_->OnHotkeysMayBeFree(); // still held: nothing changes
-    EXPECT_EQ(Popup()[1], "C:\\Held\tCtrl+Alt+K (inactive)");
+    HWND window = app_->Window().Handle();
+    SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); // both still held
+    EXPECT_EQ(app_->Table().RefusedCount(), 2);
 
+    // The machine resumes after K was let go; the session is unlocked after J was.
     UnregisterHotKey(nullptr, 0x7101);
-    app_->OnWindowOpening();
-    EXPECT_EQ(Popup()[1], "C:\\Held\tCtrl+Alt+K") << "active again once the other side let go";
-    EXPECT_FALSE(app_->Table().Binding(1).Refused());
+    SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0); // no reason to look
+    EXPECT_EQ(app_->Table().RefusedCount(), 2);
+    SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_EQ(Popup()[2], "C:\\Held K\tCtrl+Alt+K") << "active again once the other side let go";
+    UnregisterHotKey(nullptr, 0x7102);
+    SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    EXPECT_EQ(Popup()[1], "C:\\Held J\tCtrl+Alt+J");
+    EXPECT_EQ(app_->Table().RefusedCount(), 0);
     EXPECT_FALSE(RegisterHotKey(nullptr, 0x7101, MOD_CONTROL | MOD_ALT, 'K'))
         << "the program holds it now";
 }

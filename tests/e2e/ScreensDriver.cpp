@@ -1,7 +1,8 @@
 // Shows the main window's pages one after another for tools/screenshots: after
 // each it writes "<name>.ready" into the folder given and waits for "<name>.done".
-// The last one is the shortcut list again, from a settings file whose folders are
-// named in several scripts.
+// Then the shortcut list again, from a settings file whose folders are named in
+// several scripts, and last the list with a shortcut whose combination this driver
+// holds, as another program would.
 //
 //   wine main_screens.exe Z:\path\to\markers
 
@@ -102,5 +103,24 @@ int main(int argc, char** argv) {
     WaitUntil([&] { return unicodeApp.ActivePage() == 0; });
     unicodeApp.SelectRow(3);
     ok = ok && Handshake(markers, "shortcuts-unicode");
+    PostMessageA(unicodeApp.MainWindow(), WM_CLOSE, 0, 0);
+    if (!unicodeApp.WaitForExit()) {
+        std::fprintf(stderr, "Pathwink did not exit\n");
+        return 1;
+    }
+
+    // Ctrl+Alt+P (49232), held here before the start.
+    RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'P');
+    PathwinkProcess heldApp(settings);
+    if (!heldApp.Start()) {
+        std::fprintf(stderr, "Pathwink did not start with a combination held\n");
+        return 1;
+    }
+    WaitUntil([&] { return heldApp.MainVisible(); });
+    ChooseFromTrayMenu(heldApp, entries + 1); // Configure Shortcuts
+    WaitUntil([&] { return heldApp.ActivePage() == 0; });
+    heldApp.SelectRow(0);
+    ok = ok && Handshake(markers, "shortcuts-inactive");
+    UnregisterHotKey(nullptr, 1);
     return ok ? 0 : 1;
 }
