@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
+
 namespace pw {
 
 namespace {
@@ -55,6 +57,40 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
 bool StartsInTray(const std::string& commandLine) {
     const auto args = SplitCommandLine(commandLine);
     return args.size() > 1 && args[1] == "tray";
+}
+
+Command ParseCommand(const std::string& commandLine) {
+    const auto args = SplitCommandLine(commandLine);
+    Command command;
+    if (args.size() < 2)
+        return command;
+    if (args[1] == "add") {
+        command.kind = Command::Kind::AddFolders;
+        command.folders.assign(args.begin() + 2, args.end());
+    } else if (args[1] == "menu") {
+        const std::string word = args.size() > 2 ? args[2] : "";
+        command.kind = word == "add"      ? Command::Kind::MenuAdd
+                       : word == "remove" ? Command::Kind::MenuRemove
+                                          : Command::Kind::MenuUnknown;
+    }
+    return command;
+}
+
+std::vector<std::string> FoldersOfDrop(const std::vector<std::string>& paths,
+                                       bool (*isFile)(const std::string& path)) {
+    std::vector<std::string> folders;
+    for (const std::string& path : paths) {
+        std::string folder = path;
+        const size_t slash = path.find_last_of("\\/");
+        if (isFile(path) && slash != std::string::npos) {
+            folder = path.substr(0, slash);
+            if (folder.size() == 2 && folder[1] == ':')
+                folder += '\\';
+        }
+        if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    return folders;
 }
 
 } // namespace pw

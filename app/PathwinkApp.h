@@ -48,6 +48,10 @@ public:
     // if cancelled and the close follows it.
     void RequestClose();
 
+    // Opens the New dialog for each folder in turn, after the flow that runs (and
+    // the folders already waiting), or from the message loop when none runs.
+    void AddFoldersInTurn(const std::vector<std::string>& folders);
+
     // The tray menu, built anew from the table; TrayMenu() is the last one built.
     void BuildTrayMenu();
     HMENU TrayMenu() const { return trayMenu_.Get(); }
@@ -64,6 +68,7 @@ public:
     void OnOptionsChanged(const Options& options) override;
     void OnCloseRequested() override;
     void OnFolderHandedOver(const std::string& folder) override;
+    void OnPathsDropped(const std::vector<std::string>& paths) override;
     void OnSessionEnding() override;
     void OnQueuedFlowDue() override;
     void OnStartFinishing() override;
@@ -106,7 +111,7 @@ private:
     std::unique_ptr<TrayIcon> trayIcon_;
     UniqueMenu trayMenu_;
     std::vector<std::string> menuFolders_;   // the folder entries' paths, in menu order
-    std::deque<std::string> pendingFolders_; // handed over while a flow ran
+    std::deque<std::string> pendingFolders_; // handed over while a flow ran, or dropped
     bool flowRunning_ = false;
     bool closeRequested_ = false;        // during a flow: close once it has ended
     bool exiting_ = false;               // the close is saving or asking

@@ -10,12 +10,14 @@
 
 #include "app/PathwinkApp.h"
 
+#include "app/CommandLine.h"
 #include "dialogs/ShortcutEditor.h"
 #include "hotkey/KeyNames.h"
 #include "store/SettingsFormat.h"
 #include "win/Application.h"
 #include "win/Messages.h"
 #include "win/ModalWindow.h"
+#include "win/Text.h"
 
 namespace pw {
 
@@ -168,6 +170,23 @@ void PathwinkApp::OnFolderHandedOver(const std::string& folder) {
         return;
     }
     RunFlow([this, &folder] { NewFlow(folder); });
+}
+
+void PathwinkApp::OnPathsDropped(const std::vector<std::string>& paths) {
+    // Dropped folders get the same one-at-a-time dialogs as handed-over ones; a
+    // dropped file stands for the folder that holds it.
+    AddFoldersInTurn(FoldersOfDrop(paths, [](const std::string& path) {
+        const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }));
+}
+
+void PathwinkApp::AddFoldersInTurn(const std::vector<std::string>& folders) {
+    if (folders.empty())
+        return;
+    pendingFolders_.insert(pendingFolders_.end(), folders.begin(), folders.end());
+    if (!BusyBringingItForward())
+        window_->PostQueuedFlow();
 }
 
 void PathwinkApp::OnQueuedFlowDue() {

@@ -1,6 +1,7 @@
 // Program entry: the single-instance check, the start-up, then the message loop
 // until the program is closed.
 
+#include "app/AddCommand.h"
 #include "app/CommandLine.h"
 #include "app/PathwinkApp.h"
 #include "hotkey/KeyNames.h"
@@ -15,6 +16,7 @@
 #include <objbase.h>
 
 #include <exception>
+#include <optional>
 
 namespace {
 
@@ -36,12 +38,32 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Application& app = Application::Instance();
     app.SetTitle("Pathwink");
 
+    const Command command = ParseCommand(Utf8(GetCommandLineW()));
+    const bool adding = command.kind == Command::Kind::AddFolders;
+    if (command.kind != Command::Kind::Start && !adding)
+        return RunExplorerMenuCommand(command.kind);
+    std::vector<std::string> folders;
+    for (const std::string& folder : command.folders)
+        folders.push_back(AbsoluteFolder(folder));
+    if (adding && folders.empty()) {
+        ShowAddUsage();
+        return 1;
+    }
+
     // Decided before any window exists: a second copy has nothing another program
     // could find, send folders to or ask to save.
-    SingleInstanceGuard guard(app.Title());
-    if (guard.AnotherCopyRuns()) {
-        TopmostMessageBox(kAlreadyRunning, "Pathwink", MB_OK);
-        return 0;
+    std::optional<SingleInstanceGuard> guard(std::in_place, app.Title());
+    if (guard->AnotherCopyRuns()) {
+        if (!adding) {
+            TopmostMessageBox(kAlreadyRunning, "Pathwink", MB_OK);
+            return 0;
+        }
+        const HandOverResult handed = HandOverFolders(folders, [&] {
+            guard.emplace(app.Title());
+            return guard->AnotherCopyRuns();
+        });
+        if (handed != HandOverResult::NoCopyRuns)
+            return handed == HandOverResult::Taken ? 0 : 1;
     }
     TracePhase("single-instance check");
 
@@ -56,7 +78,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int exitCode = 0;
     try {
         PathwinkApp pathwink;
-        if (!StartsInTray(Utf8(GetCommandLineW())))
+        // Folders to add start the program in the tray, as "tray" does; their dialogs
+        // follow one by one once the tray icon is there.
+        if (adding)
+            pathwink.AddFoldersInTurn(folders);
+        else if (!StartsInTray(Utf8(GetCommandLineW())))
             pathwink.Window().ShowAtStartup(ShowCommandOfStart());
         TracePhase("ready");
         exitCode = RunMessageLoop();

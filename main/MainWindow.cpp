@@ -34,6 +34,22 @@ const char kMail[] = "mailto:pathwink@corvane.example?subject=Pathwink";
 const char* const kPageCaptions[kPageCount] = {"Folder Shortcuts", "Options", "About"};
 const int kPageIds[kPageCount] = {idShortcutsPage, idOptionsPage, idAboutPage};
 
+// The paths of a drop, in order, each read whole (no MAX_PATH cut); the drop's
+// memory is freed.
+std::vector<std::string> DroppedPaths(HDROP drop) {
+    std::vector<std::string> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        if (!path.empty())
+            paths.push_back(Utf8(path));
+    }
+    DragFinish(drop);
+    return paths;
+}
+
 } // namespace
 
 // The window's controls. Bounds are at 96 DPI, relative to the window's client
@@ -137,6 +153,8 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
         throw std::runtime_error("The main window could not be created");
     Application::Instance().SetMainWindow(Handle());
     TracePhase("window class and main window");
+    // Folders dragged from Explorer onto any part of the window become WM_DROPFILES.
+    DragAcceptFiles(Handle(), TRUE);
     // The window that carries the taskbar button loses WS_EX_APPWINDOW; nothing else changes.
     SetWindowLongW(Handle(), GWL_EXSTYLE, GetWindowLongW(Handle(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
 
@@ -421,7 +439,11 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             events_.OnFolderHandedOver(std::string());
         else if (data->dwData == kCopyDataUtf16)
             events_.OnFolderHandedOver(Utf8(CopyDataUtf16Text(data->lpData, data->cbData)));
-        else
+        else if (data->dwData == kCopyDataUtf16NoWait) {
+            const std::string folder = Utf8(CopyDataUtf16Text(data->lpData, data->cbData));
+            ReplyMessage(TRUE); // the sender goes on; its block is not read after this
+            events_.OnFolderHandedOver(folder);
+        } else
             events_.OnFolderHandedOver(Utf8FromAnsi(CopyDataText(data->lpData, data->cbData)));
         return 0;
     }
@@ -439,6 +461,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
             events_.OnHotkeysMayBeFree();
         return TRUE;
+    case WM_DROPFILES:
+        events_.OnPathsDropped(DroppedPaths(reinterpret_cast<HDROP>(wParam)));
+        return 0;
     case kFinishStart:
         events_.OnStartFinishing();
         return 0;

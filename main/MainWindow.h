@@ -3,7 +3,8 @@
 // bottom bar. It shows what it is given (the list's rows, the options) and raises
 // what the user does to its owner; it holds no shortcut and saves nothing. Its
 // native window (class "TPathwinkMainForm") exists, hidden, for the whole run, so
-// that other programs can find it and hand it folders with WM_COPYDATA.
+// that other programs can find it and hand it folders with WM_COPYDATA; folders
+// dropped on it from Explorer are reported too.
 
 #include "store/Options.h"
 #include "win/Layout.h"
@@ -31,6 +32,8 @@ public:
     virtual void OnCloseRequested() = 0;
     // WM_COPYDATA's text, cut at its first NUL.
     virtual void OnFolderHandedOver(const std::string& folder) = 0;
+    // WM_DROPFILES: the files and folders dropped on the window, in order.
+    virtual void OnPathsDropped(const std::vector<std::string>& paths) = 0;
     // WM_ENDSESSION(TRUE): the logon ends now.
     virtual void OnSessionEnding() = 0;
     // What PostQueuedFlow asked for, from the message loop.

@@ -1,0 +1,132 @@
+#include "app/AddCommand.h"
+
+#include "main/MainWindow.h"
+#include "main/RowText.h"
+#include "store/ExplorerMenu.h"
+#include "store/Settings.h"
+#include "win/Messages.h"
+#include "win/Text.h"
+
+#include <windows.h>
+
+namespace pw {
+
+namespace {
+
+constexpr char kCaption[] = "Pathwink";
+constexpr char kAddUsage[] = "Which folder should Pathwink add? Name it after \"add\", for "
+                             "example:\nPathwink.exe add \"C:\\Projects\"";
+constexpr char kMenuUsage[] = "Pathwink.exe menu add puts \"Add to Pathwink...\" into Explorer's "
+                              "menu of folders and drives; Pathwink.exe menu remove takes it out.";
+// A copy that is starting shows its window within a second or two; one that is
+// ending lets go of its mark as quickly.
+constexpr DWORD kWindowWaitMs = 10000;
+// The running copy takes the text before it shows anything; it answers at once
+// unless it is stuck.
+constexpr UINT kAnswerTimeoutMs = 10000;
+
+bool IsBareDrive(const std::string& path) {
+    return path.size() == 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+bool SendFolder(HWND window, const std::string& folder) {
+    const std::wstring text = Wide(folder);
+    COPYDATASTRUCT data{};
+    data.dwData = kCopyDataUtf16NoWait;
+    data.cbData = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(text.c_str());
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                               SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT, kAnswerTimeoutMs, &answer) != 0;
+}
+
+} // namespace
+
+std::string AbsoluteFolder(const std::string& argument) {
+    if (IsBareDrive(argument))
+        return argument + "\\";
+    // A shell namespace name ("::{...}", what Explorer gives for a virtual folder)
+    // is no path relative to anything.
+    if (argument.compare(0, 2, "::") == 0)
+        return argument;
+    const std::wstring wide = Wide(argument);
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n =
+            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n == 0)
+            return argument; // the dialog shows it and the folder check questions it
+        if (n < full.size()) {
+            full.resize(n);
+            break;
+        }
+        full.resize(n);
+    }
+    // "C:\Projects\" is "C:\Projects"; "C:\" and "\\?\C:\" stay roots.
+    while (full.size() > 1 && full.back() == L'\\' && full[full.size() - 2] != L':' &&
+           full[full.size() - 2] != L'\\')
+        full.pop_back();
+    return Utf8(full);
+}
+
+HandOverResult HandOverFolders(const std::vector<std::string>& folders,
+                               const std::function<bool()>& anotherCopyRuns) {
+    const DWORD start = GetTickCount();
+    size_t next = 0;
+    for (;;) {
+        HWND window = FindWindowW(Wide(MainWindow::kClassName).c_str(), nullptr);
+        while (window && next < folders.size() && SendFolder(window, folders[next]))
+            ++next;
+        if (next == folders.size())
+            return HandOverResult::Taken;
+        if (window && IsWindow(window))
+            break; // there, and it did not answer
+        // No window, or one that went while it was sent to: the copy may be
+        // starting, or ending (then this one starts instead).
+        if (!anotherCopyRuns())
+            return HandOverResult::NoCopyRuns;
+        if (GetTickCount() - start > kWindowWaitMs)
+            break;
+        Sleep(100);
+    }
+    std::string notTaken;
+    for (size_t i = next; i < folders.size(); ++i)
+        notTaken += "\n" + folders[i];
+    TopmostMessageBox("Pathwink is running but does not answer. It did not take:" + notTaken,
+                      kCaption, MB_OK | MB_ICONEXCLAMATION);
+    return HandOverResult::NotAnswered;
+}
+
+void ShowAddUsage() {
+    TopmostMessageBox(kAddUsage, kCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+int RunExplorerMenuCommand(Command::Kind kind) {
+    const std::string executable = SettingsStore().ExecutablePath();
+    try {
+        switch (kind) {
+        case Command::Kind::MenuAdd:
+            AddExplorerMenu(ExplorerMenuKeys(), executable);
+            TopmostMessageBox(std::string("Explorer's menu of folders, drives and the background "
+                                          "of an open folder now has \"") +
+                                  kExplorerMenuText + "\". It starts this copy:\n" + executable,
+                              kCaption, MB_OK | MB_ICONINFORMATION);
+            return 0;
+        case Command::Kind::MenuRemove:
+            RemoveExplorerMenu(ExplorerMenuKeys());
+            TopmostMessageBox(std::string("\"") + kExplorerMenuText +
+                                  "\" is no longer in Explorer's menu.",
+                              kCaption, MB_OK | MB_ICONINFORMATION);
+            return 0;
+        default:
+            TopmostMessageBox(kMenuUsage, kCaption, MB_OK | MB_ICONEXCLAMATION);
+            return 1;
+        }
+    } catch (const ExplorerMenuError& e) {
+        TopmostMessageBox(e.what(), kCaption, MB_OK | MB_ICONERROR);
+        return 1;
+    }
+}
+
+} // namespace pw
