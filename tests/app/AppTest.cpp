@@ -1,5 +1,6 @@
 // The program in-process: the main window's scaling when the DPI changes, the save when the
-// logon ends, and the item hint of a cut-off list row.
+// logon ends, the item hint of a cut-off list row, and folders dropped on the window (a drop's
+// memory belongs to the process it is dropped in, so it is made here).
 
 #include "app/PathwinkApp.h"
 #include "tests/support/TestSupport.h"
@@ -8,6 +9,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <fstream>
 #include <future>
@@ -68,6 +70,29 @@ protected:
     std::string folder_;
     std::unique_ptr<PathwinkApp> app_;
 };
+
+// What Explorer hands a window that accepts files: a DROPFILES block with the paths
+// as UTF-16, each ending in a NUL, and one more NUL at the end.
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+    std::wstring list;
+    for (const std::string& path : paths)
+        list += Wide(path) + L'\0';
+    list += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(reinterpret_cast<BYTE*>(drop) + sizeof(DROPFILES), list.data(),
+           list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+// The New dialog of this process while it is shown, or null.
+HWND ShownEditor() {
+    HWND editor = pwtest::FindTopLevel("TDlgNewShortcut", nullptr, GetCurrentProcessId());
+    return editor && IsWindowVisible(editor) ? editor : nullptr;
+}
 
 } // namespace
 
@@ -305,4 +330,51 @@ TEST_F(AppInProcess, AnAltGrCombinationAsksNamingCharacterAndLayoutAndTheListMar
     options.WarnAltGr = false;
     app_->OnOptionsChanged(options);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Ctrl+Alt+Q\tC:\\Mail", "Ctrl+Alt+E\t" + folder_}));
+}
+
+TEST_F(AppInProcess, DroppedFoldersGetTheirDialogsOneAfterTheOtherAndAFileStandsForItsFolder) {
+    Open("[Options]\r\nConfirmExit=0\r\n");
+    const std::string a = folder_ + "\\dropped A", b = folder_ + "\\dropped B";
+    const std::string c = folder_ + "\\dropped C";
+    // Longer than MAX_PATH: read whole, and (missing) taken as the folder it names.
+    const std::string deep = folder_ + "\\" + std::string(150, 'd') + "\\" + std::string(150, 'e');
+    for (const std::string& f : {a, b, c})
+        ASSERT_TRUE(CreateDirectoryA(f.c_str(), nullptr)) << f;
+    std::ofstream(b + "\\notes.txt") << "x";
+    std::ofstream(b + "\\more.txt") << "x";
+
+    // The user takes each dialog in turn; while the first is open, a second drop comes.
+    HWND main = app_->Window().Handle();
+    EXPECT_TRUE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "Explorer may drop on it";
+    auto shown = std::async(std::launch::async, [main, c] {
+        std::vector<std::string> folders;
+        for (int i = 0; i < 4; ++i) {
+            HWND editor = nullptr;
+            if (!pwtest::WaitUntil([&] { return (editor = ShownEditor()) != nullptr; }, 10000))
+                break;
+            HWND field = pwtest::FindChildByClass(editor, "Edit");
+            folders.push_back(pwtest::TextOf(field));
+            if (i == 0)
+                PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({c})), 0);
+            HWND cancel = pwtest::FindChildByText(editor, "Button", "Cancel");
+            PostMessageA(editor, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(cancel), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(cancel));
+            pwtest::WaitUntil(
+                [&] { return ShownEditor() == nullptr || pwtest::TextOf(field) != folders.back(); },
+                5000);
+        }
+        return folders;
+    });
+    // Two folders, two files of one of them (it comes once), a folder twice.
+    PostMessageW(
+        main, WM_DROPFILES,
+        reinterpret_cast<WPARAM>(MakeDrop({a, b + "\\notes.txt", b + "\\more.txt", a, deep})), 0);
+    ASSERT_TRUE(pwtest::WaitUntil(
+        [&] { return shown.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        30000));
+    EXPECT_EQ(shown.get(), (std::vector<std::string>{a, b, deep, c}))
+        << "in the order dropped; the second drop after the first";
+    pwtest::PumpFor(300);
+    EXPECT_EQ(ShownEditor(), nullptr) << "nothing more";
+    EXPECT_EQ(app_->Table().Count(), 0) << "every dialog was cancelled";
 }

@@ -1,9 +1,13 @@
-// Which command lines start Pathwink hidden in the tray.
+// Which command lines start Pathwink hidden in the tray, which ask for a command,
+// and the folders a drop stands for.
 
 #include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
 
+using pw::Command;
+using pw::FoldersOfDrop;
+using pw::ParseCommand;
 using pw::SplitCommandLine;
 using pw::StartsInTray;
 
@@ -43,4 +47,48 @@ TEST(SplitCommandLine, GroupsQuotedBlanksAndDropsTheQuotes) {
     EXPECT_EQ(SplitCommandLine("p \"open only"), (V{"p", "open only"}));
     EXPECT_EQ(SplitCommandLine("p \xE9t\xE9"), (V{"p", "\xE9t\xE9"})); // ANSI letters are text
     EXPECT_EQ(SplitCommandLine("   "), V{});
+}
+
+TEST(ParseCommand, AddTakesTheFoldersAfterItMenuTakesOneWordEverythingElseStarts) {
+    using K = Command::Kind;
+    using V = std::vector<std::string>;
+    const struct {
+        const char* commandLine;
+        K kind;
+        V folders;
+    } cases[] = {
+        {"Pathwink.exe", K::Start, {}},
+        {"Pathwink.exe tray", K::Start, {}},
+        {"\"C:\\P\\Pathwink.exe\" add \"C:\\My Folder\"", K::AddFolders, {"C:\\My Folder"}},
+        {"p add \"C:\\\"", K::AddFolders, {"C:\\"}}, // a backslash before a quote is no escape
+        {"p add \"D:\\A\\\" \"E:\\\"", K::AddFolders, {"D:\\A\\", "E:\\"}},
+        {"p add . ..\\x", K::AddFolders, {".", "..\\x"}},
+        {"p add", K::AddFolders, {}},
+        {"p add \"\"", K::AddFolders, {}}, // an empty folder is none
+        {"p Add C:\\x", K::Start, {}},     // case-sensitive, like "tray"
+        {"p tray add C:\\x", K::Start, {}},
+        {"p menu add", K::MenuAdd, {}},
+        {"p menu remove", K::MenuRemove, {}},
+        {"p menu", K::MenuUnknown, {}},
+        {"p menu Remove", K::MenuUnknown, {}},
+        {"p menu add C:\\x", K::MenuAdd, {}},
+    };
+    for (const auto& c : cases) {
+        const Command command = ParseCommand(c.commandLine);
+        EXPECT_EQ(command.kind, c.kind) << c.commandLine;
+        EXPECT_EQ(command.folders, c.folders) << c.commandLine;
+    }
+}
+
+TEST(FoldersOfDrop, FilesStandForTheirFoldersAndEachFolderComesOnce) {
+    using V = std::vector<std::string>;
+    // Names with a dot are files here.
+    auto isFile = [](const std::string& path) { return path.find('.') != std::string::npos; };
+    EXPECT_EQ(FoldersOfDrop({"C:\\A", "C:\\B\\x.txt", "C:\\B\\y.txt", "C:\\A", "C:\\B"}, isFile),
+              (V{"C:\\A", "C:\\B"}));
+    EXPECT_EQ(FoldersOfDrop({"C:\\boot.ini", "D:\\"}, isFile), (V{"C:\\", "D:\\"}));
+    EXPECT_EQ(FoldersOfDrop({"C:\\B\\x.txt", "C:\\A"}, isFile), (V{"C:\\B", "C:\\A"}))
+        << "in the order dropped";
+    EXPECT_EQ(FoldersOfDrop({"", "name.txt"}, isFile), (V{"name.txt"}))
+        << "nothing empty; a file without a folder stays as it is";
 }
