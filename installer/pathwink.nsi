@@ -7,8 +7,9 @@
 ;            Pathwink.exe and help\help_index.html> -DPW_WIZARD_BITMAP=<wizard.bmp>
 ;            -DPW_OUTFILE=<setup.exe> pathwink.nsi
 ;
-; Silent use: "Pathwink-<version>-setup.exe /S" installs (a running copy is asked to
-; exit first); "Uninstall.exe /S" uninstalls and keeps the settings file. Exit code 2
+; Silent use: "Pathwink-<version>-setup.exe /S" installs with the default components
+; (the program and Explorer's "Add to Pathwink..."; a running copy is asked to exit
+; first); "Uninstall.exe /S" uninstalls and keeps the settings file. Exit code 2
 ; means a running copy did not exit, or another error stopped the work.
 
 Unicode true
@@ -28,11 +29,15 @@ SetCompressor /SOLID lzma
 !define PW_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PW_NAME}"
 !define PW_RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define PW_SETTINGS "Pathwink.INI"
+; Explorer's "Add to Pathwink..." (the program writes the same with "menu add").
+!define PW_CLASSES "Software\Classes"
+!define PW_VERB "Pathwink.Add"
 
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
+!include Sections.nsh
 
 Name "${PW_NAME} ${PW_VERSION}"
 Caption "${PW_NAME} ${PW_VERSION} Setup"
@@ -64,6 +69,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) ${PW_MAKER}"
 !define MUI_WELCOMEPAGE_TEXT "This will install ${PW_NAME} ${PW_VERSION} for you (no administrator rights are needed).$\r$\n$\r$\n${PW_NAME} opens your favourite folders with one key combination each, from anywhere in Windows. It needs Windows 10 version 1607 or later.$\r$\n$\r$\nIf ${PW_NAME} is running, Setup asks it to exit first; your folder shortcuts and options are kept.$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Pathwink.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PW_NAME}"
@@ -142,50 +148,12 @@ FunctionEnd
 !insertmacro PW_CLOSE_RUNNING_FUNCTION ""
 !insertmacro PW_CLOSE_RUNNING_FUNCTION "un."
 
-Function .onInit
-  SetShellVarContext current
-FunctionEnd
-
-Section "Pathwink" SecProgram
-  SectionIn RO
-  SetShellVarContext current
-  Call CloseRunningPathwink
-
-  ; The settings file (Pathwink.INI) beside the program is never written here:
-  ; an upgrade keeps the user's folder shortcuts and options.
-  SetOutPath "$INSTDIR"
-  File "${PW_BIN}\Pathwink.exe"
-  SetOutPath "$INSTDIR\help"
-  File "${PW_BIN}\help\help_index.html"
-  SetOutPath "$INSTDIR"
-  WriteUninstaller "$INSTDIR\Uninstall.exe"
-
-  CreateShortcut "$SMPROGRAMS\${PW_NAME}.lnk" "$INSTDIR\Pathwink.exe" "" "$INSTDIR\Pathwink.exe" 0 \
-    SW_SHOWNORMAL "" "Open folders with key combinations"
-
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "DisplayName" "${PW_NAME}"
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "DisplayVersion" "${PW_VERSION}"
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "Publisher" "${PW_MAKER}"
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Pathwink.exe,0"
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "URLInfoAbout" "${PW_WEB}"
-  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "Contact" "${PW_MAIL}"
-  WriteRegDWORD HKCU "${PW_UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKCU "${PW_UNINSTALL_KEY}" "NoRepair" 1
-  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-  WriteRegDWORD HKCU "${PW_UNINSTALL_KEY}" "EstimatedSize" $0
-SectionEnd
-
-Function un.onInit
-  SetShellVarContext current
-FunctionEnd
-
-; Sets $R0 to 1 when the Run value in $R1 (the text Pathwink writes: "<exe>" tray)
-; names a program in $INSTDIR, else 0. Both sides are compared as long paths, so
-; that a short (8.3) spelling of the same folder still matches.
-Function un.RunValueIsOurs
+; Sets $R0 to 1 when the command in $R1 (a run-at-logon value, "<exe>" tray, or a
+; folder-menu verb's command, "<exe>" add "%1") names a program in $INSTDIR, else 0.
+; Both sides are compared as long paths, so that a short (8.3) spelling of the same
+; folder still matches; the text alone decides when the folder is gone.
+!macro PW_COMMAND_IS_OURS_FUNCTION un
+Function ${un}CommandIsOurs
   Push $R2
   Push $R3
   Push $R4
@@ -223,6 +191,99 @@ Function un.RunValueIsOurs
   Pop $R3
   Pop $R2
 FunctionEnd
+!macroend
+!insertmacro PW_COMMAND_IS_OURS_FUNCTION ""
+!insertmacro PW_COMMAND_IS_OURS_FUNCTION "un."
+
+; Explorer's "Add to Pathwink..." for a folder, a drive and an open folder's
+; background, per user, starting this copy.
+!macro PW_WRITE_VERB CLASS PLACEHOLDER
+  WriteRegStr HKCU "${PW_CLASSES}\${CLASS}\shell\${PW_VERB}" "" "Add to ${PW_NAME}..."
+  WriteRegStr HKCU "${PW_CLASSES}\${CLASS}\shell\${PW_VERB}" "Icon" "$INSTDIR\Pathwink.exe"
+  WriteRegStr HKCU "${PW_CLASSES}\${CLASS}\shell\${PW_VERB}\command" "" '"$INSTDIR\Pathwink.exe" add "${PLACEHOLDER}"'
+!macroend
+
+; Removes the verb of CLASS only when its command starts this copy: a portable copy
+; the user put into the menu with "Pathwink.exe menu add" keeps working after this
+; copy is gone, and is not ours to take away.
+!macro PW_REMOVE_OWN_VERB un CLASS
+  ClearErrors
+  ReadRegStr $R1 HKCU "${PW_CLASSES}\${CLASS}\shell\${PW_VERB}\command" ""
+  ${IfNot} ${Errors}
+    Call ${un}CommandIsOurs
+    ${If} $R0 = 1
+      DeleteRegKey HKCU "${PW_CLASSES}\${CLASS}\shell\${PW_VERB}"
+    ${EndIf}
+  ${EndIf}
+  ClearErrors
+!macroend
+!macro PW_REMOVE_OWN_VERBS un
+  Push $R0
+  Push $R1
+  !insertmacro PW_REMOVE_OWN_VERB "${un}" "Directory"
+  !insertmacro PW_REMOVE_OWN_VERB "${un}" "Drive"
+  !insertmacro PW_REMOVE_OWN_VERB "${un}" "Directory\Background"
+  Pop $R1
+  Pop $R0
+!macroend
+
+Function .onInit
+  SetShellVarContext current
+FunctionEnd
+
+Section "Pathwink" SecProgram
+  SectionIn RO
+  SetShellVarContext current
+  Call CloseRunningPathwink
+
+  ; The settings file (Pathwink.INI) beside the program is never written here:
+  ; an upgrade keeps the user's folder shortcuts and options.
+  SetOutPath "$INSTDIR"
+  File "${PW_BIN}\Pathwink.exe"
+  SetOutPath "$INSTDIR\help"
+  File "${PW_BIN}\help\help_index.html"
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+
+  CreateShortcut "$SMPROGRAMS\${PW_NAME}.lnk" "$INSTDIR\Pathwink.exe" "" "$INSTDIR\Pathwink.exe" 0 \
+    SW_SHOWNORMAL "" "Open folders with key combinations"
+
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "DisplayName" "${PW_NAME}"
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "DisplayVersion" "${PW_VERSION}"
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "Publisher" "${PW_MAKER}"
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Pathwink.exe,0"
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "URLInfoAbout" "${PW_WEB}"
+  WriteRegStr HKCU "${PW_UNINSTALL_KEY}" "Contact" "${PW_MAIL}"
+  WriteRegDWORD HKCU "${PW_UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${PW_UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKCU "${PW_UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Section "Add to Pathwink... in Explorer's folder menu" SecExplorerMenu
+  !insertmacro PW_WRITE_VERB "Directory" "%1"
+  !insertmacro PW_WRITE_VERB "Drive" "%1"
+  !insertmacro PW_WRITE_VERB "Directory\Background" "%V"
+SectionEnd
+
+; An upgrade with the menu item unticked takes out what an earlier install wrote.
+Section "-ExplorerMenuUnticked"
+  ${IfNot} ${SectionIsSelected} ${SecExplorerMenu}
+    !insertmacro PW_REMOVE_OWN_VERBS ""
+  ${EndIf}
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "${PW_NAME}, its help page and its Start-menu entry."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecExplorerMenu} "Right-click a folder, a drive or the background of an open folder and choose $\"Add to ${PW_NAME}...$\" to make a shortcut to it."
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+Function un.onInit
+  SetShellVarContext current
+FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext current
@@ -235,7 +296,7 @@ Section "Uninstall"
   ClearErrors
   ReadRegStr $R1 HKLM "${PW_RUN_KEY}" "${PW_NAME}"
   ${IfNot} ${Errors}
-    Call un.RunValueIsOurs
+    Call un.CommandIsOurs
     ${If} $R0 = 1
       DeleteRegValue HKLM "${PW_RUN_KEY}" "${PW_NAME}"
       ${If} ${Errors}
@@ -244,6 +305,7 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
   ClearErrors
+  !insertmacro PW_REMOVE_OWN_VERBS "un."
 
   Delete "$SMPROGRAMS\${PW_NAME}.lnk"
   DeleteRegKey HKCU "${PW_UNINSTALL_KEY}"

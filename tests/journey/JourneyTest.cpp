@@ -1,9 +1,10 @@
 // A user's whole journey with the installer built from installer/pathwink.nsi:
 // install without questions, use the installed program (shortcuts made through the
-// dialog and handed over by another program, hotkeys, the tray menu, exit and a
-// start in the tray), upgrade over the running copy, uninstall. Around it: what the
-// uninstaller does with run-at-logon values that are not its own, what the
-// installer does when Pathwink will not exit, and the question about the settings.
+// dialog and handed over by another program, Explorer's "Add to Pathwink...",
+// hotkeys, the tray menu, exit and a start in the tray), upgrade over the running
+// copy, uninstall. Around it: what the uninstaller does with run-at-logon values and
+// folder-menu verbs that are not its own, what the installer does when Pathwink will
+// not exit, and the question about the settings.
 
 #include "tests/e2e/Pathwink.h"
 #include "tests/journey/Installation.h"
@@ -11,6 +12,7 @@
 #include "tests/tray/ShellTray.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -85,6 +87,43 @@ private:
     HWND window_ = nullptr;
 };
 
+// Explorer's folder-menu verb of a class (Directory, Drive, Directory\Background).
+std::string VerbKey(const std::string& cls) {
+    return "Software\\Classes\\" + cls + "\\shell\\Pathwink.Add";
+}
+const char* const kVerbClasses[] = {"Directory", "Drive", "Directory\\Background"};
+
+// Runs a folder-menu verb on a folder through the shell, as Explorer does, and waits
+// for the command it starts; that command's exit code, or STILL_ACTIVE.
+// Wine's ShellExecuteEx differs from Windows' in two ways that matter here: its
+// HKEY_CLASSES_ROOT does not show the user's Software\Classes (so a per-user verb is
+// not found by name), and it looks up a folder's verbs under the class "Folder"
+// only, never "Directory". So the class key is handed over with SEE_MASK_CLASSKEY;
+// the shell still reads the verb's command from it and fills in the folder.
+DWORD InvokeFolderVerb(const std::string& cls, const std::string& folder) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, ("Software\\Classes\\" + cls).c_str(), 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return STILL_ACTIVE;
+    const std::wstring file(folder.begin(), folder.end());
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_CLASSKEY;
+    info.lpVerb = L"Pathwink.Add";
+    info.lpFile = file.c_str();
+    info.hkeyClass = key;
+    info.nShow = SW_SHOWNORMAL;
+    const BOOL started = ShellExecuteExW(&info);
+    RegCloseKey(key);
+    DWORD code = STILL_ACTIVE;
+    if (started && info.hProcess) {
+        WaitUntil([&] { return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, 10000);
+        GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hProcess);
+    }
+    return code;
+}
+
 // [Shortcuts] of a settings file as path -> stored number, read by the profile reader.
 std::map<std::string, int> StoredShortcuts(const std::string& settings) {
     std::map<std::string, int> entries;
@@ -135,6 +174,8 @@ protected:
         RemoveTree(inst_.dir);
         DeleteFileA(inst_.shortcut.c_str());
         RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
+        for (const char* cls : kVerbClasses)
+            RegDeleteTreeA(HKEY_CURRENT_USER, VerbKey(cls).c_str());
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
             if (RegString(root, kRunKey, "Pathwink") == inst_.RunCommand())
                 DeleteRegValue(root, kRunKey, "Pathwink");
@@ -230,6 +271,15 @@ TEST_F(Journey, InstallUseUpgradeWhileRunningAndUninstall) {
     EXPECT_EQ(RegDword(cu, kUninstallKey, "NoRepair"), 1u);
     EXPECT_GE(RegDword(cu, kUninstallKey, "EstimatedSize").value_or(0), built.size() / 1024)
         << "in KB, at least the program's size";
+    // Explorer's "Add to Pathwink..." for a folder, a drive and a folder's background.
+    for (const char* cls : kVerbClasses) {
+        SCOPED_TRACE(cls);
+        const std::string placeholder = std::string(cls) == "Directory\\Background" ? "%V" : "%1";
+        EXPECT_EQ(RegString(cu, VerbKey(cls).c_str(), ""), "Add to Pathwink...");
+        EXPECT_EQ(RegString(cu, VerbKey(cls).c_str(), "Icon"), inst_.Exe());
+        EXPECT_EQ(RegString(cu, (VerbKey(cls) + "\\command").c_str(), ""),
+                  "\"" + inst_.Exe() + "\" add \"" + placeholder + "\"");
+    }
 
     Step("start");
     // The installed program shows its window.
@@ -267,6 +317,24 @@ TEST_F(Journey, InstallUseUpgradeWhileRunningAndUninstall) {
     ASSERT_TRUE(WaitUntil([&] { return first.Rows().size() == 2; }));
     const std::vector<std::string> rows = first.Rows();
     EXPECT_NE(std::find(rows.begin(), rows.end(), "Ctrl+Alt+F9\t" + byCopyData), rows.end());
+
+    Step("Add to Pathwink... on a folder and on a drive");
+    // The shell runs the verbs' commands; each ends at once and the running copy
+    // shows the dialogs in turn (the drive's while the folder's is open waits).
+    const std::string byMenu = Folder("pwjourney menu");
+    ASSERT_EQ(InvokeFolderVerb("Directory", byMenu), 0u) << "the folder verb's command";
+    editor = first.WaitForEditor();
+    ASSERT_TRUE(editor) << "no dialog from the folder menu";
+    EXPECT_EQ(EditorFolder(editor), byMenu);
+    ASSERT_EQ(InvokeFolderVerb("Drive", "C:\\"), 0u) << "the drive verb's command";
+    PumpFor(300);
+    EXPECT_EQ(EditorFolder(editor), byMenu) << "the open dialog stays as it is";
+    ClickEditorButton(editor, "Cancel");
+    ASSERT_TRUE(WaitUntil([&] { return EditorFolder(editor) == "C:\\" && first.EditorShown(); }))
+        << "the drive's dialog follows";
+    ClickEditorButton(editor, "Cancel");
+    ASSERT_TRUE(WaitUntil([&] { return !first.EditorShown(); }));
+    EXPECT_EQ(first.Rows().size(), 2u);
 
     Step("hotkeys");
     // Both combinations open their folders from anywhere.
@@ -338,13 +406,15 @@ TEST_F(Journey, InstallUseUpgradeWhileRunningAndUninstall) {
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUninstallKey));
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Pathwink"), std::nullopt);
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink"), std::nullopt);
+    for (const char* cls : kVerbClasses)
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, VerbKey(cls).c_str())) << cls;
     Step("uninstalled");
     // A silent uninstall keeps the settings, and with them the folder.
     EXPECT_EQ(FolderEntries(inst_.dir), std::vector<std::string>{"Pathwink.INI"});
     EXPECT_EQ(StoredShortcuts(inst_.Settings()), expected);
 }
 
-TEST_F(Journey, TheUninstallerRemovesOnlyAMachineWideRunValueThatStartsThisCopy) {
+TEST_F(Journey, TheUninstallerRemovesOnlyARunValueAndFolderVerbsThatStartThisCopy) {
     const struct {
         const char* what;
         std::function<std::string()> value;
@@ -367,10 +437,18 @@ TEST_F(Journey, TheUninstallerRemovesOnlyAMachineWideRunValueThatStartsThisCopy)
         ASSERT_EQ(RunSetup("/S"), 0u);
         const std::string value = c.value();
         ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink", value));
+        // The drive's verb as another copy's "menu add" (or this one's) would leave it.
+        const std::string command = value.substr(0, value.rfind(' ')) + " add \"%1\"";
+        const std::string driveCommand = VerbKey("Drive") + "\\command";
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, driveCommand.c_str(), "", command));
         ASSERT_EQ(RunSilentUninstall(), 0u);
         EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink").has_value(), !c.removed)
             << value;
+        EXPECT_EQ(RegString(HKEY_CURRENT_USER, driveCommand.c_str(), "").has_value(), !c.removed)
+            << command;
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, VerbKey("Directory").c_str()));
         DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, "Pathwink");
+        RegDeleteTreeA(HKEY_CURRENT_USER, VerbKey("Drive").c_str());
         EXPECT_FALSE(FolderExists(inst_.dir)) << "nothing of ours was left";
     }
 }
@@ -406,7 +484,9 @@ TEST_F(Journey, TheInstallerWaitsForTheUserToExitPathwinkThenInstallsAndStartsIt
         },
         30000))
         << "no installer window" << DescribeWindowsOf(setup.Id());
-    PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // Next
+    PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // Next: the folder
+    PumpFor(500);
+    PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // Next: the components
     PumpFor(500);
     PostMessageA(wizard, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); // Install
 
