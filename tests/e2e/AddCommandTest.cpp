@@ -12,6 +12,7 @@
 
 #include <sddl.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -177,6 +178,42 @@ TEST_F(AddCommand, WithoutARunningCopyItStartsInTheTrayWithTheDialog) {
     const std::string more = Folder();
     HandOver("add \"" + more + "\"");
     ExpectDialogFor(more);
+}
+
+TEST_F(AddCommand, TwoStartedTogetherWithoutARunningCopyMakeOneCopyWithBothDialogs) {
+    // As Explorer does for two selected folders: one command each, at the same time.
+    const std::string a = Folder("pwaddA"), b = Folder("pwaddB");
+    PathwinkProcess& first = Command("add \"" + a + "\"");
+    PathwinkProcess& second = Command("add \"" + b + "\"");
+    PathwinkProcess* handedOver = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            handedOver = !first.Running() ? &first : !second.Running() ? &second : nullptr;
+            return handedOver != nullptr;
+        },
+        15000))
+        << "neither handed its folder to the other";
+    EXPECT_EQ(handedOver->ExitCode(), 0u);
+    PathwinkProcess& kept = handedOver == &first ? second : first;
+    ASSERT_TRUE(kept.Running());
+    EXPECT_TRUE(
+        WaitUntil([&] { return FindTopLevel("TPathwinkMainForm", nullptr, kept.ProcessId()); }));
+
+    // The kept copy's own folder may come first or second; both come, one at a time.
+    std::vector<std::string> shown;
+    for (int i = 0; i < 2; ++i) {
+        HWND editor = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            editor = kept.WaitForEditor(0);
+            return editor && (shown.empty() || EditorFolder(editor) != shown.back());
+        })) << "dialog "
+            << i + 1;
+        shown.push_back(EditorFolder(editor));
+        ClickEditorButton(editor, "Cancel");
+    }
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{a, b}));
+    EXPECT_TRUE(handedOver->NoWindow("TPathwinkMainForm", nullptr));
 }
 
 TEST_F(AddCommand, WithoutAFolderItSaysHowItIsUsedAndEndsWithOne) {

@@ -1,8 +1,9 @@
 // Shows the main window's pages one after another for tools/screenshots: after
 // each it writes "<name>.ready" into the folder given and waits for "<name>.done".
 // Then the shortcut list again, from a settings file whose folders are named in
-// several scripts, and last the list with a shortcut whose combination this driver
-// holds, as another program would.
+// several scripts, the list with a shortcut whose combination this driver holds, as
+// another program would, and last the dialog that "Pathwink.exe add <folder>" (what
+// Explorer's "Add to Pathwink..." runs) opens when no copy runs.
 //
 //   wine main_screens.exe Z:\path\to\markers
 
@@ -122,5 +123,20 @@ int main(int argc, char** argv) {
     heldApp.SelectRow(0);
     ok = ok && Handshake(markers, "shortcuts-inactive");
     UnregisterHotKey(nullptr, 1);
+    PostMessageA(heldApp.MainWindow(), WM_CLOSE, 0, 0);
+    if (!heldApp.WaitForExit()) {
+        std::fprintf(stderr, "Pathwink did not exit\n");
+        return 1;
+    }
+
+    PathwinkProcess addApp(settings);
+    if (!addApp.Start("add \"C:\\Users\\Public\\Documents\\Projects\"") ||
+        !addApp.WaitForEditor()) {
+        std::fprintf(stderr, "Pathwink add showed no dialog\n");
+        return 1;
+    }
+    // The pointer stays off the dialog, whose fields would show their hints under it.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    ok = ok && Handshake(markers, "add-folder");
     return ok ? 0 : 1;
 }
