@@ -76,6 +76,12 @@ HandOverResult HandOverFolders(const std::vector<std::string>& folders,
     size_t next = 0;
     for (;;) {
         HWND window = FindWindowW(Wide(MainWindow::kClassName).c_str(), nullptr);
+        // Started from Explorer's menu, this process may bring a window to the front
+        // and the running copy may not: it is allowed to, so its dialog is not
+        // hidden behind Explorer.
+        DWORD runningCopy = 0;
+        if (window && GetWindowThreadProcessId(window, &runningCopy))
+            AllowSetForegroundWindow(runningCopy);
         while (window && next < folders.size() && SendFolder(window, folders[next]))
             ++next;
         if (next == folders.size())
