@@ -12,6 +12,8 @@
 
 #include <shellapi.h>
 
+#include <set>
+
 namespace pw {
 
 namespace {
@@ -53,13 +55,18 @@ void PathwinkApp::OnStartFinishing() {
     trayIcon_->OnNotificationClicked = [this] { window_->ShowOnPage(mainform::kPageShortcuts); };
     if (inactive > 0) {
         // Said once per start, as soon as the icon is there to say it.
-        std::vector<std::pair<std::string, std::string>> keysAndPaths;
+        std::set<KeyCombination> heldHere;
         for (int i = 0; i < table_.Count(); ++i)
+            if (table_.Binding(i).Registered())
+                heldHere.insert(table_.Binding(i).Key());
+        std::vector<InactiveShortcut> shortcuts;
+        for (int i = 0; i < table_.Count(); ++i) {
+            const KeyCombination key = table_.Binding(i).Key();
             if (table_.Binding(i).Refused())
-                keysAndPaths.emplace_back(KeyCombinationText(table_.Binding(i).Key()),
-                                          table_.Path(i));
-        trayIcon_->ShowNotification(InactiveNoticeTitle(inactive),
-                                    InactiveNoticeText(keysAndPaths));
+                shortcuts.push_back(
+                    {KeyCombinationText(key), table_.Path(i), heldHere.count(key) > 0});
+        }
+        trayIcon_->ShowNotification(InactiveNoticeTitle(inactive), InactiveNoticeText(shortcuts));
     }
     trayIcon_->Show();
     window_->WatchSessionChanges();

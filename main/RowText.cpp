@@ -58,12 +58,13 @@ std::string InactiveNoticeTitle(int inactiveCount) {
                               : std::to_string(inactiveCount) + " shortcuts are inactive";
 }
 
-std::string
-InactiveNoticeText(const std::vector<std::pair<std::string, std::string>>& keysAndPaths) {
-    const std::string ending = " is used by another program.";
+std::string InactiveNoticeText(const std::vector<InactiveShortcut>& keysAndPaths) {
     std::string text;
     for (size_t i = 0; i < keysAndPaths.size(); ++i) {
-        const auto& [key, path] = keysAndPaths[i];
+        const auto& [key, path, heldByAnotherShortcut] = keysAndPaths[i];
+        const std::string ending = heldByAnotherShortcut
+                                       ? " is already the key of another shortcut."
+                                       : " is used by another program.";
         std::string line = (text.empty() ? "" : "\n") + key + " for " + path + ending;
         // Room is kept for the line that says how many did not fit, unless this is the last.
         const size_t left = keysAndPaths.size() - i - 1;

@@ -18,12 +18,19 @@ std::string MarkedKeyText(const std::string& keyText, const KeyMarks& marks);
 
 // The tray icon's tooltip: "Pathwink", or "Pathwink (2 shortcuts inactive)".
 std::string TrayTooltipText(int inactiveCount);
+// A shortcut whose combination is held elsewhere: by another program, or by
+// another shortcut of the table (a file edited by hand can bind one twice).
+struct InactiveShortcut {
+    std::string keyText;
+    std::string path;
+    bool heldByAnotherShortcut = false;
+};
 // The notification about inactive shortcuts: a title within 63 UTF-16 units, and a
-// line per shortcut ("Ctrl+Alt+D for C:\Projects is used by another program.")
-// within 255 units; what does not fit ends in "...and N more.".
+// line per shortcut ("Ctrl+Alt+D for C:\Projects is used by another program.", or
+// "... is already the key of another shortcut.") within 255 units; what does not
+// fit ends in "...and N more.".
 std::string InactiveNoticeTitle(int inactiveCount);
-std::string
-InactiveNoticeText(const std::vector<std::pair<std::string, std::string>>& keysAndPaths);
+std::string InactiveNoticeText(const std::vector<InactiveShortcut>& shortcuts);
 
 // List row: the key text (or "(No HotKey)" for key 0), a tab, the path as stored.
 std::string ShortcutRowText(bool hasKey, const std::string& keyText, const std::string& path);

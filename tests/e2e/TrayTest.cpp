@@ -208,29 +208,35 @@ TEST(SingleInstance, OfTwoCopiesStartedTogetherExactlyOneKeepsRunning) {
 }
 
 TEST(Tray, AShortcutHeldElsewhereIsInactiveEverywhereToldOnceAndWorksOnceFreed) {
-    // The test process holds Ctrl+Alt+K as another program would, before Pathwink starts.
+    // The test process holds Ctrl+Alt+K as another program would, before Pathwink starts;
+    // a hand-edited file binds Ctrl+Alt+D twice.
     const std::string held = MakeTempFolder("pwheld"), free = MakeTempFolder("pwzfree");
+    const std::string twice = free + "\\twice";
     ASSERT_TRUE(RegisterHotKey(nullptr, 0x7102, MOD_CONTROL | MOD_ALT, 'K'));
     bool stillHeld = true;
     const pw::ScopeExit letGo([&] {
         if (stillHeld)
             UnregisterHotKey(nullptr, 0x7102);
     });
-    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=2\r\n0Path=" + held +
-                        "\r\n0ShortCut=49227\r\n1Path=" + free + "\r\n1ShortCut=49220\r\n");
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=3\r\n0Path=" + held +
+                        "\r\n0ShortCut=49227\r\n1Path=" + free +
+                        "\r\n1ShortCut=49220\r\n2Path=" + twice + "\r\n2ShortCut=49220\r\n");
     ASSERT_TRUE(app.Start("tray"));
     EXPECT_EQ(app.Rows(),
-              (std::vector<std::string>{"Ctrl+Alt+K (inactive)\t" + held, "Ctrl+Alt+D\t" + free}));
+              (std::vector<std::string>{"Ctrl+Alt+K (inactive)\t" + held, "Ctrl+Alt+D\t" + free,
+                                        "Ctrl+Alt+D (inactive)\t" + twice}));
     EXPECT_TRUE(WaitUntil([] {
-        return IconsWithTip("Pathwink (1 shortcut inactive)").size() == 1;
-    })) << "the tooltip counts it";
+        return IconsWithTip("Pathwink (2 shortcuts inactive)").size() == 1;
+    })) << "the tooltip counts them";
 
     // Told once, by a notification from the icon, naming the shortcut.
     std::vector<ShownBalloon> balloons;
     ASSERT_TRUE(WaitUntil([&] { return !(balloons = BalloonsInWineTray()).empty(); }, 8000))
         << "no notification";
     ASSERT_EQ(balloons.size(), 1u);
-    EXPECT_EQ(balloons[0].text, "Ctrl+Alt+K for " + held + " is used by another program.");
+    EXPECT_EQ(balloons[0].text, "Ctrl+Alt+K for " + held + " is used by another program.\n" +
+                                    "Ctrl+Alt+D for " + twice +
+                                    " is already the key of another shortcut.");
     const HWND first = balloons[0].window;
     // Neither a re-created taskbar (the icon is added again) nor the window or the menu
     // opening brings it back; a new one would replace this window after two seconds.
@@ -257,7 +263,9 @@ TEST(Tray, AShortcutHeldElsewhereIsInactiveEverywhereToldOnceAndWorksOnceFreed) 
     TrayNotify(app, WM_LBUTTONDOWN);
     ASSERT_TRUE(WaitUntil([&] { return app.MainVisible(); }));
     EXPECT_TRUE(WaitUntil([&] { return app.Rows()[0] == "Ctrl+Alt+K\t" + held; })) << app.Rows()[0];
-    EXPECT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }));
+    EXPECT_TRUE(WaitUntil([] {
+        return IconsWithTip("Pathwink (1 shortcut inactive)").size() == 1;
+    })) << "the twice-bound one stays inactive";
     TypeKey('K', true, true);
     EXPECT_TRUE(WaitAndCloseExplorer(held)) << "the freed key opens its folder";
     PumpFor(2500);

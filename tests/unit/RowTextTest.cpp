@@ -46,25 +46,24 @@ TEST(InactiveTexts, CountInTheTooltipOneLinePerShortcutWithinTheNotificationsRoo
 
     EXPECT_EQ(InactiveNoticeText({{"Ctrl+Alt+D", "C:\\Projects"}}),
               "Ctrl+Alt+D for C:\\Projects is used by another program.");
-    EXPECT_EQ(InactiveNoticeText({{"Ctrl+Alt+D", "C:\\A"}, {"F5", "C:\\B"}}),
+    EXPECT_EQ(InactiveNoticeText({{"Ctrl+Alt+D", "C:\\A"}, {"F5", "C:\\B", true}}),
               "Ctrl+Alt+D for C:\\A is used by another program.\n"
-              "F5 for C:\\B is used by another program.");
+              "F5 for C:\\B is already the key of another shortcut.");
 
     // Many: whole lines while they fit, then how many more. Long paths: cut with "...",
     // between characters (a character beyond U+FFFF counts two units).
-    std::vector<std::pair<std::string, std::string>> many;
+    std::vector<InactiveShortcut> many;
     for (int i = 0; i < 20; ++i)
-        many.emplace_back("Ctrl+Alt+F" + std::to_string(i % 12 + 1),
-                          "C:\\Folder" + std::to_string(i));
+        many.push_back(
+            {"Ctrl+Alt+F" + std::to_string(i % 12 + 1), "C:\\Folder" + std::to_string(i)});
     const std::string astral = "\xF0\x9F\x93\x81"; // one character, two UTF-16 units
     std::string longPath = "C:\\";
     for (int i = 0; i < 200; ++i)
         longPath += astral;
-    const std::vector<std::vector<std::pair<std::string, std::string>>> inputs = {
-        many,
-        {{"F1", longPath}},
-        {{"F1", longPath}, {"F2", "C:\\B"}},
-        {{"F2", "C:\\B"}, {"F1", longPath}}};
+    const std::vector<std::vector<InactiveShortcut>> inputs = {many,
+                                                               {{"F1", longPath}},
+                                                               {{"F1", longPath}, {"F2", "C:\\B"}},
+                                                               {{"F2", "C:\\B"}, {"F1", longPath}}};
     for (const auto& input : inputs) {
         const std::string text = InactiveNoticeText(input);
         EXPECT_LE(Utf16Length(text), 255u) << text;
