@@ -268,6 +268,8 @@ void PathwinkApp::EditFlow() {
         }
         binding.SetFolder(Editor().FolderText());
         table_.Refile(index);
+        if (binding.Key() != oldKey)
+            table_.RetryRefused(); // the old key may be what an inactive shortcut waited for
         window_->ClearSelection();
         RefreshShortcutList();
         SaveSettings();
@@ -283,6 +285,7 @@ void PathwinkApp::OnDeleteClicked() {
         if (index < 0 || index >= table_.Count())
             return;
         table_.Delete(index);
+        table_.RetryRefused(); // its key may be what an inactive shortcut waited for
         try {
             SaveSettings();
         } catch (...) {

@@ -5,12 +5,14 @@
 #include "app/PathwinkApp.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
+#include "win/Scoped.h"
 
 #include <gtest/gtest.h>
 
 #include <wtsapi32.h>
 
 #include <fstream>
+#include <thread>
 
 using namespace pw;
 
@@ -95,36 +97,60 @@ TEST_F(TrayMenu, FollowsTheTableAfterADelete) {
 }
 
 TEST_F(TrayMenu, AKeyHeldElsewhereIsMarkedInactiveUntilARetryFindsItFree) {
-    // The test holds Ctrl+Alt+K (49227) and Ctrl+Alt+J (49226) as another program
+    // The test holds Ctrl+Alt+J (49226), K (49227) and L (49228) as another program
     // would; Ctrl+Alt+D stays free.
-    ASSERT_TRUE(RegisterHotKey(nullptr, 0x7101, MOD_CONTROL | MOD_ALT, 'K'));
-    ASSERT_TRUE(RegisterHotKey(nullptr, 0x7102, MOD_CONTROL | MOD_ALT, 'J'));
-    Open("[Shortcuts]\r\nCount=3\r\n0Path=C:\\Held K\r\n0ShortCut=49227\r\n"
-         "1Path=C:\\Free\r\n1ShortCut=49220\r\n2Path=C:\\Held J\r\n2ShortCut=49226\r\n");
-    const std::vector<std::string> marked = {"C:\\Free\tCtrl+Alt+D",
-                                             "C:\\Held J\tCtrl+Alt+J (inactive)",
-                                             "C:\\Held K\tCtrl+Alt+K (inactive)", "-"};
+    for (UINT vk : {'J', 'K', 'L'})
+        ASSERT_TRUE(RegisterHotKey(nullptr, 0x7100 + vk, MOD_CONTROL | MOD_ALT, vk));
+    const ScopeExit letGo([] {
+        for (UINT vk : {'J', 'K', 'L'})
+            UnregisterHotKey(nullptr, 0x7100 + vk);
+    });
+    Open("[Shortcuts]\r\nCount=4\r\n0Path=C:\\Held K\r\n0ShortCut=49227\r\n"
+         "1Path=C:\\Free\r\n1ShortCut=49220\r\n2Path=C:\\Held J\r\n2ShortCut=49226\r\n"
+         "3Path=C:\\Held L\r\n3ShortCut=49228\r\n");
+    const std::vector<std::string> marked = {
+        "C:\\Free\tCtrl+Alt+D", "C:\\Held J\tCtrl+Alt+J (inactive)",
+        "C:\\Held K\tCtrl+Alt+K (inactive)", "C:\\Held L\tCtrl+Alt+L (inactive)", "-"};
     std::vector<std::string> entries = Popup();
-    entries.resize(4);
+    entries.resize(marked.size());
     EXPECT_EQ(entries, marked);
-    EXPECT_EQ(app_->Table().RefusedCount(), 2);
+    EXPECT_EQ(app_->Table().RefusedCount(), 3);
 
     HWND window = app_->Window().Handle();
-    SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); // both still held
-    EXPECT_EQ(app_->Table().RefusedCount(), 2);
+    SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); // all still held
+    EXPECT_EQ(app_->Table().RefusedCount(), 3);
 
     // The machine resumes after K was let go; the session is unlocked after J was.
-    UnregisterHotKey(nullptr, 0x7101);
+    UnregisterHotKey(nullptr, 0x7100 + 'K');
     SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0); // no reason to look
-    EXPECT_EQ(app_->Table().RefusedCount(), 2);
+    EXPECT_EQ(app_->Table().RefusedCount(), 3);
     SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     EXPECT_EQ(Popup()[2], "C:\\Held K\tCtrl+Alt+K") << "active again once the other side let go";
-    UnregisterHotKey(nullptr, 0x7102);
+    UnregisterHotKey(nullptr, 0x7100 + 'J');
     SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
     EXPECT_EQ(Popup()[1], "C:\\Held J\tCtrl+Alt+J");
-    EXPECT_EQ(app_->Table().RefusedCount(), 0);
-    EXPECT_FALSE(RegisterHotKey(nullptr, 0x7101, MOD_CONTROL | MOD_ALT, 'K'))
+    EXPECT_FALSE(RegisterHotKey(nullptr, 0x7200, MOD_CONTROL | MOD_ALT, 'K'))
         << "the program holds it now";
+
+    // The menu, opened from the tray icon after L was let go, shows it active.
+    UnregisterHotKey(nullptr, 0x7100 + 'L');
+    pwtest::PumpFor(300); // the tray icon is added once the message loop runs
+    HWND tray = pwtest::FindTopLevel("PathwinkTrayWindow", nullptr, GetCurrentProcessId());
+    ASSERT_TRUE(tray);
+    std::thread user([] {
+        HWND menu = nullptr;
+        pwtest::WaitUntil([&] {
+            menu = pwtest::FindTopLevel("#32768", nullptr, GetCurrentProcessId());
+            return menu && IsWindowVisible(menu);
+        });
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    PostMessageA(tray, TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
+    pwtest::PumpFor(1000);
+    user.join();
+    EXPECT_EQ(MenuTexts(app_->TrayMenu())[3], "C:\\Held L\tCtrl+Alt+L")
+        << "the menu as it was shown";
+    EXPECT_EQ(app_->Table().RefusedCount(), 0);
 }
 
 TEST_F(TrayMenu, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {

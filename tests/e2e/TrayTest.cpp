@@ -268,6 +268,14 @@ TEST(Tray, AShortcutHeldElsewhereIsInactiveEverywhereToldOnceAndWorksOnceFreed) 
     })) << "the twice-bound one stays inactive";
     TypeKey('K', true, true);
     EXPECT_TRUE(WaitAndCloseExplorer(held)) << "the freed key opens its folder";
+    // Deleting the first of the twice-bound shortcuts frees its key for the other at once.
+    app.SelectRow(1);
+    app.Click("Delete Selected");
+    EXPECT_TRUE(WaitUntil([&] {
+        return app.Rows() ==
+               std::vector<std::string>{"Ctrl+Alt+K\t" + held, "Ctrl+Alt+D\t" + twice};
+    })) << app.Rows().back();
+    EXPECT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }));
     PumpFor(2500);
     for (const ShownBalloon& b : BalloonsInWineTray())
         EXPECT_EQ(b.window, first) << "the tooltip's change repeated the notification: " << b.text;
