@@ -1,7 +1,7 @@
 // A storm of events against the real Pathwink.exe: a seeded random sequence of
 // clicks, editor input, answers to every box, folders handed over, hotkey presses,
-// tray menu choices, close requests, ends of the session and second copies, in any
-// order and at any moment.
+// tray menu choices, close requests, ends of the session, second copies and
+// "Pathwink.exe add <folder>" commands, in any order and at any moment.
 //
 // The test keeps its own account of what the program must show: the list, the
 // check boxes, the editor with its fields, and every box, one above the other
@@ -713,6 +713,7 @@ private:
         CloseRequest,
         SessionEnd,
         SecondCopyStart,
+        AddCommand,
         SecondCopyAnswer,
     };
 
@@ -739,6 +740,7 @@ private:
     void HotKeyEvent();
     void SessionEndEvent();
     void StartSecondCopy();
+    void AddCommandEvent();
     void AnswerSecondCopy(size_t index, bool atOnce);
     void AnswerAllSecondCopies();
 
@@ -797,6 +799,7 @@ private:
     std::set<HWND> explorersSeen_;
 
     // Figures for the summary.
+    int addCommands_ = 0;
     int restarts_ = 0, secondCopies_ = 0, crashes_ = 0, lostOrCorrupted_ = 0, handedOver_ = 0;
     int explorers_ = 0, missingMessages_ = 0, commits_ = 0, fileChecks_ = 0, hangs_ = 0;
     size_t mostRows_ = 0;
@@ -1449,6 +1452,7 @@ Storm::Ev Storm::Choose() {
     c.push_back({Ev::CloseRequest, 2});
     c.push_back({Ev::SessionEnd, 1});
     c.push_back({Ev::SecondCopyStart, 5});
+    c.push_back({Ev::AddCommand, 6});
     if (!seconds_.empty())
         c.push_back({Ev::SecondCopyAnswer, 12});
     int total = 0;
@@ -1532,6 +1536,9 @@ void Storm::RunEvent(Ev ev) {
     }
     case Ev::SessionEnd:
         SessionEndEvent();
+        return;
+    case Ev::AddCommand:
+        AddCommandEvent();
         return;
     case Ev::SecondCopyStart:
         StartSecondCopy();
@@ -1912,6 +1919,47 @@ void Storm::SessionEndEvent() {
     ProgramEnded("the end of the session", true);
 }
 
+void Storm::AddCommandEvent() {
+    // A folder as Explorer's menu gives it: a whole path, existing or gone.
+    const bool exists = dice_.Percent(60);
+    const std::string folder = exists ? dice_.Pick(existing_) : dice_.Pick(gone_);
+    Log(std::string("Pathwink.exe add, ") + (exists ? "existing" : "missing") + " \"" +
+        Shortened(folder, 60) + "\"" + (model_.flow ? " (queued behind the flow)" : ""));
+    std::wstring cmd = Wide("\"" + app_->ExePath() + "\" add \"" + folder + "\"");
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(Wide(app_->ExePath()).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, Wide(app_->Folder()).c_str(), &si, &pi)) {
+        Fail("Pathwink.exe add could not be started");
+        return;
+    }
+    ++addCommands_;
+    // It ends once the running copy has taken the folder, whatever that copy is doing.
+    const bool ended = WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0;
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    if (!ended) {
+        ++hangs_;
+        TerminateProcess(pi.hProcess, 1);
+        Fail("Pathwink.exe add did not end within 10 s");
+    } else if (code != 0) {
+        Fail("Pathwink.exe add ended with code " + std::to_string(code));
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    if (!ended || code != 0)
+        return;
+    ++handedOver_;
+    if (model_.flow) {
+        model_.queued.push_back(folder);
+    } else {
+        Flow f;
+        f.folder = folder;
+        OpenFlow(f);
+    }
+}
+
 void Storm::StartSecondCopy() {
     SecondCopy c;
     c.step = step_;
@@ -2133,13 +2181,14 @@ void Storm::Run() {
     if (!stop_)
         Finish();
     const double seconds = std::chrono::duration<double>(Clock::now() - testStart_).count();
-    std::printf("Storm summary: seed %u, %d events, %d restarts, %d second copies, %d crashes, "
+    std::printf("Storm summary: seed %u, %d events, %d restarts, %d second copies, %d add "
+                "commands, %d crashes, "
                 "%d hangs, %d lost or corrupted entries, longest run %d events (%.1f s); %d "
                 "folders handed over, %d shortcuts made or changed, at most %zu rows, %d Explorer "
                 "windows, %d missing-folder messages, %d file checks, %d failures, %.1f s\n",
-                seed_, run, restarts_, secondCopies_, crashes_, hangs_, lostOrCorrupted_,
-                longestRun_, longestRunSeconds_, handedOver_, commits_, mostRows_, explorers_,
-                missingMessages_, fileChecks_, failures_, seconds);
+                seed_, run, restarts_, secondCopies_, addCommands_, crashes_, hangs_,
+                lostOrCorrupted_, longestRun_, longestRunSeconds_, handedOver_, commits_, mostRows_,
+                explorers_, missingMessages_, fileChecks_, failures_, seconds);
     std::fflush(stdout);
 }
 
