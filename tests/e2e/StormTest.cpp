@@ -1539,7 +1539,7 @@ void Storm::RunEvent(Ev ev) {
         return;
     case Ev::AddCommand:
         AddCommandEvent();
-        return;
+        break;
     case Ev::SecondCopyStart:
         StartSecondCopy();
         break;
