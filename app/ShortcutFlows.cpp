@@ -248,12 +248,15 @@ void PathwinkApp::EditFlow() {
         HotkeyBinding& binding = table_.Binding(index);
         const KeyCombination oldKey = binding.Key();
         const bool oldEnabled = binding.Enabled();
+        // An inactive shortcut whose key stays as it was may get another folder: it
+        // stays inactive (and marked so) until its combination is free.
+        const bool staysInactive = binding.Refused() && Editor().HotKeyValue() == oldKey;
         binding.SetKey(Editor().HotKeyValue());
         if (binding.Key() == 0) {
             binding.SetEnabled(false);
         } else {
             binding.SetEnabled(true);
-            if (!binding.Registered()) {
+            if (!binding.Registered() && !staysInactive) {
                 // The old key comes back (and registers again when it is not 0) before
                 // the message is shown, so a Cancel, a save at the end of the logon or
                 // a close meanwhile all find the entry exactly as it was.

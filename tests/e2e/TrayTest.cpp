@@ -254,6 +254,19 @@ TEST(Tray, AShortcutHeldElsewhereIsInactiveEverywhereToldOnceAndWorksOnceFreed) 
     TrayNotify(app, NIN_BALLOONUSERCLICK);
     ASSERT_TRUE(WaitUntil([&] { return app.MainVisible(); }));
     EXPECT_EQ(app.ActivePage(), 0);
+
+    // An inactive shortcut may get another folder with its key kept: it stays inactive.
+    const std::string moved = MakeTempFolder("pwheldmoved");
+    app.SelectRow(0);
+    app.Click("Edit Selected");
+    HWND editor = app.WaitForEditor();
+    ASSERT_TRUE(editor);
+    SetEditorFolder(editor, moved);
+    ClickEditorButton(editor, "OK");
+    ASSERT_TRUE(WaitUntil([&] { return !app.EditorShown(); })) << "the edit was refused";
+    EXPECT_EQ(app.Rows()[0], "Ctrl+Alt+K (inactive)\t" + moved);
+    EXPECT_EQ(app.Profile("Shortcuts", "0Path"), moved);
+    EXPECT_EQ(app.Profile("Shortcuts", "0ShortCut"), "49227");
     app.Click("Tray");
     ASSERT_TRUE(WaitUntil([&] { return !app.MainVisible(); }));
 
@@ -262,18 +275,19 @@ TEST(Tray, AShortcutHeldElsewhereIsInactiveEverywhereToldOnceAndWorksOnceFreed) 
     stillHeld = false;
     TrayNotify(app, WM_LBUTTONDOWN);
     ASSERT_TRUE(WaitUntil([&] { return app.MainVisible(); }));
-    EXPECT_TRUE(WaitUntil([&] { return app.Rows()[0] == "Ctrl+Alt+K\t" + held; })) << app.Rows()[0];
+    EXPECT_TRUE(WaitUntil([&] { return app.Rows()[0] == "Ctrl+Alt+K\t" + moved; }))
+        << app.Rows()[0];
     EXPECT_TRUE(WaitUntil([] {
         return IconsWithTip("Pathwink (1 shortcut inactive)").size() == 1;
     })) << "the twice-bound one stays inactive";
     TypeKey('K', true, true);
-    EXPECT_TRUE(WaitAndCloseExplorer(held)) << "the freed key opens its folder";
+    EXPECT_TRUE(WaitAndCloseExplorer(moved)) << "the freed key opens its folder";
     // Deleting the first of the twice-bound shortcuts frees its key for the other at once.
     app.SelectRow(1);
     app.Click("Delete Selected");
     EXPECT_TRUE(WaitUntil([&] {
         return app.Rows() ==
-               std::vector<std::string>{"Ctrl+Alt+K\t" + held, "Ctrl+Alt+D\t" + twice};
+               std::vector<std::string>{"Ctrl+Alt+K\t" + moved, "Ctrl+Alt+D\t" + twice};
     })) << app.Rows().back();
     EXPECT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }));
     PumpFor(2500);
@@ -282,5 +296,6 @@ TEST(Tray, AShortcutHeldElsewhereIsInactiveEverywhereToldOnceAndWorksOnceFreed) 
     app.Click("Exit");
     EXPECT_TRUE(app.WaitForExit());
     RemoveTree(held);
+    RemoveTree(moved);
     RemoveTree(free);
 }
