@@ -7,6 +7,7 @@
 //   wine altgr_question_preview.exe Z:\path\to\markers
 
 #include "app/PathwinkApp.h"
+#include "tests/app/GermanKeyboard.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
 
@@ -54,21 +55,12 @@ int main(int argc, char** argv) {
     std::ofstream(folder + "\\Pathwink.INI", std::ios::binary) << "[Options]\r\nRunOnStarup=0\r\n";
     const std::string exe = folder + "\\Pathwink.exe";
 
-    KeyboardLookups german;
-    german.layouts = [] { return std::vector<HKL>{reinterpret_cast<HKL>(0x04070407)}; };
-    german.typed = [](HKL, std::uint8_t vk, bool shift) {
-        AltGrTyping typing;
-        if (!shift && vk == 'E')
-            typing.text = L"\u20AC";
-        return typing;
-    };
-    german.layoutName = [](HKL) { return std::string("German"); };
-
     Application::Instance().SetTitle("PathwinkPreview");
     RunAtLogonKeys keys;
     keys.machineRoot = HKEY_CURRENT_USER;
     keys.machineKey = keys.userKey = "Software\\PathwinkPreview\\Run";
-    PathwinkApp app(SettingsStore([exe] { return exe; }, keys), FolderShell(), german);
+    PathwinkApp app(SettingsStore([exe] { return exe; }, keys), FolderShell(),
+                    pwtest::GermanKeyboard());
     app.Window().ShowOnPage(0);
 
     bool ok = false;

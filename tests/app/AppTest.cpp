@@ -3,6 +3,7 @@
 // memory belongs to the process it is dropped in, so it is made here).
 
 #include "app/PathwinkApp.h"
+#include "tests/app/GermanKeyboard.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
 #include "win/Text.h"
@@ -238,23 +239,6 @@ TEST_F(AppInProcess, AFolderCheckThatHangsLeavesOtherHotkeysTheTrayIconAndTheWin
 
 namespace {
 
-// A German layout as Windows reports it (Wine's keyboard types nothing with AltGr):
-// AltGr+Q types "@", AltGr+E "\u20ac"; Shift adds nothing.
-KeyboardLookups GermanKeyboard() {
-    KeyboardLookups german;
-    german.layouts = [] { return std::vector<HKL>{reinterpret_cast<HKL>(0x04070407)}; };
-    german.typed = [](HKL, std::uint8_t vk, bool shift) {
-        AltGrTyping typing;
-        if (!shift && vk == 'Q')
-            typing.text = L"@";
-        if (!shift && vk == 'E')
-            typing.text = L"\u20AC";
-        return typing;
-    };
-    german.layoutName = [](HKL) { return std::string("German"); };
-    return german;
-}
-
 HWND WaitForVisible(const char* className, const char* caption) {
     HWND found = nullptr;
     pwtest::WaitUntil([&] {
@@ -278,7 +262,7 @@ TEST_F(AppInProcess, AnAltGrCombinationAsksNamingCharacterAndLayoutAndTheListMar
     // Ctrl+Alt+Q (49233), made by an earlier version, is marked as soon as it loads.
     Open("[Options]\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=1\r\n0Path=C:\\Mail\r\n"
          "0ShortCut=49233\r\n",
-         FolderShell(), GermanKeyboard());
+         FolderShell(), pwtest::GermanKeyboard());
     EXPECT_EQ(Rows(), std::vector<std::string>{"Ctrl+Alt+Q (takes @)\tC:\\Mail"});
 
     // New: Ctrl+Alt+E asks; No brings the dialog back with the input; Yes keeps it.
