@@ -1,5 +1,7 @@
 #include "main/RowText.h"
 
+#include "win/Text.h"
+
 #include <cstring>
 
 namespace pw {
@@ -7,31 +9,6 @@ namespace pw {
 namespace {
 
 constexpr size_t kMaxNoticeText = 255;
-
-// UTF-16 units of UTF-8 text: one per character, two beyond the basic plane.
-size_t Utf16Units(const std::string& text) {
-    size_t units = 0;
-    for (unsigned char c : text)
-        units += (c & 0xC0) != 0x80 ? (c >= 0xF0 ? 2 : 1) : 0;
-    return units;
-}
-
-// The longest start of text within maxUnits UTF-16 units, cut between characters.
-std::string CutToUnits(const std::string& text, size_t maxUnits) {
-    size_t units = 0, end = 0;
-    while (end < text.size()) {
-        const unsigned char lead = static_cast<unsigned char>(text[end]);
-        size_t next = end + 1;
-        while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
-            ++next;
-        const size_t width = lead >= 0xF0 ? 2 : 1;
-        if (units + width > maxUnits)
-            break;
-        units += width;
-        end = next;
-    }
-    return text.substr(0, end);
-}
 
 std::string Shortcuts(int n) {
     return std::to_string(n) + (n == 1 ? " shortcut" : " shortcuts");
@@ -69,16 +46,16 @@ std::string InactiveNoticeText(const std::vector<InactiveShortcut>& keysAndPaths
         // Room is kept for the line that says how many did not fit, unless this is the last.
         const size_t left = keysAndPaths.size() - i - 1;
         const std::string more = "\n...and " + std::to_string(left) + " more.";
-        const size_t room = kMaxNoticeText - Utf16Units(text) - (left ? Utf16Units(more) : 0);
-        if (Utf16Units(line) > room) {
+        const size_t room = kMaxNoticeText - Utf16Length(text) - (left ? Utf16Length(more) : 0);
+        if (Utf16Length(line) > room) {
             if (!text.empty()) {
                 // This one and the rest are counted instead.
                 return text + "\n...and " + std::to_string(left + 1) + " more.";
             }
             // The only line so far: its path is shortened to fit.
             const std::string head = key + " for ";
-            const size_t pathRoom = room - Utf16Units(head) - Utf16Units(ending) - 3;
-            line = head + CutToUnits(path, pathRoom) + "..." + ending;
+            const size_t pathRoom = room - Utf16Length(head) - Utf16Length(ending) - 3;
+            line = head + std::string(Utf16Prefix(path, pathRoom)) + "..." + ending;
         }
         text += line;
     }

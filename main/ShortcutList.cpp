@@ -46,10 +46,8 @@ void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
     const int count = static_cast<int>(rows.size());
     size_t widestKey = 0;
     for (const std::string& text : rows) {
-        const std::string key = text.substr(0, text.find('\t'));
-        widestKey = std::max<size_t>(widestKey, std::count_if(key.begin(), key.end(), [](char c) {
-                                         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-                                     }));
+        widestKey =
+            std::max(widestKey, Utf16Length(std::string_view(text).substr(0, text.find('\t'))));
     }
     if (widestKey != keyColumnChars_) {
         keyColumnChars_ = widestKey;

@@ -1,5 +1,7 @@
 #include "store/SettingsFormat.h"
 
+#include "win/Text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -141,23 +143,6 @@ bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-std::size_t Utf16UnitsOfLead(char c) {
-    return static_cast<unsigned char>(c) >= 0xF0 ? 2 : 1;
-}
-
-// The longest start of utf8 that holds at most units UTF-16 units, cut between characters.
-std::string_view PrefixOfUnits(std::string_view utf8, std::size_t units) {
-    std::size_t used = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (IsContinuationByte(utf8[i]))
-            continue;
-        used += Utf16UnitsOfLead(utf8[i]);
-        if (used > units)
-            return utf8.substr(0, i);
-    }
-    return utf8;
-}
-
 void PopLastCharacter(std::string& utf8) {
     while (!utf8.empty() && IsContinuationByte(utf8.back()))
         utf8.pop_back();
@@ -167,14 +152,6 @@ void PopLastCharacter(std::string& utf8) {
 
 } // namespace
 
-std::size_t Utf16Length(std::string_view utf8) {
-    std::size_t units = 0;
-    for (char c : utf8)
-        if (!IsContinuationByte(c))
-            units += Utf16UnitsOfLead(c);
-    return units;
-}
-
 std::string ProfileTextAsRead(std::string_view value) {
     value = TrimBlanks(value);
     constexpr std::size_t kBuffer = kMaxSettingsText + 1;
@@ -183,7 +160,7 @@ std::string ProfileTextAsRead(std::string_view value) {
         quoted = true;
         value.remove_prefix(1); // the closing quote stays until the cut below
     }
-    std::string text(PrefixOfUnits(value, kBuffer - 1));
+    std::string text(Utf16Prefix(value, kBuffer - 1));
     // The reader drops the last character it copied whenever the rest after the
     // opening quote fits its buffer, even when the cut already removed the quote.
     if (quoted && kBuffer >= Utf16Length(value) && !text.empty())

@@ -47,8 +47,6 @@ constexpr std::size_t kMaxSettingsText = 32767;
 // (the closing quote counts against the reader's buffer). Longer ones are refused
 // at entry. Counted in UTF-16 units, as Windows counts a path's length.
 constexpr std::size_t kMaxFolderPathLength = kMaxSettingsText - 1;
-// The length of a UTF-8 text in UTF-16 units (a character beyond U+FFFF counts 2).
-std::size_t Utf16Length(std::string_view utf8);
 // What the profile reader treats as blank around names and values (^Z included).
 bool IsProfileBlank(char c);
 // What GetPrivateProfileStringA returns for a line's value as the file holds it:

@@ -50,4 +50,36 @@ bool FitsAnsiCodePage(std::string_view utf8) {
     return !usedDefault && Wide(Utf8FromAnsi(ansi)) == wide;
 }
 
+namespace {
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::size_t Utf16UnitsOfLead(char c) {
+    return static_cast<unsigned char>(c) >= 0xF0 ? 2 : 1;
+}
+
+} // namespace
+
+std::size_t Utf16Length(std::string_view utf8) {
+    std::size_t units = 0;
+    for (char c : utf8)
+        if (!IsContinuationByte(c))
+            units += Utf16UnitsOfLead(c);
+    return units;
+}
+
+std::string_view Utf16Prefix(std::string_view utf8, std::size_t units) {
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (IsContinuationByte(utf8[i]))
+            continue;
+        used += Utf16UnitsOfLead(utf8[i]);
+        if (used > units)
+            return utf8.substr(0, i);
+    }
+    return utf8;
+}
+
 } // namespace pw

@@ -3,6 +3,7 @@
 // names of a save's temporary files.
 
 #include "store/SettingsFormat.h"
+#include "win/Text.h"
 
 #include <gtest/gtest.h>
 

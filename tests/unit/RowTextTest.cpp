@@ -2,11 +2,11 @@
 
 #include "main/RowText.h"
 #include "store/SettingsFormat.h"
+#include "win/Text.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <string>
 #include <vector>
 
