@@ -234,10 +234,10 @@ void PathwinkApp::BuildTrayMenu() {
     menuFolders_.clear();
     for (int i = 0; i < table_.Count(); ++i) {
         const KeyCombination key = table_.Binding(i).Key();
-        KeyMarks marks;
-        marks.inactive = table_.Binding(i).Refused();
+        // The menu marks inactive keys only: no layouts, no AltGr characters.
         const std::string text = MenuEntryText(
-            table_.Path(i), key ? MarkedKeyText(KeyCombinationText(key), marks) : "", key != 0);
+            table_.Path(i), key ? MarkedKeyText(KeyCombinationText(key), MarksOf(i, {})) : "",
+            key != 0);
         AppendItem(menu, kMenuFirstFolder + i, text);
         menuFolders_.push_back(table_.Path(i));
     }
