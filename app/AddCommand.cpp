@@ -1,10 +1,12 @@
 #include "app/AddCommand.h"
 
+#include "main/CopyData.h"
 #include "main/MainWindow.h"
 #include "main/RowText.h"
 #include "store/ExplorerMenu.h"
 #include "store/Settings.h"
 #include "win/Messages.h"
+#include "win/ProgramName.h"
 #include "win/Text.h"
 
 #include <windows.h>
@@ -13,7 +15,6 @@ namespace pw {
 
 namespace {
 
-constexpr char kCaption[] = "Pathwink";
 constexpr char kAddUsage[] = "Which folder should Pathwink add? Name it after \"add\", for "
                              "example:\nPathwink.exe add \"C:\\Projects\"";
 constexpr char kMenuUsage[] = "Pathwink.exe menu add puts \"Add to Pathwink...\" into Explorer's "
@@ -100,12 +101,12 @@ HandOverResult HandOverFolders(const std::vector<std::string>& folders,
     for (size_t i = next; i < folders.size(); ++i)
         notTaken += "\n" + folders[i];
     TopmostMessageBox("Pathwink is running but does not answer. It did not take:" + notTaken,
-                      kCaption, MB_OK | MB_ICONEXCLAMATION);
+                      kProgramName, MB_OK | MB_ICONEXCLAMATION);
     return HandOverResult::NotAnswered;
 }
 
 void ShowAddUsage() {
-    TopmostMessageBox(kAddUsage, kCaption, MB_OK | MB_ICONEXCLAMATION);
+    TopmostMessageBox(kAddUsage, kProgramName, MB_OK | MB_ICONEXCLAMATION);
 }
 
 int RunExplorerMenuCommand(Command::Kind kind) {
@@ -117,20 +118,20 @@ int RunExplorerMenuCommand(Command::Kind kind) {
             TopmostMessageBox(std::string("Explorer's menu of folders, drives and the background "
                                           "of an open folder now has \"") +
                                   kExplorerMenuText + "\". It starts this copy:\n" + executable,
-                              kCaption, MB_OK | MB_ICONINFORMATION);
+                              kProgramName, MB_OK | MB_ICONINFORMATION);
             return 0;
         case Command::Kind::MenuRemove:
             RemoveExplorerMenu(ExplorerMenuKeys());
             TopmostMessageBox(std::string("\"") + kExplorerMenuText +
                                   "\" is no longer in Explorer's menu.",
-                              kCaption, MB_OK | MB_ICONINFORMATION);
+                              kProgramName, MB_OK | MB_ICONINFORMATION);
             return 0;
         default:
-            TopmostMessageBox(kMenuUsage, kCaption, MB_OK | MB_ICONEXCLAMATION);
+            TopmostMessageBox(kMenuUsage, kProgramName, MB_OK | MB_ICONEXCLAMATION);
             return 1;
         }
     } catch (const ExplorerMenuError& e) {
-        TopmostMessageBox(e.what(), kCaption, MB_OK | MB_ICONERROR);
+        TopmostMessageBox(e.what(), kProgramName, MB_OK | MB_ICONERROR);
         return 1;
     }
 }

@@ -1,9 +1,7 @@
 #include "app/PathwinkApp.h"
 
-#include "dialogs/ShortcutEditor.h"
-#include "hotkey/KeyNames.h"
+#include "app/CommandLine.h"
 #include "main/MainWindowIds.h"
-#include "main/RowText.h"
 #include "win/Application.h"
 #include "win/Messages.h"
 #include "win/Scoped.h"
@@ -12,32 +10,24 @@
 
 #include <shellapi.h>
 
-#include <set>
-
 namespace pw {
-
-namespace {
-
-enum MenuId : UINT {
-    kMenuConfigureShortcuts = 1,
-    kMenuConfigureOptions,
-    kMenuAbout,
-    kMenuHelp,
-    kMenuExit,
-    kMenuFirstFolder = 1000,
-};
-
-void AppendItem(HMENU menu, UINT id, const std::string& text) {
-    AppendMenuW(menu, MF_STRING, id, Wide(text).c_str());
-}
-
-} // namespace
 
 PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups keyboard)
     : store_(std::move(store)), keyboard_(std::move(keyboard)), launch_(std::move(shell)),
-      table_([this](HotkeyBinding& sender) { launch_.OpenBindingFolder(sender); }) {
+      table_([this](const std::string& folder) { launch_.OpenFolder(folder); }),
+      display_(table_, options_, keyboard_) {
     window_ = std::make_unique<MainWindow>(*this);
-    LoadEverything();
+    flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_, [this] {
+        RefreshShortcutList(); // the list shows the table as it now is, saved or not
+        SaveSettings();
+    });
+    options_ = store_.LoadOptions();
+    window_->ShowOptions(options_);
+    for (const StoredShortcut& stored : store_.LoadShortcuts())
+        table_.AddStored(stored);
+    TracePhase("hotkeys");
+    RefreshShortcutList();
+    TracePhase("list");
     // The tray icon talks to the shell, which takes longer than anything above:
     // it is added as soon as the message loop runs, once every hotkey works.
     window_->PostFinishStart();
@@ -47,27 +37,15 @@ void PathwinkApp::OnStartFinishing() {
     if (trayIcon_)
         return;
     trayIcon_ = std::make_unique<TrayIcon>(nullptr);
-    const int inactive = table_.RefusedCount();
-    trayIcon_->SetTooltip(TrayTooltipText(inactive));
+    trayIcon_->SetTooltip(display_.Tooltip());
     trayIcon_->SetMenuOwner(window_->Handle());
     trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
-    trayIcon_->OnLeftButtonDown = [this] { OnTrayIconPressed(); };
-    trayIcon_->OnNotificationClicked = [this] { window_->ShowOnPage(mainform::kPageShortcuts); };
-    if (inactive > 0) {
-        // Said once per start, as soon as the icon is there to say it.
-        std::set<KeyCombination> heldHere;
-        for (int i = 0; i < table_.Count(); ++i)
-            if (table_.Binding(i).Registered())
-                heldHere.insert(table_.Binding(i).Key());
-        std::vector<InactiveShortcut> shortcuts;
-        for (int i = 0; i < table_.Count(); ++i) {
-            const KeyCombination key = table_.Binding(i).Key();
-            if (table_.Binding(i).Refused())
-                shortcuts.push_back(
-                    {KeyCombinationText(key), table_.Path(i), heldHere.count(key) > 0});
-        }
-        trayIcon_->ShowNotification(InactiveNoticeTitle(inactive), InactiveNoticeText(shortcuts));
-    }
+    trayIcon_->OnLeftButtonDown = [this] { OnTrayIconSelected(); };
+    trayIcon_->OnNotificationClicked = [this] { window_->ShowOnPage(mainwindow::kPageShortcuts); };
+    const int inactive = table_.RefusedCount();
+    if (inactive > 0) // said once per start, as soon as the icon is there to say it
+        trayIcon_->ShowNotification(InactiveNoticeTitle(inactive),
+                                    InactiveNoticeText(display_.InactiveShortcuts()));
     trayIcon_->Show();
     window_->WatchSessionChanges();
     TracePhase("tray icon (after ready)");
@@ -76,26 +54,12 @@ void PathwinkApp::OnStartFinishing() {
 PathwinkApp::~PathwinkApp() {
     trayIcon_.reset();
     table_.ReleaseAll();
-    editor_.reset();
+    flows_.reset();
     window_.reset();
 }
 
-ShortcutEditor& PathwinkApp::Editor() {
-    if (!editor_)
-        editor_ = std::make_unique<ShortcutEditor>(window_->Handle());
-    return *editor_;
-}
-
-void PathwinkApp::LoadEverything() {
-    options_ = store_.LoadOptions();
-    window_->ShowOptions(options_);
-    store_.LoadShortcuts(table_); // traces the settings read and the hotkeys
-    RefreshShortcutList();
-    TracePhase("list");
-}
-
 void PathwinkApp::SaveSettings() {
-    store_.SaveSettings(options_, table_);
+    store_.SaveSettings(options_, table_.Stored());
 }
 
 void PathwinkApp::Close() {
@@ -111,7 +75,7 @@ void PathwinkApp::Close() {
         // A reason that stays (a folder nobody may write to, a full disk) must not
         // keep the program from ending.
         ReportError(e.what());
-        if (QuestionBox("Exit Pathwink without saving?", "Pathwink") != IDYES)
+        if (QuestionBox("Exit Pathwink without saving?", kProgramName) != IDYES)
             return;
     }
     closing_ = true;
@@ -120,33 +84,31 @@ void PathwinkApp::Close() {
     Application::Instance().Terminate();
 }
 
-KeyMarks PathwinkApp::MarksOf(int index, const std::vector<HKL>& layouts) const {
-    const HotkeyBinding& binding = table_.Binding(index);
-    KeyMarks marks;
-    marks.inactive = binding.Refused();
-    if (!marks.inactive && binding.Key() != 0 && options_.WarnAltGr)
-        if (const auto typed = keyboard_.CharacterOf(binding.Key(), layouts))
-            marks.altGrCharacter = typed->character;
-    return marks;
+void PathwinkApp::RequestClose() {
+    if (exiting_ || closing_)
+        return;
+    if (flows_->Running())
+        flows_->CancelForClose();
+    else
+        Close();
+}
+
+bool PathwinkApp::BusyBringingItForward() {
+    if (!flows_->Running() && !exiting_)
+        return false;
+    flows_->BringForward();
+    return true;
 }
 
 void PathwinkApp::RefreshShortcutList() {
-    const std::vector<HKL> layouts = options_.WarnAltGr ? keyboard_.layouts() : std::vector<HKL>();
-    std::vector<std::string> rows;
-    rows.reserve(table_.Count());
-    for (int i = 0; i < table_.Count(); ++i) {
-        const KeyCombination key = table_.Binding(i).Key();
-        const std::string keyText =
-            key ? MarkedKeyText(KeyCombinationText(key), MarksOf(i, layouts)) : "";
-        rows.push_back(ShortcutRowText(key != 0, keyText, table_.Path(i)));
-    }
+    std::vector<std::string> rows = display_.ListRows();
     // Unchanged rows are not filled again, which would lose the list's scroll position.
-    if (rows != shownRows_ || table_.Count() == 0) {
+    if (rows != shownRows_ || rows.empty()) {
         window_->ShowShortcutRows(rows);
         shownRows_ = std::move(rows);
     }
     if (trayIcon_)
-        trayIcon_->SetTooltip(TrayTooltipText(table_.RefusedCount()));
+        trayIcon_->SetTooltip(display_.Tooltip());
 }
 
 void PathwinkApp::RetryInactiveShortcuts() {
@@ -160,10 +122,51 @@ void PathwinkApp::OpenHelpPage() {
     ShellExecuteW(window_->Handle(), L"open", Wide(page).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-// ---- what the main window reports ---------------------------------------------
+void PathwinkApp::AddFoldersInTurn(const std::vector<std::string>& folders) {
+    if (folders.empty())
+        return;
+    BusyBringingItForward();
+    flows_->Enqueue(folders);
+}
+
+void PathwinkApp::OnNewClicked() {
+    if (!BusyBringingItForward())
+        flows_->NewShortcut("");
+}
+
+void PathwinkApp::OnEditClicked() {
+    if (!BusyBringingItForward())
+        flows_->EditSelected();
+}
+
+void PathwinkApp::OnDeleteClicked() {
+    if (!BusyBringingItForward())
+        flows_->DeleteSelected();
+}
+
+void PathwinkApp::OnFolderHandedOver(const std::string& folder) {
+    if (BusyBringingItForward())
+        flows_->Enqueue({folder});
+    else
+        flows_->NewShortcut(folder);
+}
+
+void PathwinkApp::OnPathsDropped(const std::vector<std::string>& paths) {
+    // Dropped folders get the same one-at-a-time dialogs as handed-over ones; a
+    // dropped file stands for the folder that holds it.
+    AddFoldersInTurn(FoldersOfDrop(paths, [](const std::string& path) {
+        const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }));
+}
+
+void PathwinkApp::OnQueuedFlowDue() {
+    if (!exiting_)
+        flows_->RunNextQueued();
+}
 
 void PathwinkApp::OnExitClicked() {
-    if (!options_.ConfirmExit || QuestionBox("Exit Pathwink?", "Confirmation") == IDYES)
+    if (!options_.confirmExit || QuestionBox("Exit Pathwink?", "Confirmation") == IDYES)
         RequestClose();
 }
 
@@ -172,7 +175,7 @@ void PathwinkApp::OnHelpClicked() {
 }
 
 void PathwinkApp::OnOptionsChanged(const Options& options) {
-    const bool marksChange = options.WarnAltGr != options_.WarnAltGr;
+    const bool marksChange = options.warnOfAltGr != options_.warnOfAltGr;
     options_ = options;
     if (marksChange)
         RefreshShortcutList();
@@ -208,84 +211,54 @@ void PathwinkApp::OnListDoubleClicked() {
     const int row = window_->SelectedRow();
     if (row < 0 || row >= table_.Count())
         return;
-    if (options_.DClickEdits) {
+    if (options_.doubleClickEdits) {
         OnEditClicked();
         return;
     }
     // Opened off the window thread like a hotkey's folder, but a missing folder is
     // not told here: the row is in front of the user, who can edit or delete it.
-    launch_.OpenFolder(table_.Binding(row).Folder(), FolderLaunch::IfMissing::StaySilent);
+    launch_.OpenFolder(table_.Path(row), FolderLaunch::IfMissing::StaySilent);
 }
 
-// ---- tray icon and menu ---------------------------------------------------------
-
-void PathwinkApp::OnTrayIconPressed() {
+void PathwinkApp::OnTrayIconSelected() {
     window_->ShowAndActivate();
-    HWND popup = GetLastActivePopup(window_->Handle());
-    if (popup && popup != window_->Handle() && IsWindowVisible(popup) && IsWindowEnabled(popup))
-        SetForegroundWindow(popup);
+    BringOwnedPopupForward(window_->Handle());
 }
 
 void PathwinkApp::BuildTrayMenu() {
-    // Built anew at every opening, so folder entries never accumulate and no
-    // separator ever stands first, last or doubled.
-    trayMenu_.Reset(CreatePopupMenu());
-    HMENU menu = trayMenu_.Get();
-    menuFolders_.clear();
-    for (int i = 0; i < table_.Count(); ++i) {
-        const KeyCombination key = table_.Binding(i).Key();
-        // The menu marks inactive keys only: no layouts, no AltGr characters.
-        const std::string text = MenuEntryText(
-            table_.Path(i), key ? MarkedKeyText(KeyCombinationText(key), MarksOf(i, {})) : "",
-            key != 0);
-        AppendItem(menu, kMenuFirstFolder + i, text);
-        menuFolders_.push_back(table_.Path(i));
-    }
-    if (!menuFolders_.empty())
-        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendItem(menu, kMenuConfigureShortcuts, "Configure Shortcuts");
-    AppendItem(menu, kMenuConfigureOptions, "Configure Options");
-    AppendItem(menu, kMenuAbout, "About Pathwink");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendItem(menu, kMenuHelp, "Help");
-    AppendItem(menu, kMenuExit, "Exit Pathwink");
+    trayMenu_.Build(display_.MenuEntries());
 }
 
 void PathwinkApp::ShowTrayMenu(POINT at) {
     RetryInactiveShortcuts();
     BuildTrayMenu();
-    const UINT chosen = TrackPopupMenuEx(
-        trayMenu_.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y,
-        window_->Handle(), nullptr);
-    switch (chosen) {
-    case 0:
+    const TrayMenu::Choice choice = trayMenu_.Show(window_->Handle(), at);
+    switch (choice.command) {
+    case TrayMenu::Command::None:
         return;
-    case kMenuConfigureShortcuts:
-        window_->ShowOnPage(mainform::kPageShortcuts);
+    case TrayMenu::Command::ConfigureShortcuts:
+        window_->ShowOnPage(mainwindow::kPageShortcuts);
         return;
-    case kMenuConfigureOptions:
-        window_->ShowOnPage(mainform::kPageOptions);
+    case TrayMenu::Command::ConfigureOptions:
+        window_->ShowOnPage(mainwindow::kPageOptions);
         return;
-    case kMenuAbout:
-        window_->ShowOnPage(mainform::kPageAbout);
+    case TrayMenu::Command::About:
+        window_->ShowOnPage(mainwindow::kPageAbout);
         return;
-    case kMenuHelp:
+    case TrayMenu::Command::Help:
         OpenHelpPage();
         return;
-    case kMenuExit:
+    case TrayMenu::Command::Exit:
         RequestClose();
         return;
+    case TrayMenu::Command::OpenFolder:
+        OnFolderChosen(choice.folder);
+        return;
     }
-    const size_t index = chosen - kMenuFirstFolder;
-    if (chosen >= kMenuFirstFolder && index < menuFolders_.size())
-        OnFolderChosen(menuFolders_[index]);
 }
 
 void PathwinkApp::OnFolderChosen(const std::string& path) {
-    // A copy: the entry opens what it showed, whatever happens to the table while
-    // the missing-folder message is open.
-    const std::string folder = path;
-    launch_.OpenFolder(folder);
+    launch_.OpenFolder(path);
 }
 
 } // namespace pw

@@ -1,35 +1,32 @@
 #pragma once
-// The program's one owner of state: the shortcut table with its hotkey bindings,
-// the options, the settings store, the main window, the shortcut editor, the tray
-// icon and its menu, and the folders handed over while a flow runs. It runs every
-// flow (new, edit, delete, a handed-over folder) and the close; the windows only
-// show what it gives them and report what the user does.
+// The program's one owner of state: the options, the shortcut table with its
+// hotkey bindings, the settings store, the main window, the tray icon and its
+// menu. It wires them, starts the program and closes it; the flows that change
+// shortcuts run in ShortcutFlows, and the windows only show what they are given
+// and report what the user does.
 
+#include "app/ShortcutDisplay.h"
+#include "app/ShortcutFlows.h"
 #include "hotkey/AltGrCharacters.h"
 #include "hotkey/FolderLaunch.h"
 #include "main/MainWindow.h"
-#include "main/RowText.h"
 #include "store/Settings.h"
 #include "store/ShortcutTable.h"
 #include "tray/TrayIcon.h"
-#include "win/UniqueHandle.h"
+#include "tray/TrayMenu.h"
 
-#include <deque>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace pw {
 
-class ShortcutEditor;
-
 class PathwinkApp : public MainWindowEvents {
 public:
-    // Creates the main window (hidden) and the tray icon, then loads the options
-    // and the shortcuts and registers their hotkeys. The editor is made when it is
-    // first needed. shell checks and opens folders (tests replace it).
-    // keyboard tells what a Ctrl+Alt combination types with AltGr (tests replace it).
+    // Creates the main window (hidden), then loads the options and the shortcuts
+    // and registers their hotkeys; the tray icon follows once the message loop
+    // runs. shell checks and opens folders, keyboard tells what a Ctrl+Alt
+    // combination types with AltGr (tests replace either).
     explicit PathwinkApp(SettingsStore store = SettingsStore(), FolderShell shell = FolderShell(),
                          KeyboardLookups keyboard = KeyboardLookups());
     ~PathwinkApp();
@@ -52,9 +49,9 @@ public:
     // the folders already waiting), or from the message loop when none runs.
     void AddFoldersInTurn(const std::vector<std::string>& folders);
 
-    // The tray menu, built anew from the table; TrayMenu() is the last one built.
+    // The tray menu, built anew from the table.
     void BuildTrayMenu();
-    HMENU TrayMenu() const { return trayMenu_.Get(); }
+    const TrayMenu& Menu() const { return trayMenu_; }
     // A folder entry of the tray menu: opens exactly the path it showed.
     void OnFolderChosen(const std::string& path);
 
@@ -76,47 +73,29 @@ public:
     void OnHotkeysMayBeFree() override;
 
 private:
-    void LoadEverything();
-    ShortcutEditor& Editor();
     void SaveSettings();
-    // Shows the table in the list (with each key's marks) and the count of inactive
-    // shortcuts in the tray icon's tooltip.
+    // Shows the table in the list and the count of inactive shortcuts in the tooltip.
     void RefreshShortcutList();
-    // Registers refused hotkeys again; the list and the tooltip follow any success.
     void RetryInactiveShortcuts();
-    KeyMarks MarksOf(int index, const std::vector<HKL>& layouts) const;
     void OpenHelpPage();
-
-    // Flows: one at a time, from start to end.
-    void RunFlow(const std::function<void()>& body);
-    void EndFlow();
-    bool FlowCancelled() const;
-    // True (and the flow's window brought forward) while a flow or the exit runs.
+    // True (and what the flow or the close shows brought forward) while either runs.
     bool BusyBringingItForward();
-    bool InputPassesChecks();
-    void NewFlow(const std::string& initialFolder);
-    void EditFlow();
-
-    // Tray icon and menu.
     void ShowTrayMenu(POINT at);
-    void OnTrayIconPressed();
+    void OnTrayIconSelected();
 
     SettingsStore store_;
     KeyboardLookups keyboard_;
     Options options_;
     FolderLaunch launch_;
     ShortcutTable table_;
+    ShortcutDisplay display_;
     std::unique_ptr<MainWindow> window_;
-    std::unique_ptr<ShortcutEditor> editor_;
+    std::unique_ptr<ShortcutFlows> flows_;
     std::unique_ptr<TrayIcon> trayIcon_;
-    UniqueMenu trayMenu_;
-    std::vector<std::string> menuFolders_;   // the folder entries' paths, in menu order
-    std::deque<std::string> pendingFolders_; // handed over while a flow ran, or dropped
-    bool flowRunning_ = false;
-    bool closeRequested_ = false;        // during a flow: close once it has ended
+    TrayMenu trayMenu_;
+    std::vector<std::string> shownRows_; // what the list shows
     bool exiting_ = false;               // the close is saving or asking
     bool closing_ = false;               // the close is done: the message loop ends
-    std::vector<std::string> shownRows_; // what the list shows
 };
 
 } // namespace pw

@@ -4,16 +4,16 @@
 #include "app/AddCommand.h"
 #include "app/CommandLine.h"
 #include "app/PathwinkApp.h"
+#include "app/SingleInstanceGuard.h"
 #include "hotkey/KeyNames.h"
 #include "win/Application.h"
 #include "win/MessageLoop.h"
 #include "win/Messages.h"
-#include "win/SingleInstanceGuard.h"
+#include "win/Scoped.h"
 #include "win/StartupTrace.h"
 #include "win/Text.h"
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <exception>
 #include <optional>
@@ -36,7 +36,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace pw;
     TracePhase("process and DLL start");
     Application& app = Application::Instance();
-    app.SetTitle("Pathwink");
 
     const Command command = ParseCommand(Utf8(GetCommandLineW()));
     const bool adding = command.kind == Command::Kind::AddFolders;
@@ -55,7 +54,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::optional<SingleInstanceGuard> guard(std::in_place, app.Title());
     if (guard->AnotherCopyRuns()) {
         if (!adding) {
-            TopmostMessageBox(kAlreadyRunning, "Pathwink", MB_OK);
+            TopmostMessageBox(kAlreadyRunning, kProgramName, MB_OK);
             return 0;
         }
         const HandOverResult handed = HandOverFolders(folders, [&] {
@@ -71,7 +70,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                                              ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
     InitCommonControlsEx(&icc);
     // The folder browser needs COM on this (the only) thread.
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const ScopedCom com;
     ResourceKeyTexts();
     TracePhase("common controls, COM and key names");
 
@@ -90,6 +89,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ReportError(e.what());
         exitCode = 1;
     }
-    CoUninitialize();
     return exitCode;
 }

@@ -1,9 +1,9 @@
-// Hotkey latency, in-process: a HotkeyBinding for Ctrl+Alt+F11 whose handler is
-// the program's own (FolderLaunch::OpenBindingFolder) with a FolderShell that runs
+// Hotkey latency, in-process: a shortcut on Ctrl+Alt+F11 whose handler is
+// the program's own (FolderLaunch::OpenFolder) with a FolderShell that runs
 // the real folder check on C:\windows and, instead of opening Explorer, notes the
 // time. Each press is sent with SendInput (Ctrl, Alt, F11 down and up) and timed
 // with QueryPerformanceCounter from just before SendInput to:
-//   - the binding's handler (WM_HOTKEY dispatched on the window thread),
+//   - the shortcut's handler (WM_HOTKEY dispatched on the window thread),
 //   - the folder check (called on the launch's own thread),
 //   - the open step, which follows the check;
 // the check step alone is the time from the check's call to the open's.
@@ -12,8 +12,8 @@
 //   wine bench_hotkey.exe [presses]      (default 200, after 10 that are not counted)
 
 #include "hotkey/FolderLaunch.h"
-#include "hotkey/HotkeyBinding.h"
 #include "hotkey/KeyCombination.h"
+#include "store/ShortcutTable.h"
 
 #include <windows.h>
 
@@ -97,16 +97,12 @@ int main(int argc, char** argv) {
     FolderLaunch launch(shell);
 
     long long handlerAt = 0;
-    HotkeyBinding binding;
-    const std::string folder = "C:\\windows";
-    using FolderText = std::decay_t<decltype(binding.Folder())>;
-    binding.SetFolder(FolderText(folder.begin(), folder.end()));
-    binding.OnHotKey = [&](HotkeyBinding& sender) {
+    ShortcutTable table([&](const std::string& folder) {
         handlerAt = Ticks();
-        launch.OpenBindingFolder(sender);
-    };
-    binding.SetKey(static_cast<KeyCombination>(scCtrl | scAlt | VK_F11));
-    if (!binding.Registered()) {
+        launch.OpenFolder(folder);
+    });
+    if (!table.AddShortcut("C:\\windows",
+                           static_cast<KeyCombination>(kWithCtrl | kWithAlt | VK_F11))) {
         std::fprintf(stderr, "Ctrl+Alt+F11 could not be registered (error %lu)\n", GetLastError());
         return 2;
     }
@@ -140,7 +136,7 @@ int main(int argc, char** argv) {
             std::printf("| %s | %.0f us | %.0f us |\n", what, Median(v),
                         *std::max_element(v.begin(), v.end()));
     };
-    row("the binding's handler (WM_HOTKEY on the window thread)", toHandler);
+    row("the shortcut's handler (WM_HOTKEY on the window thread)", toHandler);
     row("the folder check (on the launch thread)", toCheck);
     row("the open step (after the check of an existing folder)", toOpen);
     row("*the check step alone (check called to open called)*", checkStep);

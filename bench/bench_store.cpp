@@ -3,6 +3,7 @@
 // Markdown table of medians. Run under Wine: see bench/README.md.
 
 #include "store/Settings.h"
+#include "store/ShortcutTable.h"
 
 #include <windows.h>
 
@@ -79,34 +80,34 @@ KeyCombination RealKey(int i) {
     return static_cast<KeyCombination>(mods[(i / n) % 4] | keys[i % n]);
 }
 
-void FillTable(ShortcutTable& table, int n, bool realKeys) {
-    for (int i = 0; i < n; ++i) {
-        const std::string path = "C:\\Bench folders\\Project " + std::to_string(i) + "\\Sources";
-        auto binding = std::make_unique<HotkeyBinding>();
-        binding->SetEnabled(false); // values only: nothing registered while building
-        binding->SetKey(realKeys ? RealKey(i) : 0);
-        binding->SetFolder(path);
-        table.InsertLoaded(path, std::move(binding));
-    }
+// Values only: nothing is registered while they are built.
+std::vector<StoredShortcut> Entries(int n, bool realKeys) {
+    std::vector<StoredShortcut> entries;
+    for (int i = 0; i < n; ++i)
+        entries.push_back({"C:\\Bench folders\\Project " + std::to_string(i) + "\\Sources",
+                           realKeys ? RealKey(i) : KeyCombination(0)});
+    return entries;
 }
 
 // The straightforward save: one WritePrivateProfileStringA per key, in place.
-void SaveKeyByKey(const std::string& file, const Options& o, const ShortcutTable& table) {
+void SaveKeyByKey(const std::string& file, const Options& o,
+                  const std::vector<StoredShortcut>& entries) {
     const char* flag[] = {"0", "1"};
-    WritePrivateProfileStringA("Options", "WarnWeakKey", flag[o.WarnWeakKey], file.c_str());
-    WritePrivateProfileStringA("Options", "ConfirmExit", flag[o.ConfirmExit], file.c_str());
-    WritePrivateProfileStringA("Options", "DClickEdits", flag[o.DClickEdits], file.c_str());
-    WritePrivateProfileStringA("Options", "RunOnStarup", flag[o.RunOnStarup], file.c_str());
+    WritePrivateProfileStringA("Options", "WarnWeakKey", flag[o.warnOfWeakKeys], file.c_str());
+    WritePrivateProfileStringA("Options", "ConfirmExit", flag[o.confirmExit], file.c_str());
+    WritePrivateProfileStringA("Options", "DClickEdits", flag[o.doubleClickEdits], file.c_str());
+    WritePrivateProfileStringA("Options", "RunOnStarup", flag[o.runAtLogon], file.c_str());
     WritePrivateProfileStringA("Shortcuts", nullptr, nullptr, file.c_str());
-    if (table.Count() == 0)
+    if (entries.empty())
         return;
-    WritePrivateProfileStringA("Shortcuts", "Count", std::to_string(table.Count()).c_str(),
+    WritePrivateProfileStringA("Shortcuts", "Count", std::to_string(entries.size()).c_str(),
                                file.c_str());
-    for (int i = 0; i < table.Count(); ++i) {
-        WritePrivateProfileStringA("Shortcuts", ShortcutPathKey(i).c_str(),
-                                   ProfileTextToWrite(table.Path(i)).c_str(), file.c_str());
-        WritePrivateProfileStringA("Shortcuts", ShortcutKeyKey(i).c_str(),
-                                   std::to_string(table.Binding(i).Key()).c_str(), file.c_str());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const int at = static_cast<int>(i);
+        WritePrivateProfileStringA("Shortcuts", ShortcutPathKey(at).c_str(),
+                                   ProfileTextToWrite(entries[i].path).c_str(), file.c_str());
+        WritePrivateProfileStringA("Shortcuts", ShortcutKeyKey(at).c_str(),
+                                   std::to_string(entries[i].key).c_str(), file.c_str());
     }
 }
 
@@ -122,9 +123,9 @@ std::vector<StoredShortcut> ReadKeyByKey(const std::string& file) {
     std::vector<StoredShortcut> entries;
     const int count = SettingsNumberOr(Text(file, "Count", ""), 0);
     for (int i = 0; i < std::min(count, kMaxLoadedShortcuts); ++i)
-        entries.push_back(
-            {Text(file, ShortcutPathKey(i), "C:\\"),
-             ShortCutFromSettingsNumber(SettingsNumberOr(Text(file, ShortcutKeyKey(i), ""), 0))});
+        entries.push_back({Text(file, ShortcutPathKey(i), "C:\\"),
+                           KeyCombinationFromSettingsNumber(
+                               SettingsNumberOr(Text(file, ShortcutKeyKey(i), ""), 0))});
     return entries;
 }
 
@@ -167,8 +168,7 @@ int main() {
     for (const auto& row : rows) {
         const int n = row.n;
         const int runs = n >= 1000 ? 5 : 9;
-        ShortcutTable table(nullptr);
-        FillTable(table, n, row.realKeys);
+        const std::vector<StoredShortcut> table = Entries(n, row.realKeys);
         auto fresh = [&] {
             DeleteFileA(file.c_str());
             DeleteFileA(naiveFile.c_str());
@@ -196,7 +196,8 @@ int main() {
         }
         const Timing load = Measure(n >= 1000 ? 3 : runs, nullptr, [&] {
             ShortcutTable loaded(nullptr);
-            store.LoadShortcuts(loaded);
+            for (const StoredShortcut& stored : store.LoadShortcuts())
+                loaded.AddStored(stored);
         });
 
         std::printf("| %d | %s | %s | %s | %s | %s | %s | %s | %s |\n", n,

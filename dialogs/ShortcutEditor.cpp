@@ -24,8 +24,8 @@ enum : int {
     kFolderLabel = 100,
     kFolderEdit,
     kBrowseButton,
-    kHotKeyLabel,
-    kHotKeyField,
+    kHotkeyLabel,
+    kHotkeyField,
     kOkButton,
     kCancelButton,
 };
@@ -42,14 +42,13 @@ constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 const char* const kFolderHint =
     "Path of folder the shortcut will point to. Click \"...\" to browse a folder.";
 const char* const kBrowseHint = "Click to browse to a folder.";
-const char* const kHotKeyHint = "The HotKey combination of the shortcut. Click here and then "
+const char* const kHotkeyHint = "The HotKey combination of the shortcut. Click here and then "
                                 "perform the key combination you desire for the shortcut.";
 
 } // namespace
 
 // The dialog's controls. Bounds are at 96 DPI, relative to the client area.
 const std::vector<Row>& ShortcutEditor::Controls() {
-    using D = ShortcutEditor;
     static const std::vector<Row> rows = {
         // id, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
         {kFolderLabel, "Static", "Folder:", kLabel, 0, 0, 8, 8, 34, 13, kNoTabStop,
@@ -57,23 +56,23 @@ const std::vector<Row>& ShortcutEditor::Controls() {
         {kFolderEdit, "Edit", "", ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 0, 8, 24, 361, 21, 0,
          FontRole::Normal, nullptr},
         {kBrowseButton, "Button", "...", BS_PUSHBUTTON, 0, 0, 376, 24, 19, 21, 1, FontRole::Normal,
-         &D::OnBrowseClicked},
-        {kHotKeyLabel, "Static", "HotKey:", kLabel, 0, 0, 8, 56, 39, 13, kNoTabStop,
+         &ShortcutEditor::OnBrowseClicked},
+        {kHotkeyLabel, "Static", "HotKey:", kLabel, 0, 0, 8, 56, 39, 13, kNoTabStop,
          FontRole::Normal, nullptr},
-        // HotKey1, tab 2: HotKeyFieldRow() below.
+        // HotkeyField, tab 2: HotkeyFieldRow() below.
         {kOkButton, "Button", "OK", BS_PUSHBUTTON, 0, 0, 240, 72, 75, 25, 3, FontRole::Normal,
-         &D::OnOkClicked},
+         &ShortcutEditor::OnOkClicked},
         {kCancelButton, "Button", "Cancel", BS_PUSHBUTTON, 0, 0, 320, 72, 75, 25, 4,
-         FontRole::Normal, &D::OnCancelClicked},
+         FontRole::Normal, &ShortcutEditor::OnCancelClicked},
     };
     return rows;
 }
 
-// The hot-key field is made by HotKeyField::Create, not by the layout loop; its row
+// The hot-key field is made by HotkeyField::Create, not by the layout loop; its row
 // stands apart and is slotted into the tab order by its tab position.
-const Row& ShortcutEditor::HotKeyFieldRow() {
+const Row& ShortcutEditor::HotkeyFieldRow() {
     // clang-format off
-    static const Row row{kHotKeyField, HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, 0,
+    static const Row row{kHotkeyField, HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, 0,
                          8, 72, 209, 19, 2, FontRole::Normal, nullptr};
     // clang-format on
     return row;
@@ -97,10 +96,10 @@ ShortcutEditor::ShortcutEditor(HWND owner) : owner_(owner) {
     // The value first, then the Ctrl+Alt substitution, then the window, whose
     // creation hands both to the control as its rules; later writes of the value
     // leave the rules alone.
-    hotKeyField_.SetHotKey(0xC000);
-    hotKeyField_.SetModifiers(hkCtrl | hkAlt);
-    hotKeyField_.Create(self, HotKeyFieldRow().id, 0, 0, 0, 0);
-    PlaceHotKeyField();
+    hotkeyField_.SetValue(kWithCtrl | kWithAlt);
+    hotkeyField_.SetDefaultModifiers(kWithCtrl | kWithAlt);
+    hotkeyField_.Create(self, HotkeyFieldRow().id, 0, 0, 0, 0);
+    PlaceHotkeyField();
 
     CreateHints();
 
@@ -144,12 +143,12 @@ void ShortcutEditor::FitLabels() {
     }
 }
 
-void ShortcutEditor::PlaceHotKeyField() {
-    HWND field = hotKeyField_.Handle();
+void ShortcutEditor::PlaceHotkeyField() {
+    HWND field = hotkeyField_.Handle();
     if (!field)
         return;
     const UINT dpi = layout_.Dpi();
-    const Row& row = HotKeyFieldRow();
+    const Row& row = HotkeyFieldRow();
     // Z order is tab order: behind the control whose tab position comes just before.
     HWND before = HWND_TOP;
     for (const Row& s : Controls())
@@ -172,7 +171,7 @@ void ShortcutEditor::CreateHints() {
     const std::pair<HWND, const char*> tools[] = {
         {layout_[kFolderEdit], kFolderHint},
         {layout_[kBrowseButton], kBrowseHint},
-        {hotKeyField_.Handle(), kHotKeyHint},
+        {hotkeyField_.Handle(), kHotkeyHint},
     };
     SetHintWidth(layout_.Dpi());
     for (const auto& [control, text] : tools) {
@@ -209,16 +208,16 @@ void ShortcutEditor::SetFolderText(const std::string& text) {
     SetWindowTextW(layout_[kFolderEdit], Wide(text).c_str());
 }
 
-KeyCombination ShortcutEditor::HotKeyValue() {
-    return hotKeyField_.HotKey();
+KeyCombination ShortcutEditor::HotkeyValue() {
+    return hotkeyField_.Value();
 }
 
-void ShortcutEditor::SetHotKeyValue(KeyCombination value) {
-    hotKeyField_.SetHotKey(value);
+void ShortcutEditor::SetHotkeyValue(KeyCombination value) {
+    hotkeyField_.SetValue(value);
 }
 
 void ShortcutEditor::SetActiveControl(Field field) {
-    activeControl_ = field == Field::Folder ? layout_[kFolderEdit] : hotKeyField_.Handle();
+    activeControl_ = field == Field::Folder ? layout_[kFolderEdit] : hotkeyField_.Handle();
     if (showing_ && GetActiveWindow() == Handle())
         FocusActiveControl();
 }
@@ -262,8 +261,8 @@ void ShortcutEditor::BringToFront() {
     if (!showing_)
         return;
     // The folder browser, when open, is the window to come forward.
-    HWND top = GetLastActivePopup(Handle());
-    SetForegroundWindow(top ? top : Handle());
+    if (!BringOwnedPopupForward(Handle()))
+        SetForegroundWindow(Handle());
 }
 
 void ShortcutEditor::OnOkClicked() {
@@ -278,7 +277,7 @@ void ShortcutEditor::OnCancelClicked() {
 
 void ShortcutEditor::OnBrowseClicked() {
     // The shell's folder browser needs COM in a single-threaded apartment.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const ScopedCom com;
     wchar_t displayName[MAX_PATH + 1] = {};
     BROWSEINFOW bi{};
     bi.hwndOwner = Handle();
@@ -299,8 +298,6 @@ void ShortcutEditor::OnBrowseClicked() {
         }
         CoTaskMemFree(item);
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
 }
 
 void ShortcutEditor::ApplyDpi(UINT dpi, const RECT* suggested) {
@@ -312,7 +309,7 @@ void ShortcutEditor::ApplyDpi(UINT dpi, const RECT* suggested) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     layout_.Rescale(dpi);
     FitLabels();
-    PlaceHotKeyField();
+    PlaceHotkeyField();
     SetHintWidth(dpi);
 }
 
@@ -325,9 +322,7 @@ LRESULT ShortcutEditor::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // IDCANCEL by the dialog-key handling) are ignored.
         if (!from)
             return 0;
-        if (from == hotKeyField_.Handle())
-            hotKeyField_.HandleNotification(HIWORD(wParam));
-        else if (HIWORD(wParam) == BN_CLICKED)
+        if (HIWORD(wParam) == BN_CLICKED)
             DispatchClick(*this, Controls(), LOWORD(wParam));
         return 0;
     }

@@ -5,7 +5,7 @@
 // itself validates nothing. Its only behaviour of its own is the folder browser
 // behind the "..." button.
 
-#include "hotkey/HotKeyField.h"
+#include "hotkey/HotkeyField.h"
 #include "hotkey/KeyCombination.h"
 #include "win/Layout.h"
 #include "win/UniqueHandle.h"
@@ -31,10 +31,10 @@ public:
     std::string FolderText() const;
     void SetFolderText(const std::string& text);
 
-    KeyCombination HotKeyValue();
-    void SetHotKeyValue(KeyCombination value);
+    KeyCombination HotkeyValue();
+    void SetHotkeyValue(KeyCombination value);
 
-    enum class Field { Folder, HotKey };
+    enum class Field { Folder, Hotkey };
     // The field that has the keyboard focus when the dialog is next shown.
     void SetActiveControl(Field field);
 
@@ -58,11 +58,11 @@ protected:
 
 private:
     static const std::vector<ControlSpec<ShortcutEditor>>& Controls();
-    static const ControlSpec<ShortcutEditor>& HotKeyFieldRow();
+    static const ControlSpec<ShortcutEditor>& HotkeyFieldRow();
     HFONT FontFor(FontRole) const { return font_.Get(); }
     void SizeToClientArea(UINT dpi);
     void FitLabels();
-    void PlaceHotKeyField();
+    void PlaceHotkeyField();
     void CreateHints();
     void SetHintWidth(UINT dpi);
     void PlaceAtFirstShowing();
@@ -71,7 +71,7 @@ private:
 
     HWND owner_ = nullptr;
     Layout layout_;
-    HotKeyField hotKeyField_;
+    HotkeyField hotkeyField_;
     UniqueFont font_;
     HWND hints_ = nullptr; // tooltip window, owned by the dialog and destroyed with it
     HWND activeControl_ = nullptr;

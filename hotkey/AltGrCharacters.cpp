@@ -153,12 +153,12 @@ std::vector<HKL> LoadedKeyboardLayouts() {
 std::optional<AltGrCharacter> AltGrCharacterOf(KeyCombination key, const std::vector<HKL>& layouts,
                                                const AltGrTypingFn& typed,
                                                const LayoutNameFn& layoutName) {
-    if ((key & scCtrl) == 0 || (key & scAlt) == 0)
+    if ((key & kWithCtrl) == 0 || (key & kWithAlt) == 0)
         return std::nullopt;
     const auto virtualKey = static_cast<std::uint8_t>(key & 0xFF);
     if (virtualKey == 0)
         return std::nullopt;
-    const bool withShift = (key & scShift) != 0;
+    const bool withShift = (key & kWithShift) != 0;
     for (HKL layout : layouts) {
         const AltGrTyping typing = typed(layout, virtualKey, withShift);
         if (IsTypedCharacter(typing.text))

@@ -1,21 +1,21 @@
 #include "hotkey/FolderLaunch.h"
 
-#include "hotkey/HotkeyBinding.h"
+#include "win/AppMessages.h"
 #include "win/Errors.h"
 #include "win/Messages.h"
+#include "win/Scoped.h"
 #include "win/Text.h"
 #include "win/Window.h"
 
-#include <objbase.h>
 #include <shellapi.h>
+
+#include <atomic>
 
 namespace pw {
 
 namespace {
 
 constexpr char kResultWindowClass[] = "PathwinkLaunchWindow";
-// Posted by a launch thread to the result window; lParam is its job.
-constexpr UINT kLaunchDone = WM_APP + 3;
 
 } // namespace
 
@@ -27,6 +27,13 @@ std::string MissingFolderText(const std::string& path) {
 
 std::string LaunchFailedText(const std::string& path, const std::string& reason) {
     return "Windows could not open the folder \"" + path + "\".\n" + reason;
+}
+
+std::string PathTooLongToOpenText(const std::string& path) {
+    return "Windows Explorer cannot open the folder \"" + path + "\": its path is " +
+           std::to_string(MAX_PATH) +
+           " characters or longer. The shortcut is kept; open the folder from a shorter path "
+           "(a mapped drive letter, say).";
 }
 
 std::wstring FileSystemPath(const std::string& path) {
@@ -50,6 +57,8 @@ bool IsExistingDirectory(const std::string& path) {
 
 DWORD ExploreFolder(const std::string& path) {
     const std::wstring file = Wide(path);
+    if (file.size() >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // The shell shows no box of its own: a refusal is told by the program, with its reason.
@@ -63,13 +72,17 @@ DWORD ExploreFolder(const std::string& path) {
     return error ? error : ERROR_GEN_FAILURE;
 }
 
+// Shared by the launch thread, which fills in the findings, and the launcher, which
+// reads them once the thread says it is done.
 struct FolderLaunch::Job {
     std::string path;
     IfMissing ifMissing = IfMissing::Tell;
     FolderShell shell;
-    HWND resultWindow;
+    HWND resultWindow = nullptr;
+    WPARAM number = 0;
     bool isFolder = false;
     DWORD openError = 0;
+    std::atomic<bool> done{false};
 };
 
 // Receives what launch threads found, on the thread that started them.
@@ -83,9 +96,8 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        if (msg == kLaunchDone) {
-            std::unique_ptr<Job> job(reinterpret_cast<Job*>(lParam));
-            owner_.Finish(*job); // may show a message: the job is owned here until then
+        if (msg == kLaunchDoneMessage) {
+            owner_.OnJobDone(wParam);
             return 0;
         }
         return Window::HandleMessage(msg, wParam, lParam);
@@ -103,52 +115,72 @@ void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing) {
     // Made at the first launch: nothing of it is needed before.
     if (!results_)
         results_ = std::make_unique<ResultWindow>(*this);
-    auto job = std::make_unique<Job>();
+    auto job = std::make_shared<Job>();
     job->path = path;
     job->ifMissing = ifMissing;
     job->shell = shell_;
     job->resultWindow = results_->Handle();
-    const HANDLE thread = CreateThread(nullptr, 0, RunJob, job.get(), 0, nullptr);
+    job->number = ++lastJobNumber_;
+    // The thread holds the job as long as it runs, whatever becomes of the launcher.
+    auto threadsJob = std::make_unique<std::shared_ptr<Job>>(job);
+    const HANDLE thread = CreateThread(nullptr, 0, RunJob, threadsJob.get(), 0, nullptr);
     if (!thread) {
         PlainMessage(LaunchFailedText(path, SystemReason(GetLastError())));
         return;
     }
     CloseHandle(thread);
-    job.release(); // the thread's now, until it hands it back
+    threadsJob.release();
+    jobs_.emplace(job->number, std::move(job));
     ++pending_;
 }
 
 DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
-    std::unique_ptr<Job> job(static_cast<Job*>(parameter));
-    // The shell's COM needs an apartment of this thread's own.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    try {
-        job->isFolder = job->shell.isFolder && job->shell.isFolder(job->path);
-        if (job->isFolder && job->shell.open)
-            job->openError = job->shell.open(job->path);
-    } catch (...) {
-        job->openError = ERROR_GEN_FAILURE;
+    const std::unique_ptr<std::shared_ptr<Job>> held(static_cast<std::shared_ptr<Job>*>(parameter));
+    Job& job = **held;
+    {
+        const ScopedCom com; // the shell's COM needs an apartment of this thread's own
+        try {
+            job.isFolder = job.shell.isFolder && job.shell.isFolder(job.path);
+            if (job.isFolder && job.shell.open)
+                job.openError = job.shell.open(job.path);
+        } catch (...) {
+            job.openError = ERROR_GEN_FAILURE;
+        }
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
+    job.done = true;
     // A program that has ended its launches meanwhile has no window to tell.
-    if (PostMessageW(job->resultWindow, kLaunchDone, 0, reinterpret_cast<LPARAM>(job.get())))
-        job.release();
+    PostMessageW(job.resultWindow, kLaunchDoneMessage, job.number, 0);
     return 0;
 }
 
-void FolderLaunch::Finish(Job& job) {
+void FolderLaunch::OnJobDone(WPARAM number) {
+    const auto found = jobs_.find(number);
+    if (found == jobs_.end() || !found->second->done)
+        return;
+    const std::shared_ptr<Job> job = std::move(found->second);
+    jobs_.erase(found);
     --pending_;
+    Finish(*job); // may show a message
+}
+
+void FolderLaunch::Finish(const Job& job) {
     if (!job.isFolder) {
-        if (job.ifMissing == IfMissing::Tell)
-            PlainMessage(MissingFolderText(job.path));
+        if (job.ifMissing == IfMissing::StaySilent)
+            return;
+        const auto [shown, isNew] = missingShown_.emplace(job.path, nullptr);
+        if (!isNew) {
+            // One message per folder: pressing its key again brings it forward.
+            if (shown->second)
+                SetForegroundWindow(shown->second);
+            return;
+        }
+        PlainMessage(MissingFolderText(job.path), &shown->second);
+        missingShown_.erase(job.path);
+    } else if (job.openError == ERROR_FILENAME_EXCED_RANGE) {
+        PlainMessage(PathTooLongToOpenText(job.path));
     } else if (job.openError) {
         PlainMessage(LaunchFailedText(job.path, SystemReason(job.openError)));
     }
-}
-
-void FolderLaunch::OpenBindingFolder(HotkeyBinding& sender) {
-    OpenFolder(sender.Folder());
 }
 
 } // namespace pw

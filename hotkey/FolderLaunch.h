@@ -3,29 +3,34 @@
 // handed to the shell's "explore" verb on a thread of its own, so that a folder
 // that does not answer (a network share that is gone) never holds up the program's
 // window thread; a missing folder, or a launch the shell refuses, is told on the
-// window thread once it is known.
+// window thread once it is known. A path the shell cannot open (MAX_PATH or longer:
+// Explorer has no way to show it, and some shells die of it) is never handed to it.
 
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace pw {
-
-class HotkeyBinding;
 
 // "The folder "<path>" does not exist or is inaccessible. Please open ..."
 std::string MissingFolderText(const std::string& path);
 // "Windows could not open the folder "<path>"." and the reason on its own line.
 std::string LaunchFailedText(const std::string& path, const std::string& reason);
+// The folder exists but its path is too long for Explorer.
+std::string PathTooLongToOpenText(const std::string& path);
 
 // The path as the file functions take it: a long one (MAX_PATH or more) with the
 // prefix that lifts that limit ("\\?\" or "\\?\UNC\"), any other as it is.
 std::wstring FileSystemPath(const std::string& path);
 // GetFileAttributes succeeds and reports a directory; the path is taken as typed.
 bool IsExistingDirectory(const std::string& path);
-// The shell's "explore" verb for path: 0, or the system's error code.
+// The shell's "explore" verb for path: 0, or the system's error code;
+// ERROR_FILENAME_EXCED_RANGE, without asking the shell, for a path of MAX_PATH
+// UTF-16 units or more.
 DWORD ExploreFolder(const std::string& path);
 
 // What a launch does off the window thread; tests replace either step.
@@ -45,11 +50,9 @@ public:
     // What a launch does when the folder is not there.
     enum class IfMissing { Tell, StaySilent };
 
-    // Starts the check and the launch and returns at once.
+    // Starts the check and the launch and returns at once. A folder whose missing
+    // message is still open gets no second one: that message comes to the front.
     void OpenFolder(const std::string& path, IfMissing ifMissing = IfMissing::Tell);
-
-    // The OnHotKey handler of every binding: opens the binding's folder.
-    void OpenBindingFolder(HotkeyBinding& sender);
 
     // Launches started and not yet told back (for tests and benchmarks).
     int Pending() const { return pending_; }
@@ -58,11 +61,19 @@ private:
     class ResultWindow;
     struct Job;
     static DWORD WINAPI RunJob(void* job);
-    void Finish(Job& job);
+    // The job the done message names, if it is one of ours and done; otherwise
+    // (a message another program posted) nothing happens.
+    void OnJobDone(WPARAM number);
+    void Finish(const Job& job);
 
     FolderShell shell_;
     std::unique_ptr<ResultWindow> results_;
+    // Jobs started and not yet told back, by the number their done message carries.
+    std::unordered_map<WPARAM, std::shared_ptr<Job>> jobs_;
+    WPARAM lastJobNumber_ = 0;
     int pending_ = 0;
+    // Folders whose missing message is open, with its window once it shows.
+    std::map<std::string, HWND> missingShown_;
 };
 
 } // namespace pw

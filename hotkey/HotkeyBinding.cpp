@@ -46,11 +46,11 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_HOTKEY) {
             auto it = bindings_.find(static_cast<int>(wParam));
-            if (it != bindings_.end() && it->second->OnHotKey) {
+            if (it != bindings_.end() && it->second->OnPressed) {
                 // The handler may run a modal loop in which its binding is freed:
                 // it runs from a copy, and the binding is not used after it.
-                auto handler = it->second->OnHotKey;
-                handler(*it->second);
+                auto handler = it->second->OnPressed;
+                handler();
             }
             return 0;
         }
@@ -71,35 +71,21 @@ HotkeyBinding::~HotkeyBinding() {
     HotkeyWindow::OfThisThread().Remove(id_);
 }
 
-HWND HotkeyBinding::WindowHandle() const {
-    return registered_ ? HotkeyWindow::OfThisThread().Handle() : nullptr;
-}
-
-void HotkeyBinding::SetEnabled(bool enabled) {
-    enabled_ = enabled;
-    if (enabled)
-        RegisterStep();
-    else
-        ReleaseStep();
-}
-
 void HotkeyBinding::SetKey(KeyCombination key) {
     if (key == key_)
         return;
-    key_ = key;
     ReleaseStep();
-    if (enabled_)
-        RegisterStep();
+    key_ = key;
+    RegisterStep();
 }
 
 void HotkeyBinding::RegisterStep() {
-    if (registered_ || id_ == 0)
+    // Virtual key 0 would be a registration of keys that have no virtual-key code.
+    if (registered_ || id_ == 0 || key_ == 0)
         return;
-    std::uint16_t key;
-    ShiftState shift;
-    SplitShortCut(key_, key, shift);
     HWND hwnd = HotkeyWindow::OfThisThread().HandleNeeded();
-    registered_ = hwnd && RegisterHotKey(hwnd, id_, RegistrationModifiers(shift), key & 0xFF);
+    registered_ =
+        hwnd && RegisterHotKey(hwnd, id_, RegistrationModifiers(key_), VirtualKeyOf(key_));
 }
 
 void HotkeyBinding::ReleaseStep() {

@@ -1,7 +1,7 @@
 #pragma once
-// HotkeyBinding: holds one system-wide hotkey for as long as it exists and is
-// enabled, and raises OnHotKey when the hotkey is pressed. Registration follows
-// writes of Enabled and Key; a refusal is left in Registered. Every binding of a
+// HotkeyBinding: holds one system-wide hotkey for as long as it exists and has a
+// key, and raises OnPressed when the hotkey is pressed. Registration follows writes
+// of the key; a refusal is left in Registered, and Retry asks again. Every binding of a
 // thread registers on one hidden message-only window of that thread, under an id
 // of its own; WM_HOTKEY is dispatched by that id.
 
@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <string>
 
 namespace pw {
 
@@ -21,39 +20,27 @@ public:
     HotkeyBinding(const HotkeyBinding&) = delete;
     HotkeyBinding& operator=(const HotkeyBinding&) = delete;
 
-    // The folder this binding opens. Stored, never interpreted.
-    const std::string& Folder() const { return folder_; }
-    void SetFolder(std::string folder) { folder_ = std::move(folder); }
-
-    bool Enabled() const { return enabled_; }
-    // True registers (unless already registered), false releases; no test for an
-    // unchanged value, so writing true again is how a refused hotkey is retried.
-    void SetEnabled(bool enabled);
-
     KeyCombination Key() const { return key_; }
     // The same value again does nothing at all (it is no retry). A different one
-    // releases the hotkey held and, when enabled, registers the new combination.
+    // releases the hotkey held and registers the new combination. Key 0 is "no
+    // hotkey" and never holds a registration.
     void SetKey(KeyCombination key);
+    // Asks the system again for a refused combination.
+    void Retry() { RegisterStep(); }
 
     bool Registered() const { return registered_; }
-    // Enabled with a key, yet not registered: the system refused the combination
-    // (another program holds it), so the binding works nowhere until a retry succeeds.
-    bool Refused() const { return enabled_ && key_ != 0 && !registered_; }
+    // A key, yet not registered: the system refused the combination (another
+    // program holds it), so the binding works nowhere until a retry succeeds.
+    bool Refused() const { return key_ != 0 && !registered_; }
 
-    // Raised on the GUI thread when the hotkey is pressed; the argument is this binding.
-    std::function<void(HotkeyBinding&)> OnHotKey;
-
-    // The window the hotkey is registered on while it is held, else nullptr.
-    HWND WindowHandle() const;
-    // The id it is registered under (unique among the thread's bindings).
-    int Id() const { return id_; }
+    // Raised on the GUI thread when the hotkey is pressed (once however long it is
+    // held). The handler may free this binding.
+    std::function<void()> OnPressed;
 
 private:
     void RegisterStep();
     void ReleaseStep();
 
-    std::string folder_;
-    bool enabled_ = true;
     bool registered_ = false;
     KeyCombination key_ = 0;
     int id_;

@@ -2,70 +2,42 @@
 
 namespace pw {
 
-KeyCombination ComposeShortCut(std::uint16_t key, ShiftState shift) {
-    if (key & 0xFF00)
-        return 0;
-    KeyCombination value = key;
-    if (shift & ssShift)
-        value += scShift;
-    if (shift & ssCtrl)
-        value += scCtrl;
-    if (shift & ssAlt)
-        value += scAlt;
-    return value;
-}
-
-void SplitShortCut(KeyCombination value, std::uint16_t& key, ShiftState& shift) {
-    key = value & 0x1FFF;
-    shift = 0;
-    if (value & scShift)
-        shift |= ssShift;
-    if (value & scCtrl)
-        shift |= ssCtrl;
-    if (value & scAlt)
-        shift |= ssAlt;
-}
-
-bool IsWeakShortCut(KeyCombination value) {
-    std::uint16_t key;
-    ShiftState shift;
-    SplitShortCut(value, key, shift);
-    int count =
-        ((shift & ssAlt) ? 1 : 0) + ((shift & ssCtrl) ? 1 : 0) + ((shift & ssShift) ? 1 : 0);
+bool IsWeakShortcut(KeyCombination value) {
+    const int count = ((value & kWithShift) ? 1 : 0) + ((value & kWithCtrl) ? 1 : 0) +
+                      ((value & kWithAlt) ? 1 : 0);
     return count < 2 && value != 0;
 }
 
-unsigned RegistrationModifiers(ShiftState shift) {
-    unsigned flags = 0;
-    if (shift & ssShift)
+unsigned RegistrationModifiers(KeyCombination value) {
+    unsigned flags = 0x4000; // MOD_NOREPEAT: ignored before Windows 7 (and by Wine)
+    if (value & kWithShift)
         flags |= 0x0004; // MOD_SHIFT
-    if (shift & ssAlt)
+    if (value & kWithAlt)
         flags |= 0x0001; // MOD_ALT
-    if (shift & ssCtrl)
+    if (value & kWithCtrl)
         flags |= 0x0002; // MOD_CONTROL
     return flags;
 }
 
-KeyCombination ShortCutFromHotKeyValue(std::uint16_t controlValue) {
-    const std::uint8_t key = controlValue & 0xFF;
+KeyCombination KeyCombinationFromHotkeyControl(std::uint16_t controlValue) {
     const std::uint8_t mods = controlValue >> 8;
-    KeyCombination value = key;
+    KeyCombination value = controlValue & 0xFF;
     if (mods & 0x01) // HOTKEYF_SHIFT
-        value += scShift;
+        value |= kWithShift;
     if (mods & 0x02) // HOTKEYF_CONTROL
-        value += scCtrl;
+        value |= kWithCtrl;
     if (mods & 0x04) // HOTKEYF_ALT
-        value += scAlt;
+        value |= kWithAlt;
     return value;
 }
 
-std::uint8_t HotKeyModifiersOf(KeyCombination value) {
+std::uint8_t HotkeyControlModifiersOf(KeyCombination value) {
     std::uint8_t mods = 0;
-    if (value & scShift)
+    if (value & kWithShift)
         mods |= 0x01; // HOTKEYF_SHIFT
-    if (value & scCtrl)
+    if (value & kWithCtrl)
         mods |= 0x02; // HOTKEYF_CONTROL
-    if (value & scAlt)
+    if (value & kWithAlt)
         mods |= 0x04; // HOTKEYF_ALT
     return mods;
 }
@@ -118,15 +90,15 @@ std::string KeyName(std::uint8_t vk, const KeyTexts& texts, const LayoutKeyNameF
 
 std::string KeyCombinationText(KeyCombination value, const KeyTexts& texts,
                                const LayoutKeyNameFn& layoutName) {
-    std::string name = KeyName(static_cast<std::uint8_t>(value & 0xFF), texts, layoutName);
+    std::string name = KeyName(VirtualKeyOf(value), texts, layoutName);
     if (name.empty())
         return {};
     std::string text;
-    if (value & scShift)
+    if (value & kWithShift)
         text += texts[ktShift];
-    if (value & scCtrl)
+    if (value & kWithCtrl)
         text += texts[ktCtrl];
-    if (value & scAlt)
+    if (value & kWithAlt)
         text += texts[ktAlt];
     return text + name;
 }

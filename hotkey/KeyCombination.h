@@ -11,32 +11,31 @@ namespace pw {
 
 using KeyCombination = std::uint16_t;
 
-// Modifier set with the bit values of the user-interface library's shift state.
-using ShiftState = std::uint8_t;
-constexpr ShiftState ssShift = 1;
-constexpr ShiftState ssAlt = 2;
-constexpr ShiftState ssCtrl = 4;
+// The modifier bits of a key combination: the one encoding of Shift, Ctrl and Alt
+// inside the program. The system's two others (RegisterHotKey's MOD_* and the
+// hot-key control's HOTKEYF_*) are converted to and from it here only.
+constexpr KeyCombination kWithShift = 0x2000;
+constexpr KeyCombination kWithCtrl = 0x4000;
+constexpr KeyCombination kWithAlt = 0x8000;
+constexpr KeyCombination kAnyModifier = kWithShift | kWithCtrl | kWithAlt;
 
-constexpr KeyCombination scShift = 0x2000;
-constexpr KeyCombination scCtrl = 0x4000;
-constexpr KeyCombination scAlt = 0x8000;
-
-// A key with a non-zero high byte cannot be composed and yields 0.
-KeyCombination ComposeShortCut(std::uint16_t key, ShiftState shift);
-// The key keeps bits 8-12 (value AND 0x1FFF); the set holds the three modifiers.
-void SplitShortCut(KeyCombination value, std::uint16_t& key, ShiftState& shift);
+// The virtual-key code of a combination (its low byte).
+constexpr std::uint8_t VirtualKeyOf(KeyCombination value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
 
 // Weak: fewer than two of Shift, Ctrl and Alt, and not 0 (0 is "no hotkey").
-bool IsWeakShortCut(KeyCombination value);
+bool IsWeakShortcut(KeyCombination value);
 
-// RegisterHotKey's flags: MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4; nothing else.
-unsigned RegistrationModifiers(ShiftState shift);
+// RegisterHotKey's flags for the combination's modifiers (MOD_ALT 1, MOD_CONTROL 2,
+// MOD_SHIFT 4) with MOD_NOREPEAT (0x4000), so that a held combination is one press.
+unsigned RegistrationModifiers(KeyCombination value);
 
 // The hot-key control's value (HOTKEYF_SHIFT 1, _CONTROL 2, _ALT 4, _EXT 8 in the
 // high byte) to a key combination; the extended-key flag is dropped.
-KeyCombination ShortCutFromHotKeyValue(std::uint16_t controlValue);
+KeyCombination KeyCombinationFromHotkeyControl(std::uint16_t controlValue);
 // The other way: the control's modifier byte (HOTKEYF_SHIFT, _CONTROL, _ALT) of a value.
-std::uint8_t HotKeyModifiersOf(KeyCombination value);
+std::uint8_t HotkeyControlModifiersOf(KeyCombination value);
 
 // The texts of the string table, in this order: BkSp, Tab, Esc, Enter, Space, PgUp,
 // PgDn, End, Home, Left, Up, Right, Down, Ins, Del, Shift+, Ctrl+, Alt+.

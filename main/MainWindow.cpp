@@ -1,8 +1,10 @@
 #include "main/MainWindow.h"
 
 #include "PathwinkVersion.h"
+#include "main/CopyData.h"
 #include "main/MainWindowIds.h"
 #include "main/RowText.h"
+#include "win/AppMessages.h"
 #include "win/Application.h"
 #include "win/Dpi.h"
 #include "win/StartupTrace.h"
@@ -17,12 +19,11 @@
 
 namespace pw {
 
-using namespace mainform;
+using namespace mainwindow;
 
 namespace {
 
 using Row = ControlSpec<MainWindow>;
-using F = MainWindow;
 
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kLink = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
@@ -62,36 +63,38 @@ const std::vector<Row>& MainWindow::Controls() {
         {idStatusLabel, "STATIC", "Status", kLabel, 0, 0, 56, 243, 177, 33, kNoTabStop,
          FontRole::Bold, nullptr},
         {idHelpButton, "BUTTON", "Help", BS_PUSHBUTTON, 0, 0, 245, 249, 65, 25, 1, FontRole::Normal,
-         &F::OnHelpClicked},
+         &MainWindow::OnHelpClicked},
         {idExitButton, "BUTTON", "Exit", BS_PUSHBUTTON, 0, 0, 317, 249, 65, 25, 2, FontRole::Normal,
-         &F::OnExitClicked},
+         &MainWindow::OnExitClicked},
         {idTrayButton, "BUTTON", "Tray", BS_PUSHBUTTON, 0, 0, 389, 249, 65, 25, 3, FontRole::Bold,
-         &F::OnTrayClicked},
+         &MainWindow::OnTrayClicked},
 
         // "Folder Shortcuts"
         {idNewButton, "BUTTON", "New Shortcut", BS_PUSHBUTTON, 0, idShortcutsPage, 6, 6, 81, 25, 1,
-         FontRole::Normal, &F::OnNewClicked},
+         FontRole::Normal, &MainWindow::OnNewClicked},
         {idEditButton, "BUTTON", "Edit Selected", BS_PUSHBUTTON, 0, idShortcutsPage, 93, 6, 81, 25,
-         2, FontRole::Normal, &F::OnEditClicked},
+         2, FontRole::Normal, &MainWindow::OnEditClicked},
         {idDeleteButton, "BUTTON", "Delete Selected", BS_PUSHBUTTON | WS_DISABLED, 0,
-         idShortcutsPage, 181, 6, 91, 25, 0, FontRole::Normal, &F::OnDeleteClicked},
+         idShortcutsPage, 181, 6, 91, 25, 0, FontRole::Normal, &MainWindow::OnDeleteClicked},
         {idShortcutList, "LISTBOX", "",
          LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL,
          WS_EX_CLIENTEDGE, idShortcutsPage, 6, 38, 432, 161, 3, FontRole::Normal, nullptr},
 
         // "Options"
         {idWarnWeakKeyBox, "BUTTON", "Warn when selected shortcut key combination is \"weak.\"",
-         kCheck, 0, idOptionsPage, 8, 16, 433, 17, 0, FontRole::Normal, &F::OnOptionToggled},
+         kCheck, 0, idOptionsPage, 8, 16, 433, 17, 0, FontRole::Normal,
+         &MainWindow::OnOptionToggled},
         {idConfirmExitBox, "BUTTON", "Confirm on exit button click.", kCheck, 0, idOptionsPage, 8,
-         40, 425, 17, 1, FontRole::Normal, &F::OnOptionToggled},
+         40, 425, 17, 1, FontRole::Normal, &MainWindow::OnOptionToggled},
         {idDoubleClickEditsBox, "BUTTON",
          "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.",
-         kCheck, 0, idOptionsPage, 8, 64, 425, 17, 2, FontRole::Normal, &F::OnOptionToggled},
+         kCheck, 0, idOptionsPage, 8, 64, 425, 17, 2, FontRole::Normal,
+         &MainWindow::OnOptionToggled},
         {idWarnAltGrBox, "BUTTON",
          "Warn when a key combination types a character on my keyboard (AltGr).", kCheck, 0,
-         idOptionsPage, 8, 88, 425, 17, 3, FontRole::Normal, &F::OnOptionToggled},
+         idOptionsPage, 8, 88, 425, 17, 3, FontRole::Normal, &MainWindow::OnOptionToggled},
         {idRunAtLogonBox, "BUTTON", "Run Pathwink automatically when Windows starts.", kCheck, 0,
-         idOptionsPage, 8, 176, 425, 17, 4, FontRole::Normal, &F::OnOptionToggled},
+         idOptionsPage, 8, 176, 425, 17, 4, FontRole::Normal, &MainWindow::OnOptionToggled},
 
         // "About"
         {idTitleLabel, "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32, kNoTabStop,
@@ -102,9 +105,9 @@ const std::vector<Row>& MainWindow::Controls() {
          "\r\n\r\nPlease visit the Corvane Software website for other great software.", kLabel, 0,
          idAboutPage, 8, 73, 425, 39, kNoTabStop, FontRole::Normal, nullptr},
         {idWebsiteLink, "STATIC", "Website: www.corvane.example", kLink, 0, idAboutPage, 8, 128, 0,
-         0, kNoTabStop, FontRole::Link, &F::OnWebsiteClicked},
+         0, kNoTabStop, FontRole::Link, &MainWindow::OnWebsiteClicked},
         {idMailLink, "STATIC", "Email: pathwink@corvane.example", kLink, 0, idAboutPage, 8, 147, 0,
-         0, kNoTabStop, FontRole::Link, &F::OnMailClicked},
+         0, kNoTabStop, FontRole::Link, &MainWindow::OnMailClicked},
         {idCopyrightLabel, "STATIC",
          "Copyright \xC2\xA9 2026 Corvane Software.\r\nFree to use and to share.",
          SS_RIGHT | SS_NOPREFIX, 0, idAboutPage, 213, 176, 227, 26, kNoTabStop, FontRole::Normal,
@@ -304,11 +307,11 @@ void MainWindow::Hide() {
 }
 
 void MainWindow::PostQueuedFlow() {
-    PostMessageW(Handle(), kRunQueuedFlow, 0, 0);
+    PostMessageW(Handle(), kRunQueuedFlowMessage, 0, 0);
 }
 
 void MainWindow::PostFinishStart() {
-    PostMessageW(Handle(), kFinishStart, 0, 0);
+    PostMessageW(Handle(), kFinishStartMessage, 0, 0);
 }
 
 void MainWindow::PaintIcon() {
@@ -334,20 +337,20 @@ void MainWindow::SetChecked(int id, bool checked) {
 }
 
 void MainWindow::ShowOptions(const Options& options) {
-    SetChecked(idWarnWeakKeyBox, options.WarnWeakKey);
-    SetChecked(idConfirmExitBox, options.ConfirmExit);
-    SetChecked(idDoubleClickEditsBox, options.DClickEdits);
-    SetChecked(idRunAtLogonBox, options.RunOnStarup);
-    SetChecked(idWarnAltGrBox, options.WarnAltGr);
+    SetChecked(idWarnWeakKeyBox, options.warnOfWeakKeys);
+    SetChecked(idConfirmExitBox, options.confirmExit);
+    SetChecked(idDoubleClickEditsBox, options.doubleClickEdits);
+    SetChecked(idRunAtLogonBox, options.runAtLogon);
+    SetChecked(idWarnAltGrBox, options.warnOfAltGr);
 }
 
 Options MainWindow::CheckedOptions() const {
     Options options;
-    options.WarnWeakKey = Checked(idWarnWeakKeyBox);
-    options.ConfirmExit = Checked(idConfirmExitBox);
-    options.DClickEdits = Checked(idDoubleClickEditsBox);
-    options.RunOnStarup = Checked(idRunAtLogonBox);
-    options.WarnAltGr = Checked(idWarnAltGrBox);
+    options.warnOfWeakKeys = Checked(idWarnWeakKeyBox);
+    options.confirmExit = Checked(idConfirmExitBox);
+    options.doubleClickEdits = Checked(idDoubleClickEditsBox);
+    options.runAtLogon = Checked(idRunAtLogonBox);
+    options.warnOfAltGr = Checked(idWarnAltGrBox);
     return options;
 }
 
@@ -464,10 +467,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
         events_.OnPathsDropped(DroppedPaths(reinterpret_cast<HDROP>(wParam)));
         return 0;
-    case kFinishStart:
+    case kFinishStartMessage:
         events_.OnStartFinishing();
         return 0;
-    case kRunQueuedFlow:
+    case kRunQueuedFlowMessage:
         events_.OnQueuedFlowDue();
         return 0;
     case WM_QUERYENDSESSION:

@@ -1,9 +1,7 @@
 #pragma once
 // Control ids and pages of the main window; the layout table itself is in MainWindow.cpp.
 
-#include <windows.h>
-
-namespace pw::mainform {
+namespace pw::mainwindow {
 
 enum ControlId : int {
     // Tab pages: containers made by the window, holding the page controls.
@@ -36,11 +34,6 @@ enum ControlId : int {
     idCopyrightLabel,
 };
 
-// Posted to the window to start the flow of a folder handed over during another flow.
-constexpr unsigned kRunQueuedFlow = WM_APP + 2;
-// Posted at the end of the start-up: what can wait until the program is ready.
-constexpr unsigned kFinishStart = WM_APP + 4;
-
 constexpr int kPageCount = 3;
 constexpr int kPageShortcuts = 0;
 constexpr int kPageOptions = 1;
@@ -50,4 +43,4 @@ constexpr int kPageAbout = 2;
 constexpr int kClientWidth = 457;
 constexpr int kClientHeight = 277;
 
-} // namespace pw::mainform
+} // namespace pw::mainwindow

@@ -1,5 +1,6 @@
 #include "main/RowText.h"
 
+#include "win/ProgramName.h"
 #include "win/Text.h"
 
 #include <cstring>
@@ -26,8 +27,8 @@ std::string MarkedKeyText(const std::string& keyText, const KeyMarks& marks) {
 
 std::string TrayTooltipText(int inactiveCount) {
     if (inactiveCount <= 0)
-        return "Pathwink";
-    return "Pathwink (" + Shortcuts(inactiveCount) + " inactive)";
+        return kProgramName;
+    return std::string(kProgramName) + " (" + Shortcuts(inactiveCount) + " inactive)";
 }
 
 std::string InactiveNoticeTitle(int inactiveCount) {
@@ -79,28 +80,6 @@ std::string MenuEntryText(const std::string& path, const std::string& keyText, b
         text += c == '&' ? std::string("&&") : std::string(1, c);
     if (hasKey)
         text += "\t" + keyText;
-    return text;
-}
-
-std::string CopyDataText(const void* data, unsigned long size) {
-    if (!data || size == 0)
-        return {};
-    const char* bytes = static_cast<const char*>(data);
-    const void* nul = std::memchr(bytes, '\0', size);
-    return std::string(bytes, nul ? static_cast<const char*>(nul) - bytes : size);
-}
-
-std::wstring CopyDataUtf16Text(const void* data, unsigned long size) {
-    if (!data)
-        return {};
-    const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    std::wstring text;
-    for (unsigned long i = 0; i + 1 < size; i += 2) {
-        const wchar_t c = static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (c == L'\0')
-            break;
-        text += c;
-    }
     return text;
 }
 

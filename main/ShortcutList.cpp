@@ -17,7 +17,7 @@
 
 namespace pw {
 
-using namespace mainform;
+using namespace mainwindow;
 
 int MainWindow::SelectedRow() const {
     return static_cast<int>(SendMessageW(Control(idShortcutList), LB_GETCURSEL, 0, 0));

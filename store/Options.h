@@ -1,20 +1,20 @@
 #pragma once
-// The five options of the Options page, as the settings file stores them.
+// The options of the Options page. Their defaults are the ones here: a settings
+// file without a key gives the default of its field.
 
 namespace pw {
 
 struct Options {
-    bool WarnWeakKey = true;
-    bool ConfirmExit = true;
-    bool DClickEdits = false;
-    bool RunOnStarup = true; // the settings key is spelled so
+    // Ask before keeping a combination with fewer than two of Shift, Ctrl and Alt.
+    bool warnOfWeakKeys = true;
+    // The Exit button asks first.
+    bool confirmExit = true;
+    // A double-click in the list edits the shortcut instead of opening its folder.
+    bool doubleClickEdits = false;
+    // Pathwink starts in the tray at logon.
+    bool runAtLogon = true;
     // Warn of (and mark) Ctrl+Alt combinations that type a character with AltGr.
-    bool WarnAltGr = true;
-    bool operator==(const Options& o) const {
-        return WarnWeakKey == o.WarnWeakKey && ConfirmExit == o.ConfirmExit &&
-               DClickEdits == o.DClickEdits && RunOnStarup == o.RunOnStarup &&
-               WarnAltGr == o.WarnAltGr;
-    }
+    bool warnOfAltGr = true;
 };
 
 } // namespace pw

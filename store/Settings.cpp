@@ -17,6 +17,18 @@ namespace {
 
 constexpr wchar_t kOptionsSection[] = L"Options";
 constexpr wchar_t kShortcutsSection[] = L"Shortcuts";
+
+// Each option's key in [Options], "1" for on and "0" for off; the default is the
+// field's own. "RunOnStarup" is spelled as earlier versions wrote it.
+struct OptionKey {
+    const wchar_t* name;
+    bool Options::*field;
+};
+constexpr OptionKey kOptionKeys[] = {
+    {L"WarnWeakKey", &Options::warnOfWeakKeys},   {L"ConfirmExit", &Options::confirmExit},
+    {L"DClickEdits", &Options::doubleClickEdits}, {L"RunOnStarup", &Options::runAtLogon},
+    {L"WarnAltGr", &Options::warnOfAltGr},
+};
 constexpr DWORD kTextBufferChars = kMaxSettingsText + 1;
 
 std::string ModuleFileName() {
@@ -35,10 +47,10 @@ std::string ModuleFileName() {
 
 // The profile functions read files in the ANSI code page and in UTF-16 alike
 // (their W form converts the former); the program reads through them only.
-std::string ReadText(const std::string& file, const wchar_t* section, const std::string& key,
+std::string ReadText(const std::string& file, const wchar_t* section, const std::wstring& key,
                      const std::string& defaultText) {
     std::wstring buffer(kTextBufferChars, L'\0');
-    const DWORD n = GetPrivateProfileStringW(section, Wide(key).c_str(), Wide(defaultText).c_str(),
+    const DWORD n = GetPrivateProfileStringW(section, key.c_str(), Wide(defaultText).c_str(),
                                              buffer.data(), kTextBufferChars, Wide(file).c_str());
     buffer.resize(std::min<DWORD>(n, kTextBufferChars - 1));
     return Utf8(buffer);
@@ -227,9 +239,9 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         throw WriteFailure(file, GetLastError());
 
     const std::pair<const wchar_t*, bool> values[] = {
-        {L"WarnWeakKey", options.WarnWeakKey}, {L"ConfirmExit", options.ConfirmExit},
-        {L"DClickEdits", options.DClickEdits}, {L"RunOnStarup", options.RunOnStarup},
-        {L"WarnAltGr", options.WarnAltGr},
+        {L"WarnWeakKey", options.warnOfWeakKeys},   {L"ConfirmExit", options.confirmExit},
+        {L"DClickEdits", options.doubleClickEdits}, {L"RunOnStarup", options.runAtLogon},
+        {L"WarnAltGr", options.warnOfAltGr},
     };
     for (const auto& [key, on] : values)
         if (!WritePrivateProfileStringW(kOptionsSection, key, on ? L"1" : L"0", tempPath))
@@ -282,7 +294,7 @@ void WriteSettingsFile(const std::string& file, const Options& options,
 std::vector<StoredShortcut> ReadShortcutsKeyByKey(const std::string& file) {
     return ShortcutsFrom(
         [&file](const std::string& key, const std::string& defaultText) {
-            return ReadText(file, kShortcutsSection, key, defaultText);
+            return ReadText(file, kShortcutsSection, Wide(key), defaultText);
         },
         kMaxLoadedShortcuts);
 }
@@ -313,47 +325,29 @@ std::string SettingsStore::SettingsFileName() const {
 
 Options SettingsStore::LoadOptions() const {
     const std::string file = SettingsFileName();
-    auto flag = [&file](const char* key, bool defaultValue) {
-        return SettingsBoolOr(ReadText(file, kOptionsSection, key, ""), defaultValue);
-    };
     Options options;
-    options.WarnWeakKey = flag("WarnWeakKey", true);
-    options.ConfirmExit = flag("ConfirmExit", true);
-    options.DClickEdits = flag("DClickEdits", false);
-    options.RunOnStarup = flag("RunOnStarup", true);
-    options.WarnAltGr = flag("WarnAltGr", true); // absent in files of earlier versions
+    for (const OptionKey& key : kOptionKeys)
+        options.*key.field =
+            SettingsBoolOr(ReadText(file, kOptionsSection, key.name, ""), options.*key.field);
     return options;
 }
 
-void SettingsStore::LoadShortcuts(ShortcutTable& table) const {
+std::vector<StoredShortcut> SettingsStore::LoadShortcuts() const {
     std::vector<StoredShortcut> entries = ReadStoredShortcuts(SettingsFileName());
     TracePhase("settings read");
-    for (StoredShortcut& entry : entries) {
-        auto binding = std::make_unique<HotkeyBinding>();
-        binding->SetFolder(entry.path);
-        binding->SetKey(entry.key); // enabled from birth: a non-zero key registers here
-        binding->OnHotKey = table.OnHotKey();
-        // The retry: for key 0 it asks for virtual key 0 without modifiers, which is
-        // harmless and never fires.
-        binding->SetEnabled(true);
-        table.InsertLoaded(entry.path, std::move(binding));
-    }
-    TracePhase("hotkeys");
+    return entries;
 }
 
-void SettingsStore::SaveSettings(const Options& options, const ShortcutTable& table) const {
+void SettingsStore::SaveSettings(const Options& options,
+                                 const std::vector<StoredShortcut>& shortcuts) const {
     const std::string file = SettingsFileName();
-    std::vector<StoredShortcut> entries;
-    entries.reserve(table.Count());
-    for (int i = 0; i < table.Count(); ++i) {
-        // A line break would split the line and corrupt the file; refusing the whole
-        // save keeps the file as it was. Anything else loaded can be saved again.
-        if (HasLineBreak(table.Path(i)))
+    // A line break would split the line and corrupt the file; refusing the whole
+    // save keeps the file as it was. Anything else loaded can be saved again.
+    for (const StoredShortcut& shortcut : shortcuts)
+        if (HasLineBreak(shortcut.path))
             throw WriteFailure(file, "A folder path holds a line break.");
-        entries.push_back({table.Path(i), table.Binding(i).Key()});
-    }
-    WriteSettingsFile(file, options, entries);
-    if (options.RunOnStarup)
+    WriteSettingsFile(file, options, shortcuts);
+    if (options.runAtLogon)
         SetRunAtLogon(keys_, ExecutablePath());
     else
         RemoveRunAtLogon(keys_);

@@ -7,7 +7,6 @@
 #include "store/Options.h"
 #include "store/RunAtLogon.h"
 #include "store/SettingsFormat.h"
-#include "store/ShortcutTable.h"
 
 #include <windows.h>
 
@@ -45,11 +44,10 @@ public:
     std::string SettingsFileName() const;
 
     Options LoadOptions() const;
-    // Reads [Shortcuts] into the table: one binding per entry, keyed, enabled,
-    // inserted whatever its registration's outcome.
-    void LoadShortcuts(ShortcutTable& table) const;
+    // The entries of [Shortcuts], in the file's order.
+    std::vector<StoredShortcut> LoadShortcuts() const;
     // Rewrites [Options] and [Shortcuts] (other sections and keys are kept), then
-    // brings the run-at-logon value in line with options.RunOnStarup. The work is
+    // brings the run-at-logon value in line with options.runAtLogon. The work is
     // done on a copy beside the file ("~pw<pid>.tmp") that then replaces it in one
     // rename; copies left by processes that ended mid-save are removed after the
     // next successful save. A read-only file is never replaced. A failure throws
@@ -57,7 +55,7 @@ public:
     // its own), with the file as it was; so does, before anything is touched, a
     // path holding a line break (the one thing a value cannot hold). A failure of
     // the run-at-logon value after the file was saved throws RunAtLogonError.
-    void SaveSettings(const Options& options, const ShortcutTable& table) const;
+    void SaveSettings(const Options& options, const std::vector<StoredShortcut>& shortcuts) const;
 
     const RunAtLogonKeys& Keys() const { return keys_; }
 

@@ -122,7 +122,7 @@ bool SettingsBoolOr(std::string_view text, bool defaultValue) {
     return SettingsNumberOr(text, defaultValue ? 1 : 0) != 0;
 }
 
-KeyCombination ShortCutFromSettingsNumber(std::int32_t number) {
+KeyCombination KeyCombinationFromSettingsNumber(std::int32_t number) {
     return static_cast<KeyCombination>(static_cast<std::uint32_t>(number) & 0xFFFFu);
 }
 
@@ -231,7 +231,7 @@ std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text, int ma
     for (int i = 0; i < n; ++i) {
         StoredShortcut e;
         e.path = text(ShortcutPathKey(i), "C:\\");
-        e.key = ShortCutFromSettingsNumber(SettingsNumberOr(text(ShortcutKeyKey(i), ""), 0));
+        e.key = KeyCombinationFromSettingsNumber(SettingsNumberOr(text(ShortcutKeyKey(i), ""), 0));
         entries.push_back(std::move(e));
     }
     return entries;

@@ -34,7 +34,7 @@ std::int32_t SettingsNumberOr(std::string_view text, std::int32_t defaultValue);
 // A number, true when non-zero; the default when the text is no number.
 bool SettingsBoolOr(std::string_view text, bool defaultValue);
 // A key combination is the low 16 bits of the stored number: 65536 -> 0, -1 -> 65535.
-KeyCombination ShortCutFromSettingsNumber(std::int32_t number);
+KeyCombination KeyCombinationFromSettingsNumber(std::int32_t number);
 
 // Key names of entry n of [Shortcuts]: "0Path", "0ShortCut", "10Path", ...
 std::string ShortcutPathKey(int n);

@@ -20,28 +20,42 @@ bool PathLess(const std::string& a, const std::string& b) {
 
 } // namespace
 
-ShortcutTable::ShortcutTable(HotKeyHandler onHotKey) : onHotKey_(std::move(onHotKey)) {}
+ShortcutTable::ShortcutTable(PressedHandler onShortcutPressed)
+    : onShortcutPressed_(std::move(onShortcutPressed)) {}
 
 ShortcutTable::~ShortcutTable() {
     ReleaseAll();
 }
 
-bool ShortcutTable::AddShortcut(const std::string& path, KeyCombination key) {
+std::unique_ptr<HotkeyBinding> ShortcutTable::NewBinding(KeyCombination key) {
     auto binding = std::make_unique<HotkeyBinding>();
-    // Enabled is written before the key, so a non-zero key registers as it is set.
-    binding->SetEnabled(key != 0);
-    binding->SetKey(key);
-    binding->SetFolder(path);
-    binding->OnHotKey = onHotKey_;
+    binding->SetKey(key); // a non-zero key registers here
+    binding->OnPressed = [this, raw = binding.get()] { OnBindingPressed(raw); };
+    return binding;
+}
+
+void ShortcutTable::OnBindingPressed(const HotkeyBinding* binding) {
+    for (const Entry& entry : entries_) {
+        if (entry.binding.get() == binding) {
+            // A copy: the handler may run a loop in which the entry goes.
+            const std::string folder = entry.path;
+            if (onShortcutPressed_)
+                onShortcutPressed_(folder);
+            return;
+        }
+    }
+}
+
+bool ShortcutTable::AddShortcut(const std::string& path, KeyCombination key) {
+    auto binding = NewBinding(key);
     if (!binding->Registered() && key != 0)
         return false; // the binding is freed here: its window and any registration go
     Insert(path, std::move(binding));
     return true;
 }
 
-void ShortcutTable::InsertLoaded(const std::string& path, std::unique_ptr<HotkeyBinding> binding) {
-    if (binding)
-        Insert(path, std::move(binding));
+void ShortcutTable::AddStored(const StoredShortcut& stored) {
+    Insert(stored.path, NewBinding(stored.key));
 }
 
 void ShortcutTable::Delete(int index) {
@@ -51,13 +65,20 @@ void ShortcutTable::Delete(int index) {
     entries_.erase(entries_.begin() + index);
 }
 
-void ShortcutTable::Refile(int index) {
+void ShortcutTable::SetPath(int index, const std::string& path) {
     if (index < 0 || index >= Count())
         return;
     std::unique_ptr<HotkeyBinding> binding = std::move(entries_[index].binding);
     entries_.erase(entries_.begin() + index);
-    std::string path = binding->Folder();
-    Insert(std::move(path), std::move(binding));
+    Insert(path, std::move(binding));
+}
+
+std::vector<StoredShortcut> ShortcutTable::Stored() const {
+    std::vector<StoredShortcut> stored;
+    stored.reserve(entries_.size());
+    for (const Entry& entry : entries_)
+        stored.push_back({entry.path, entry.binding->Key()});
+    return stored;
 }
 
 void ShortcutTable::ReleaseAll() {
@@ -91,7 +112,7 @@ int ShortcutTable::RetryRefused() {
     for (Entry& e : entries_) {
         if (!e.binding->Refused())
             continue;
-        e.binding->SetEnabled(true); // writing true again is the retry
+        e.binding->Retry();
         nowHeld += e.binding->Registered() ? 1 : 0;
     }
     return nowHeld;

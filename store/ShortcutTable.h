@@ -2,9 +2,11 @@
 // The shortcut table: every folder shortcut with the hotkey binding it owns, kept
 // sorted by path without regard to letter case (CompareStringW, user's default
 // locale, NORM_IGNORECASE). A new entry goes before all entries that compare equal.
-// Accessed only by index, by count and by sorted insertion.
+// Accessed only by index, by count and by sorted insertion. An entry's folder
+// lives here only; its binding knows just the key.
 
 #include "hotkey/HotkeyBinding.h"
+#include "store/SettingsFormat.h"
 
 #include <functional>
 #include <memory>
@@ -15,27 +17,27 @@ namespace pw {
 
 class ShortcutTable {
 public:
-    using HotKeyHandler = std::function<void(HotkeyBinding&)>;
+    // Told the folder of the entry whose hotkey was pressed.
+    using PressedHandler = std::function<void(const std::string& folder)>;
 
-    // onHotKey becomes the OnHotKey handler of every binding the table creates.
-    explicit ShortcutTable(HotKeyHandler onHotKey);
+    explicit ShortcutTable(PressedHandler onShortcutPressed);
     // Frees every binding, index 0 upward, as ReleaseAll does.
     ~ShortcutTable();
     ShortcutTable(const ShortcutTable&) = delete;
     ShortcutTable& operator=(const ShortcutTable&) = delete;
 
-    // A new binding for key: enabled for a non-zero key, disabled for 0. Inserted and
-    // true when it registered or key is 0; otherwise freed, table unchanged, false.
+    // A new entry with a binding for key (0: no hotkey). Inserted and true when its
+    // hotkey registered or key is 0; otherwise the table is unchanged and false.
     bool AddShortcut(const std::string& path, KeyCombination key);
-    // Inserts a binding configured by the caller, whatever its registration state.
-    // A null binding is not inserted.
-    void InsertLoaded(const std::string& path, std::unique_ptr<HotkeyBinding> binding);
+    // A stored entry: inserted whatever its registration's outcome (a refused one
+    // is inactive until a retry succeeds).
+    void AddStored(const StoredShortcut& stored);
     // Frees the binding of entry index (releasing its hotkey) and removes the entry.
     // An index out of range does nothing.
     void Delete(int index);
-    // Re-sorts entry index under its binding's folder (after an edit changed it).
-    // An index out of range does nothing.
-    void Refile(int index);
+    // Gives entry index another folder and moves it to its place in the order; its
+    // binding stays as it is. An index out of range does nothing.
+    void SetPath(int index, const std::string& path);
     // Frees every binding, index 0 upward; the table is empty afterwards.
     void ReleaseAll();
     // Tries the registration of every refused binding again; the number that now hold
@@ -47,9 +49,8 @@ public:
     int Count() const { return static_cast<int>(entries_.size()); }
     const std::string& Path(int index) const { return entries_.at(index).path; }
     HotkeyBinding& Binding(int index) const { return *entries_.at(index).binding; }
-
-    // The handler given at construction, for bindings the caller configures itself.
-    const HotKeyHandler& OnHotKey() const { return onHotKey_; }
+    // Every entry's folder and key, in the table's order: what the settings file keeps.
+    std::vector<StoredShortcut> Stored() const;
 
 private:
     struct Entry {
@@ -58,9 +59,11 @@ private:
     };
     // First position whose path is not less than path (binary search).
     int InsertionPoint(const std::string& path) const;
+    std::unique_ptr<HotkeyBinding> NewBinding(KeyCombination key);
     void Insert(std::string path, std::unique_ptr<HotkeyBinding> binding);
+    void OnBindingPressed(const HotkeyBinding* binding);
 
-    HotKeyHandler onHotKey_;
+    PressedHandler onShortcutPressed_;
     std::vector<Entry> entries_;
 };
 

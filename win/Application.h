@@ -3,6 +3,8 @@
 // error report, name of the single-instance mutex), the main window that owns
 // message boxes, and whether the program has been asked to end.
 
+#include "win/ProgramName.h"
+
 #include <windows.h>
 
 #include <string>
@@ -27,7 +29,7 @@ public:
     HWND ActiveOwner() const;
 
 private:
-    std::string title_ = "Pathwink";
+    std::string title_ = kProgramName;
     HWND mainWindow_ = nullptr;
     bool terminated_ = false;
 };

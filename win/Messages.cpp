@@ -16,6 +16,7 @@ namespace {
 struct PlainMessageState {
     std::wstring text;
     UniqueFont font;
+    HWND* shownBox = nullptr;
 };
 
 constexpr int kMargin = 12;
@@ -77,6 +78,8 @@ INT_PTR CALLBACK PlainMessageProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPar
         auto* state = reinterpret_cast<PlainMessageState*>(lParam);
         SetWindowLongPtrW(dlg, DWLP_USER, lParam);
         LayOutPlainMessage(dlg, *state);
+        if (state->shownBox)
+            *state->shownBox = dlg;
         SetForegroundWindow(dlg);
         return FALSE; // the focus is set
     }
@@ -92,16 +95,18 @@ INT_PTR CALLBACK PlainMessageProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPar
 
 } // namespace
 
-void PlainMessage(const std::string& text) {
+void PlainMessage(const std::string& text, HWND* shownBox) {
     // An empty in-memory template: the dialog lays itself out once it knows its DPI.
     alignas(4) WORD tmpl[16] = {};
     auto* dt = reinterpret_cast<DLGTEMPLATE*>(tmpl);
     dt->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     dt->cx = 100;
     dt->cy = 50;
-    PlainMessageState state{Wide(text), {}};
+    PlainMessageState state{Wide(text), {}, shownBox};
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dt, Application::Instance().ActiveOwner(),
                             PlainMessageProc, reinterpret_cast<LPARAM>(&state));
+    if (shownBox)
+        *shownBox = nullptr;
 }
 
 int QuestionBox(const std::string& text, const std::string& caption) {

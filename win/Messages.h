@@ -13,7 +13,9 @@ namespace pw {
 // Control id of the text in a plain message; the same as in system message boxes.
 constexpr int kMessageTextId = 0xFFFF;
 
-void PlainMessage(const std::string& text);
+// Returns when the user closes it. shownBox, when given, holds the box's window
+// while it is open (nullptr before and after).
+void PlainMessage(const std::string& text, HWND* shownBox = nullptr);
 
 // MB_YESNO, no icon, owned by the application's active window. Returns IDYES or IDNO.
 int QuestionBox(const std::string& text, const std::string& caption);

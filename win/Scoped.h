@@ -1,10 +1,12 @@
 #pragma once
-// Scoped resources that are not plain handles: a scope-exit action, a device
-// context with a font selected into it, and text measured with one.
+// Scoped resources that are not plain handles: a scope-exit action, a COM
+// apartment of the calling thread, a device context with a font selected into it,
+// and text measured with one.
 
 #include "win/UniqueHandle.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <string>
 #include <utility>
@@ -26,6 +28,23 @@ public:
 private:
     F action_;
     bool armed_ = true;
+};
+
+// COM entered on this thread for the scope (a single-threaded apartment, as the
+// shell's dialogs and verbs need), and left again if the entry succeeded.
+class ScopedCom {
+public:
+    ScopedCom()
+        : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ScopedCom() {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    ScopedCom(const ScopedCom&) = delete;
+    ScopedCom& operator=(const ScopedCom&) = delete;
+
+private:
+    HRESULT result_;
 };
 
 // A window's device context (GetWindowDC for the whole window when asked) with

@@ -75,4 +75,12 @@ LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     return result;
 }
 
+bool BringOwnedPopupForward(HWND owner) {
+    HWND popup = GetLastActivePopup(owner);
+    if (!popup || popup == owner || !IsWindowVisible(popup) || !IsWindowEnabled(popup))
+        return false;
+    SetForegroundWindow(popup);
+    return true;
+}
+
 } // namespace pw

@@ -32,4 +32,8 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// Brings the visible, enabled window that owner shows last activated (a dialog, a
+// question, the folder browser) to the front; false when it shows none.
+bool BringOwnedPopupForward(HWND owner);
+
 } // namespace pw

@@ -135,7 +135,7 @@ TEST_F(AppInProcess, TheEndOfTheLogonSavesAChangedOption) {
     SendMessageA(box, BM_SETCHECK, BST_CHECKED, 0);
     SendMessageA(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), BN_CLICKED),
                  reinterpret_cast<LPARAM>(box));
-    EXPECT_TRUE(app_->CurrentOptions().DClickEdits);
+    EXPECT_TRUE(app_->CurrentOptions().doubleClickEdits);
     SendMessageA(app_->Window().Handle(), WM_ENDSESSION, FALSE, 0);
     EXPECT_EQ(ReadIni().find("DClickEdits=1"), std::string::npos)
         << "a cancelled end saves nothing";
@@ -311,7 +311,7 @@ TEST_F(AppInProcess, AnAltGrCombinationAsksNamingCharacterAndLayoutAndTheListMar
 
     // The option off: no marks (and no question, the flow's only AltGr step).
     Options options = app_->CurrentOptions();
-    options.WarnAltGr = false;
+    options.warnOfAltGr = false;
     app_->OnOptionsChanged(options);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Ctrl+Alt+Q\tC:\\Mail", "Ctrl+Alt+E\t" + folder_}));
 }

@@ -37,7 +37,7 @@ std::vector<std::string> MenuTexts(HMENU menu) {
     return texts;
 }
 
-class TrayMenu : public ::testing::Test {
+class TrayMenuContent : public ::testing::Test {
 protected:
     void SetUp() override {
         Application::Instance().SetTitle("PathwinkTrayMenuTest");
@@ -58,7 +58,7 @@ protected:
     }
     std::vector<std::string> Popup() {
         app_->BuildTrayMenu();
-        return MenuTexts(app_->TrayMenu());
+        return MenuTexts(app_->Menu().Handle());
     }
     std::string folder_;
     std::unique_ptr<PathwinkApp> app_;
@@ -69,12 +69,12 @@ const std::vector<std::string> kFixed = {
 
 } // namespace
 
-TEST_F(TrayMenu, AnEmptyTableShowsOnlyTheFixedEntries) {
+TEST_F(TrayMenuContent, AnEmptyTableShowsOnlyTheFixedEntries) {
     Open("[Options]\r\n");
     EXPECT_EQ(Popup(), kFixed);
 }
 
-TEST_F(TrayMenu, ListsEveryShortcutInTableOrderWithItsKeyThenASeparator) {
+TEST_F(TrayMenuContent, ListsEveryShortcutInTableOrderWithItsKeyThenASeparator) {
     Open("[Shortcuts]\r\nCount=3\r\n"
          "0Path=D:\\Zeta\r\n0ShortCut=0\r\n"
          "1Path=C:\\Tom & Jerry\r\n1ShortCut=49220\r\n"
@@ -87,7 +87,7 @@ TEST_F(TrayMenu, ListsEveryShortcutInTableOrderWithItsKeyThenASeparator) {
     EXPECT_EQ(Popup().size(), expected.size()) << "entries never accumulate";
 }
 
-TEST_F(TrayMenu, FollowsTheTableAfterADelete) {
+TEST_F(TrayMenuContent, FollowsTheTableAfterADelete) {
     Open("[Shortcuts]\r\nCount=1\r\n0Path=C:\\Only\r\n0ShortCut=0\r\n");
     EXPECT_EQ(Popup().front(), "C:\\Only");
     HWND list = pwtest::FindChildByClass(app_->Window().Handle(), "ListBox");
@@ -96,7 +96,7 @@ TEST_F(TrayMenu, FollowsTheTableAfterADelete) {
     EXPECT_EQ(Popup(), kFixed);
 }
 
-TEST_F(TrayMenu, AKeyHeldElsewhereIsMarkedInactiveUntilARetryFindsItFree) {
+TEST_F(TrayMenuContent, AKeyHeldElsewhereIsMarkedInactiveUntilARetryFindsItFree) {
     // The test holds Ctrl+Alt+J (49226), K (49227) and L (49228) as another program
     // would; Ctrl+Alt+D stays free.
     for (UINT vk : {'J', 'K', 'L'})
@@ -148,12 +148,12 @@ TEST_F(TrayMenu, AKeyHeldElsewhereIsMarkedInactiveUntilARetryFindsItFree) {
     PostMessageA(tray, TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
     pwtest::PumpFor(1000);
     user.join();
-    EXPECT_EQ(MenuTexts(app_->TrayMenu())[3], "C:\\Held L\tCtrl+Alt+L")
+    EXPECT_EQ(MenuTexts(app_->Menu().Handle())[3], "C:\\Held L\tCtrl+Alt+L")
         << "the menu as it was shown";
     EXPECT_EQ(app_->Table().RefusedCount(), 0);
 }
 
-TEST_F(TrayMenu, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {
+TEST_F(TrayMenuContent, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {
     const std::string target = pwtest::MakeTempFolder("pw&amp");
     Open("[Options]\r\n");
     app_->OnFolderChosen(target);
@@ -188,7 +188,7 @@ std::vector<std::wstring> WideMenuTexts(HMENU menu) {
 
 } // namespace
 
-TEST_F(TrayMenu, ShowsFoldersInAnyScriptExactlyAsTheUtf16SettingsFileHoldsThem) {
+TEST_F(TrayMenuContent, ShowsFoldersInAnyScriptExactlyAsTheUtf16SettingsFileHoldsThem) {
     // The form the program saves once a path does not fit the ANSI code page:
     // UTF-16LE with a byte-order mark. Greek, CJK and emoji (surrogate pairs).
     const std::wstring settings = L"\xFEFF[Shortcuts]\r\nCount=3\r\n"
@@ -202,5 +202,5 @@ TEST_F(TrayMenu, ShowsFoldersInAnyScriptExactlyAsTheUtf16SettingsFileHoldsThem) 
     for (const std::string& fixed : kFixed)
         expected.push_back(std::wstring(fixed.begin(), fixed.end()));
     app_->BuildTrayMenu();
-    EXPECT_EQ(WideMenuTexts(app_->TrayMenu()), expected);
+    EXPECT_EQ(WideMenuTexts(app_->Menu().Handle()), expected);
 }

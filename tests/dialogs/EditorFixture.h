@@ -31,7 +31,7 @@ protected:
 
     HWND Dialog() const { return dialog_->Handle(); }
     HWND Edit1() const { return FindChildByClass(Dialog(), "Edit"); }
-    HWND HotKey1() const { return FindChildByClass(Dialog(), "msctls_hotkey32"); }
+    HWND HotkeyField() const { return FindChildByClass(Dialog(), "msctls_hotkey32"); }
     HWND Button(const char* caption) const { return FindChildByText(Dialog(), "Button", caption); }
     HWND Browse() const { return Button("..."); }
     HWND OK() const { return Button("OK"); }

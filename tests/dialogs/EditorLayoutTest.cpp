@@ -27,7 +27,7 @@ const ControlRow kControls[] = {
     {"Edit1", "Edit", nullptr, 8, 24, 361, 21, true},
     {"ButtonBrowse", "Button", "...", 376, 24, 19, 21, true},
     {"Label2", "Static", "HotKey:", 8, 56, 39, 13, false},
-    {"HotKey1", "msctls_hotkey32", nullptr, 8, 72, 209, 19, true},
+    {"HotkeyField", "msctls_hotkey32", nullptr, 8, 72, 209, 19, true},
     {"ButtonOK", "Button", "OK", 240, 72, 75, 25, true},
     {"ButtonCancel", "Button", "Cancel", 320, 72, 75, 25, true},
 };
@@ -230,11 +230,11 @@ TEST_F(EditorTest, ControlsStandWhereTheLayoutPutsThem) {
     EXPECT_TRUE(GetWindowLongA(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
 }
 
-TEST_F(EditorTest, TabOrderRunsFolderBrowseHotKeyOKCancel) {
+TEST_F(EditorTest, TabOrderRunsFolderBrowseHotkeyOKCancel) {
     const auto c = FindControls(Dialog());
     const std::vector<std::pair<const char*, HWND>> order = {
         {"ButtonBrowse", c.at("ButtonBrowse")},
-        {"HotKey1", c.at("HotKey1")},
+        {"HotkeyField", c.at("HotkeyField")},
         {"ButtonOK", c.at("ButtonOK")},
         {"ButtonCancel", c.at("ButtonCancel")},
         {"Edit1", c.at("Edit1")},
@@ -259,7 +259,7 @@ TEST_F(EditorTest, TextIsDrawnInTahomaItselfWhereItIsInstalled) {
         GTEST_SKIP() << "Tahoma is not installed, another face is drawn in its place (under "
                         "Wine: copy tahoma.ttf of the Debian package fonts-wine into the "
                         "prefix's C:\\windows\\Fonts)";
-    for (HWND c : {Edit1(), HotKey1(), OK(), FindChildByText(Dialog(), "Static", "Folder:")}) {
+    for (HWND c : {Edit1(), HotkeyField(), OK(), FindChildByText(Dialog(), "Static", "Folder:")}) {
         HDC dc = GetDC(c);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
         char face[LF_FACESIZE] = {};
@@ -281,8 +281,8 @@ TEST_F(EditorTest, HintsAreRegisteredForTheFieldsAndTheBrowseButton) {
     const std::map<HWND, std::string> expected = {
         {Edit1(), "Path of folder the shortcut will point to. Click \"...\" to browse a folder."},
         {Browse(), "Click to browse to a folder."},
-        {HotKey1(), "The HotKey combination of the shortcut. Click here and then perform the "
-                    "key combination you desire for the shortcut."},
+        {HotkeyField(), "The HotKey combination of the shortcut. Click here and then perform the "
+                        "key combination you desire for the shortcut."},
     };
     const auto count = SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0);
     ASSERT_EQ(count, 3);
@@ -311,9 +311,9 @@ TEST_F(EditorTest, HintsAreRegisteredForTheFieldsAndTheBrowseButton) {
     EXPECT_EQ(seen, expected);
 }
 
-TEST_F(EditorTest, HotKeyFieldStartsAsCtrlAltWithoutKey) {
-    EXPECT_EQ(dialog_->HotKeyValue(), 0xC000);
-    EXPECT_EQ(SendMessageA(HotKey1(), HKM_GETHOTKEY, 0, 0), 0x0600)
+TEST_F(EditorTest, HotkeyFieldStartsAsCtrlAltWithoutKey) {
+    EXPECT_EQ(dialog_->HotkeyValue(), 0xC000);
+    EXPECT_EQ(SendMessageA(HotkeyField(), HKM_GETHOTKEY, 0, 0), 0x0600)
         << "the control itself holds Ctrl+Alt (HOTKEYF_CONTROL|HOTKEYF_ALT), no key";
 }
 
@@ -330,11 +330,11 @@ TEST_F(EditorTest, InterfaceReadsBackWhatTheControlsShow) {
     };
     for (const auto& c : cases) {
         dialog_->SetFolderText(c.folder);
-        dialog_->SetHotKeyValue(c.key);
+        dialog_->SetHotkeyValue(c.key);
         EXPECT_EQ(TextOf(Edit1()), c.folder);
         EXPECT_EQ(dialog_->FolderText(), c.folder);
-        EXPECT_EQ(SendMessageA(HotKey1(), HKM_GETHOTKEY, 0, 0), c.control) << c.folder;
-        EXPECT_EQ(dialog_->HotKeyValue(), c.key) << c.folder;
+        EXPECT_EQ(SendMessageA(HotkeyField(), HKM_GETHOTKEY, 0, 0), c.control) << c.folder;
+        EXPECT_EQ(dialog_->HotkeyValue(), c.key) << c.folder;
     }
     dialog_->SetCaption("Edit Folder Shortcut");
     EXPECT_EQ(TextOf(Dialog()), "Edit Folder Shortcut");
@@ -370,6 +370,6 @@ TEST_F(EditorTest, ScalesItsLayoutAndFontWhenTheDpiChanges) {
         ExpectNoCaptionCut(d, dpi);
         ExpectSystemUiFontAt(d, dpi);
     }
-    EXPECT_EQ(GetNextDlgTabItem(d, Browse(), FALSE), HotKey1())
+    EXPECT_EQ(GetNextDlgTabItem(d, Browse(), FALSE), HotkeyField())
         << "the hot-key field keeps its place in the tab order";
 }

@@ -131,12 +131,12 @@ TEST_F(EditorTest, EnterAndEscapeInEitherFieldLeaveItOpen) {
         std::function<HWND()> control;
     } fields[] = {
         {"folder field", Field::Folder, [&] { return Edit1(); }},
-        {"hot-key field", Field::HotKey, [&] { return HotKey1(); }},
+        {"hot-key field", Field::Hotkey, [&] { return HotkeyField(); }},
     };
     for (const auto& f : fields) {
         SCOPED_TRACE(f.name);
         dialog_->SetFolderText("C:\\kept");
-        dialog_->SetHotKeyValue(0xC04A);
+        dialog_->SetHotkeyValue(0xC04A);
         dialog_->SetActiveControl(f.field);
         HWND target = f.control();
         ModalDriver drive(Dialog());
@@ -159,7 +159,7 @@ TEST_F(EditorTest, EnterAndEscapeInEitherFieldLeaveItOpen) {
 TEST_F(EditorTest, FieldsAndCaptionStayBetweenShowings) {
     dialog_->SetCaption("Edit Folder Shortcut");
     dialog_->SetFolderText("C:\\Projects\\kept");
-    dialog_->SetHotKeyValue(0xC04B);
+    dialog_->SetHotkeyValue(0xC04B);
     for (int showing = 1; showing <= 3; ++showing) {
         SCOPED_TRACE("showing " + std::to_string(showing));
         std::string caption, folder;
@@ -170,7 +170,7 @@ TEST_F(EditorTest, FieldsAndCaptionStayBetweenShowings) {
                 [&] {
                     caption = TextOf(Dialog());
                     folder = TextOf(Edit1());
-                    control = SendMessageA(HotKey1(), HKM_GETHOTKEY, 0, 0);
+                    control = SendMessageA(HotkeyField(), HKM_GETHOTKEY, 0, 0);
                 })
             .Do("close", [&] {
                 if (showing == 2)
@@ -183,11 +183,11 @@ TEST_F(EditorTest, FieldsAndCaptionStayBetweenShowings) {
         EXPECT_EQ(folder, "C:\\Projects\\kept");
         EXPECT_EQ(control, 0x064B) << "Ctrl+Alt+K in the control's encoding";
         EXPECT_EQ(dialog_->FolderText(), "C:\\Projects\\kept") << "readable after it closed";
-        EXPECT_EQ(dialog_->HotKeyValue(), 0xC04B);
+        EXPECT_EQ(dialog_->HotkeyValue(), 0xC04B);
     }
 }
 
-TEST_F(EditorTest, KeysTypedIntoTheHotKeyFieldGetCtrlAltUnlessCtrlOrAltIsHeld) {
+TEST_F(EditorTest, KeysTypedIntoTheHotkeyFieldGetCtrlAltUnlessCtrlOrAltIsHeld) {
     struct Case {
         const char* what;
         bool writeFirst;       // the flows write the value (after Shift+A here) before typing
@@ -207,10 +207,10 @@ TEST_F(EditorTest, KeysTypedIntoTheHotKeyFieldGetCtrlAltUnlessCtrlOrAltIsHeld) {
         {"K after the value was set to 0", true, 0, 'K', false, false, false, 0xFFFF, 0xC04B},
     };
     std::vector<KeyCombination> got(std::size(cases), 0xFFFF);
-    dialog_->SetActiveControl(Field::HotKey);
+    dialog_->SetActiveControl(Field::Hotkey);
     ModalDriver drive(Dialog());
     drive.Until("shown", IsUp(Dialog())).Until("focus in the field", [&] {
-        return GetFocus() == HotKey1();
+        return GetFocus() == HotkeyField();
     });
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
@@ -218,17 +218,17 @@ TEST_F(EditorTest, KeysTypedIntoTheHotKeyFieldGetCtrlAltUnlessCtrlOrAltIsHeld) {
             .Do(c.what,
                 [&, c] {
                     if (c.writeFirst) {
-                        dialog_->SetHotKeyValue(
+                        dialog_->SetHotkeyValue(
                             0x2041); // Shift+A: the field's modifiers become Shift
-                        dialog_->SetHotKeyValue(c.before);
+                        dialog_->SetHotkeyValue(c.before);
                     }
                     TypeKey(c.vk, c.ctrl, c.alt, c.shift);
                 })
             .Until(
                 std::string("value changes: ") + c.what,
-                [&, c] { return dialog_->HotKeyValue() != c.before; }, 3000)
+                [&, c] { return dialog_->HotkeyValue() != c.before; }, 3000)
             .Wait(50)
-            .Do("read", [&, i] { got[i] = dialog_->HotKeyValue(); });
+            .Do("read", [&, i] { got[i] = dialog_->HotkeyValue(); });
     }
     drive.Do("still open", [&] { EXPECT_TRUE(dialog_->IsShowing()); }).Do("Cancel", [&] {
         Click(Cancel());
@@ -244,12 +244,12 @@ TEST_F(EditorTest, KeysTypedIntoTheHotKeyFieldGetCtrlAltUnlessCtrlOrAltIsHeld) {
 
 TEST_F(EditorTest, TheChosenFieldHasTheFocusWhenShown) {
     dialog_->SetFolderText("C:\\Selected\\path");
-    const Field sequence[] = {Field::HotKey, Field::Folder, Field::HotKey, Field::Folder};
+    const Field sequence[] = {Field::Hotkey, Field::Folder, Field::Hotkey, Field::Folder};
     for (Field field : sequence) {
         const bool folder = field == Field::Folder;
         SCOPED_TRACE(folder ? "folder field" : "hot-key field");
         dialog_->SetActiveControl(field);
-        HWND expected = folder ? Edit1() : HotKey1();
+        HWND expected = folder ? Edit1() : HotkeyField();
         HWND focusAtShow = nullptr;
         DWORD selStart = 1, selEnd = 0;
         ModalDriver drive(Dialog());
@@ -280,18 +280,18 @@ TEST_F(EditorTest, TheChosenFieldHasTheFocusWhenShown) {
         .Until("focus in the folder field", [&] { return GetFocus() == Edit1(); })
         .Do("choose the hot-key field",
             [&] {
-                dialog_->SetActiveControl(Field::HotKey);
+                dialog_->SetActiveControl(Field::Hotkey);
                 focusAfter = GetFocus();
             })
         .Do("Cancel", [&] { Click(Cancel()); });
     ShowDriven(drive);
-    EXPECT_EQ(focusAfter, HotKey1());
+    EXPECT_EQ(focusAfter, HotkeyField());
 }
 
 TEST_F(EditorTest, TabAndShiftTabWalkTheControlsInOrder) {
     dialog_->SetActiveControl(Field::Folder);
     const std::vector<std::pair<const char*, HWND>> forward = {
-        {"ButtonBrowse", Browse()}, {"HotKey1", HotKey1()},       {"ButtonOK", OK()},
+        {"ButtonBrowse", Browse()}, {"HotkeyField", HotkeyField()}, {"ButtonOK", OK()},
         {"ButtonCancel", Cancel()}, {"Edit1 (wrapped)", Edit1()},
     };
     std::vector<HWND> seen;
@@ -400,7 +400,7 @@ TEST_F(EditorTest, PaintsOnButtonFaceAndShowsHintsUnderThePointer) {
     std::vector<Hover> hovers = {
         {"folder field", [&] { return Edit1(); }},
         {"browse button", [&] { return Browse(); }},
-        {"hot-key field", [&] { return HotKey1(); }},
+        {"hot-key field", [&] { return HotkeyField(); }},
     };
     HWND tip = nullptr;
     for (HWND t : FindTopLevels(TOOLTIPS_CLASSA, nullptr, GetCurrentProcessId()))

@@ -51,8 +51,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmdLine, int) {
     g_dialog = dialog.Handle();
     dialog.SetCaption("New Folder Shortcut");
     dialog.SetFolderText("C:\\Users\\Public\\Documents\\Projects");
-    dialog.SetHotKeyValue(0xC044); // Ctrl+Alt+D
-    dialog.SetActiveControl(pw::ShortcutEditor::Field::HotKey);
+    dialog.SetHotkeyValue(0xC044); // Ctrl+Alt+D
+    dialog.SetActiveControl(pw::ShortcutEditor::Field::Hotkey);
     // The pointer starts in the middle of the screen, over the dialog: out of the
     // way, unless a hint is wanted.
     MoveMouseTo(1, 1);

@@ -83,7 +83,7 @@ std::string TableName(HKL layout) {
     return "Odd";
 }
 
-constexpr KeyCombination kCtrlAlt = scCtrl | scAlt;
+constexpr KeyCombination kCtrlAlt = kWithCtrl | kWithAlt;
 
 } // namespace
 
@@ -103,7 +103,7 @@ TEST(AltGrCharacterOf, FindsWhatTheFirstLayoutThatTypesSomethingTypes) {
         {"German AltGr+M", kCtrlAlt | 'M', {kGerman}, "\u00B5", kGerman, false},
         {"German AltGr+A types nothing", kCtrlAlt | 'A', {kGerman}, nullptr, nullptr, false},
         {"German has no Shift+AltGr+Q",
-         scShift | kCtrlAlt | 'Q',
+         kWithShift | kCtrlAlt | 'Q',
          {kGerman},
          nullptr,
          nullptr,
@@ -111,9 +111,9 @@ TEST(AltGrCharacterOf, FindsWhatTheFirstLayoutThatTypesSomethingTypes) {
         {"French AltGr+0", kCtrlAlt | '0', {kFrench}, "@", kFrench, false},
         {"French AltGr+2 is a dead tilde", kCtrlAlt | '2', {kFrench}, "~", kFrench, true},
         {"Polish AltGr+A", kCtrlAlt | 'A', {kPolish}, "\u0105", kPolish, false},
-        {"Polish Shift+AltGr+A", scShift | kCtrlAlt | 'A', {kPolish}, "\u0104", kPolish, false},
+        {"Polish Shift+AltGr+A", kWithShift | kCtrlAlt | 'A', {kPolish}, "\u0104", kPolish, false},
         {"Polish has no Shift+AltGr+E",
-         scShift | kCtrlAlt | 'E',
+         kWithShift | kCtrlAlt | 'E',
          {kPolish},
          nullptr,
          nullptr,
@@ -171,15 +171,15 @@ TEST(AltGrCharacterOf, OnlyCtrlAltWithOrWithoutShiftIsAnAltGrCombination) {
         return AltGrTyping{L"\u20AC"};
     };
     for (KeyCombination key :
-         {KeyCombination('E'), KeyCombination(scCtrl | 'E'), KeyCombination(scAlt | 'E'),
-          KeyCombination(scShift | 'E'), KeyCombination(scCtrl | scShift | 'E'),
-          KeyCombination(scAlt | scShift | 'E'), KeyCombination(0)}) {
+         {KeyCombination('E'), KeyCombination(kWithCtrl | 'E'), KeyCombination(kWithAlt | 'E'),
+          KeyCombination(kWithShift | 'E'), KeyCombination(kWithCtrl | kWithShift | 'E'),
+          KeyCombination(kWithAlt | kWithShift | 'E'), KeyCombination(0)}) {
         EXPECT_FALSE(AltGrCharacterOf(key, all, counting, TableName).has_value()) << key;
     }
     EXPECT_EQ(asked, 0);
     // The same key with Ctrl+Alt, with and without Shift, is asked: of the first layout.
     for (KeyCombination key :
-         {KeyCombination(kCtrlAlt | 'E'), KeyCombination(scShift | kCtrlAlt | 'E')}) {
+         {KeyCombination(kCtrlAlt | 'E'), KeyCombination(kWithShift | kCtrlAlt | 'E')}) {
         const auto found = AltGrCharacterOf(key, all, counting, TableName);
         ASSERT_TRUE(found.has_value()) << key;
         EXPECT_EQ(found->layoutName, "German");
@@ -243,8 +243,8 @@ struct Expected {
 // Besides the layout's own rows: combinations that are not AltGr find nothing.
 void ExpectOnLayout(HKL layout, const char* layoutName, std::vector<Expected> rows) {
     for (KeyCombination key :
-         {KeyCombination(scCtrl | scShift | 'E'), KeyCombination(scAlt | 'E'),
-          KeyCombination(scCtrl | 'E'), KeyCombination(scCtrl | 'Q'), KeyCombination('E')})
+         {KeyCombination(kWithCtrl | kWithShift | 'E'), KeyCombination(kWithAlt | 'E'),
+          KeyCombination(kWithCtrl | 'E'), KeyCombination(kWithCtrl | 'Q'), KeyCombination('E')})
         rows.push_back({key, nullptr, false});
     for (const Expected& row : rows) {
         SCOPED_TRACE(testing::Message() << layoutName << " key " << std::hex << row.key);
@@ -305,9 +305,9 @@ TEST_F(SystemLayouts, PolishProgrammersAltGrLettersAreFoundWithAndWithoutShift) 
         GTEST_SKIP() << why;
     ExpectOnLayout(polish, "Polish",
                    {{kCtrlAlt | 'A', "\u0105", false},
-                    {scShift | kCtrlAlt | 'A', "\u0104", false},
+                    {kWithShift | kCtrlAlt | 'A', "\u0104", false},
                     {kCtrlAlt | 'L', "\u0142", false},
-                    {scShift | kCtrlAlt | 'L', "\u0141", false},
+                    {kWithShift | kCtrlAlt | 'L', "\u0141", false},
                     {kCtrlAlt | 'Z', "\u017C", false},
                     {kCtrlAlt | 'X', "\u017A", false}});
 }
@@ -322,7 +322,7 @@ TEST_F(SystemLayouts, UsTypesNothingWithAltGr) {
         if (key > '9' && key < 'A')
             continue;
         rows.push_back({static_cast<KeyCombination>(kCtrlAlt | key), nullptr, false});
-        rows.push_back({static_cast<KeyCombination>(scShift | kCtrlAlt | key), nullptr, false});
+        rows.push_back({static_cast<KeyCombination>(kWithShift | kCtrlAlt | key), nullptr, false});
     }
     ExpectOnLayout(us, "US", rows);
 }

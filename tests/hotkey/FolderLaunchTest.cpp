@@ -159,22 +159,6 @@ TEST(OpenFolder, ALongTextWrapsWithinHalfTheScreen) {
     EXPECT_GT(seen.rect.bottom - seen.rect.top, 100) << "wrapped onto several lines";
 }
 
-TEST(OpenBindingFolder, OpensTheFolderOfThePressedBinding) {
-    const std::string folder = pwtest::MakeTempFolder("pwhot");
-    FolderLaunch launch;
-    HotkeyBinding binding;
-    binding.SetFolder(folder + "\\missing");
-    auto watcher = WatchPlainMessage();
-    launch.OpenBindingFolder(binding);
-    EXPECT_EQ(Await(watcher).text, MissingFolderText(folder + "\\missing"));
-
-    binding.SetFolder(folder);
-    launch.OpenBindingFolder(binding);
-    EXPECT_TRUE(pwtest::WaitAndCloseExplorer(folder));
-    pwtest::PumpFor(300);
-    pwtest::RemoveTree(folder);
-}
-
 TEST(OpenFolder, ALaunchTheShellRefusesIsToldWithTheSystemsReason) {
     FolderShell shell;
     shell.isFolder = [](const std::string&) { return true; };

@@ -4,8 +4,8 @@
 
 #include "store/Settings.h"
 
-#include <memory>
 #include <string>
+#include <vector>
 
 namespace killtest {
 
@@ -14,10 +14,10 @@ constexpr int kEntries = 500;
 // Generation 0 is content A, 1 is content B: every option and every entry differ.
 inline pw::Options OptionsOf(int generation) {
     pw::Options o;
-    o.WarnWeakKey = generation == 0;
-    o.ConfirmExit = generation != 0;
-    o.DClickEdits = generation == 0;
-    o.RunOnStarup = generation != 0;
+    o.warnOfWeakKeys = generation == 0;
+    o.confirmExit = generation != 0;
+    o.doubleClickEdits = generation == 0;
+    o.runAtLogon = generation != 0;
     return o;
 }
 
@@ -31,16 +31,12 @@ inline pw::KeyCombination KeyOf(int generation) {
     return generation == 0 ? 0 : 0xE079;
 }
 
-// Disabled bindings: no window and no registration, only the values that are saved.
-inline void Fill(pw::ShortcutTable& table, int generation) {
-    for (int i = 0; i < kEntries; ++i) {
-        const std::string path = PathOf(generation, i);
-        auto binding = std::make_unique<pw::HotkeyBinding>();
-        binding->SetEnabled(false);
-        binding->SetKey(KeyOf(generation));
-        binding->SetFolder(path);
-        table.InsertLoaded(path, std::move(binding));
-    }
+// The entries of a generation: values only, nothing registered.
+inline std::vector<pw::StoredShortcut> EntriesOf(int generation) {
+    std::vector<pw::StoredShortcut> entries;
+    for (int i = 0; i < kEntries; ++i)
+        entries.push_back({PathOf(generation, i), KeyOf(generation)});
+    return entries;
 }
 
 inline pw::RunAtLogonKeys KeysUnder(const std::string& registryBase) {

@@ -133,7 +133,7 @@ std::vector<StoredShortcut> ReadKeyByKey(const std::string& file) {
     for (int i = 0; i < std::min(count, kMaxLoadedShortcuts); ++i) {
         StoredShortcut e;
         e.path = ProfileText(file, "Shortcuts", ShortcutPathKey(i), "C:\\");
-        e.key = ShortCutFromSettingsNumber(
+        e.key = KeyCombinationFromSettingsNumber(
             SettingsNumberOr(ProfileText(file, "Shortcuts", ShortcutKeyKey(i), ""), 0));
         entries.push_back(e);
     }

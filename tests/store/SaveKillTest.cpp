@@ -46,9 +46,7 @@ TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
     const std::string registryBase = box.registryBase + "\\Kill";
     const std::string exe = box.exePath;
     SettingsStore store([exe] { return exe; }, killtest::KeysUnder(registryBase));
-    ShortcutTable a(nullptr), b(nullptr);
-    killtest::Fill(a, 0);
-    killtest::Fill(b, 1);
+    const std::vector<StoredShortcut> a = killtest::EntriesOf(0), b = killtest::EntriesOf(1);
 
     store.SaveSettings(killtest::OptionsOf(1), b);
     const std::string bytesB = ReadBytes(box.iniPath).value_or("");

@@ -136,7 +136,7 @@ TEST(SettingsBool, NonZeroIsTrueAndNoNumberGivesTheDefault) {
             << '"' << c.text << "\" default " << c.defaultValue;
 }
 
-TEST(SettingsShortCut, IsTheLow16BitsOfTheNumber) {
+TEST(SettingsKeyCombination, IsTheLow16BitsOfTheNumber) {
     const struct {
         std::int32_t number;
         KeyCombination key;
@@ -146,7 +146,7 @@ TEST(SettingsShortCut, IsTheLow16BitsOfTheNumber) {
         {INT32_MIN, 0}, {INT32_MAX, 0xFFFF}, {0x1C044, 0xC044},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ShortCutFromSettingsNumber(c.number), c.key) << c.number;
+        EXPECT_EQ(KeyCombinationFromSettingsNumber(c.number), c.key) << c.number;
 }
 
 TEST(ProfileText, AQuotedValueLosesExactlyOnePairOfMatchingQuotes) {

@@ -74,29 +74,26 @@ TEST(Settings, TheExampleFileLoadsAndSavesBackToTheSameKeysAndValues) {
     EXPECT_EQ(store.SettingsFileName(), box.iniPath);
 
     const Options options = store.LoadOptions();
-    EXPECT_TRUE(options.WarnWeakKey);
-    EXPECT_TRUE(options.ConfirmExit);
-    EXPECT_FALSE(options.DClickEdits);
-    EXPECT_TRUE(options.RunOnStarup);
-    EXPECT_TRUE(options.WarnAltGr) << "a file of an earlier version warns of AltGr";
+    EXPECT_TRUE(options.warnOfWeakKeys);
+    EXPECT_TRUE(options.confirmExit);
+    EXPECT_FALSE(options.doubleClickEdits);
+    EXPECT_TRUE(options.runAtLogon);
+    EXPECT_TRUE(options.warnOfAltGr) << "a file of an earlier version warns of AltGr";
 
-    int fired = 0;
-    ShortcutTable table([&](HotkeyBinding&) { ++fired; });
-    store.LoadShortcuts(table);
+    std::vector<std::string> pressed;
+    ShortcutTable table([&](const std::string& folder) { pressed.push_back(folder); });
+    LoadInto(store, table);
     ASSERT_EQ(table.Count(), 2);
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\Projects", "D:\\Music"}));
     for (int i = 0; i < 2; ++i) {
-        HotkeyBinding& b = table.Binding(i);
-        EXPECT_EQ(b.Folder(), table.Path(i));
-        EXPECT_TRUE(b.Enabled());
-        ASSERT_TRUE(b.OnHotKey);
-        b.OnHotKey(b);
+        ASSERT_TRUE(table.Binding(i).OnPressed);
+        table.Binding(i).OnPressed();
     }
-    EXPECT_EQ(fired, 2) << "loaded bindings raise the table's handler";
+    EXPECT_EQ(pressed, Paths(table)) << "a loaded shortcut's press reports its folder";
     EXPECT_EQ(table.Binding(0).Key(), 49220);
     EXPECT_EQ(table.Binding(1).Key(), 0);
 
-    store.SaveSettings(options, table);
+    store.SaveSettings(options, table.Stored());
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Options")),
               "WarnWeakKey=1|ConfirmExit=1|DClickEdits=0|RunOnStarup=1|WarnAltGr=1|");
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Shortcuts")),
@@ -109,9 +106,9 @@ TEST(Settings, LoadingSortsByPathAndSavingRenumbers) {
                  "1Path=C:\\A\r\n1ShortCut=0\r\n");
     SettingsStore store = box.Store();
     ShortcutTable table(nullptr);
-    store.LoadShortcuts(table);
+    LoadInto(store, table);
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\A", "D:\\B"}));
-    store.SaveSettings(Options{}, table);
+    store.SaveSettings(Options{}, table.Stored());
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Shortcuts")),
               "Count=2|0Path=C:\\A|0ShortCut=0|1Path=D:\\B|1ShortCut=57462|");
 }
@@ -163,13 +160,13 @@ TEST(Settings, OptionsAreNumbersAndOnlyAnAbsentOrNonNumericValueTakesTheDefault)
         box.WriteIni(ini);
         SettingsStore store = box.Store();
         const Options options = store.LoadOptions();
-        EXPECT_EQ(options.WarnWeakKey, c.warnWeakKey);
-        EXPECT_EQ(options.DClickEdits, c.dClickEdits);
-        EXPECT_EQ(options.WarnAltGr, c.warnWeakKey) << "on by default like the weak-key warning";
-        EXPECT_TRUE(options.ConfirmExit);
-        EXPECT_TRUE(options.RunOnStarup);
+        EXPECT_EQ(options.warnOfWeakKeys, c.warnWeakKey);
+        EXPECT_EQ(options.doubleClickEdits, c.dClickEdits);
+        EXPECT_EQ(options.warnOfAltGr, c.warnWeakKey) << "on by default like the weak-key warning";
+        EXPECT_TRUE(options.confirmExit);
+        EXPECT_TRUE(options.runAtLogon);
         ShortcutTable table(nullptr);
-        store.SaveSettings(options, table);
+        store.SaveSettings(options, table.Stored());
         EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnWeakKey"), c.savedWarn);
         EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnAltGr"), c.savedWarn);
     }
@@ -179,13 +176,13 @@ TEST(Settings, AMissingFileGivesTheDefaultsAndAnEmptyTable) {
     Sandbox box;
     SettingsStore store = box.Store();
     const Options options = store.LoadOptions();
-    EXPECT_TRUE(options.WarnWeakKey);
-    EXPECT_TRUE(options.ConfirmExit);
-    EXPECT_FALSE(options.DClickEdits);
-    EXPECT_TRUE(options.RunOnStarup);
-    EXPECT_TRUE(options.WarnAltGr);
+    EXPECT_TRUE(options.warnOfWeakKeys);
+    EXPECT_TRUE(options.confirmExit);
+    EXPECT_FALSE(options.doubleClickEdits);
+    EXPECT_TRUE(options.runAtLogon);
+    EXPECT_TRUE(options.warnOfAltGr);
     ShortcutTable table(nullptr);
-    store.LoadShortcuts(table);
+    LoadInto(store, table);
     EXPECT_EQ(table.Count(), 0);
     EXPECT_FALSE(ReadBytes(box.iniPath)) << "loading creates no file";
 }
@@ -220,7 +217,7 @@ TEST(Settings, ACountAbove1000LoadsTheFirst1000) {
         ini += std::to_string(i) + "Path=E:\\" + std::to_string(i) + "\r\n";
     box.WriteIni(ini);
     ShortcutTable table(nullptr);
-    box.Store().LoadShortcuts(table);
+    LoadInto(box.Store(), table);
     ASSERT_EQ(table.Count(), kMaxLoadedShortcuts);
     const auto paths = Paths(table);
     EXPECT_EQ(std::count(paths.begin(), paths.end(), "C:\\"), 998);
@@ -248,11 +245,11 @@ TEST(Settings, EntriesWithEqualPathsTradePlacesAtEachLoad) {
             // Stored as number 1 -> first in the table -> saved as number 0.
             const bool swapped = round % 2 == 0;
             ShortcutTable table(nullptr);
-            store.LoadShortcuts(table);
+            LoadInto(store, table);
             ASSERT_EQ(table.Count(), 2);
             EXPECT_EQ(table.Path(0), swapped ? c.path1 : c.path0) << "round " << round;
             EXPECT_EQ(table.Binding(0).Key(), swapped ? 57463 : 57462) << "round " << round;
-            store.SaveSettings(Options{}, table);
+            store.SaveSettings(Options{}, table.Stored());
         }
     }
 }
@@ -262,12 +259,11 @@ TEST(Settings, TheSameKeyTwiceLeavesOnlyTheFirstLoadedRegistered) {
     box.WriteIni("[Shortcuts]\r\nCount=2\r\n0Path=C:\\Second\r\n0ShortCut=57462\r\n"
                  "1Path=C:\\First\r\n1ShortCut=57462\r\n");
     ShortcutTable table(nullptr);
-    box.Store().LoadShortcuts(table);
+    LoadInto(box.Store(), table);
     ASSERT_EQ(Paths(table), (std::vector<std::string>{"C:\\First", "C:\\Second"}));
     EXPECT_FALSE(table.Binding(0).Registered()) << "loaded second: the key was taken";
     EXPECT_TRUE(table.Binding(1).Registered()) << "loaded first";
     for (int i = 0; i < 2; ++i) {
-        EXPECT_TRUE(table.Binding(i).Enabled());
         EXPECT_EQ(table.Binding(i).Key(), kCtrlAltShiftF7);
     }
     EXPECT_FALSE(IsFree(MOD_CONTROL | MOD_ALT | MOD_SHIFT, VK_F7));
@@ -291,15 +287,15 @@ TEST(Settings, SavingAnEmptyTableLeavesOptionsAndNoShortcutsSection) {
         box.WriteIni(c.ini);
         SettingsStore store = box.Store();
         ShortcutTable table(nullptr);
-        store.LoadShortcuts(table);
+        LoadInto(store, table);
         ASSERT_EQ(table.Count(), c.entries);
         while (table.Count() > 0)
             table.Delete(table.Count() - 1);
-        store.SaveSettings(Options{}, table);
+        store.SaveSettings(Options{}, table.Stored());
         EXPECT_TRUE(FileHasSection(box.iniPath, "Options"));
         EXPECT_FALSE(FileHasSection(box.iniPath, "Shortcuts"));
         ShortcutTable reloaded(nullptr);
-        store.LoadShortcuts(reloaded);
+        LoadInto(store, reloaded);
         EXPECT_EQ(reloaded.Count(), 0);
     }
 }
@@ -311,11 +307,11 @@ TEST(Settings, OtherSectionsKeysAndCommentsSurviveASave) {
                  "[Later]\r\nK=V\r\n");
     SettingsStore store = box.Store();
     ShortcutTable table(nullptr);
-    store.LoadShortcuts(table);
+    LoadInto(store, table);
     ASSERT_TRUE(table.AddShortcut("C:\\New", 0));
     Options options;
-    options.DClickEdits = true;
-    store.SaveSettings(options, table);
+    options.doubleClickEdits = true;
+    store.SaveSettings(options, table.Stored());
 
     EXPECT_EQ(ProfileText(box.iniPath, "Window", "Left"), "10");
     EXPECT_EQ(ProfileText(box.iniPath, "Later", "K"), "V");
@@ -362,10 +358,10 @@ TEST(Settings, AwkwardPathsReadBackExactly) {
     ShortcutTable table(nullptr);
     for (const auto& p : paths)
         ASSERT_TRUE(table.AddShortcut(p, 0));
-    store.SaveSettings(Options{}, table);
+    store.SaveSettings(Options{}, table.Stored());
 
     ShortcutTable reloaded(nullptr);
-    store.LoadShortcuts(reloaded);
+    LoadInto(store, reloaded);
     ASSERT_EQ(reloaded.Count(), table.Count());
     std::vector<std::string> before = Paths(table), after = Paths(reloaded);
     std::sort(before.begin(), before.end());
@@ -376,7 +372,7 @@ TEST(Settings, AwkwardPathsReadBackExactly) {
         EXPECT_EQ(ProfileText(box.iniPath, "Shortcuts", ShortcutPathKey(i)), table.Path(i));
     // A plain path is written without quotes.
     ASSERT_TRUE(table.AddShortcut("C:\\Plain path", 0));
-    store.SaveSettings(Options{}, table);
+    store.SaveSettings(Options{}, table.Stored());
     EXPECT_NE(ReadBytes(box.iniPath)->find("Path=C:\\Plain path\r\n"), std::string::npos);
 }
 
@@ -387,9 +383,9 @@ TEST(Settings, APathWithALineBreakIsRefusedAndNothingChanges) {
         box.WriteIni(kExample);
         SettingsStore store = box.Store();
         ShortcutTable table(nullptr);
-        store.LoadShortcuts(table);
+        LoadInto(store, table);
         ASSERT_TRUE(table.AddShortcut(bad, 0));
-        EXPECT_EQ(FirstLine(UserErrorOf([&] { store.SaveSettings(Options{}, table); })),
+        EXPECT_EQ(FirstLine(UserErrorOf([&] { store.SaveSettings(Options{}, table.Stored()); })),
                   "Unable to write to " + box.iniPath + ".");
         EXPECT_EQ(ReadBytes(box.iniPath), std::string(kExample));
         EXPECT_EQ(Listing(box.folder), std::vector<std::string>{"Pathwink.INI"});
@@ -405,14 +401,14 @@ TEST(Settings, EveryOtherCharacterALoadedPathHoldsIsSavedAndReadBack) {
                  "2ShortCut=0\r\n");
     SettingsStore store = box.Store();
     ShortcutTable table(nullptr);
-    store.LoadShortcuts(table);
+    LoadInto(store, table);
     ASSERT_EQ(table.Count(), 3);
     std::vector<std::string> before;
     for (int i = 0; i < table.Count(); ++i)
         before.push_back(table.Path(i));
-    EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(Options{}, table); }), "<no error>");
+    EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(Options{}, table.Stored()); }), "<no error>");
     ShortcutTable again(nullptr);
-    store.LoadShortcuts(again);
+    LoadInto(store, again);
     ASSERT_EQ(again.Count(), 3);
     for (int i = 0; i < again.Count(); ++i)
         EXPECT_EQ(again.Path(i), before[i]);
@@ -448,7 +444,7 @@ TEST(Settings, AnUnwritableSettingsFileGivesTheErrorAndChangesNothing) {
 
         SettingsStore store([exe] { return exe; }, box.keys);
         ShortcutTable table(nullptr);
-        store.LoadShortcuts(table);
+        LoadInto(store, table);
         ASSERT_TRUE(table.AddShortcut("C:\\Added", 0));
         const int count = table.Count();
 
@@ -463,7 +459,8 @@ TEST(Settings, AnUnwritableSettingsFileGivesTheErrorAndChangesNothing) {
             ASSERT_NE(held, INVALID_HANDLE_VALUE);
         }
 
-        const std::string error = UserErrorOf([&] { store.SaveSettings(Options{}, table); });
+        const std::string error =
+            UserErrorOf([&] { store.SaveSettings(Options{}, table.Stored()); });
         EXPECT_EQ(FirstLine(error), "Unable to write to " + ini + ".");
         EXPECT_GT(error.size(), FirstLine(error).size() + 1)
             << "the system's reason follows on a line of its own: " << error;
@@ -533,8 +530,8 @@ TEST(Settings, LeftoverTemporaryFilesOfEndedProcessesGoAtTheNextSave) {
 
     SettingsStore store = box.Store();
     ShortcutTable table(nullptr);
-    store.LoadShortcuts(table);
-    store.SaveSettings(Options{}, table);
+    LoadInto(store, table);
+    store.SaveSettings(Options{}, table.Stored());
 
     std::vector<std::string> expected = kept;
     expected.push_back("Pathwink.INI");
@@ -552,9 +549,9 @@ TEST(Settings, TheFileNameFollowsTheExecutablePathAtEachLoadAndSave) {
     EXPECT_EQ(store.SettingsFileName(), box.folder + "\\First.INI");
     ShortcutTable table(nullptr);
     ASSERT_TRUE(table.AddShortcut("C:\\X", 0));
-    store.SaveSettings(Options{}, table);
+    store.SaveSettings(Options{}, table.Stored());
     exe = box.folder + "\\Second.bin";
-    store.SaveSettings(Options{}, table);
+    store.SaveSettings(Options{}, table.Stored());
     EXPECT_TRUE(ReadBytes(box.folder + "\\First.INI"));
     EXPECT_TRUE(ReadBytes(box.folder + "\\Second.INI"));
     const auto value = ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Pathwink");
@@ -615,7 +612,8 @@ TEST(RunAtLogon, OneValueInTheKeyThatSuitsWhereTheProgramLies) {
 
         SettingsStore store([&box] { return box.exePath; }, keys);
         ShortcutTable table(nullptr);
-        EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(Options{}, table); }), "<no error>");
+        EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(Options{}, table.Stored()); }),
+                  "<no error>");
 
         auto expect = [&](const std::string& key, bool isOurs, const char* otherwise) {
             const auto value = ReadRegValue(HKEY_CURRENT_USER, key, "Pathwink");
@@ -664,21 +662,21 @@ TEST(RunAtLogon, OffRemovesTheValueFromBothKeysAndNothingElse) {
     SetRegText(HKEY_CURRENT_USER, box.keys.machineKey, "Other", "stays");
     SetRegText(HKEY_CURRENT_USER, box.keys.userKey, "Pathwink", "old");
     Options options;
-    options.RunOnStarup = false;
+    options.runAtLogon = false;
     ShortcutTable table(nullptr);
-    box.Store().SaveSettings(options, table);
+    box.Store().SaveSettings(options, table.Stored());
     EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Pathwink"));
     EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, box.keys.userKey, "Pathwink"));
     EXPECT_TRUE(ReadRegValue(HKEY_CURRENT_USER, box.keys.machineKey, "Other"));
     EXPECT_EQ(ProfileText(box.iniPath, "Options", "RunOnStarup"), "0");
 
     // Off again with nothing to remove, and with neither key present: no error.
-    box.Store().SaveSettings(options, table);
+    box.Store().SaveSettings(options, table.Stored());
     RunAtLogonKeys gone = box.keys;
     gone.machineKey += "\\absent";
     gone.userKey += "\\absent";
     SettingsStore store([&box] { return box.exePath; }, gone);
-    EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(options, table); }), "<no error>");
+    EXPECT_EQ(UserErrorOf([&] { store.SaveSettings(options, table.Stored()); }), "<no error>");
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, gone.userKey));
 }
 
@@ -725,7 +723,7 @@ TEST(RunAtLogon, AValueThatCannotBeWrittenGivesTheError) {
     keys.userKey = locked;
     SettingsStore store([&box] { return box.exePath; }, keys);
     ShortcutTable table(nullptr);
-    const std::string error = UserErrorOf([&] { store.SaveSettings(Options{}, table); });
+    const std::string error = UserErrorOf([&] { store.SaveSettings(Options{}, table.Stored()); });
     EXPECT_EQ(error.substr(0, error.find('\n')), "Failed to set data for 'Pathwink'.");
     EXPECT_GT(error.size(), error.find('\n') + 1) << "the system's reason on its own line";
     EXPECT_TRUE(ReadBytes(box.iniPath)) << "the file was written first";
@@ -734,8 +732,8 @@ TEST(RunAtLogon, AValueThatCannotBeWrittenGivesTheError) {
     // the user is told so instead of being told nothing.
     SetRegTextUnlocked(HKEY_CURRENT_USER, locked, "Pathwink", "\"" + box.exePath + "\" tray");
     Options off;
-    off.RunOnStarup = false;
-    const std::string removal = UserErrorOf([&] { store.SaveSettings(off, table); });
+    off.runAtLogon = false;
+    const std::string removal = UserErrorOf([&] { store.SaveSettings(off, table.Stored()); });
     EXPECT_EQ(removal.rfind("Unable to remove the value 'Pathwink' from HKEY_CURRENT_USER\\" +
                                 locked + ".\n",
                             0),
@@ -843,7 +841,7 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
     // administrator rights (Wine's token is an administrator's), and a machine
     // value left by an earlier version for this same program goes.
     SetRegText(HKEY_LOCAL_MACHINE, runKey, "Pathwink", expected.substr(0, expected.size() - 1));
-    store.SaveSettings(Options{}, table);
+    store.SaveSettings(Options{}, table.Stored());
     auto value = ReadRegValue(HKEY_CURRENT_USER, runKey, "Pathwink");
     ASSERT_TRUE(value);
     EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
@@ -866,7 +864,7 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
     } removeInstallFolder{installFolder};
     SettingsStore protectedStore([&installed] { return installed; }, RunAtLogonKeys{});
     SetRegText(HKEY_CURRENT_USER, runKey, "Pathwink", "\"" + installed + "\" tray");
-    protectedStore.SaveSettings(Options{}, table);
+    protectedStore.SaveSettings(Options{}, table.Stored());
     value = ReadRegValue(HKEY_LOCAL_MACHINE, runKey, "Pathwink");
     ASSERT_TRUE(value);
     EXPECT_EQ(value->data, "\"" + installed + "\" tray" + std::string(1, '\0'));
@@ -876,7 +874,8 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
     // is not created.
     ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, runKey), ERROR_SUCCESS);
     ASSERT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, runKey));
-    EXPECT_EQ(UserErrorOf([&] { protectedStore.SaveSettings(Options{}, table); }), "<no error>");
+    EXPECT_EQ(UserErrorOf([&] { protectedStore.SaveSettings(Options{}, table.Stored()); }),
+              "<no error>");
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, runKey));
     value = ReadRegValue(HKEY_CURRENT_USER, runKey, "Pathwink");
     ASSERT_TRUE(value);
@@ -885,8 +884,8 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
 
     // Off: gone from both, the machine's other values untouched.
     Options off;
-    off.RunOnStarup = false;
-    store.SaveSettings(off, table);
+    off.runAtLogon = false;
+    store.SaveSettings(off, table.Stored());
     EXPECT_FALSE(ReadRegValue(HKEY_LOCAL_MACHINE, runKey, "Pathwink"));
     EXPECT_FALSE(ReadRegValue(HKEY_CURRENT_USER, runKey, "Pathwink"));
     auto others = [](const SavedKey& key) {
@@ -910,10 +909,10 @@ TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
     box.WriteIni(old);
     SettingsStore store = box.Store();
     ShortcutTable table(nullptr);
-    store.LoadShortcuts(table);
+    LoadInto(store, table);
     ASSERT_EQ(table.Count(), 1);
     EXPECT_EQ(table.Path(0), "C:\\Caf\xC3\xA9") << "read as the character it is";
-    store.SaveSettings(store.LoadOptions(), table);
+    store.SaveSettings(store.LoadOptions(), table.Stored());
     // The option this version added joins its section; nothing else changes.
     std::string expected = old;
     expected.insert(expected.find("[Shortcuts]"), "WarnAltGr=1\r\n");
@@ -932,7 +931,7 @@ TEST(SettingsEncoding, APathOutsideTheCodePageMakesTheFileUtf16ForGood) {
     ASSERT_TRUE(table.AddShortcut(cafe, 0));
     ASSERT_TRUE(table.AddShortcut(greek, 0));
     ASSERT_TRUE(table.AddShortcut(cjkEmoji, 0));
-    store.SaveSettings(store.LoadOptions(), table);
+    store.SaveSettings(store.LoadOptions(), table.Stored());
 
     const std::string bytes = ReadBytes(box.iniPath).value_or("");
     ASSERT_GE(bytes.size(), 2u);
@@ -940,10 +939,10 @@ TEST(SettingsEncoding, APathOutsideTheCodePageMakesTheFileUtf16ForGood) {
 
     // Every path reads back whole, and the section the program does not know is kept.
     ShortcutTable reloaded(nullptr);
-    store.LoadShortcuts(reloaded);
+    LoadInto(store, reloaded);
     EXPECT_EQ(Paths(reloaded), (std::vector<std::string>{cafe, greek, cjkEmoji}));
     EXPECT_EQ(ProfileText(box.iniPath, "Mine", "kept"), "\xC3\xA9t\xC3\xA9");
-    EXPECT_TRUE(store.LoadOptions().DClickEdits);
+    EXPECT_TRUE(store.LoadOptions().doubleClickEdits);
 
     // An earlier version reads it through the ANSI functions: every path its code
     // page can hold arrives intact.
@@ -957,9 +956,9 @@ TEST(SettingsEncoding, APathOutsideTheCodePageMakesTheFileUtf16ForGood) {
     // The form stays once taken, also when the path that needed it goes.
     table.Delete(1); // Φάκελος (sorted between Café and D:\)
     table.Delete(1);
-    store.SaveSettings(store.LoadOptions(), table);
+    store.SaveSettings(store.LoadOptions(), table.Stored());
     EXPECT_EQ(ReadBytes(box.iniPath).value_or("").substr(0, 2), "\xFF\xFE");
     ShortcutTable last(nullptr);
-    store.LoadShortcuts(last);
+    LoadInto(store, last);
     EXPECT_EQ(Paths(last), std::vector<std::string>{cafe});
 }

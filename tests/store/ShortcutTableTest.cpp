@@ -44,8 +44,6 @@ TEST(ShortcutTable, SortsWithoutRegardToCaseAndPutsANewEntryBeforeEqualOnes) {
     EXPECT_EQ(Paths(table),
               (std::vector<std::string>{"C:\\Alph", "c:\\alpha", "C:\\ALPHA", "C:\\Alpha",
                                         "C:\\Alpha\\sub", "C:\\beta", "C:\\gamma", "D:\\"}));
-    for (int i = 0; i < table.Count(); ++i)
-        EXPECT_EQ(table.Binding(i).Folder(), table.Path(i));
 }
 
 TEST(ShortcutTable, ManyInsertionsStaySortedWithTheNewestOfEqualPathsFirst) {
@@ -72,21 +70,22 @@ TEST(ShortcutTable, ManyInsertionsStaySortedWithTheNewestOfEqualPathsFirst) {
     }
 }
 
-TEST(ShortcutTable, AKeyZeroShortcutIsAlwaysAddedAndDisabled) {
-    int calls = 0;
-    ShortcutTable table([&](HotkeyBinding&) { ++calls; });
+TEST(ShortcutTable, AKeyZeroShortcutIsAlwaysAddedAndHoldsNothing) {
+    std::vector<std::string> pressed;
+    ShortcutTable table([&](const std::string& folder) { pressed.push_back(folder); });
     ASSERT_TRUE(table.AddShortcut("C:\\No key", 0));
     ASSERT_TRUE(table.AddShortcut("C:\\No key", 0)) << "duplicates are accepted";
-    ASSERT_EQ(table.Count(), 2);
-    HotkeyBinding& binding = table.Binding(0);
-    EXPECT_FALSE(binding.Enabled());
-    EXPECT_FALSE(binding.Registered());
-    EXPECT_EQ(binding.Key(), 0);
-    EXPECT_EQ(binding.Folder(), "C:\\No key");
-    EXPECT_EQ(binding.WindowHandle(), nullptr) << "nothing was asked of the system";
-    ASSERT_TRUE(binding.OnHotKey);
-    binding.OnHotKey(binding);
-    EXPECT_EQ(calls, 1) << "the binding raises the table's handler";
+    table.AddStored({"C:\\Stored", 0});
+    ASSERT_EQ(table.Count(), 3);
+    for (int i = 0; i < table.Count(); ++i) {
+        EXPECT_FALSE(table.Binding(i).Registered());
+        EXPECT_FALSE(table.Binding(i).Refused());
+        EXPECT_EQ(table.Binding(i).Key(), 0);
+    }
+    EXPECT_TRUE(IsFree(0, 0)) << "nothing was asked of the system";
+    table.Binding(0).OnPressed();
+    EXPECT_EQ(pressed, (std::vector<std::string>{"C:\\No key"}))
+        << "a binding's press reports its entry's folder";
 }
 
 TEST(ShortcutTable, AddShortcutRegistersAFreeKey) {
@@ -94,7 +93,6 @@ TEST(ShortcutTable, AddShortcutRegistersAFreeKey) {
     ASSERT_TRUE(IsFree(kAllThree, VK_F7));
     ASSERT_TRUE(table.AddShortcut("C:\\Keyed", kCtrlAltShiftF7));
     ASSERT_EQ(table.Count(), 1);
-    EXPECT_TRUE(table.Binding(0).Enabled());
     EXPECT_TRUE(table.Binding(0).Registered());
     EXPECT_EQ(table.Binding(0).Key(), kCtrlAltShiftF7);
     EXPECT_FALSE(IsFree(kAllThree, VK_F7));
@@ -125,13 +123,11 @@ TEST(ShortcutTable, DeleteFreesTheHotkeyAndLeavesTheOthersWorking) {
     ASSERT_TRUE(table.AddShortcut("C:\\One", kCtrlAltShiftF7));
     ASSERT_TRUE(table.AddShortcut("C:\\Two", kCtrlAltShiftF8));
     ASSERT_TRUE(table.AddShortcut("C:\\Three", 0));
-    HWND window = table.Binding(0).WindowHandle();
-    ASSERT_TRUE(IsWindow(window));
-    EXPECT_EQ(table.Binding(2).WindowHandle(), window) << "one window for every binding";
+    ASSERT_EQ(BindingWindowCount(), 1) << "one window for every binding";
 
     table.Delete(0);
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\Three", "C:\\Two"}));
-    EXPECT_TRUE(IsWindow(window)) << "the window stays for the other bindings";
+    EXPECT_EQ(BindingWindowCount(), 1) << "the window stays for the other bindings";
     EXPECT_TRUE(IsFree(kAllThree, VK_F7)) << "another registration of the combination succeeds";
     EXPECT_FALSE(IsFree(kAllThree, VK_F8)) << "the other entry keeps its key";
 
@@ -140,27 +136,28 @@ TEST(ShortcutTable, DeleteFreesTheHotkeyAndLeavesTheOthersWorking) {
     EXPECT_EQ(table.Count(), 2);
 }
 
-TEST(ShortcutTable, RefileMovesAnEntryWhoseDataChanged) {
-    ShortcutTable table(nullptr);
+TEST(ShortcutTable, SetPathMovesAnEntryToItsNewPlace) {
+    std::vector<std::string> pressed;
+    ShortcutTable table([&](const std::string& folder) { pressed.push_back(folder); });
     for (const char* path : {"C:\\A", "C:\\C", "C:\\E"})
         ASSERT_TRUE(table.AddShortcut(path, 0));
     ASSERT_TRUE(table.AddShortcut("C:\\G", kCtrlAltShiftF7));
     HotkeyBinding* keyed = &table.Binding(3);
 
-    keyed->SetFolder("C:\\B");
-    table.Refile(3);
+    table.SetPath(3, "C:\\B");
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\A", "C:\\B", "C:\\C", "C:\\E"}));
     EXPECT_EQ(&table.Binding(1), keyed) << "the same binding, not a new one";
     EXPECT_TRUE(keyed->Registered());
+    keyed->OnPressed();
+    EXPECT_EQ(pressed, (std::vector<std::string>{"C:\\B"})) << "the press opens the new folder";
 
-    table.Binding(0).SetFolder("c:\\e");
     HotkeyBinding* moved = &table.Binding(0);
-    table.Refile(0);
+    table.SetPath(0, "c:\\e");
     EXPECT_EQ(Paths(table), (std::vector<std::string>{"C:\\B", "C:\\C", "c:\\e", "C:\\E"}));
     EXPECT_EQ(&table.Binding(2), moved) << "before the entry it equals";
 
-    table.Refile(4);
-    table.Refile(-1);
+    table.SetPath(4, "C:\\Out of range");
+    table.SetPath(-1, "C:\\Out of range");
     EXPECT_EQ(table.Count(), 4);
 }
 
@@ -179,15 +176,14 @@ TEST(ShortcutTable, ReleaseAllAndDestructionFreeEveryBinding) {
     EXPECT_LE(BindingWindowCount(), 1) << "one window for the thread, whatever came and went";
 }
 
-TEST(ShortcutTable, InsertLoadedTakesABindingWhateverItsState) {
+TEST(ShortcutTable, AddStoredKeepsAnEntryWhoseKeyIsTaken) {
     ShortcutTable table(nullptr);
-    auto refused = std::make_unique<HotkeyBinding>();
-    refused->SetEnabled(false);
-    refused->SetKey(kCtrlAltShiftF7);
-    refused->SetFolder("C:\\Z");
-    table.InsertLoaded("C:\\Z", std::move(refused));
-    table.InsertLoaded("C:\\Y", nullptr); // nothing to insert
-    ASSERT_EQ(table.Count(), 1);
-    EXPECT_FALSE(table.Binding(0).Registered());
+    table.AddStored({"C:\\Z", kCtrlAltShiftF7});
+    table.AddStored({"C:\\Y", kCtrlAltShiftF7});
+    ASSERT_EQ(table.Count(), 2);
+    EXPECT_TRUE(table.Binding(1).Registered()) << "stored first";
+    EXPECT_TRUE(table.Binding(0).Refused()) << "kept although the key was taken";
     EXPECT_EQ(table.Binding(0).Key(), kCtrlAltShiftF7);
+    EXPECT_EQ(table.Stored(), (std::vector<StoredShortcut>{{"C:\\Y", kCtrlAltShiftF7},
+                                                           {"C:\\Z", kCtrlAltShiftF7}}));
 }

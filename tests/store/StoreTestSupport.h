@@ -3,6 +3,7 @@
 // it and registry keys of its own, raw file access, registry reads, hotkey probes.
 
 #include "store/Settings.h"
+#include "store/ShortcutTable.h"
 
 #include <windows.h>
 
@@ -11,6 +12,12 @@
 #include <vector>
 
 namespace storetest {
+
+// The settings file's shortcuts added to table as the program loads them.
+inline void LoadInto(const pw::SettingsStore& store, pw::ShortcutTable& table) {
+    for (const pw::StoredShortcut& stored : store.LoadShortcuts())
+        table.AddStored(stored);
+}
 
 std::optional<std::string> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);

@@ -24,9 +24,7 @@ int main(int argc, char** argv) {
         return 5;
     }
 
-    pw::ShortcutTable a(nullptr), b(nullptr);
-    killtest::Fill(a, 0);
-    killtest::Fill(b, 1);
+    const std::vector<pw::StoredShortcut> a = killtest::EntriesOf(0), b = killtest::EntriesOf(1);
 
     auto save = [&](unsigned long n) {
         const int generation = static_cast<int>(n % 2);

@@ -70,31 +70,7 @@ TEST(KeyCombinationText, BitsEightToTwelveAreIgnored) {
     EXPECT_EQ(Text(0x0125), "Left");
 }
 
-TEST(SplitShortCut, KeepsBitsEightToTwelveInTheKeyAndMapsModifiers) {
-    std::uint16_t key;
-    ShiftState shift;
-    SplitShortCut(0xE170, key, shift);
-    EXPECT_EQ(key, 0x0170);
-    EXPECT_EQ(shift, ssShift | ssCtrl | ssAlt);
-    SplitShortCut(0x4044, key, shift);
-    EXPECT_EQ(key, 0x44);
-    EXPECT_EQ(shift, ssCtrl);
-    SplitShortCut(0, key, shift);
-    EXPECT_EQ(key, 0);
-    EXPECT_EQ(shift, 0);
-}
-
-TEST(ComposeShortCut, IsTheInverseOfSplitAndRefusesWideKeys) {
-    for (unsigned v : {0xC046u, 0xE070u, 0x2041u, 0x8044u, 0x0000u, 0x6074u}) {
-        std::uint16_t key;
-        ShiftState shift;
-        SplitShortCut(static_cast<KeyCombination>(v), key, shift);
-        EXPECT_EQ(ComposeShortCut(key, shift), v);
-    }
-    EXPECT_EQ(ComposeShortCut(0x0141, ssCtrl), 0);
-}
-
-TEST(IsWeakShortCut, NeedsTwoModifiersUnlessThereIsNoHotkeyAtAll) {
+TEST(IsWeakShortcut, NeedsTwoModifiersUnlessThereIsNoHotkeyAtAll) {
     const struct {
         KeyCombination value;
         bool weak;
@@ -111,32 +87,33 @@ TEST(IsWeakShortCut, NeedsTwoModifiersUnlessThereIsNoHotkeyAtAll) {
         {0xE044, false}, // all three
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IsWeakShortCut(c.value), c.weak) << std::hex << c.value;
+        EXPECT_EQ(IsWeakShortcut(c.value), c.weak) << std::hex << c.value;
 }
 
-TEST(RegistrationModifiers, MapsToRegisterHotKeyFlagsOnly) {
-    EXPECT_EQ(RegistrationModifiers(ssShift), 0x0004u);
-    EXPECT_EQ(RegistrationModifiers(ssAlt), 0x0001u);
-    EXPECT_EQ(RegistrationModifiers(ssCtrl), 0x0002u);
-    EXPECT_EQ(RegistrationModifiers(ssShift | ssCtrl | ssAlt), 0x0007u);
-    EXPECT_EQ(RegistrationModifiers(0), 0u);
-    EXPECT_EQ(RegistrationModifiers(0xF8), 0u); // other set members add nothing
+TEST(RegistrationModifiers, MapsToRegisterHotKeyFlagsAndNeverRepeats) {
+    // A held combination must be one press, not one per keyboard repeat.
+    constexpr unsigned kNoRepeat = 0x4000;
+    EXPECT_EQ(RegistrationModifiers(kWithShift | 'D'), kNoRepeat | 0x0004u);
+    EXPECT_EQ(RegistrationModifiers(kWithAlt | 'D'), kNoRepeat | 0x0001u);
+    EXPECT_EQ(RegistrationModifiers(kWithCtrl | 'D'), kNoRepeat | 0x0002u);
+    EXPECT_EQ(RegistrationModifiers(0xE044), kNoRepeat | 0x0007u);
+    EXPECT_EQ(RegistrationModifiers(0x1F44), kNoRepeat) << "bits 8-12 are no modifier";
 }
 
-TEST(ShortCutFromHotKeyValue, ConvertsControlFlagsAndDropsExtended) {
-    EXPECT_EQ(ShortCutFromHotKeyValue(0x0644), 0xC044); // Ctrl+Alt+D
-    EXPECT_EQ(ShortCutFromHotKeyValue(0x0744), 0xE044); // Shift+Ctrl+Alt+D
-    EXPECT_EQ(ShortCutFromHotKeyValue(0x0444), 0x8044); // Alt+D
-    EXPECT_EQ(ShortCutFromHotKeyValue(0x0125), 0x2025); // Shift+Left
-    EXPECT_EQ(ShortCutFromHotKeyValue(0x0E25), 0xC025); // Ctrl+Alt+Left, extended
-    EXPECT_EQ(ShortCutFromHotKeyValue(0x0825), 0x0025); // extended flag alone
-    EXPECT_EQ(ShortCutFromHotKeyValue(0), 0);
+TEST(KeyCombinationFromHotkeyControl, ConvertsControlFlagsAndDropsExtended) {
+    EXPECT_EQ(KeyCombinationFromHotkeyControl(0x0644), 0xC044); // Ctrl+Alt+D
+    EXPECT_EQ(KeyCombinationFromHotkeyControl(0x0744), 0xE044); // Shift+Ctrl+Alt+D
+    EXPECT_EQ(KeyCombinationFromHotkeyControl(0x0444), 0x8044); // Alt+D
+    EXPECT_EQ(KeyCombinationFromHotkeyControl(0x0125), 0x2025); // Shift+Left
+    EXPECT_EQ(KeyCombinationFromHotkeyControl(0x0E25), 0xC025); // Ctrl+Alt+Left, extended
+    EXPECT_EQ(KeyCombinationFromHotkeyControl(0x0825), 0x0025); // extended flag alone
+    EXPECT_EQ(KeyCombinationFromHotkeyControl(0), 0);
 }
 
-TEST(HotKeyModifiersOf, IsTheInverseForEveryModifierSet) {
+TEST(HotkeyControlModifiersOf, IsTheInverseForEveryModifierSet) {
     for (unsigned mods = 0; mods < 8; ++mods) {
         const auto control = static_cast<std::uint16_t>((mods << 8) | 0x44);
-        EXPECT_EQ(HotKeyModifiersOf(ShortCutFromHotKeyValue(control)), mods) << mods;
+        EXPECT_EQ(HotkeyControlModifiersOf(KeyCombinationFromHotkeyControl(control)), mods) << mods;
     }
-    EXPECT_EQ(HotKeyModifiersOf(0x1F44), 0) << "bits 8-12 are no modifier";
+    EXPECT_EQ(HotkeyControlModifiersOf(0x1F44), 0) << "bits 8-12 are no modifier";
 }

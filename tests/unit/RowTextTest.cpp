@@ -12,7 +12,7 @@
 
 using namespace pw;
 
-TEST(ShortcutRowText, KeyTextOrNoHotKeyThenATabThenThePathAsStored) {
+TEST(ShortcutRowText, KeyTextOrNoHotkeyThenATabThenThePathAsStored) {
     EXPECT_EQ(ShortcutRowText(true, "Ctrl+Alt+D", "C:\\Projects"), "Ctrl+Alt+D\tC:\\Projects");
     EXPECT_EQ(ShortcutRowText(false, "", "C:\\Data"), "(No HotKey)\tC:\\Data");
     // A key with no nameable key still counts as a key: its text is empty.
@@ -92,18 +92,6 @@ TEST(MenuEntryText, KeepsThePathReadableAndAddsTheKeyColumnOnlyForAKey) {
     EXPECT_EQ(MenuEntryText("C:\\Projects", "", false), "C:\\Projects");
     EXPECT_EQ(MenuEntryText("C:\\Tom & Jerry", "", false), "C:\\Tom && Jerry");
     EXPECT_EQ(MenuEntryText("C:\\&&", "F5", true), "C:\\&&&&\tF5");
-}
-
-TEST(CopyDataText, ReadsAtMostTheBlockAndStopsAtTheFirstNul) {
-    const char withNul[] = "C:\\Folder\0trailing";
-    EXPECT_EQ(CopyDataText(withNul, sizeof withNul), "C:\\Folder");
-    const char noNul[4] = {'C', ':', '\\', 'X'};
-    EXPECT_EQ(CopyDataText(noNul, sizeof noNul), "C:\\X") << "no read past the block";
-    EXPECT_EQ(CopyDataText(noNul, 2), "C:");
-    EXPECT_EQ(CopyDataText(nullptr, 10), "");
-    EXPECT_EQ(CopyDataText(withNul, 0), "");
-    const std::vector<char> big(1 << 20, 'a');
-    EXPECT_EQ(CopyDataText(big.data(), static_cast<unsigned long>(big.size())).size(), big.size());
 }
 
 TEST(HasControlCharacters, TheEditorRefusesAnythingBelowBlankTheFileOnlyLineBreaks) {

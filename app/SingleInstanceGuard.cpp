@@ -1,4 +1,4 @@
-#include "win/SingleInstanceGuard.h"
+#include "app/SingleInstanceGuard.h"
 
 #include "win/Text.h"
 

@@ -2,7 +2,7 @@
 // itself, a second one (or one that cannot mark itself) finds the first. Each test
 // uses a title of its own, so a Pathwink running in the same prefix is no party.
 
-#include "win/SingleInstanceGuard.h"
+#include "app/SingleInstanceGuard.h"
 
 #include <gtest/gtest.h>
 
