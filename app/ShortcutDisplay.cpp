@@ -20,7 +20,8 @@ std::string ShortcutDisplay::KeyText(int index, const std::vector<HKL>& layouts)
 }
 
 std::vector<std::string> ShortcutDisplay::ListRows() const {
-    const std::vector<HKL> layouts = options_.warnOfAltGr ? keyboard_.layouts() : std::vector<HKL>();
+    const std::vector<HKL> layouts =
+        options_.warnOfAltGr ? keyboard_.layouts() : std::vector<HKL>();
     std::vector<std::string> rows;
     rows.reserve(table_.Count());
     for (int i = 0; i < table_.Count(); ++i)
@@ -33,8 +34,9 @@ std::vector<TrayMenu::FolderEntry> ShortcutDisplay::MenuEntries() const {
     std::vector<TrayMenu::FolderEntry> entries;
     entries.reserve(table_.Count());
     for (int i = 0; i < table_.Count(); ++i)
-        entries.push_back({MenuEntryText(table_.Path(i), KeyText(i, {}), table_.Binding(i).Key() != 0),
-                           table_.Path(i)});
+        entries.push_back(
+            {MenuEntryText(table_.Path(i), KeyText(i, {}), table_.Binding(i).Key() != 0),
+             table_.Path(i)});
     return entries;
 }
 

@@ -39,9 +39,9 @@ void TrayMenu::Build(std::vector<FolderEntry> folders) {
 
 TrayMenu::Choice TrayMenu::Show(HWND owner, POINT at) const {
     const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
-    const UINT chosen = TrackPopupMenuEx(menu_.Get(),
-                                         align | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
-                                         at.x, at.y, owner, nullptr);
+    const UINT chosen =
+        TrackPopupMenuEx(menu_.Get(), align | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x,
+                         at.y, owner, nullptr);
     switch (chosen) {
     case 0:
         return {};

@@ -19,7 +19,15 @@ public:
         std::string text; // what the entry shows
         std::string path; // what it opens: exactly the path it showed
     };
-    enum class Command { None, ConfigureShortcuts, ConfigureOptions, About, Help, Exit, OpenFolder };
+    enum class Command {
+        None,
+        ConfigureShortcuts,
+        ConfigureOptions,
+        About,
+        Help,
+        Exit,
+        OpenFolder
+    };
     struct Choice {
         Command command = Command::None;
         std::string folder; // for OpenFolder
