@@ -45,7 +45,6 @@ public:
     // message loop (RunNextQueued).
     void Enqueue(const std::vector<std::string>& folders);
     void RunNextQueued();
-    bool HasQueued() const { return !queued_.empty(); }
 
     bool Running() const { return running_; }
     // Brings what the running flow shows (the editor or one of its questions) to

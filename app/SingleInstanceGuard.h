@@ -5,7 +5,7 @@
 // by an object of another kind, means this copy is a second one. The mutex is a
 // presence marker only: no copy ever waits on it or owns it.
 
-#include "win/UniqueHandle.h"
+#include "win/Scoped.h"
 
 #include <string>
 

@@ -8,7 +8,7 @@
 #include "hotkey/HotkeyField.h"
 #include "hotkey/KeyCombination.h"
 #include "win/Layout.h"
-#include "win/UniqueHandle.h"
+#include "win/Scoped.h"
 #include "win/Window.h"
 
 #include <string>

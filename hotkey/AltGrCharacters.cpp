@@ -1,7 +1,7 @@
 #include "hotkey/AltGrCharacters.h"
 
+#include "win/Scoped.h"
 #include "win/Text.h"
-#include "win/UniqueHandle.h"
 
 #include <cwchar>
 #include <map>

@@ -131,7 +131,6 @@ void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing) {
     CloseHandle(thread);
     threadsJob.release();
     jobs_.emplace(job->number, std::move(job));
-    ++pending_;
 }
 
 DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
@@ -159,7 +158,6 @@ void FolderLaunch::OnJobDone(WPARAM number) {
         return;
     const std::shared_ptr<Job> job = std::move(found->second);
     jobs_.erase(found);
-    --pending_;
     Finish(*job); // may show a message
 }
 

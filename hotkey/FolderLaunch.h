@@ -55,7 +55,7 @@ public:
     void OpenFolder(const std::string& path, IfMissing ifMissing = IfMissing::Tell);
 
     // Launches started and not yet told back (for tests and benchmarks).
-    int Pending() const { return pending_; }
+    int Pending() const { return static_cast<int>(jobs_.size()); }
 
 private:
     class ResultWindow;
@@ -71,7 +71,6 @@ private:
     // Jobs started and not yet told back, by the number their done message carries.
     std::unordered_map<WPARAM, std::shared_ptr<Job>> jobs_;
     WPARAM lastJobNumber_ = 0;
-    int pending_ = 0;
     // Folders whose missing message is open, with its window once it shows.
     std::map<std::string, HWND> missingShown_;
 };

@@ -188,8 +188,7 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     PlacePages();
     SelectPage(kPageAbout);
-    WatchList();
-    SetListTabStops();
+    list_.Attach(Control(idShortcutList), Handle());
     TracePhase("pages and controls");
 }
 
@@ -205,11 +204,26 @@ void MainWindow::WatchSessionChanges() {
             WTSRegisterSessionNotification(Handle(), NOTIFY_FOR_THIS_SESSION) != FALSE;
 }
 
-void MainWindow::SetListTabStops() {
-    // One stop, 17 average characters in, or two past the widest key text (a marked
-    // one is longer): the key texts' column.
-    const int stop = static_cast<int>(std::max<size_t>(17, keyColumnChars_ + 2)) * 4;
-    SendMessageW(Control(idShortcutList), LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
+int MainWindow::SelectedRow() const {
+    return list_.SelectedRow();
+}
+
+void MainWindow::ClearSelection() {
+    list_.ClearSelection();
+    SetListButtonsEnabled();
+}
+
+void MainWindow::SetListButtonsEnabled() {
+    const bool selected = SelectedRow() >= 0;
+    EnableWindow(Control(idDeleteButton), selected);
+    EnableWindow(Control(idEditButton), selected);
+}
+
+void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
+    SetWindowTextW(Control(idStatusLabel),
+                   rows.empty() ? L"Currently, there are no folder shortcuts defined." : L"");
+    list_.ShowRows(rows);
+    SetListButtonsEnabled();
 }
 
 void MainWindow::CreateFonts(UINT dpi) {
@@ -265,7 +279,7 @@ void MainWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     layout_.Rescale(dpi);
     PlacePages();
-    SetListTabStops();
+    list_.SetTabStops();
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -326,8 +340,6 @@ void MainWindow::PaintIcon() {
     EndPaint(Handle(), &ps);
 }
 
-// ---- options and links --------------------------------------------------------
-
 bool MainWindow::Checked(int id) const {
     return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -374,8 +386,6 @@ void MainWindow::OnWebsiteClicked() {
 void MainWindow::OnMailClicked() {
     OpenLink(idMailLink, kMail);
 }
-
-// ---- messages --------------------------------------------------------------------
 
 LRESULT MainWindow::ColorStatic(HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);

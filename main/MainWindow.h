@@ -6,9 +6,10 @@
 // that other programs can find it and hand it folders with WM_COPYDATA; folders
 // dropped on it from Explorer are reported too.
 
+#include "main/ShortcutList.h"
 #include "store/Options.h"
 #include "win/Layout.h"
-#include "win/UniqueHandle.h"
+#include "win/Scoped.h"
 #include "win/Window.h"
 
 #include <memory>
@@ -102,7 +103,6 @@ private:
     void PaintIcon();
     LRESULT ColorStatic(HDC dc, HWND control);
     void SetListButtonsEnabled();
-    void SetListTabStops();
 
     // Handlers bound by the layout table.
     void OnHelpClicked() { events_.OnHelpClicked(); }
@@ -116,13 +116,6 @@ private:
     void OnMailClicked();
     void OpenLink(int id, const char* target);
 
-    // The item hint: a tracking tooltip that shows a cut-off row in full.
-    void WatchList();
-    void CreateItemHint();
-    void UpdateItemHint(POINT clientPoint);
-    void HideItemHint();
-    static LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-
     static const std::vector<ControlSpec<MainWindow>>& Controls();
 
     MainWindowEvents& events_;
@@ -133,10 +126,7 @@ private:
     bool visitedWebsite_ = false, visitedMail_ = false;
     bool shownOnce_ = false;
     bool watchingSession_ = false;
-    HWND itemHint_ = nullptr; // destroyed with the window
-    POINT itemHintAt_{-1, -1};
-    bool trackingMouseLeave_ = false;
-    size_t keyColumnChars_ = 0; // characters of the widest key text in the list
+    ShortcutList list_;
 };
 
 } // namespace pw

@@ -1,10 +1,5 @@
-// The "Folder Shortcuts" list: the rows it is given (key text, a tab, the path),
-// its selection, which decides what "Edit Selected" and "Delete Selected" act on,
-// and the hint that shows a cut-off row in full.
+#include "main/ShortcutList.h"
 
-#include "main/MainWindow.h"
-
-#include "main/MainWindowIds.h"
 #include "main/RowText.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
@@ -17,25 +12,30 @@
 
 namespace pw {
 
-using namespace mainwindow;
-
-int MainWindow::SelectedRow() const {
-    return static_cast<int>(SendMessageW(Control(idShortcutList), LB_GETCURSEL, 0, 0));
+void ShortcutList::Attach(HWND list, HWND hintOwner) {
+    list_ = list;
+    hintOwner_ = hintOwner;
+    Watch();
+    SetTabStops();
 }
 
-void MainWindow::ClearSelection() {
-    SendMessageW(Control(idShortcutList), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    SetListButtonsEnabled();
+int ShortcutList::SelectedRow() const {
+    return static_cast<int>(SendMessageW(list_, LB_GETCURSEL, 0, 0));
 }
 
-void MainWindow::SetListButtonsEnabled() {
-    const bool selected = SelectedRow() >= 0;
-    EnableWindow(Control(idDeleteButton), selected);
-    EnableWindow(Control(idEditButton), selected);
+void ShortcutList::ClearSelection() {
+    SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
 
-void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
-    HWND list = Control(idShortcutList);
+void ShortcutList::SetTabStops() {
+    // One stop, 17 average characters in, or two past the widest key text (a marked
+    // one is longer): the key texts' column.
+    const int stop = static_cast<int>(std::max<size_t>(17, keyColumnChars_ + 2)) * 4;
+    SendMessageW(list_, LB_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&stop));
+}
+
+void ShortcutList::ShowRows(const std::vector<std::string>& rows) {
+    HWND list = list_;
     int row = SelectedRow();
     // Filled without the hint's subclass: under Wine every message to a subclassed
     // window asks the server for the subclass chain, which made 1,000 rows 100 times
@@ -51,13 +51,9 @@ void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
     }
     if (widestKey != keyColumnChars_) {
         keyColumnChars_ = widestKey;
-        SetListTabStops();
+        SetTabStops();
     }
-    if (count == 0) {
-        SetWindowTextW(Control(idStatusLabel),
-                       L"Currently, there are no folder shortcuts defined.");
-    } else {
-        SetWindowTextW(Control(idStatusLabel), L"");
+    if (count > 0) {
         for (const std::string& text : rows)
             SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
         if (row > count - 1)
@@ -65,23 +61,20 @@ void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
         SendMessageW(list, LB_SETCURSEL, row, 0);
     }
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    WatchList();
+    Watch();
     InvalidateRect(list, nullptr, TRUE);
-    SetListButtonsEnabled();
 }
 
-// ---- item hints and frame ---------------------------------------------------------
-
-void MainWindow::WatchList() {
-    SetWindowSubclass(Control(idShortcutList), ListBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
+void ShortcutList::Watch() {
+    SetWindowSubclass(list_, ListBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
-void MainWindow::CreateItemHint() {
+void ShortcutList::CreateItemHint() {
     // Made when a cut-off row is first pointed at: a tooltip window is among the
     // slowest controls to create, and most starts never need one.
-    HWND list = Control(idShortcutList);
+    HWND list = list_;
     itemHint_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TRANSPARENT, TOOLTIPS_CLASSW, nullptr,
-                                WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, Handle(),
+                                WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, hintOwner_,
                                 nullptr, GetModuleHandleW(nullptr), nullptr);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -92,18 +85,18 @@ void MainWindow::CreateItemHint() {
     SendMessageW(itemHint_, TTM_SETMAXTIPWIDTH, 0, 4096);
 }
 
-void MainWindow::HideItemHint() {
+void ShortcutList::HideItemHint() {
     if (!itemHint_)
         return;
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
-    tool.hwnd = Control(idShortcutList);
+    tool.hwnd = list_;
     SendMessageW(itemHint_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
     itemHintAt_ = {-1, -1};
 }
 
-void MainWindow::UpdateItemHint(POINT clientPoint) {
-    HWND list = Control(idShortcutList);
+void ShortcutList::UpdateItemHint(POINT clientPoint) {
+    HWND list = list_;
     const LRESULT hit =
         SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(clientPoint.x, clientPoint.y));
     const int row = LOWORD(hit);
@@ -152,9 +145,9 @@ void MainWindow::UpdateItemHint(POINT clientPoint) {
                  SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-LRESULT CALLBACK MainWindow::ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR, DWORD_PTR refData) {
-    auto* window = reinterpret_cast<MainWindow*>(refData);
+LRESULT CALLBACK ShortcutList::ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR, DWORD_PTR refData) {
+    auto* window = reinterpret_cast<ShortcutList*>(refData);
     switch (msg) {
     case WM_MOUSEMOVE:
         if (!window->trackingMouseLeave_) {

@@ -1,7 +1,7 @@
 #include "store/ExplorerMenu.h"
 
+#include "win/Scoped.h"
 #include "win/Text.h"
-#include "win/UniqueHandle.h"
 
 namespace pw {
 

@@ -2,8 +2,8 @@
 
 #include "store/SettingsFormat.h"
 #include "win/Errors.h"
+#include "win/Scoped.h"
 #include "win/Text.h"
-#include "win/UniqueHandle.h"
 
 #include <aclapi.h>
 #include <sddl.h>

@@ -6,7 +6,6 @@
 #include "win/Scoped.h"
 #include "win/StartupTrace.h"
 #include "win/Text.h"
-#include "win/UniqueHandle.h"
 
 #include <algorithm>
 #include <utility>

@@ -57,8 +57,6 @@ public:
     // the run-at-logon value after the file was saved throws RunAtLogonError.
     void SaveSettings(const Options& options, const std::vector<StoredShortcut>& shortcuts) const;
 
-    const RunAtLogonKeys& Keys() const { return keys_; }
-
 private:
     std::function<std::string()> executablePath_;
     RunAtLogonKeys keys_;

@@ -12,7 +12,7 @@
 // A notification (a balloon) is shown once: at once when the icon is there, else
 // when it is first added; an icon added again later does not repeat it.
 
-#include "win/UniqueHandle.h"
+#include "win/Scoped.h"
 #include "win/Window.h"
 
 #include <windows.h>

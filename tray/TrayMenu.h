@@ -4,7 +4,7 @@
 // opening, so folder entries never accumulate and no separator ever stands first,
 // last or doubled.
 
-#include "win/UniqueHandle.h"
+#include "win/Scoped.h"
 
 #include <windows.h>
 

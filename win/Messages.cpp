@@ -5,7 +5,6 @@
 #include "win/ErrorText.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
-#include "win/UniqueHandle.h"
 
 #include <algorithm>
 #include <vector>
