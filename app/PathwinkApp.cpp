@@ -67,6 +67,13 @@ void PathwinkApp::Close() {
         return;
     exiting_ = true;
     const ScopeExit notExiting([this] { exiting_ = false; });
+    if (!flows_->Queued().empty()) {
+        // Each of these was handed over with a promise of its dialog.
+        if (QuestionBox(WaitingFoldersQuestion(flows_->Queued()), kProgramName) != IDYES) {
+            window_->PostQueuedFlow();
+            return;
+        }
+    }
     try {
         SaveSettings();
     } catch (const RunAtLogonError& e) {
@@ -94,6 +101,9 @@ void PathwinkApp::RequestClose() {
 }
 
 bool PathwinkApp::BusyBringingItForward() {
+    // A dialog opened inside the tray menu's loop would stay behind the menu.
+    if (menuOpen_)
+        return true;
     if (!flows_->Running() && !exiting_)
         return false;
     flows_->BringForward();
@@ -161,7 +171,7 @@ void PathwinkApp::OnPathsDropped(const std::vector<std::string>& paths) {
 }
 
 void PathwinkApp::OnQueuedFlowDue() {
-    if (!exiting_)
+    if (!exiting_ && !menuOpen_)
         flows_->RunNextQueued();
 }
 
@@ -232,7 +242,11 @@ void PathwinkApp::BuildTrayMenu() {
 void PathwinkApp::ShowTrayMenu(POINT at) {
     RetryInactiveShortcuts();
     BuildTrayMenu();
+    menuOpen_ = true;
     const TrayMenu::Choice choice = trayMenu_.Show(window_->Handle(), at);
+    menuOpen_ = false;
+    // Folders handed over while the menu was open get their dialogs now.
+    window_->PostQueuedFlow();
     switch (choice.command) {
     case TrayMenu::Command::None:
         return;

@@ -94,6 +94,7 @@ private:
     std::unique_ptr<TrayIcon> trayIcon_;
     TrayMenu trayMenu_;
     std::vector<std::string> shownRows_; // what the list shows
+    bool menuOpen_ = false;              // the tray menu's loop runs
     bool exiting_ = false;               // the close is saving or asking
     bool closing_ = false;               // the close is done: the message loop ends
 };

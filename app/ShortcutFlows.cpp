@@ -57,6 +57,19 @@ std::string AltGrQuestionText(KeyCombination key, const AltGrCharacter& typed) {
 
 } // namespace
 
+std::string WaitingFoldersQuestion(const std::deque<std::string>& folders) {
+    constexpr std::size_t kNamed = 10;
+    std::string text = folders.size() == 1
+                           ? "This folder was handed to Pathwink and waits for its dialog:\n"
+                           : "These folders were handed to Pathwink and wait for their dialogs:\n";
+    for (std::size_t i = 0; i < folders.size() && i < kNamed; ++i)
+        text += "\n" + folders[i];
+    if (folders.size() > kNamed)
+        text += "\n...and " + std::to_string(folders.size() - kNamed) + " more.";
+    return text + "\n\nExit Pathwink without adding " + (folders.size() == 1 ? "it?" : "them?") +
+           "\n(No shows the dialogs now.)";
+}
+
 ShortcutFlows::ShortcutFlows(ShortcutTable& table, const Options& options,
                              const KeyboardLookups& keyboard, MainWindow& window,
                              std::function<void()> onTableChanged)

@@ -24,6 +24,10 @@ namespace pw {
 class MainWindow;
 class ShortcutEditor;
 
+// The question an exit asks while handed-over folders still wait for their dialogs:
+// it names them (the first ten, then how many more) and asks whether to exit anyway.
+std::string WaitingFoldersQuestion(const std::deque<std::string>& folders);
+
 class ShortcutFlows {
 public:
     // onTableChanged runs after every change of the table (the owner shows and
@@ -45,6 +49,8 @@ public:
     // message loop (RunNextQueued).
     void Enqueue(const std::vector<std::string>& folders);
     void RunNextQueued();
+    // The folders still waiting, oldest first.
+    const std::deque<std::string>& Queued() const { return queued_; }
 
     bool Running() const { return running_; }
     // Brings what the running flow shows (the editor or one of its questions) to

@@ -158,6 +158,12 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     TracePhase("window class and main window");
     // Folders dragged from Explorer onto any part of the window become WM_DROPFILES.
     DragAcceptFiles(Handle(), TRUE);
+    // Run as administrator, the window still takes folders from Explorer and the add
+    // command, which run without: exactly the messages that hand folders over (a
+    // drop's two among them) pass the system's filter, and nothing else does.
+    constexpr UINT kCopyGlobalData = 0x0049; // WM_COPYGLOBALDATA, the drop's data
+    for (const UINT message : {UINT(WM_COPYDATA), UINT(WM_DROPFILES), kCopyGlobalData})
+        ChangeWindowMessageFilterEx(Handle(), message, MSGFLT_ALLOW, nullptr);
     // The window that carries the taskbar button loses WS_EX_APPWINDOW; nothing else changes.
     SetWindowLongW(Handle(), GWL_EXSTYLE, GetWindowLongW(Handle(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
 

@@ -362,3 +362,107 @@ TEST_F(AppInProcess, DroppedFoldersGetTheirDialogsOneAfterTheOtherAndAFileStands
     EXPECT_EQ(ShownEditor(), nullptr) << "nothing more";
     EXPECT_EQ(app_->Table().Count(), 0) << "every dialog was cancelled";
 }
+
+TEST_F(AppInProcess, AShortcutWithoutAKeyHoldsNoRegistrationAfterAStart) {
+    Open("[Shortcuts]\r\nCount=2\r\n0Path=C:\\No key\r\n0ShortCut=0\r\n"
+         "1Path=C:\\No key either\r\n1ShortCut=0\r\n");
+    ASSERT_EQ(app_->Table().Count(), 2);
+    // Held by the program, keys without a virtual-key code would open its folder.
+    EXPECT_TRUE(RegisterHotKey(nullptr, 0x7400, 0, 0)) << "virtual key 0 is left to others";
+    UnregisterHotKey(nullptr, 0x7400);
+}
+
+namespace {
+
+// Hands folder to window as "Pathwink.exe add" does, from another thread.
+void HandOverWithoutWaiting(HWND window, const std::string& folder) {
+    const std::wstring text = Wide(folder);
+    COPYDATASTRUCT data{0x1FEFF, static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(text.c_str())};
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                        5000, &result);
+}
+
+} // namespace
+
+TEST_F(AppInProcess, AFolderHandedOverWhileTheTrayMenuIsOpenGetsItsDialogAfterTheMenu) {
+    Open("[Options]\r\n");
+    pwtest::PumpFor(300); // the tray icon is added once the message loop runs
+    HWND tray = pwtest::FindTopLevel("PathwinkTrayWindow", nullptr, GetCurrentProcessId());
+    ASSERT_TRUE(tray);
+    HWND main = app_->Window().Handle();
+    const std::string folder = folder_;
+    auto user = std::async(std::launch::async, [main, folder] {
+        HWND menu = nullptr;
+        if (!pwtest::WaitUntil([&] {
+                menu = pwtest::FindTopLevel("#32768", nullptr, GetCurrentProcessId());
+                return menu && IsWindowVisible(menu);
+            }))
+            return std::string("the menu did not open");
+        HandOverWithoutWaiting(main, folder);
+        Sleep(500);
+        if (HWND early = ShownEditor()) {
+            // Both loops are ended, so that the test fails rather than hangs.
+            PostMessageA(early, WM_CLOSE, 0, 0);
+            PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+            return std::string("the dialog opened inside the menu's loop");
+        }
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        HWND editor = nullptr;
+        if (!pwtest::WaitUntil([&] { return (editor = ShownEditor()) != nullptr; }, 5000))
+            return std::string("no dialog after the menu closed");
+        const std::string shown = pwtest::TextOf(pwtest::FindChildByClass(editor, "Edit"));
+        HWND cancel = pwtest::FindChildByText(editor, "Button", "Cancel");
+        PostMessageA(editor, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(cancel), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(cancel));
+        return shown;
+    });
+    PostMessageA(tray, TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
+    ASSERT_TRUE(pwtest::WaitUntil(
+        [&] { return user.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        20000));
+    EXPECT_EQ(user.get(), folder);
+}
+
+TEST_F(AppInProcess, AnExitWhileHandedOverFoldersWaitNamesThemAndNoShowsTheirDialogs) {
+    Open("[Options]\r\n");
+    const std::string a = folder_ + "\\waiting A", b = folder_ + "\\waiting B";
+    app_->AddFoldersInTurn({a, b});
+    // The exit comes before the first dialog could open.
+    auto user = std::async(std::launch::async, [] {
+        HWND box = nullptr;
+        if (!pwtest::WaitUntil([&] {
+                box = pwtest::FindTopLevel("#32770", "Pathwink", GetCurrentProcessId());
+                return box && IsWindowVisible(box);
+            }))
+            return std::string("no question");
+        const std::string text = pwtest::MessageTextOf(box);
+        PostMessageA(box, WM_COMMAND, IDNO, 0);
+        return text;
+    });
+    app_->RequestClose();
+    ASSERT_EQ(user.get(), WaitingFoldersQuestion({a, b}));
+    EXPECT_FALSE(Application::Instance().Terminated()) << "No keeps Pathwink running";
+    auto dialogs = std::async(std::launch::async, [] {
+        std::vector<std::string> folders;
+        for (int i = 0; i < 2; ++i) {
+            HWND editor = nullptr;
+            if (!pwtest::WaitUntil([&] { return (editor = ShownEditor()) != nullptr; }, 5000))
+                break;
+            HWND field = pwtest::FindChildByClass(editor, "Edit");
+            folders.push_back(pwtest::TextOf(field));
+            HWND cancel = pwtest::FindChildByText(editor, "Button", "Cancel");
+            PostMessageA(editor, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(cancel), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(cancel));
+            pwtest::WaitUntil(
+                [&] { return ShownEditor() == nullptr || pwtest::TextOf(field) != folders.back(); },
+                5000);
+        }
+        return folders;
+    });
+    ASSERT_TRUE(pwtest::WaitUntil(
+        [&] { return dialogs.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        20000));
+    EXPECT_EQ(dialogs.get(), (std::vector<std::string>{a, b})) << "No shows the waiting dialogs";
+}

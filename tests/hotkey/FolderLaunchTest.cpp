@@ -4,13 +4,14 @@
 // the window thread's messages.
 
 #include "hotkey/FolderLaunch.h"
-#include "hotkey/HotkeyBinding.h"
 #include "tests/support/TestSupport.h"
+#include "win/AppMessages.h"
 #include "win/Errors.h"
 #include "win/Messages.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <future>
@@ -191,4 +192,83 @@ TEST(OpenFolder, AFolderCheckThatHangsHoldsUpNeitherTheCallerNorOtherLaunches) {
     ASSERT_TRUE(pwtest::WaitUntil([&] { return launch.Pending() == 0; }, 5000));
     EXPECT_EQ(blocking.Opened(),
               (std::vector<std::string>{"C:\\Answers", "C:\\Share that does not answer"}));
+}
+
+TEST(OpenFolder, ADoneMessageFromAnotherProgramIsIgnoredAndOursStillCounts) {
+    BlockingShell blocking;
+    blocking.blockedPath = "C:\\Still checking";
+    FolderLaunch launch(blocking.Shell());
+    launch.OpenFolder(blocking.blockedPath); // job 1: under way until released
+    HWND results = FindWindowExW(HWND_MESSAGE, nullptr, L"PathwinkLaunchWindow", nullptr);
+    ASSERT_TRUE(results);
+    // Any program can post this number with anything in it: once it crashed the program.
+    for (const WPARAM number : {WPARAM(0), WPARAM(1), WPARAM(2), WPARAM(0xDEADBEEF)})
+        PostMessageW(results, kLaunchDoneMessage, number, 0x12345678);
+    pwtest::PumpFor(200);
+    EXPECT_EQ(launch.Pending(), 1) << "a launch still under way is not taken as done";
+
+    SetEvent(blocking.release);
+    ASSERT_TRUE(pwtest::WaitUntil([&] { return launch.Pending() == 0; }, 5000));
+    EXPECT_EQ(blocking.Opened(), std::vector<std::string>{"C:\\Still checking"});
+    PostMessageW(results, kLaunchDoneMessage, 1, 0); // told once, then forgotten
+    pwtest::PumpFor(100);
+    EXPECT_EQ(launch.Pending(), 0);
+}
+
+namespace {
+FolderLaunch* g_pressedAgain = nullptr;
+std::string g_missing;
+} // namespace
+
+TEST(OpenFolder, AMissingFolderHasOneMessageAtATimeAndAPressBringsItForward) {
+    FolderLaunch launch;
+    g_pressedAgain = &launch;
+    g_missing = "C:\\Missing " + std::to_string(GetTickCount());
+    // Counts the messages for 2.5 s, then closes each one.
+    const DWORD pid = GetCurrentProcessId();
+    auto watcher = std::async(std::launch::async, [pid] {
+        size_t most = 0;
+        for (int i = 0; i < 125; ++i, Sleep(20))
+            most = std::max(most, pwtest::FindTopLevels("#32770", "Pathwink", pid).size());
+        for (int round = 0; round < 50; ++round, Sleep(100)) {
+            const auto boxes = pwtest::FindTopLevels("#32770", "Pathwink", pid);
+            if (boxes.empty())
+                break;
+            for (HWND box : boxes)
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        return most;
+    });
+    launch.OpenFolder(g_missing);
+    // Pressed twice more (or held, where the system repeats keys) while the message is
+    // open: the timer runs inside the message's own loop.
+    SetTimer(nullptr, 0, 600, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        g_pressedAgain->OpenFolder(g_missing);
+        g_pressedAgain->OpenFolder(g_missing);
+    });
+    ASSERT_TRUE(pwtest::WaitUntil(
+        [&] { return watcher.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        20000));
+    EXPECT_EQ(watcher.get(), 1u) << "one message per folder, however often its key is pressed";
+    EXPECT_TRUE(pwtest::WaitUntil([&] { return launch.Pending() == 0; }, 5000));
+    g_pressedAgain = nullptr;
+}
+
+TEST(OpenFolder, APathTooLongForExplorerIsToldAndNeverHandedToTheShell) {
+    // Each component within the 255 a name may have; the whole 260 or more.
+    const std::string root = pwtest::MakeTempFolder("pwlong");
+    std::string folder = root;
+    while (folder.size() < 300) {
+        folder += "\\" + std::string(60, 'd');
+        CreateDirectoryW(FileSystemPath(folder).c_str(), nullptr);
+    }
+    ASSERT_TRUE(IsExistingDirectory(folder)) << folder;
+    EXPECT_EQ(ExploreFolder(folder), DWORD(ERROR_FILENAME_EXCED_RANGE))
+        << "the shell is not asked (Wine's desktop dies of it)";
+    FolderLaunch launch;
+    auto watcher = WatchPlainMessage();
+    launch.OpenFolder(folder);
+    EXPECT_EQ(Await(watcher).text, PathTooLongToOpenText(folder));
+    pwtest::RemoveTree(root);
 }
