@@ -50,9 +50,9 @@ UniqueFile OpenForWritingInPlace(const std::wstring& path) {
 bool Overwrite(HANDLE file, const std::string& bytes) {
     DWORD written = 0;
     return SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) &&
-           (bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                        &written, nullptr) &&
-                              written == bytes.size())) &&
+           (bytes.empty() ||
+            (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+             written == bytes.size())) &&
            SetEndOfFile(file) && FlushFileBuffers(file);
 }
 

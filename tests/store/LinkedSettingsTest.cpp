@@ -40,7 +40,8 @@ TEST(LinkedSettings, BothNamesKeepOneFileThatAlwaysReadsAsWholeSettings) {
         std::string bytes, confirmExit, kept;
     } cases[] = {
         {"a save", kOld, "", Action::Save, "", "0", "<absent>"},
-        {"a load after a kill in the middle of the in-place write", kTorn, kNew, Action::Load, kNew, "", ""},
+        {"a load after a kill in the middle of the in-place write", kTorn, kNew, Action::Load, kNew,
+         "", ""},
         {"a load after a kill that wrote it all", kNew, kNew, Action::Load, kNew, "", ""},
         {"a load after a kill before the in-place write", kOld, kNew, Action::Load, kNew, "", ""},
         // The save builds on the finished content, not on the half-written one, and
@@ -48,8 +49,8 @@ TEST(LinkedSettings, BothNamesKeepOneFileThatAlwaysReadsAsWholeSettings) {
         {"a save after a kill in the middle of the in-place write", kTorn, kNew, Action::Save, "",
          "0", "from the finished save"},
         {"a load after the file was deleted", "", kNew, Action::Load, kNew, "", ""},
-        {"a save while another program has it open", kOld, "", Action::SaveWhileOpenElsewhere,
-         kOld, "", ""},
+        {"a save while another program has it open", kOld, "", Action::SaveWhileOpenElsewhere, kOld,
+         "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
