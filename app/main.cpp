@@ -39,6 +39,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     app.SetTitle("Pathwink");
 
     const Command command = ParseCommand(Utf8(GetCommandLineW()));
+    if (command.kind == Command::Kind::Help)
+        return ShowCommandHelp();
     const bool adding = command.kind == Command::Kind::AddFolders;
     if (command.kind != Command::Kind::Start && !adding)
         return RunExplorerMenuCommand(command.kind);
