@@ -43,18 +43,6 @@ inline void Fill(pw::ShortcutTable& table, int generation) {
     }
 }
 
-// How many names (hard links) the file has; 0 when it cannot be asked.
-inline DWORD NameCount(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    return known ? info.nNumberOfLinks : 0;
-}
-
 inline pw::RunAtLogonKeys KeysUnder(const std::string& registryBase) {
     pw::RunAtLogonKeys keys;
     keys.machineRoot = HKEY_CURRENT_USER;

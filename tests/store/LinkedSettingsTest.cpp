@@ -5,8 +5,8 @@
 
 #include "store/FileReplace.h"
 #include "store/Settings.h"
-#include "tests/store/KillContent.h"
 #include "tests/store/StoreTestSupport.h"
+#include "tests/support/TestSupport.h"
 #include "win/Errors.h"
 #include "win/Text.h"
 
@@ -101,7 +101,7 @@ TEST(LinkedSettings, BothNamesKeepOneFileThatAlwaysReadsAsWholeSettings) {
         if (names == 2) {
             EXPECT_EQ(ReadBytes(other), bytes) << "the second name reads the same";
         }
-        EXPECT_EQ(killtest::NameCount(box.iniPath), names);
+        EXPECT_EQ(pwtest::FileNameCount(box.iniPath), names);
         EXPECT_FALSE(ReadBytes(pending)) << "no pending copy is left";
     }
 }

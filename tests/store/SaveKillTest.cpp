@@ -7,6 +7,7 @@
 #include "store/FileReplace.h"
 #include "tests/store/KillContent.h"
 #include "tests/store/StoreTestSupport.h"
+#include "tests/support/TestSupport.h"
 #include "win/Text.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +73,7 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
         ASSERT_TRUE(CreateHardLinkA(paths[1].c_str(), box.iniPath.c_str(), nullptr))
             << GetLastError();
     }
-    ASSERT_EQ(killtest::NameCount(box.iniPath), names);
+    ASSERT_EQ(pwtest::FileNameCount(box.iniPath), names);
     const std::string pending = Utf8(PendingCopyOf(Wide(box.iniPath)));
     store.SaveSettings(killtest::OptionsOf(0), a);
     const std::string bytesA = ReadBytes(box.iniPath).value_or("");
@@ -83,7 +84,7 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
     ASSERT_NE(bytesA, bytesB);
     const auto entries = ReadStoredShortcuts(box.iniPath);
     ASSERT_EQ(entries.size(), static_cast<std::size_t>(killtest::kEntries));
-    ASSERT_EQ(killtest::NameCount(box.iniPath), names) << "the saves kept every name";
+    ASSERT_EQ(pwtest::FileNameCount(box.iniPath), names) << "the saves kept every name";
 
     const std::string helper = BesideThisProgram("store_save_loop.exe");
     const unsigned seed = GetTickCount();
@@ -162,7 +163,7 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
         }
         for (const std::string& path : paths)
             EXPECT_EQ(ReadBytes(path), bytes) << path;
-        EXPECT_EQ(killtest::NameCount(box.iniPath), names);
+        EXPECT_EQ(pwtest::FileNameCount(box.iniPath), names);
         EXPECT_FALSE(ReadBytes(pending)) << "the load removed the pending copy";
 
         // A kill inside a save leaves that save's temporary file. Each helper saves
@@ -186,5 +187,5 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
     for (const std::string& path : paths)
         EXPECT_EQ(ReadBytes(path), bytesA) << path;
     EXPECT_EQ(ReadStoredShortcuts(box.iniPath), entries);
-    EXPECT_EQ(killtest::NameCount(box.iniPath), names);
+    EXPECT_EQ(pwtest::FileNameCount(box.iniPath), names);
 }

@@ -7,6 +7,7 @@
 // Wine each binding's hidden window costs 5-20 ms, which 60 runs of 500 cannot afford.
 
 #include "tests/store/KillContent.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstdio>
 #include <exception>
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
         return 5;
     }
 
-    const DWORD names = killtest::NameCount(store.SettingsFileName());
+    const DWORD names = pwtest::FileNameCount(store.SettingsFileName());
 
     pw::ShortcutTable a(nullptr), b(nullptr);
     killtest::Fill(a, 0);
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
         const int generation = static_cast<int>(n % 2);
         try {
             store.SaveSettings(killtest::OptionsOf(generation), generation ? b : a);
-            if (killtest::NameCount(store.SettingsFileName()) == names)
+            if (pwtest::FileNameCount(store.SettingsFileName()) == names)
                 return true;
             std::fprintf(stderr, "save %lu: the file no longer has %lu names\n", n, names);
             return false;
