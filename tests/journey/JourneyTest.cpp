@@ -581,6 +581,12 @@ TEST_F(Journey, TheUninstallerAsksWhetherToDeleteTheSettingsNoByDefault) {
         ASSERT_EQ(RunSetup("/S"), 0u);
         ASSERT_TRUE(
             WritePrivateProfileStringA("Options", "ConfirmExit", "0", inst_.Settings().c_str()));
+        // What saves cut short leave: a temporary copy, which goes in any case, and the
+        // pending copy of a file with two names, which goes with the settings only.
+        ASSERT_TRUE(WritePrivateProfileStringA("Options", "ConfirmExit", "0",
+                                               (inst_.dir + "\\~pw1f.tmp").c_str()));
+        ASSERT_TRUE(WritePrivateProfileStringA("Options", "ConfirmExit", "0",
+                                               (inst_.Settings() + ".~new").c_str()));
         HANDLE worker = StartUninstaller("");
         ASSERT_TRUE(worker) << "the uninstaller's working copy did not start";
         const DWORD pid = GetProcessId(worker);
@@ -626,6 +632,10 @@ TEST_F(Journey, TheUninstallerAsksWhetherToDeleteTheSettingsNoByDefault) {
             << "the uninstaller did not close";
         EXPECT_EQ(FileExists(inst_.Settings()), !c.deleted);
         EXPECT_EQ(FolderExists(inst_.dir), !c.deleted) << "the folder goes once it is empty";
+        if (!c.deleted) {
+            EXPECT_EQ(FolderEntries(inst_.dir),
+                      (std::vector<std::string>{"Pathwink.INI", "Pathwink.INI.~new"}));
+        }
         RemoveInstallation();
     }
 }
