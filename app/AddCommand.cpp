@@ -19,6 +19,24 @@ constexpr char kAddUsage[] = "Which folder should Pathwink add? Name it after \"
                              "example:\nPathwink.exe add \"C:\\Projects\"";
 constexpr char kMenuUsage[] = "Pathwink.exe menu add puts \"Add to Pathwink...\" into Explorer's "
                               "menu of folders and drives; Pathwink.exe menu remove takes it out.";
+// Short paragraphs without indents: the box wraps long lines at its own width.
+constexpr char kCommandHelp[] =
+    "Pathwink.exe [tray]\n"
+    "Starts Pathwink; with tray, hidden with only its tray icon. Exit code 0 when it ends "
+    "or another copy already runs; 1 after an error.\n\n"
+    "Pathwink.exe add \"<folder>\" ...\n"
+    "Opens the New Folder Shortcut dialog for each folder in the running Pathwink, or "
+    "starts one in the tray for them. Exit code 0; 1 when no folder is named or the "
+    "running Pathwink does not answer.\n\n"
+    "Pathwink.exe menu add\n"
+    "Puts \"Add to Pathwink...\" into Explorer's menu of folders and drives. Exit code 0; "
+    "1 when the registry refused.\n\n"
+    "Pathwink.exe menu remove\n"
+    "Takes \"Add to Pathwink...\" out of Explorer's menu. Exit code 0; 1 when the "
+    "registry refused.\n\n"
+    "Pathwink.exe /?  (or -h, --help)\n"
+    "Shows this. Exit code 0.\n\n"
+    "The words are lower case, as shown.";
 // A copy that is starting shows its window within a second or two; one that is
 // ending lets go of its mark as quickly.
 constexpr DWORD kWindowWaitMs = 10000;
@@ -134,6 +152,11 @@ int RunExplorerMenuCommand(Command::Kind kind) {
         TopmostMessageBox(e.what(), kProgramName, MB_OK | MB_ICONERROR);
         return 1;
     }
+}
+
+int ShowCommandHelp() {
+    TopmostMessageBox(kCommandHelp, kProgramName, MB_OK | MB_ICONINFORMATION);
+    return 0;
 }
 
 } // namespace pw

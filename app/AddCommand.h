@@ -1,7 +1,8 @@
 #pragma once
 // The commands that end at once: "add <folder>..." hands its folders to the running
-// copy (when none runs, the caller starts one with them), and "menu add" / "menu
-// remove" write or remove Explorer's "Add to Pathwink..." for this executable.
+// copy (when none runs, the caller starts one with them), "menu add" / "menu
+// remove" write or remove Explorer's "Add to Pathwink..." for this executable, and
+// "/?" shows them all.
 
 #include "app/CommandLine.h"
 
@@ -37,5 +38,9 @@ void ShowAddUsage();
 // message; the process's exit code: 0 done, 1 failed (the message gives the
 // system's reason).
 int RunExplorerMenuCommand(Command::Kind kind);
+
+// "Pathwink.exe /?" (or -h, --help): the commands and their exit codes in a box;
+// the process's exit code, 0.
+int ShowCommandHelp();
 
 } // namespace pw

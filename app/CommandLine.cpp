@@ -72,6 +72,8 @@ Command ParseCommand(const std::string& commandLine) {
         command.kind = word == "add"      ? Command::Kind::MenuAdd
                        : word == "remove" ? Command::Kind::MenuRemove
                                           : Command::Kind::MenuUnknown;
+    } else if (args[1] == "/?" || args[1] == "-h" || args[1] == "--help") {
+        command.kind = Command::Kind::Help;
     }
     return command;
 }

@@ -38,6 +38,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Application& app = Application::Instance();
 
     const Command command = ParseCommand(Utf8(GetCommandLineW()));
+    if (command.kind == Command::Kind::Help)
+        return ShowCommandHelp();
     const bool adding = command.kind == Command::Kind::AddFolders;
     if (command.kind != Command::Kind::Start && !adding)
         return RunExplorerMenuCommand(command.kind);

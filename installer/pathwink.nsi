@@ -315,11 +315,15 @@ Section "Uninstall"
   RMDir "$INSTDIR\help"
   ; Copies left by a save that was cut short (the program renames them over the
   ; settings file); nothing else uses them.
-  Delete "$INSTDIR\${PW_SETTINGS}.~*.tmp"
+  Delete "$INSTDIR\~pw*.tmp"
 
   ${If} ${FileExists} "$INSTDIR\${PW_SETTINGS}"
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Do you also want to delete your ${PW_NAME} settings (folder shortcuts and options)?$\r$\n$\r$\n$INSTDIR\${PW_SETTINGS}$\r$\n$\r$\nKeep them if you may install ${PW_NAME} again." /SD IDNO IDNO keepSettings
     Delete "$INSTDIR\${PW_SETTINGS}"
+    ; The whole new settings of a save that was cut short while it wrote a settings
+    ; file with more than one name; kept with the settings, as the next start
+    ; completes that save from it.
+    Delete "$INSTDIR\${PW_SETTINGS}.~new"
     Goto settingsDone
     keepSettings:
     DetailPrint "Kept the settings file $INSTDIR\${PW_SETTINGS}."

@@ -1,5 +1,6 @@
 #include "store/Settings.h"
 
+#include "store/FileReplace.h"
 #include "store/RunAtLogon.h"
 
 #include "win/Errors.h"
@@ -206,6 +207,8 @@ std::string CreateTempFile(const std::string& settingsFile, bool copyExisting) {
 void WriteSettingsFile(const std::string& file, const Options& options,
                        const std::vector<StoredShortcut>& entries) {
     const std::wstring wideFile = Wide(file);
+    if (!FinishInterruptedReplace(wideFile))
+        throw WriteFailure(file, GetLastError());
     const DWORD attributes = GetFileAttributesW(wideFile.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists) {
@@ -282,8 +285,9 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         throw WriteFailure(file, "A folder has the settings file's name.");
     if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_READONLY))
         throw WriteFailure(file, "The file is read-only.");
-    if (!MoveFileExW(tempPath, wideFile.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // A rename in one step; a file with more than one name is written in place instead,
+    // so that its links survive (see store/FileReplace.h).
+    if (!ReplaceWithFinishedFile(wideTemp, wideFile))
         throw WriteFailure(file, GetLastError());
     removeTemp.Dismiss();
 
@@ -302,6 +306,7 @@ std::vector<StoredShortcut> ReadShortcutsKeyByKey(const std::string& file) {
 
 std::vector<StoredShortcut> ReadStoredShortcuts(const std::string& fileName,
                                                 SectionReadSizes sizes) {
+    FinishInterruptedReplace(Wide(fileName)); // loading never fails: a later load tries again
     auto block = ReadGrowing(
         [&fileName](wchar_t* buffer, DWORD size) {
             return GetPrivateProfileSectionW(kShortcutsSection, buffer, size,
@@ -324,6 +329,7 @@ std::string SettingsStore::SettingsFileName() const {
 
 Options SettingsStore::LoadOptions() const {
     const std::string file = SettingsFileName();
+    FinishInterruptedReplace(Wide(file)); // loading never fails: a later load tries again
     Options options;
     for (const OptionKey& key : kOptionKeys)
         options.*key.field =

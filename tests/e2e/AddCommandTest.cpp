@@ -3,6 +3,7 @@
 // dialog), the command ends at once; without a running copy it starts one in the
 // tray with the dialog; without a folder it says how it is used. "menu add" and
 // "menu remove" write and remove Explorer's verbs for the copy they run from.
+// "/?" shows every command with its exit codes.
 
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
@@ -228,6 +229,48 @@ TEST_F(AddCommand, WithoutAFolderItSaysHowItIsUsedAndEndsWithOne) {
         ASSERT_TRUE(command.WaitForExit());
         EXPECT_EQ(command.ExitCode(), 1u);
         EXPECT_FALSE(command.SettingsExist() && command.ReadSettings() != kQuiet);
+    }
+}
+
+TEST_F(AddCommand, SlashQuestionMarkShowsEachCommandWithItsExitCodesAndEndsWithZero) {
+    // The help's paragraphs: each begins with a command and tells its exit codes.
+    const struct {
+        const char* command;
+        const char* exitCodes;
+    } paragraphs[] = {
+        {"Pathwink.exe [tray]\n", "Exit code 0 when it ends or another copy already runs; 1"},
+        {"Pathwink.exe add \"<folder>\" ...\n", "Exit code 0; 1 when no folder is named"},
+        {"Pathwink.exe menu add\n", "Exit code 0; 1 when the registry refused"},
+        {"Pathwink.exe menu remove\n", "Exit code 0; 1 when the registry refused"},
+        {"Pathwink.exe /?  (or -h, --help)\n", "Exit code 0."},
+    };
+    const struct {
+        const char* arguments;
+        bool copyRuns; // the help comes, never "already active"
+    } cases[] = {{"/?", false}, {"-h", true}, {"--help", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        if (c.copyRuns && !running_) {
+            running_ = std::make_unique<PathwinkProcess>(kQuiet);
+            ASSERT_TRUE(running_->Start("tray"));
+        }
+        PathwinkProcess& command = Command(c.arguments);
+        HWND box = command.WaitForDialog("Pathwink");
+        ASSERT_TRUE(box) << "no box";
+        const std::string text = MessageTextOf(box);
+        for (const auto& p : paragraphs) {
+            const size_t begin = text.find(p.command);
+            ASSERT_TRUE(begin == 0 || (begin != std::string::npos && text[begin - 1] == '\n'))
+                << "no paragraph for " << p.command << " in:\n"
+                << text;
+            const std::string paragraph = text.substr(begin, text.find("\n\n", begin) - begin);
+            EXPECT_NE(paragraph.find(p.exitCodes), std::string::npos) << paragraph;
+        }
+        EXPECT_TRUE(command.NoWindow("TPathwinkMainForm", nullptr)) << "nothing started";
+        Press(box, IDOK);
+        ASSERT_TRUE(command.WaitForExit());
+        EXPECT_EQ(command.ExitCode(), 0u);
+        EXPECT_EQ(command.ReadSettings(), kQuiet) << "the settings are not touched";
     }
 }
 

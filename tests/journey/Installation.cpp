@@ -3,6 +3,7 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <bcrypt.h>
 #include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -39,6 +40,120 @@ std::string BuiltSetup() {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, sizeof path);
     return Directory(path) + "\\" PW_SETUP_FILE;
+}
+
+std::string BesideTheTest(const std::string& relative) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return Directory(path) + "\\" + relative;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    unsigned char digest[32] = {};
+    const bool done =
+        BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) == 0 &&
+        BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) == 0 &&
+        BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                       static_cast<ULONG>(bytes.size()), 0) == 0 &&
+        BCryptFinishHash(hash, digest, sizeof digest, 0) == 0;
+    if (hash)
+        BCryptDestroyHash(hash);
+    if (algorithm)
+        BCryptCloseAlgorithmProvider(algorithm, 0);
+    if (!done)
+        return "<no hash>";
+    std::string hex;
+    for (unsigned char b : digest)
+        hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+    return hex;
+}
+
+namespace {
+unsigned long Little(const std::string& bytes, size_t at, int size) {
+    unsigned long value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+    return value;
+}
+} // namespace
+
+WORD ProgramMachine(const std::string& bytes) {
+    if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0)
+        return 0;
+    const size_t pe = Little(bytes, 0x3C, 4);
+    if (pe + 6 > bytes.size() || bytes.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+        return 0;
+    return static_cast<WORD>(Little(bytes, pe + 4, 2));
+}
+
+std::vector<ZipEntry> ZipEntries(const std::string& bytes) {
+    // The end record (22 bytes, then a comment of up to 64 KiB) says where the
+    // central directory starts and how many entries it has.
+    std::vector<ZipEntry> entries;
+    const size_t end = bytes.rfind(std::string("PK\5\6", 4));
+    if (end == std::string::npos || end + 22 > bytes.size())
+        return entries;
+    const unsigned long count = Little(bytes, end + 10, 2);
+    size_t at = Little(bytes, end + 16, 4);
+    for (unsigned long i = 0; i < count; ++i) {
+        if (at + 46 > bytes.size() || bytes.compare(at, 4, std::string("PK\1\2", 4)) != 0)
+            return {};
+        const size_t nameLength = Little(bytes, at + 28, 2);
+        entries.push_back({bytes.substr(at + 46, nameLength), Little(bytes, at + 24, 4)});
+        at += 46 + nameLength + Little(bytes, at + 30, 2) + Little(bytes, at + 32, 2);
+    }
+    return entries;
+}
+
+std::vector<std::string> YamlValues(const std::string& text, const std::string& key) {
+    std::vector<std::string> values;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        size_t at = line.find_first_not_of(" -");
+        if (at == std::string::npos || line.compare(at, key.size() + 2, key + ": ") != 0)
+            continue;
+        std::string value = line.substr(at + key.size() + 2);
+        while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
+            value.pop_back();
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        values.push_back(value);
+    }
+    return values;
+}
+
+std::vector<std::string> JsonStrings(const std::string& text, const std::string& key) {
+    // Enough JSON for our own manifest: strings without escapes other than \\ and \".
+    std::vector<std::string> strings;
+    size_t at = text.find("\"" + key + "\"");
+    if (at == std::string::npos)
+        return strings;
+    at = text.find(':', at) + 1;
+    int depth = 0;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == '[' || c == '{') {
+            ++depth;
+        } else if (c == ']' || c == '}') {
+            if (--depth < 0)
+                break;
+        } else if (c == ',' && depth == 0) {
+            break;
+        } else if (c == '"') {
+            std::string s;
+            for (++at; at < text.size() && text[at] != '"'; ++at) {
+                if (text[at] == '\\')
+                    ++at;
+                s += text[at];
+            }
+            strings.push_back(s);
+        }
+        if (depth == 0 && !strings.empty() && c == '"')
+            break;
+    }
+    return strings;
 }
 
 bool FileExists(const std::string& path) {

@@ -33,12 +33,31 @@ struct Installation {
 
 // The installer built with the test (beside it).
 std::string BuiltSetup();
+// A file or folder the build made beside the test: the portable zip, winget\, scoop\.
+std::string BesideTheTest(const std::string& relative);
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path); // "" when absent
 // The names in a folder ("." and ".." left out), sorted.
 std::vector<std::string> FolderEntries(const std::string& path);
+
+// The SHA-256 of bytes in lower-case hexadecimal (Windows' own hashing).
+std::string Sha256Hex(const std::string& bytes);
+// The machine a program file is made for (IMAGE_FILE_MACHINE_AMD64 ...), 0 if none.
+WORD ProgramMachine(const std::string& bytes);
+// A zip file's entries as its central directory lists them.
+struct ZipEntry {
+    std::string name;           // '/' between folders
+    unsigned long long size{0}; // uncompressed
+};
+std::vector<ZipEntry> ZipEntries(const std::string& bytes);
+// The values of every "key: value" line of a YAML manifest (at any depth, also as a
+// list item's first key), one pair of enclosing double quotes removed.
+std::vector<std::string> YamlValues(const std::string& text, const std::string& key);
+// The strings of a JSON manifest's member "key": its string, or every string in its
+// array or object, in order.
+std::vector<std::string> JsonStrings(const std::string& text, const std::string& key);
 
 // The shell's own reading of a .lnk file: its target path, "" when it cannot be read.
 std::string LinkTarget(const std::string& lnk);

@@ -4,7 +4,8 @@
 // hotkeys, the tray menu, exit and a start in the tray), upgrade over the running
 // copy, uninstall. Around it: what the uninstaller does with run-at-logon values and
 // folder-menu verbs that are not its own, what the installer does when Pathwink will
-// not exit, and the question about the settings.
+// not exit, the question about the settings, and what the winget and Scoop
+// manifests claim about the installer and the portable zip.
 
 #include "tests/e2e/Pathwink.h"
 #include "tests/journey/Installation.h"
@@ -136,6 +137,36 @@ std::map<std::string, int> StoredShortcuts(const std::string& settings) {
                                               -1, settings.c_str());
     }
     return entries;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The one value of key in a YAML manifest, or a text saying how many there were.
+std::string One(const std::string& yaml, const std::string& key) {
+    const std::vector<std::string> values = YamlValues(yaml, key);
+    return values.size() == 1 ? values[0]
+                              : "<" + std::to_string(values.size()) + " values of " + key + ">";
+}
+
+// A winget manifest the build made beside the test, by its kind: "installer",
+// "version" or "defaultLocale"; "" when there is none. Their file names are the
+// package identifier, then ".installer" or ".locale.<DefaultLocale>", then ".yaml".
+std::string WingetManifest(const std::string& kind) {
+    const std::string folder = BesideTheTest("winget");
+    std::string installer;
+    for (const std::string& name : FolderEntries(folder))
+        if (EndsWith(name, ".installer.yaml"))
+            installer = ReadFileBytes(folder + "\\" + name);
+    const std::string id = One(installer, "PackageIdentifier");
+    if (kind == "installer" || installer.empty())
+        return installer;
+    const std::string version = ReadFileBytes(folder + "\\" + id + ".yaml");
+    if (kind == "version")
+        return version;
+    return ReadFileBytes(folder + "\\" + id + ".locale." + One(version, "DefaultLocale") + ".yaml");
 }
 
 class Journey : public ::testing::Test {
@@ -461,6 +492,10 @@ TEST_F(Journey, ASilentInstallGivesUpWithAnErrorWhenPathwinkDoesNotExit) {
     const DWORD took = GetTickCount() - start;
 
     EXPECT_EQ(code, kAbortedByScript);
+    const std::string manifest = WingetManifest("installer");
+    EXPECT_EQ(One(manifest, "InstallerReturnCode"), std::to_string(code))
+        << "the winget manifest tells what this code means";
+    EXPECT_EQ(One(manifest, "ReturnResponse"), "packageInUse");
     EXPECT_GE(stuck.Closes(), 1) << "it was asked to exit";
     EXPECT_GE(took, 9000u) << "it was given time to exit";
     EXPECT_FALSE(FileExists(inst_.Exe())) << "nothing installed";
@@ -546,6 +581,12 @@ TEST_F(Journey, TheUninstallerAsksWhetherToDeleteTheSettingsNoByDefault) {
         ASSERT_EQ(RunSetup("/S"), 0u);
         ASSERT_TRUE(
             WritePrivateProfileStringA("Options", "ConfirmExit", "0", inst_.Settings().c_str()));
+        // What saves cut short leave: a temporary copy, which goes in any case, and the
+        // pending copy of a file with two names, which goes with the settings only.
+        ASSERT_TRUE(WritePrivateProfileStringA("Options", "ConfirmExit", "0",
+                                               (inst_.dir + "\\~pw1f.tmp").c_str()));
+        ASSERT_TRUE(WritePrivateProfileStringA("Options", "ConfirmExit", "0",
+                                               (inst_.Settings() + ".~new").c_str()));
         HANDLE worker = StartUninstaller("");
         ASSERT_TRUE(worker) << "the uninstaller's working copy did not start";
         const DWORD pid = GetProcessId(worker);
@@ -591,6 +632,117 @@ TEST_F(Journey, TheUninstallerAsksWhetherToDeleteTheSettingsNoByDefault) {
             << "the uninstaller did not close";
         EXPECT_EQ(FileExists(inst_.Settings()), !c.deleted);
         EXPECT_EQ(FolderExists(inst_.dir), !c.deleted) << "the folder goes once it is empty";
+        if (!c.deleted) {
+            EXPECT_EQ(FolderEntries(inst_.dir),
+                      (std::vector<std::string>{"Pathwink.INI", "Pathwink.INI.~new"}));
+        }
         RemoveInstallation();
     }
+}
+
+TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifestFitsTheZip) {
+    using V = std::vector<std::string>;
+    Step("winget manifests");
+    const std::string installer = WingetManifest("installer");
+    const std::string version = WingetManifest("version");
+    const std::string locale = WingetManifest("defaultLocale");
+    ASSERT_FALSE(installer.empty()) << "no winget manifests in " << BesideTheTest("winget");
+    ASSERT_FALSE(version.empty()) << "no version manifest named after the package";
+    ASSERT_FALSE(locale.empty()) << "no manifest of the default locale";
+    for (const std::string* manifest : {&installer, &version, &locale}) {
+        EXPECT_EQ(One(*manifest, "PackageIdentifier"), One(installer, "PackageIdentifier"));
+        EXPECT_EQ(One(*manifest, "PackageVersion"), PW_DISPLAY_VERSION);
+        EXPECT_EQ(One(*manifest, "ManifestVersion"), One(installer, "ManifestVersion"));
+    }
+
+    // The package: an NSIS installer for x64 with this hash, downloaded by its own name.
+    const std::string setup = ReadFileBytes(setup_);
+    EXPECT_EQ(One(installer, "InstallerType"), "nullsoft");
+    EXPECT_NE(setup.find("NullsoftInst"), std::string::npos) << "made by NSIS";
+    EXPECT_EQ(One(installer, "Architecture"), "x64");
+    EXPECT_EQ(ProgramMachine(setup), IMAGE_FILE_MACHINE_AMD64);
+    std::string sha256 = One(installer, "InstallerSha256");
+    CharLowerBuffA(sha256.data(), static_cast<DWORD>(sha256.size()));
+    EXPECT_EQ(sha256, Sha256Hex(setup));
+    const std::string url = One(installer, "InstallerUrl");
+    EXPECT_EQ(url.rfind("https://", 0), 0u) << url;
+    EXPECT_TRUE(EndsWith(url, "/" PW_SETUP_FILE)) << url;
+
+    Step("install as winget does");
+    // winget starts a nullsoft installer with /S; what it finds afterwards is what
+    // the manifest says: the user's "Apps & features" entry named by the product code.
+    ASSERT_EQ(RunSetup("/S"), 0u);
+    const V codes = YamlValues(installer, "ProductCode");
+    ASSERT_EQ(codes.size(), 2u) << "the installer's and its entry's";
+    EXPECT_EQ(codes[1], codes[0]);
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + codes[0];
+    EXPECT_EQ(One(installer, "Scope"), "user");
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, key.c_str())) << key;
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, key.c_str())) << "nothing for every user";
+    const HKEY cu = HKEY_CURRENT_USER;
+    EXPECT_EQ(RegString(cu, key.c_str(), "DisplayName"), One(installer, "DisplayName"));
+    EXPECT_EQ(RegString(cu, key.c_str(), "Publisher"), One(installer, "Publisher"));
+    EXPECT_EQ(RegString(cu, key.c_str(), "DisplayVersion"), One(installer, "DisplayVersion"));
+    EXPECT_EQ(One(installer, "DisplayVersion"), PW_DISPLAY_VERSION);
+    EXPECT_EQ(RegString(cu, key.c_str(), "DisplayName"), One(locale, "PackageName"));
+    EXPECT_EQ(RegString(cu, key.c_str(), "Publisher"), One(locale, "Publisher"));
+    EXPECT_EQ(RegString(cu, key.c_str(), "URLInfoAbout"), One(locale, "PublisherUrl"));
+    EXPECT_EQ(ProgramMachine(ReadFileBytes(inst_.Exe())), IMAGE_FILE_MACHINE_AMD64);
+    // An upgrade runs the new installer over the installed copy.
+    EXPECT_EQ(One(installer, "UpgradeBehavior"), "install");
+    EXPECT_EQ(RunSetup("/S"), 0u) << "installed over the installed copy";
+    EXPECT_EQ(RegString(cu, key.c_str(), "DisplayVersion"), PW_DISPLAY_VERSION);
+
+    Step("Scoop manifest");
+    const std::string scoop = ReadFileBytes(BesideTheTest("scoop\\pathwink.json"));
+    const std::string zip = ReadFileBytes(BesideTheTest(PW_ZIP_FILE));
+    ASSERT_FALSE(scoop.empty()) << "no Scoop manifest";
+    ASSERT_FALSE(zip.empty()) << "no portable zip";
+    EXPECT_EQ(JsonStrings(scoop, "version"), V{PW_DISPLAY_VERSION});
+    EXPECT_EQ(JsonStrings(scoop, "hash"), V{Sha256Hex(zip)});
+    const V urls = JsonStrings(scoop, "url");
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_EQ(urls[0].rfind("https://", 0), 0u) << urls[0];
+    EXPECT_TRUE(EndsWith(urls[0], "/" PW_ZIP_FILE)) << urls[0];
+    // The zip holds the built program and help at its top, as the manifest names them.
+    V entries;
+    for (const ZipEntry& entry : ZipEntries(zip))
+        entries.push_back(entry.name + " " + std::to_string(entry.size));
+    const std::string builtHelp = BesideTheTest("help\\help_index.html");
+    EXPECT_EQ(entries,
+              (V{"Pathwink.exe " + std::to_string(ReadFileBytes(BuiltPathwink()).size()),
+                 "help/help_index.html " + std::to_string(ReadFileBytes(builtHelp).size())}));
+    EXPECT_EQ(JsonStrings(scoop, "bin"), V{"Pathwink.exe"});
+    EXPECT_EQ(JsonStrings(scoop, "shortcuts"), (V{"Pathwink.exe", "Pathwink"}))
+        << "the Start menu's Pathwink starts the zip's program";
+    // The settings file the program uses is kept across updates; it is made (empty)
+    // before Scoop looks, so that Scoop keeps a file and not a folder.
+    const std::string settingsName = LeafName(inst_.Settings());
+    EXPECT_EQ(JsonStrings(scoop, "persist"), V{settingsName});
+    const V preInstall = JsonStrings(scoop, "pre_install");
+    ASSERT_EQ(preInstall.size(), 1u);
+    EXPECT_NE(preInstall[0].find("New-Item -ItemType File \"$dir\\" + settingsName + "\""),
+              std::string::npos)
+        << preInstall[0];
+
+    Step("a settings file that Scoop keeps");
+    // What Scoop leaves: the empty file in its persist folder, linked as the program's.
+    const std::string persisted = Folder("pwscoop persist") + "\\" + settingsName;
+    CloseHandle(CreateFileA(persisted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(CreateHardLinkA(inst_.Settings().c_str(), persisted.c_str(), nullptr))
+        << GetLastError();
+    InstalledPathwink& app = NewApp();
+    ASSERT_TRUE(app.Start("tray")) << "an empty settings file is a fresh start";
+    const std::string folder = Folder("pwscoop folder");
+    auto sent = app.SendFolder(folder);
+    HWND editor = app.WaitForEditor();
+    ASSERT_TRUE(editor) << "no dialog for the handed-over folder";
+    ClickEditorButton(editor, "OK"); // no key: the tray menu's only
+    ASSERT_TRUE(sent.get());
+    PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.Process().WaitForExit(10000)) << "did not exit";
+    EXPECT_EQ(StoredShortcuts(persisted), (std::map<std::string, int>{{folder, 0}}))
+        << "saved through Scoop's name, which the next update links again";
+    EXPECT_EQ(FileNameCount(inst_.Settings()), 2u) << "one file with both names";
 }

@@ -21,6 +21,14 @@ inline pw::Options OptionsOf(int generation) {
     return o;
 }
 
+// The options a load gave are those of generation.
+inline bool AreOptionsOf(const pw::Options& o, int generation) {
+    const pw::Options g = OptionsOf(generation);
+    return o.warnOfWeakKeys == g.warnOfWeakKeys && o.confirmExit == g.confirmExit &&
+           o.doubleClickEdits == g.doubleClickEdits && o.runAtLogon == g.runAtLogon &&
+           o.warnOfAltGr == g.warnOfAltGr;
+}
+
 inline std::string PathOf(int generation, int i) {
     const std::string n = std::to_string(1000 + i).substr(1);
     return generation == 0 ? "C:\\Kill test A\\Folder " + n : "D:\\Kill test B\\Map " + n + " (B)";

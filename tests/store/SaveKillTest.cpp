@@ -1,9 +1,14 @@
 // A save killed at any moment leaves the settings file whole: a helper process
 // saves two 500-entry contents in turn and is killed at a random moment; the file
-// must then hold one of the two contents exactly.
+// must then hold one of the two contents exactly. Run for an ordinary file and for
+// one with a second name, as Scoop keeps a persisted file: that one must keep both
+// names through every save, and read the same through each after a kill.
 
+#include "store/FileReplace.h"
 #include "tests/store/KillContent.h"
 #include "tests/store/StoreTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "win/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +46,14 @@ std::string Describe(const std::optional<std::string>& bytes, const std::string&
 
 } // namespace
 
-TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
+// The number of names the settings file has: 1, or 2 with a second one in a folder
+// of its own (Scoop's "persist" folder).
+class SaveKill : public ::testing::TestWithParam<DWORD> {};
+
+INSTANTIATE_TEST_SUITE_P(Names, SaveKill, ::testing::Values(1, 2));
+
+TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
+    const DWORD names = GetParam();
     Sandbox box;
     const std::string registryBase = box.registryBase + "\\Kill";
     const std::string exe = box.exePath;
@@ -50,6 +62,17 @@ TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
 
     store.SaveSettings(killtest::OptionsOf(1), b);
     const std::string bytesB = ReadBytes(box.iniPath).value_or("");
+    // Every name the file is read through: the settings file and its second name.
+    std::vector<std::string> paths = {box.iniPath};
+    if (names == 2) {
+        const std::string persist = box.folder + "\\persist";
+        ASSERT_TRUE(CreateDirectoryA(persist.c_str(), nullptr));
+        paths.push_back(persist + "\\Pathwink.INI");
+        ASSERT_TRUE(CreateHardLinkA(paths[1].c_str(), box.iniPath.c_str(), nullptr))
+            << GetLastError();
+    }
+    ASSERT_EQ(pwtest::FileNameCount(box.iniPath), names);
+    const std::string pending = Utf8(PendingCopyOf(Wide(box.iniPath)));
     store.SaveSettings(killtest::OptionsOf(0), a);
     const std::string bytesA = ReadBytes(box.iniPath).value_or("");
     store.SaveSettings(killtest::OptionsOf(1), b);
@@ -59,6 +82,7 @@ TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
     ASSERT_NE(bytesA, bytesB);
     const auto entries = ReadStoredShortcuts(box.iniPath);
     ASSERT_EQ(entries.size(), static_cast<std::size_t>(killtest::kEntries));
+    ASSERT_EQ(pwtest::FileNameCount(box.iniPath), names) << "the saves kept every name";
 
     const std::string helper = BesideThisProgram("store_save_loop.exe");
     const unsigned seed = GetTickCount();
@@ -66,7 +90,7 @@ TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
     std::uniform_int_distribution<int> runTime(20, 200);
     SCOPED_TRACE("random seed " + std::to_string(seed));
 
-    int seenA = 0, seenB = 0, leftBehind = 0;
+    int seenA = 0, seenB = 0, leftBehind = 0, midWrite = 0;
     constexpr int kRuns = 60;
     for (int run = 0; run < kRuns; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
@@ -114,14 +138,31 @@ TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
         CloseHandle(ready);
         ASSERT_EQ(exitCode, kKilled) << "the helper stopped by itself: a save failed";
 
+        // A kill while a linked file was written in place leaves the whole new content
+        // in the pending copy, and only then may the file itself be neither A nor B.
+        const auto pendingBytes = ReadBytes(pending);
+        if (pendingBytes) {
+            ++midWrite;
+            EXPECT_TRUE(pendingBytes == bytesA || pendingBytes == bytesB)
+                << "the pending copy: " << Describe(pendingBytes, bytesA, bytesB);
+        }
+        // What the next start reads, through every name.
+        const Options loaded = store.LoadOptions();
         const auto bytes = ReadBytes(box.iniPath);
-        if (bytes == bytesA)
+        if (bytes == bytesA && killtest::AreOptionsOf(loaded, 0))
             ++seenA;
-        else if (bytes == bytesB)
+        else if (bytes == bytesB && killtest::AreOptionsOf(loaded, 1))
             ++seenB;
         else
             FAIL() << "after " << ms
                    << " ms: the file is neither A nor B: " << Describe(bytes, bytesA, bytesB);
+        if (pendingBytes) {
+            EXPECT_EQ(bytes, pendingBytes) << "the load made the new content whole";
+        }
+        for (const std::string& path : paths)
+            EXPECT_EQ(ReadBytes(path), bytes) << path;
+        EXPECT_EQ(pwtest::FileNameCount(box.iniPath), names);
+        EXPECT_FALSE(ReadBytes(pending)) << "the load removed the pending copy";
 
         // A kill inside a save leaves that save's temporary file. Each helper saves
         // once before it signals, which removes what the helper before it left: only
@@ -131,8 +172,9 @@ TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
             EXPECT_EQ(owner, pi.dwProcessId) << "a temporary file of an earlier helper stayed";
         leftBehind += std::count(owners.begin(), owners.end(), pi.dwProcessId);
     }
-    std::printf("save-kill: %d runs, %d ended on A, %d on B, %d left a temporary file\n", kRuns,
-                seenA, seenB, leftBehind);
+    std::printf("save-kill, %lu name(s): %d runs, %d ended on A, %d on B, %d left a temporary "
+                "file, %d were writing in place\n",
+                names, kRuns, seenA, seenB, leftBehind, midWrite);
     EXPECT_GT(seenA, 0);
     EXPECT_GT(seenB, 0) << "the file never changed: the kills proved nothing";
     EXPECT_GT(leftBehind, 0) << "no kill landed inside a save";
@@ -140,6 +182,8 @@ TEST(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
     // The next save removes what the killed helpers left and the file reads as A.
     store.SaveSettings(killtest::OptionsOf(0), a);
     EXPECT_TRUE(TempFileOwners(box.folder).empty());
-    EXPECT_EQ(ReadBytes(box.iniPath), bytesA);
+    for (const std::string& path : paths)
+        EXPECT_EQ(ReadBytes(path), bytesA) << path;
     EXPECT_EQ(ReadStoredShortcuts(box.iniPath), entries);
+    EXPECT_EQ(pwtest::FileNameCount(box.iniPath), names);
 }

@@ -1,11 +1,13 @@
 // Helper of the save-kill test: loads the settings file of the executable path it
 // is given, saves content B once (which also removes what earlier helpers left),
 // signals the named event, then saves contents A and B alternately until killed.
-// Without arguments it ends at once (an ended process).
+// Each save must leave the file with as many names (hard links) as it had at the
+// start. Without arguments it ends at once (an ended process).
 // It reads the shortcuts as LoadShortcuts does but makes no bindings of them: under
 // Wine each binding's hidden window costs 5-20 ms, which 60 runs of 500 cannot afford.
 
 #include "tests/store/KillContent.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstdio>
 #include <exception>
@@ -24,13 +26,18 @@ int main(int argc, char** argv) {
         return 5;
     }
 
+    const DWORD names = pwtest::FileNameCount(store.SettingsFileName());
+
     const std::vector<pw::StoredShortcut> a = killtest::EntriesOf(0), b = killtest::EntriesOf(1);
 
     auto save = [&](unsigned long n) {
         const int generation = static_cast<int>(n % 2);
         try {
             store.SaveSettings(killtest::OptionsOf(generation), generation ? b : a);
-            return true;
+            if (pwtest::FileNameCount(store.SettingsFileName()) == names)
+                return true;
+            std::fprintf(stderr, "save %lu: the file no longer has %lu names\n", n, names);
+            return false;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "save %lu failed: %s\n", n, e.what());
             return false;

@@ -152,6 +152,17 @@ std::string LeafName(const std::string& path) {
     return pos == std::string::npos ? p : p.substr(pos + 1);
 }
 
+DWORD FileNameCount(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return known ? info.nNumberOfLinks : 0;
+}
+
 namespace {
 INPUT KeyInput(WORD vk, bool up) {
     INPUT in{};

@@ -31,6 +31,8 @@ std::string MessageTextOf(HWND dialog);
 std::string MakeTempFolder(const std::string& prefix);
 void RemoveTree(const std::string& path);
 std::string LeafName(const std::string& path);
+// How many names (hard links) the file has; 0 when it cannot be asked.
+DWORD FileNameCount(const std::string& path);
 
 // True under Wine (ntdll exports wine_get_version), where a few controls differ.
 bool RunningUnderWine();

@@ -72,6 +72,15 @@ TEST(ParseCommand, AddTakesTheFoldersAfterItMenuTakesOneWordEverythingElseStarts
         {"p menu", K::MenuUnknown, {}},
         {"p menu Remove", K::MenuUnknown, {}},
         {"p menu add C:\\x", K::MenuAdd, {}},
+        {"p /?", K::Help, {}},
+        {"p -h", K::Help, {}},
+        {"p --help", K::Help, {}},
+        {"\"C:\\P\\Pathwink.exe\" \"/?\" tray", K::Help, {}},
+        {"p /h", K::Start, {}}, // other words start the program, as before
+        {"p /help", K::Start, {}},
+        {"p -?", K::Start, {}},
+        {"p --HELP", K::Start, {}},
+        {"p tray /?", K::Start, {}},
     };
     for (const auto& c : cases) {
         const Command command = ParseCommand(c.commandLine);
