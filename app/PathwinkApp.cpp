@@ -51,13 +51,6 @@ void PathwinkApp::OnStartFinishing() {
     TracePhase("tray icon (after ready)");
 }
 
-PathwinkApp::~PathwinkApp() {
-    trayIcon_.reset();
-    table_.ReleaseAll();
-    flows_.reset();
-    window_.reset();
-}
-
 void PathwinkApp::SaveSettings() {
     store_.SaveSettings(options_, table_.Stored());
 }
@@ -121,12 +114,7 @@ void PathwinkApp::RefreshShortcutList() {
         trayIcon_->SetTooltip(display_.Tooltip());
 }
 
-void PathwinkApp::RetryInactiveShortcuts() {
-    if (table_.RetryRefused() > 0)
-        RefreshShortcutList();
-}
-
-void PathwinkApp::OpenHelpPage() {
+void PathwinkApp::OnHelpClicked() {
     const std::string exe = store_.ExecutablePath();
     const std::string page = exe.substr(0, exe.find_last_of("\\/") + 1) + "help\\help_index.html";
     ShellExecuteW(window_->Handle(), L"open", Wide(page).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -164,10 +152,7 @@ void PathwinkApp::OnFolderHandedOver(const std::string& folder) {
 void PathwinkApp::OnPathsDropped(const std::vector<std::string>& paths) {
     // Dropped folders get the same one-at-a-time dialogs as handed-over ones; a
     // dropped file stands for the folder that holds it.
-    AddFoldersInTurn(FoldersOfDrop(paths, [](const std::string& path) {
-        const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    }));
+    AddFoldersInTurn(FoldersOfDrop(paths, IsExistingFile));
 }
 
 void PathwinkApp::OnQueuedFlowDue() {
@@ -178,10 +163,6 @@ void PathwinkApp::OnQueuedFlowDue() {
 void PathwinkApp::OnExitClicked() {
     if (!options_.confirmExit || QuestionBox("Exit Pathwink?", "Confirmation") == IDYES)
         RequestClose();
-}
-
-void PathwinkApp::OnHelpClicked() {
-    OpenHelpPage();
 }
 
 void PathwinkApp::OnOptionsChanged(const Options& options) {
@@ -199,7 +180,8 @@ void PathwinkApp::OnWindowOpening() {
 }
 
 void PathwinkApp::OnHotkeysMayBeFree() {
-    RetryInactiveShortcuts();
+    if (table_.RetryRefused() > 0)
+        RefreshShortcutList();
 }
 
 void PathwinkApp::OnCloseRequested() {
@@ -240,7 +222,7 @@ void PathwinkApp::BuildTrayMenu() {
 }
 
 void PathwinkApp::ShowTrayMenu(POINT at) {
-    RetryInactiveShortcuts();
+    OnHotkeysMayBeFree(); // the menu shows what works at this moment
     BuildTrayMenu();
     menuOpen_ = true;
     const TrayMenu::Choice choice = trayMenu_.Show(window_->Handle(), at);
@@ -260,7 +242,7 @@ void PathwinkApp::ShowTrayMenu(POINT at) {
         window_->ShowOnPage(mainwindow::kPageAbout);
         return;
     case TrayMenu::Command::Help:
-        OpenHelpPage();
+        OnHelpClicked();
         return;
     case TrayMenu::Command::Exit:
         RequestClose();

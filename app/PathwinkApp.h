@@ -29,7 +29,6 @@ public:
     // combination types with AltGr (tests replace either).
     explicit PathwinkApp(SettingsStore store = SettingsStore(), FolderShell shell = FolderShell(),
                          KeyboardLookups keyboard = KeyboardLookups());
-    ~PathwinkApp();
     PathwinkApp(const PathwinkApp&) = delete;
     PathwinkApp& operator=(const PathwinkApp&) = delete;
 
@@ -76,8 +75,6 @@ private:
     void SaveSettings();
     // Shows the table in the list and the count of inactive shortcuts in the tooltip.
     void RefreshShortcutList();
-    void RetryInactiveShortcuts();
-    void OpenHelpPage();
     // True (and what the flow or the close shows brought forward) while either runs.
     bool BusyBringingItForward();
     void ShowTrayMenu(POINT at);

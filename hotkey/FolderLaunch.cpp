@@ -55,6 +55,11 @@ bool IsExistingDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsExistingFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 DWORD ExploreFolder(const std::string& path) {
     const std::wstring file = Wide(path);
     if (file.size() >= MAX_PATH)

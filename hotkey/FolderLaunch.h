@@ -28,6 +28,8 @@ std::string PathTooLongToOpenText(const std::string& path);
 std::wstring FileSystemPath(const std::string& path);
 // GetFileAttributes succeeds and reports a directory; the path is taken as typed.
 bool IsExistingDirectory(const std::string& path);
+// The same for anything but a directory.
+bool IsExistingFile(const std::string& path);
 // The shell's "explore" verb for path: 0, or the system's error code;
 // ERROR_FILENAME_EXCED_RANGE, without asking the shell, for a path of MAX_PATH
 // UTF-16 units or more.
