@@ -46,12 +46,12 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
 void PathwinkApp::OnStartFinishing() {
     if (trayIcon_)
         return;
-    trayIcon_ = std::make_unique<TrayIcon>(nullptr);
+    trayIcon_ = std::make_unique<TrayIcon>();
     const int inactive = table_.RefusedCount();
     trayIcon_->SetTooltip(TrayTooltipText(inactive));
     trayIcon_->SetMenuOwner(window_->Handle());
     trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
-    trayIcon_->OnLeftButtonDown = [this] { OnTrayIconPressed(); };
+    trayIcon_->OnSelected = [this] { OnTrayIconPressed(); };
     trayIcon_->OnNotificationClicked = [this] { window_->ShowOnPage(mainform::kPageShortcuts); };
     if (inactive > 0) {
         // Said once per start, as soon as the icon is there to say it.
