@@ -36,11 +36,11 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
 void PathwinkApp::OnStartFinishing() {
     if (trayIcon_)
         return;
-    trayIcon_ = std::make_unique<TrayIcon>(nullptr);
+    trayIcon_ = std::make_unique<TrayIcon>();
     trayIcon_->SetTooltip(display_.Tooltip());
     trayIcon_->SetMenuOwner(window_->Handle());
     trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
-    trayIcon_->OnLeftButtonDown = [this] { OnTrayIconSelected(); };
+    trayIcon_->OnSelected = [this] { OnTrayIconSelected(); };
     trayIcon_->OnNotificationClicked = [this] { window_->ShowOnPage(mainwindow::kPageShortcuts); };
     const int inactive = table_.RefusedCount();
     if (inactive > 0) // said once per start, as soon as the icon is there to say it

@@ -3,23 +3,19 @@
 #include "win/Scoped.h"
 #include "win/Text.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
-#include <atomic>
 #include <cstring>
+#include <iterator>
 
 namespace pw {
 namespace {
 
 constexpr char kHiddenWindowClass[] = "PathwinkTrayWindow";
 
-// A copy at the size the notification area draws: from the icon's resource when
-// the system still knows it (a large icon then gives its own small image rather
-// than a shrunken one), otherwise of the image as it is.
-HICON CopySmallIcon(HICON icon) {
-    HANDLE copy = CopyImage(icon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                            GetSystemMetrics(SM_CYSMICON), LR_COPYFROMRESOURCE);
-    return copy ? static_cast<HICON>(copy) : CopyIcon(icon);
-}
+// The waits before each new try of a refused add; the tries end with the list.
+constexpr UINT kRetryDelaysMs[] = {1000, 2000, 4000, 8000, 16000};
 
 HICON LoadProgramIcon() {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON,
@@ -38,11 +34,6 @@ template <size_t N> void CopyToField(const std::string& text, wchar_t (&field)[N
     field[length] = L'\0';
 }
 
-UINT NextIconId() {
-    static std::atomic<UINT> last{0};
-    return ++last;
-}
-
 } // namespace
 
 UINT TrayIcon::TaskbarCreatedMessage() {
@@ -50,24 +41,24 @@ UINT TrayIcon::TaskbarCreatedMessage() {
     return message;
 }
 
-TrayIcon::TrayIcon(HICON icon) : icon_(icon ? CopySmallIcon(icon) : LoadProgramIcon()) {
+TrayIcon::TrayIcon() : icon_(LoadProgramIcon()) {
     TaskbarCreatedMessage(); // registered before the window exists that may receive it
     RegisterWindowClass(kHiddenWindowClass);
     // Top-level, not message-only: the taskbar's broadcast and the end-of-logon
     // messages reach top-level windows only. Never shown.
     Create(WS_EX_TOOLWINDOW, kHiddenWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr);
-    // NOTIFYICONDATAW_V2_SIZE is the size of the record up to the balloon fields for
-    // the architecture built; a shell given any other size reads only the oldest fields.
-    record_.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    // The whole current record: its size tells the shell which fields it may read.
+    record_.cbSize = sizeof record_;
     record_.hWnd = Handle();
-    record_.uID = NextIconId();
-    record_.uFlags = NIF_MESSAGE | NIF_ICON;
+    record_.uID = kIconId;
+    // With the current version the shell shows the standard tooltip only when asked to.
+    record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_SHOWTIP;
     record_.uCallbackMessage = kCallbackMessage;
     record_.hIcon = icon_.Get();
 }
 
 TrayIcon::~TrayIcon() {
-    RemoveIcon(); // fails harmlessly when the icon was never added
+    Hide();
     DestroyHandle();
 }
 
@@ -79,6 +70,8 @@ void TrayIcon::Show() {
 }
 
 void TrayIcon::Hide() {
+    if (!wanted_)
+        return; // never shown: nothing ever reached the shell
     wanted_ = false;
     RemoveIcon();
 }
@@ -90,30 +83,35 @@ void TrayIcon::SetTooltip(const std::string& tooltip) {
     static_assert(sizeof record_.szTip / sizeof(wchar_t) == kMaxTipLength + 1);
     CopyToField(tooltip, record_.szTip);
     // This change always carries the tip, so that an emptied tooltip also empties the
-    // shell's; afterwards the record carries it only while there is one.
+    // shell's; afterwards the record carries it only while there is one. An icon not
+    // added yet gets it with its add.
     record_.uFlags |= NIF_TIP;
-    Shell_NotifyIconW(NIM_MODIFY, &record_); // fails harmlessly while no icon exists
+    const bool changed = !iconAdded_ || Shell_NotifyIconW(NIM_MODIFY, &record_);
     if (tooltip.empty())
         record_.uFlags &= ~NIF_TIP;
+    if (!changed)
+        RenewIcon();
 }
 
 void TrayIcon::ShowNotification(const std::string& title, const std::string& text) {
     CopyToField(title, record_.szInfoTitle);
     CopyToField(text, record_.szInfo);
     notificationPending_ = true;
-    if (iconAdded_)
-        SendNotification();
+    // Refused: the renewed icon's add brings it.
+    if (iconAdded_ && !SendNotification())
+        RenewIcon();
 }
 
-void TrayIcon::SendNotification() {
+bool TrayIcon::SendNotification() {
     record_.uFlags |= NIF_INFO;
     record_.dwInfoFlags = NIIF_WARNING;
     record_.uTimeout = 15000; // the shell keeps it within its own bounds
-    Shell_NotifyIconW(NIM_MODIFY, &record_);
-    // Once only: the record's later adds and changes carry no balloon.
+    const bool shown = Shell_NotifyIconW(NIM_MODIFY, &record_) != FALSE;
+    // The record's later adds and changes carry no balloon.
     record_.uFlags &= ~NIF_INFO;
-    record_.szInfo[0] = L'\0';
-    notificationPending_ = false;
+    if (shown)
+        notificationPending_ = false;
+    return shown;
 }
 
 void TrayIcon::AddIcon(bool restartDelays) {
@@ -123,16 +121,34 @@ void TrayIcon::AddIcon(bool restartDelays) {
     if (!Handle())
         return;
     iconAdded_ = Shell_NotifyIconW(NIM_ADD, &record_) != FALSE;
-    if (iconAdded_ && notificationPending_)
-        SendNotification();
+    if (iconAdded_) {
+        // Asked after every add: a new taskbar knows nothing of an earlier one. A
+        // refusal needs nothing more: that shell sends the old form of its
+        // notifications, which HandleNotification reads as well, and the next add
+        // asks again.
+        record_.uVersion = NOTIFYICON_VERSION_4;
+        Shell_NotifyIconW(NIM_SETVERSION, &record_);
+        // A refusal keeps it pending for the next add: renewing the icon at once could
+        // go round for ever with a shell that takes icons but no balloons.
+        if (notificationPending_)
+            SendNotification();
+        return;
+    }
     // Refused: the icon stays wanted, so a later try or the new taskbar's broadcast adds it.
-    if (!iconAdded_ && retryStep_ < retryDelaysMs_.size())
+    if (retryStep_ < std::size(kRetryDelaysMs))
         retryPending_ =
-            SetTimer(Handle(), kRetryTimerId, retryDelaysMs_[retryStep_++], nullptr) != 0;
+            SetTimer(Handle(), kRetryTimerId, kRetryDelaysMs[retryStep_++], nullptr) != 0;
+}
+
+void TrayIcon::RenewIcon() {
+    RemoveIcon();
+    AddIcon(true);
 }
 
 void TrayIcon::RemoveIcon() {
     StopRetry();
+    // A refusal says the shell holds no such icon (it went with the old taskbar, or
+    // was never taken): gone either way.
     Shell_NotifyIconW(NIM_DELETE, &record_);
     iconAdded_ = false;
 }
@@ -143,23 +159,45 @@ void TrayIcon::StopRetry() {
     retryPending_ = false;
 }
 
-void TrayIcon::HandleNotification(LPARAM notification) {
+void TrayIcon::HandleNotification(WPARAM wParam, LPARAM lParam) {
+    // The current version sends the event in the low word of lParam, the icon's
+    // identifier in the high word and the point it concerns in wParam: the cursor,
+    // or the icon itself for the keyboard. The old version sends the event alone.
+    const UINT event = LOWORD(lParam);
+    const bool currentForm = HIWORD(lParam) == kIconId;
     // A handler may free this object: each runs from a copy, and nothing of this
     // object is used after it returns.
-    if (notification == WM_LBUTTONDOWN && OnLeftButtonDown) {
-        const auto handler = OnLeftButtonDown;
-        handler();
-    } else if (notification == NIN_BALLOONUSERCLICK && OnNotificationClicked) {
-        const auto handler = OnNotificationClicked;
-        handler();
-    } else if (notification == WM_RBUTTONUP && OnMenuRequested) {
-        RequestMenu();
+    switch (event) {
+    case WM_LBUTTONDOWN:
+    case NIN_KEYSELECT: // Enter or Space on the icon
+        if (OnSelected) {
+            const auto handler = OnSelected;
+            handler();
+        }
+        break;
+    case NIN_BALLOONUSERCLICK:
+        if (OnNotificationClicked) {
+            const auto handler = OnNotificationClicked;
+            handler();
+        }
+        break;
+    case WM_CONTEXTMENU: // the right button's release, Shift+F10 or the menu key
+        if (currentForm)
+            RequestMenu({GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)});
+        break;
+    case WM_RBUTTONUP: // the old version's only sign; the current one follows it with the above
+        if (!currentForm) {
+            POINT at{};
+            GetCursorPos(&at);
+            RequestMenu(at);
+        }
+        break;
     }
 }
 
-void TrayIcon::RequestMenu() {
-    POINT at{};
-    GetCursorPos(&at);
+void TrayIcon::RequestMenu(POINT at) {
+    if (!OnMenuRequested)
+        return;
     if (menuOwner_)
         SetForegroundWindow(menuOwner_);
     const auto handler = OnMenuRequested;
@@ -176,16 +214,12 @@ LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCDESTROY:
         return DefWindowProcW(Handle(), msg, wParam, lParam);
     case kCallbackMessage:
-        HandleNotification(lParam);
+        HandleNotification(wParam, lParam);
         return 0;
     case WM_TIMER:
         // Each delay is a single wait: the timer goes, and a new refusal sets the next.
-        if (wParam == kRetryTimerId) {
-            if (wanted_ && !iconAdded_)
-                AddIcon(false);
-            else
-                StopRetry();
-        }
+        if (wParam == kRetryTimerId && retryPending_)
+            AddIcon(false);
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
@@ -194,10 +228,10 @@ LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             RemoveIcon();
         return 0;
     }
-    // The old taskbar's icons went with it.
+    // The old taskbar's icons went with it; a shell that kept ours gets it anew, not twice.
     const UINT taskbarCreated = TaskbarCreatedMessage();
     if (taskbarCreated && msg == taskbarCreated && wanted_)
-        AddIcon(true);
+        RenewIcon();
     return 0;
 }
 

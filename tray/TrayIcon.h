@@ -1,17 +1,27 @@
 #pragma once
 // TrayIcon: the program's icon in the notification area. It hands the shell one
 // notify record through Shell_NotifyIconW and turns the shell's notifications,
-// sent to a hidden top-level window of its own, into two events: a left-button
-// press and a request for the menu (right-button release).
+// sent to a hidden top-level window of its own (class "PathwinkTrayWindow"), into
+// three events: the icon selected, the menu requested, the notification clicked.
+//
+// After each add it asks for the current notification-icon version, with which the
+// keyboard reaches the icon (Win+B, the arrow keys): Enter or Space selects it as
+// the left button does, Shift+F10 or the menu key opens the menu at the icon. A
+// shell that refuses the version sends its notifications in the old form, which is
+// understood too: there the right button's release opens the menu.
 //
 // An add the shell refuses (at logon the taskbar may not exist yet) leaves the
 // icon wanted: it is tried again after each retry delay, and the taskbar's
-// "TaskbarCreated" broadcast adds it at any time. The icon goes at Hide(), at the
-// end of the logon and with the object.
+// "TaskbarCreated" broadcast adds it at any time. A change the shell refuses (the
+// tooltip, a notification) means it no longer holds the icon as given: the icon is
+// removed and added again whole. The icon goes at Hide(), at the end of the logon
+// and with the object.
 //
 // A notification (a balloon) is shown once: at once when the icon is there, else
-// when it is first added; an icon added again later does not repeat it.
+// with the next add that the shell takes it with; an icon added again later does
+// not repeat it.
 
+#include "win/AppMessages.h"
 #include "win/Scoped.h"
 #include "win/Window.h"
 
@@ -20,23 +30,23 @@
 
 #include <functional>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace pw {
 
 class TrayIcon : private Window {
 public:
-    // The message the shell sends to the hidden window; lParam names the notification.
-    static constexpr UINT kCallbackMessage = WM_APP + 1;
+    // The message the shell sends to the hidden window about the icon.
+    static constexpr UINT kCallbackMessage = kTrayIconMessage;
+    // The icon's identifier among its window's icons, in every call to the shell and
+    // in the high word of each current-version notification.
+    static constexpr UINT kIconId = 1;
     // The longest tooltip the record holds (its buffer has room for the terminator).
     static constexpr size_t kMaxTipLength = 127;
     // The hidden window's timer, which exists only while a refused add waits for its next try.
     static constexpr UINT_PTR kRetryTimerId = 1;
 
-    // Shows a copy of icon at the small-icon size (the caller keeps its own);
-    // null shows the program's icon resource "MAINICON". Nothing is added yet.
-    explicit TrayIcon(HICON icon);
+    // Shows the program's icon resource "MAINICON". Nothing is added yet.
+    TrayIcon();
     // Removes the icon, then destroys the hidden window.
     ~TrayIcon() override;
     TrayIcon(const TrayIcon&) = delete;
@@ -47,24 +57,9 @@ public:
     // Removes the icon and stops any retry.
     void Hide();
 
-    // True while the shell holds the icon: the last add succeeded and no remove followed.
-    bool IconAdded() const { return iconAdded_; }
-    // True while a refused add waits for its next try (the retry timer exists).
-    bool RetryPending() const { return retryPending_; }
-    // Delays in milliseconds before each new try of a refused add; the tries end
-    // when the list does.
-    void SetRetryDelays(std::vector<UINT> delaysMs) { retryDelaysMs_ = std::move(delaysMs); }
-
-    const std::string& Tooltip() const { return tooltip_; }
     // Shows the first kMaxTipLength UTF-16 units of tooltip (never half a character);
     // empty shows none.
     void SetTooltip(const std::string& tooltip);
-
-    // The hidden window and identifier of every Shell_NotifyIconW call, and the
-    // record as the next call gets it: tests ask the shell about the icon with them.
-    HWND WindowHandle() const { return Handle(); }
-    UINT IconId() const { return record_.uID; }
-    const NOTIFYICONDATAW& NotifyRecord() const { return record_; }
 
     // The "TaskbarCreated" message, registered once per process.
     static UINT TaskbarCreatedMessage();
@@ -72,15 +67,15 @@ public:
     // Shows a notification from the icon with a title (at most 63 UTF-16 units) and a
     // text (at most 255); longer ones are cut, never within a character.
     void ShowNotification(const std::string& title, const std::string& text);
-    // True while a notification waits for the icon to be added.
-    bool NotificationPending() const { return notificationPending_; }
 
-    // The left button went down on the icon. May free this object.
-    std::function<void()> OnLeftButtonDown;
+    // The icon was selected: the left button went down on it, or Enter or Space was
+    // pressed on it. May free this object.
+    std::function<void()> OnSelected;
     // The user clicked the notification. May free this object.
     std::function<void()> OnNotificationClicked;
-    // The right button was released on the icon: opens the menu at the cursor
-    // position given and returns when it has closed. May free this object.
+    // The menu was asked for (the right button, Shift+F10 or the menu key): opens it
+    // at the screen point given (the cursor, or the icon for the keyboard) and
+    // returns when it has closed. May free this object.
     std::function<void(POINT)> OnMenuRequested;
     // The window made the foreground window before the menu opens, without which
     // the menu would not close when the user clicks elsewhere. Null: none.
@@ -88,19 +83,21 @@ public:
 
 private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void HandleNotification(LPARAM notification);
-    void RequestMenu();
+    void HandleNotification(WPARAM wParam, LPARAM lParam);
+    void RequestMenu(POINT at);
     // Tries an add; a refusal waits for the next delay, the first one when restartDelays.
     void AddIcon(bool restartDelays);
+    // Removes whatever the shell holds of the icon and adds it again whole.
+    void RenewIcon();
     void RemoveIcon();
     void StopRetry();
-    void SendNotification();
+    // Hands the pending notification to the shell; false when refused (it stays pending).
+    bool SendNotification();
 
     UniqueIcon icon_;
     NOTIFYICONDATAW record_{};
     std::string tooltip_;
     HWND menuOwner_ = nullptr;
-    std::vector<UINT> retryDelaysMs_{1000, 2000, 4000, 8000, 16000};
     size_t retryStep_ = 0;
     bool wanted_ = false;
     bool iconAdded_ = false;

@@ -145,7 +145,8 @@ TEST_F(TrayMenuContent, AKeyHeldElsewhereIsMarkedInactiveUntilARetryFindsItFree)
         });
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     });
-    PostMessageA(tray, TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
+    PostMessageA(tray, TrayIcon::kCallbackMessage, MAKEWPARAM(400, 300),
+                 MAKELPARAM(WM_CONTEXTMENU, TrayIcon::kIconId));
     pwtest::PumpFor(1000);
     user.join();
     EXPECT_EQ(MenuTexts(app_->Menu().Handle())[3], "C:\\Held L\tCtrl+Alt+L")

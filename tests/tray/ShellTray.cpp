@@ -5,6 +5,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstring>
+#include <map>
+
 namespace pwtest {
 namespace {
 
@@ -84,7 +88,129 @@ bool ReadToolText(HWND tooltip, HWND icon, std::string& text) {
     return true;
 }
 
+using NotifyIconFunction = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAW);
+
+// The program's import slot of shell32's Shell_NotifyIconW: the place every call of
+// the program's code reads the function's address from.
+NotifyIconFunction* ImportSlot() {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!imports.VirtualAddress)
+        return nullptr;
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         dll->Name; ++dll) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), "shell32.dll") != 0 ||
+            !dll->OriginalFirstThunk)
+            continue;
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; name->u1.AddressOfData; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal))
+                continue;
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "Shell_NotifyIconW") == 0)
+                return reinterpret_cast<NotifyIconFunction*>(&slot->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+bool WriteSlot(NotifyIconFunction* slot, NotifyIconFunction value) {
+    DWORD old = 0;
+    if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old))
+        return false;
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+    return true;
+}
+
+struct LogState {
+    NotifyIconFunction shell = nullptr;
+    std::vector<ShellCall> calls;
+    std::map<DWORD, int> refusals;
+};
+LogState* activeLog = nullptr;
+
+BOOL WINAPI LoggedNotifyIcon(DWORD message, PNOTIFYICONDATAW data) {
+    LogState& log = *activeLog;
+    ShellCall call{message, {}, false};
+    std::memcpy(&call.record, data, std::min<size_t>(data->cbSize, sizeof call.record));
+    int& refusals = log.refusals[message];
+    if (refusals > 0)
+        --refusals;
+    else
+        call.accepted = log.shell(message, data) != FALSE;
+    log.calls.push_back(call);
+    return call.accepted;
+}
+
 } // namespace
+
+std::string Describe(const ShellCall& call) {
+    std::string text;
+    switch (call.message) {
+    case NIM_ADD:
+        text = "add";
+        break;
+    case NIM_DELETE:
+        text = "delete";
+        break;
+    case NIM_SETVERSION:
+        text = "version " + std::to_string(call.record.uVersion);
+        break;
+    case NIM_MODIFY:
+        text = call.record.uFlags & NIF_INFO  ? "notification"
+               : call.record.uFlags & NIF_TIP ? "tip"
+                                              : "modify";
+        break;
+    default:
+        text = "message " + std::to_string(call.message);
+    }
+    return call.accepted ? text : text + " (refused)";
+}
+
+std::vector<std::string> Describe(const std::vector<ShellCall>& calls) {
+    std::vector<std::string> texts;
+    for (const ShellCall& call : calls)
+        texts.push_back(Describe(call));
+    return texts;
+}
+
+ShellCallLog::ShellCallLog() {
+    NotifyIconFunction* slot = ImportSlot();
+    if (activeLog || !slot)
+        return;
+    activeLog = new LogState{*slot, {}, {}};
+    installed_ = WriteSlot(slot, LoggedNotifyIcon);
+    if (!installed_) {
+        delete activeLog;
+        activeLog = nullptr;
+    }
+}
+
+ShellCallLog::~ShellCallLog() {
+    if (!installed_)
+        return;
+    WriteSlot(ImportSlot(), activeLog->shell);
+    delete activeLog;
+    activeLog = nullptr;
+}
+
+std::vector<ShellCall> ShellCallLog::Take() {
+    std::vector<ShellCall> calls;
+    if (installed_)
+        calls.swap(activeLog->calls);
+    return calls;
+}
+
+void ShellCallLog::Refuse(DWORD message, int count) {
+    if (installed_)
+        activeLog->refusals[message] = count;
+}
 
 bool ShellHasIcon(HWND hwnd, UINT id) {
     NOTIFYICONDATAA data = Record(hwnd, id);
