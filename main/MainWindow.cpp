@@ -116,38 +116,6 @@ const std::vector<Row>& MainWindow::Controls() {
     return rows;
 }
 
-// A tab page: a container over the tab control's display area that hands its
-// controls' notifications to the main window.
-class MainWindow::Page : public Window {
-public:
-    Page(MainWindow& window, int id) : window_(window) {
-        RegisterWindowClass("PathwinkPage", 0, GetSysColorBrush(COLOR_BTNFACE));
-        Create(WS_EX_CONTROLPARENT, "PathwinkPage", "",
-               WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, window.Handle());
-        SetWindowLongPtrW(Handle(), GWLP_ID, id);
-    }
-
-protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        switch (msg) {
-        case WM_COMMAND:
-        case WM_NOTIFY:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORLISTBOX:
-            return SendMessageW(window_.Handle(), msg, wParam, lParam);
-        case WM_SETCURSOR:
-            if (SendMessageW(window_.Handle(), msg, wParam, lParam))
-                return TRUE;
-            break;
-        }
-        return Window::HandleMessage(msg, wParam, lParam);
-    }
-
-private:
-    MainWindow& window_;
-};
-
 MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     RegisterWindowClass(kClassName, 0, GetSysColorBrush(COLOR_BTNFACE));
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN; // no title-bar buttons
@@ -176,7 +144,7 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 
     for (int i = 0; i < kPageCount; ++i) {
-        pages_.push_back(std::make_unique<Page>(*this, kPageIds[i]));
+        pages_.push_back(std::make_unique<TabPage>(Handle(), kPageIds[i]));
         layout_.AddContainer(kPageIds[i], pages_.back()->Handle());
     }
     layout_.Create(Handle(), Controls(), dpi, [this](FontRole r) { return FontFor(r); });

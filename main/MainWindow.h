@@ -7,6 +7,7 @@
 // dropped on it from Explorer are reported too.
 
 #include "main/ShortcutList.h"
+#include "main/TabPage.h"
 #include "store/Options.h"
 #include "win/Layout.h"
 #include "win/Scoped.h"
@@ -89,8 +90,6 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    class Page;
-
     void CreateFonts(UINT dpi);
     HFONT FontFor(FontRole role) const;
     void PlacePages();
@@ -122,7 +121,7 @@ private:
     Layout layout_;
     UniqueFont fontNormal_, fontBold_, fontTitle_, fontLink_;
     UniqueIcon icon_;
-    std::vector<std::unique_ptr<Page>> pages_;
+    std::vector<std::unique_ptr<TabPage>> pages_;
     bool visitedWebsite_ = false, visitedMail_ = false;
     bool shownOnce_ = false;
     bool watchingSession_ = false;

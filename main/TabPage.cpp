@@ -1,0 +1,28 @@
+#include "main/TabPage.h"
+
+namespace pw {
+
+TabPage::TabPage(HWND window, int id) : window_(window) {
+    RegisterWindowClass("PathwinkPage", 0, GetSysColorBrush(COLOR_BTNFACE));
+    Create(WS_EX_CONTROLPARENT, "PathwinkPage", "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
+           0, 0, 0, window);
+    SetWindowLongPtrW(Handle(), GWLP_ID, id);
+}
+
+LRESULT TabPage::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+        return SendMessageW(window_, msg, wParam, lParam);
+    case WM_SETCURSOR:
+        if (SendMessageW(window_, msg, wParam, lParam))
+            return TRUE;
+        break;
+    }
+    return Window::HandleMessage(msg, wParam, lParam);
+}
+
+} // namespace pw
