@@ -565,7 +565,6 @@ TEST(Settings, TheFileNameFollowsTheExecutablePathAtEachLoadAndSave) {
     EXPECT_EQ(running.SettingsFileName(), SettingsFileNameFor(self));
 }
 
-// ---- the run-at-logon value ----
 
 TEST(RunAtLogon, OneValueInTheKeyThatSuitsWhereTheProgramLies) {
     // "ours" is this executable's command; "other" another copy's.
@@ -898,7 +897,6 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
     EXPECT_EQ(others(SaveKey(HKEY_LOCAL_MACHINE, runKey)), others(guard.Machine()));
 }
 
-// ---- the file's encoding ----
 
 TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
     // As earlier versions wrote it: code page 1252, "é" as the byte E9.
