@@ -13,6 +13,7 @@
 #include <shlobj.h>
 
 #include <fstream>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <sstream>
@@ -93,6 +94,31 @@ HDROP MakeDrop(const std::vector<std::string>& paths) {
 HWND ShownEditor() {
     HWND editor = pwtest::FindTopLevel("TDlgNewShortcut", nullptr, GetCurrentProcessId());
     return editor && IsWindowVisible(editor) ? editor : nullptr;
+}
+
+// From another thread: the folders of up to `count` New dialogs, each cancelled in
+// turn as the user would; onFirst runs while the first is open.
+std::future<std::vector<std::string>> CancelDialogsInTurn(int count,
+                                                          std::function<void()> onFirst = {}) {
+    return std::async(std::launch::async, [count, onFirst] {
+        std::vector<std::string> folders;
+        for (int i = 0; i < count; ++i) {
+            HWND editor = nullptr;
+            if (!pwtest::WaitUntil([&] { return (editor = ShownEditor()) != nullptr; }, 10000))
+                break;
+            HWND field = pwtest::FindChildByClass(editor, "Edit");
+            folders.push_back(pwtest::TextOf(field));
+            if (i == 0 && onFirst)
+                onFirst();
+            HWND cancel = pwtest::FindChildByText(editor, "Button", "Cancel");
+            PostMessageA(editor, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(cancel), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(cancel));
+            pwtest::WaitUntil(
+                [&] { return ShownEditor() == nullptr || pwtest::TextOf(field) != folders.back(); },
+                5000);
+        }
+        return folders;
+    });
 }
 
 } // namespace
@@ -330,24 +356,8 @@ TEST_F(AppInProcess, DroppedFoldersGetTheirDialogsOneAfterTheOtherAndAFileStands
     // The user takes each dialog in turn; while the first is open, a second drop comes.
     HWND main = app_->Window().Handle();
     EXPECT_TRUE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "Explorer may drop on it";
-    auto shown = std::async(std::launch::async, [main, c] {
-        std::vector<std::string> folders;
-        for (int i = 0; i < 4; ++i) {
-            HWND editor = nullptr;
-            if (!pwtest::WaitUntil([&] { return (editor = ShownEditor()) != nullptr; }, 10000))
-                break;
-            HWND field = pwtest::FindChildByClass(editor, "Edit");
-            folders.push_back(pwtest::TextOf(field));
-            if (i == 0)
-                PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({c})), 0);
-            HWND cancel = pwtest::FindChildByText(editor, "Button", "Cancel");
-            PostMessageA(editor, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(cancel), BN_CLICKED),
-                         reinterpret_cast<LPARAM>(cancel));
-            pwtest::WaitUntil(
-                [&] { return ShownEditor() == nullptr || pwtest::TextOf(field) != folders.back(); },
-                5000);
-        }
-        return folders;
+    auto shown = CancelDialogsInTurn(4, [main, c] {
+        PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({c})), 0);
     });
     // Two folders, two files of one of them (it comes once), a folder twice.
     PostMessageW(
@@ -444,23 +454,7 @@ TEST_F(AppInProcess, AnExitWhileHandedOverFoldersWaitNamesThemAndNoShowsTheirDia
     app_->RequestClose();
     ASSERT_EQ(user.get(), WaitingFoldersQuestion({a, b}));
     EXPECT_FALSE(Application::Instance().Terminated()) << "No keeps Pathwink running";
-    auto dialogs = std::async(std::launch::async, [] {
-        std::vector<std::string> folders;
-        for (int i = 0; i < 2; ++i) {
-            HWND editor = nullptr;
-            if (!pwtest::WaitUntil([&] { return (editor = ShownEditor()) != nullptr; }, 5000))
-                break;
-            HWND field = pwtest::FindChildByClass(editor, "Edit");
-            folders.push_back(pwtest::TextOf(field));
-            HWND cancel = pwtest::FindChildByText(editor, "Button", "Cancel");
-            PostMessageA(editor, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(cancel), BN_CLICKED),
-                         reinterpret_cast<LPARAM>(cancel));
-            pwtest::WaitUntil(
-                [&] { return ShownEditor() == nullptr || pwtest::TextOf(field) != folders.back(); },
-                5000);
-        }
-        return folders;
-    });
+    auto dialogs = CancelDialogsInTurn(2);
     ASSERT_TRUE(pwtest::WaitUntil(
         [&] { return dialogs.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
         20000));
