@@ -292,11 +292,26 @@ void WriteSettingsFile(const std::string& file, const Options& options,
 }
 
 std::vector<StoredShortcut> ReadShortcutsKeyByKey(const std::string& file) {
+    // The key names say which entries the file holds; without them (a list beyond
+    // any buffer) only the made-up bound is read.
+    const auto names = ReadGrowing(
+        [&file](wchar_t* buffer, DWORD size) {
+            return GetPrivateProfileStringW(kShortcutsSection, nullptr, L"", buffer, size,
+                                            Wide(file).c_str());
+        },
+        64 * 1024, 64 * 1024 * 1024);
+    std::vector<int> stored;
+    for (std::size_t pos = 0; names && pos < names->size();) {
+        const std::size_t end = std::min(names->find('\0', pos), names->size());
+        if (auto index = ShortcutIndexOfKey(names->substr(pos, end - pos)))
+            stored.push_back(*index);
+        pos = end + 1;
+    }
     return ShortcutsFrom(
         [&file](const std::string& key, const std::string& defaultText) {
             return ReadText(file, kShortcutsSection, Wide(key), defaultText);
         },
-        kMaxLoadedShortcuts);
+        std::move(stored), kMaxLoadedShortcuts);
 }
 
 } // namespace

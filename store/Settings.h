@@ -17,8 +17,9 @@
 
 namespace pw {
 
-// At most this many shortcuts are loaded, whatever Count says: each costs a
-// window and a registration attempt.
+// Every entry the file holds is loaded; entries it lacks (a Count beyond them) are
+// made up only below this number, so that a huge Count costs no windows and
+// registration attempts.
 constexpr int kMaxLoadedShortcuts = 1000;
 
 // How [Shortcuts] is read: whole, with a buffer that grows from initialChars; a

@@ -221,28 +221,64 @@ std::string ProfileSection::TextOr(std::string_view key, std::string_view defaul
     return std::string(defaultText);
 }
 
-std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text, int maxEntries) {
+std::vector<std::string> ProfileSection::KeysWithValue() const {
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : values_)
+        if (value)
+            keys.push_back(key);
+    return keys;
+}
+
+std::optional<int> ShortcutIndexOfKey(std::string_view key) {
+    std::size_t digits = 0;
+    while (digits < key.size() && key[digits] >= '0' && key[digits] <= '9')
+        ++digits;
+    const std::string_view name = key.substr(digits);
+    if (digits == 0 || digits > 10 || (digits > 1 && key[0] == '0') ||
+        !(EqualsIgnoringCase(name, "Path") || EqualsIgnoringCase(name, "ShortCut")))
+        return std::nullopt;
+    auto n = Magnitude(key.substr(0, digits), 10, std::numeric_limits<std::int32_t>::max());
+    if (!n)
+        return std::nullopt;
+    return static_cast<int>(*n);
+}
+
+std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text,
+                                          std::vector<int> storedIndices, int maxInvented) {
     std::vector<StoredShortcut> entries;
     const std::int32_t count = SettingsNumberOr(text("Count", ""), 0);
     if (count <= 0)
         return entries;
-    const int n = static_cast<int>(std::min<std::int64_t>(count, maxEntries));
-    entries.reserve(n);
-    for (int i = 0; i < n; ++i) {
+    // The numbers to load: 0 up to the bound of made-up entries, then every stored one.
+    const int invented = static_cast<int>(std::min<std::int64_t>(count, std::max(maxInvented, 0)));
+    std::vector<int> indices(static_cast<std::size_t>(invented));
+    for (int i = 0; i < invented; ++i)
+        indices[static_cast<std::size_t>(i)] = i;
+    std::sort(storedIndices.begin(), storedIndices.end());
+    for (int i : storedIndices)
+        if (i >= invented && i < count && (indices.empty() || indices.back() != i))
+            indices.push_back(i);
+    entries.reserve(indices.size());
+    for (int i : indices) {
         StoredShortcut e;
-        e.path = text(ShortcutPathKey(i), "C:\\");
+        const std::string path = text(ShortcutPathKey(i), "C:\\");
+        e.path = std::string(Utf16Prefix(path, kMaxFolderPathLength));
         e.key = KeyCombinationFromSettingsNumber(SettingsNumberOr(text(ShortcutKeyKey(i), ""), 0));
         entries.push_back(std::move(e));
     }
     return entries;
 }
 
-std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxEntries) {
+std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxInvented) {
+    std::vector<int> stored;
+    for (const std::string& key : section.KeysWithValue())
+        if (auto index = ShortcutIndexOfKey(key))
+            stored.push_back(*index);
     return ShortcutsFrom(
         [&section](const std::string& key, const std::string& defaultText) {
             return section.TextOr(key, defaultText);
         },
-        maxEntries);
+        std::move(stored), maxInvented);
 }
 
 std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries) {

@@ -75,6 +75,8 @@ public:
     // The text the reader gives for key, or nothing when the key is absent or has no '='.
     std::optional<std::string> Find(std::string_view key) const;
     std::string TextOr(std::string_view key, std::string_view defaultText) const;
+    // The keys that have a value, folded to lower case, in no particular order.
+    std::vector<std::string> KeysWithValue() const;
 
 private:
     // Folded key -> value as the file holds it (after the blanks), or none.
@@ -90,10 +92,19 @@ struct StoredShortcut {
 // The text of a key of [Shortcuts], or defaultText when the key is absent.
 using SettingsTextLookup =
     std::function<std::string(const std::string& key, const std::string& defaultText)>;
-// The entries LoadShortcuts creates: Count (0 when absent or no number), at most
-// maxEntries of them; a missing path is "C:\", a missing key 0.
-std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text, int maxEntries);
-std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxEntries);
+// The number of the entry a key of [Shortcuts] belongs to: n for "<n>Path" and
+// "<n>ShortCut" (n in decimal without leading zeros, as the program writes it; the
+// name in any case), nothing for any other key.
+std::optional<int> ShortcutIndexOfKey(std::string_view key);
+// The entries LoadShortcuts creates, numbered from 0 below Count (none when Count is
+// absent or no number). Every entry the file holds (storedIndices: those with a
+// path or a key) is loaded, however many there are; an entry it holds neither of
+// is made up ("C:\" and no key) only below maxInvented, so that a huge Count costs
+// nothing. A path is cut to kMaxFolderPathLength UTF-16 units, so that what is
+// loaded is saved and read back unchanged.
+std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text,
+                                          std::vector<int> storedIndices, int maxInvented);
+std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxInvented);
 // The block for WritePrivateProfileSectionA: Count, then nPath and nShortCut for
 // each entry in order, ending with the empty string. Paths go through ProfileTextToWrite.
 std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries);

@@ -272,3 +272,123 @@ TEST(FolderPathBound, TheLongestPathReadsBackExactlyQuotedOrNotAndOneMoreDoesNot
     // Counted in UTF-16 units: a character beyond U+FFFF counts two.
     EXPECT_EQ(Utf16Length("C:\\\xCE\xA6\xE6\x96\x87\xF0\x9F\x93\x81"), 3u + 1 + 1 + 2);
 }
+
+namespace {
+
+// [Shortcuts] as GetPrivateProfileSectionA gives it, from its lines.
+ProfileSection SectionOfLines(const std::vector<std::string>& lines) {
+    std::string block;
+    for (const std::string& line : lines)
+        block += line + '\0';
+    return ProfileSection::FromBlock(block + '\0');
+}
+
+std::vector<std::string> PathsOf(const std::vector<StoredShortcut>& entries) {
+    std::vector<std::string> paths;
+    for (const auto& e : entries)
+        paths.push_back(e.path);
+    return paths;
+}
+
+} // namespace
+
+TEST(ShortcutsLoad, EveryStoredEntryLoadsAndOnlyMadeUpOnesAreBounded) {
+    // maxInvented is 3 here (1,000 in the program).
+    using V = std::vector<std::string>;
+    const struct {
+        const char* what;
+        std::vector<std::string> lines;
+        V paths;
+    } cases[] = {
+        {"more stored entries than the bound",
+         {"Count=5", "0Path=a", "1Path=b", "2Path=c", "3Path=d", "4Path=e"},
+         {"a", "b", "c", "d", "e"}},
+        {"gaps below the bound are made up", {"Count=5", "1Path=b"}, {"C:\\", "b", "C:\\"}},
+        {"a huge Count: stored ones far up, nothing made up there",
+         {"Count=2147483647", "1Path=b", "100Path=x", "7ShortCut=5", "2000000000Path=far"},
+         {"C:\\", "b", "C:\\", "C:\\", "x", "far"}},
+        {"an entry at or beyond Count is not one",
+         {"Count=2", "1Path=b", "2Path=c", "9Path=d"},
+         {"C:\\", "b"}},
+        {"a key without a value holds nothing",
+         {"Count=9", "5Path", "6Path=f"},
+         {"C:\\", "C:\\", "C:\\", "f"}},
+        {"a name the reader never asks for holds nothing",
+         {"Count=9", "05Path=zero", "6Paths=x", "6 Path=y", "Path=z", "-6Path=w"},
+         {"C:\\", "C:\\", "C:\\"}},
+        {"names in any case, blanks around them",
+         {"Count=9", " 4PATH =d", "5shortcut=1"},
+         {"C:\\", "C:\\", "C:\\", "d", "C:\\"}},
+        {"no Count, no entries", {"0Path=a", "5Path=b"}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PathsOf(ShortcutsFromSection(SectionOfLines(c.lines), 3)), c.paths) << c.what;
+
+    const std::vector<StoredShortcut> keyOnly =
+        ShortcutsFromSection(SectionOfLines({"Count=9", "7ShortCut=0x44"}), 3);
+    ASSERT_EQ(keyOnly.size(), 4u);
+    EXPECT_EQ(keyOnly[3], (StoredShortcut{"C:\\", 0x44}));
+}
+
+TEST(ShortcutsLoad, WhatALoadGivesASaveWritesAndTheNextLoadGivesAgain) {
+    // A path over the bound (from a hand-edited file) is cut once, at the load:
+    // never a character more at each save.
+    constexpr std::size_t K = kMaxSettingsText;
+    const std::string a = "C:\\";
+    const struct {
+        const char* what;
+        std::string stored;
+        std::size_t loadedUnits;
+    } cases[] = {
+        {"one unit over the bound", a + std::string(K - 3, 'a'), K - 1},
+        {"far over the bound", a + std::string(K + 500, 'a'), K - 1},
+        {"a blank where the reader cuts", a + std::string(K - 4, 'a') + " b", K - 1},
+        {"two blanks where the reader cuts", a + std::string(K - 5, 'a') + "  b", K - 1},
+        {"a quote where the reader cuts", a + std::string(K - 4, 'a') + "\"b", K - 1},
+        {"an opening quote that is never closed", "\"" + a + std::string(K + 9, 'a'), K - 1},
+        {"quoted, the closing quote beyond the reader's cut", "\"" + a + std::string(K, 'a') + "\"",
+         K - 1},
+        {"a character beyond U+FFFF across the bound",
+         a + std::string(K - 5, 'a') + "\xF0\x9F\x93\x81x", K - 2},
+        {"at the bound, quoted", "\" " + std::string(K - 2, 'a') + "\"", K - 1},
+        {"at the bound", a + std::string(K - 4, 'a'), K - 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto loaded =
+            ShortcutsFromSection(SectionOfLines({"Count=1", "0Path=" + c.stored}), 3);
+        ASSERT_EQ(loaded.size(), 1u);
+        EXPECT_EQ(Utf16Length(loaded[0].path), c.loadedUnits);
+        auto again = loaded;
+        for (int save = 0; save < 3; ++save) {
+            const std::string block = ShortcutsSectionBlock(again);
+            again = ShortcutsFromSection(ProfileSection::FromBlock(block), 3);
+            ASSERT_EQ(again.size(), 1u);
+            EXPECT_EQ(Utf16Length(again[0].path), c.loadedUnits) << "after save " << save + 1;
+            EXPECT_TRUE(again[0].path == loaded[0].path) << "after save " << save + 1;
+        }
+    }
+}
+
+TEST(ShortcutsLoad, OnlyTheProgramsOwnKeyNamesNumberAnEntry) {
+    const struct {
+        const char* key;
+        std::optional<int> index;
+    } cases[] = {
+        {"0Path", 0},
+        {"12ShortCut", 12},
+        {"7path", 7},
+        {"7SHORTCUT", 7},
+        {"2147483647Path", 2147483647},
+        {"2147483648Path", std::nullopt},
+        {"07Path", std::nullopt},
+        {"Path", std::nullopt},
+        {"7Paths", std::nullopt},
+        {"7 Path", std::nullopt},
+        {"-7Path", std::nullopt},
+        {"Count", std::nullopt},
+        {"99999999999Path", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShortcutIndexOfKey(c.key), c.index) << c.key;
+}

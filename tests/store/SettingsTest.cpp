@@ -210,20 +210,19 @@ TEST(Settings, CountDecidesHowManyEntriesLoad) {
     }
 }
 
-TEST(Settings, ACountAbove1000LoadsTheFirst1000) {
+TEST(Settings, EveryStoredEntryLoadsAndAHugeCountMakesUpNoneAbove1000) {
     Sandbox box;
     std::string ini = "[Shortcuts]\r\nCount=2147483647\r\n";
-    for (int i = 998; i < 1002; ++i)
+    for (int i : {998, 999, 1000, 1001, 123456})
         ini += std::to_string(i) + "Path=E:\\" + std::to_string(i) + "\r\n";
     box.WriteIni(ini);
     ShortcutTable table(nullptr);
     LoadInto(box.Store(), table);
-    ASSERT_EQ(table.Count(), kMaxLoadedShortcuts);
+    ASSERT_EQ(table.Count(), kMaxLoadedShortcuts + 3);
     const auto paths = Paths(table);
-    EXPECT_EQ(std::count(paths.begin(), paths.end(), "C:\\"), 998);
-    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\998"), 1);
-    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\999"), 1);
-    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\1000"), 0);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "C:\\"), 998) << "made up below 1,000 only";
+    for (int i : {998, 999, 1000, 1001, 123456})
+        EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\" + std::to_string(i)), 1) << i;
 }
 
 TEST(Settings, EntriesWithEqualPathsTradePlacesAtEachLoad) {
