@@ -109,6 +109,22 @@ std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, 
 // each entry in order, ending with the empty string. Paths go through ProfileTextToWrite.
 std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries);
 
+// How the settings file's bytes are read: UTF-16LE when they begin with its mark,
+// UTF-8 when they begin with its mark, or when they have none but are valid UTF-8
+// holding at least one character beyond ASCII; otherwise the ANSI code page (a
+// file of ASCII only reads the same either way).
+enum class SettingsEncoding { Ansi, Utf8, Utf8WithMark, Utf16 };
+SettingsEncoding SettingsEncodingOf(std::string_view bytes);
+// True for strictly valid UTF-8 (no overlong forms, surrogates or values beyond
+// U+10FFFF) with at least one multi-byte sequence.
+bool IsUtf8BeyondAscii(std::string_view bytes);
+// The file's bytes as UTF-16LE with its mark, the form in which the profile
+// functions read and write every character. Invalid UTF-8 becomes U+FFFD.
+std::string SettingsBytesAsUtf16(std::string_view bytes, SettingsEncoding encoding);
+// UTF-16LE bytes (with or without the mark; an odd last byte is dropped) as
+// UTF-8, with the UTF-8 mark when withMark.
+std::string Utf16BytesAsUtf8(std::string_view utf16Bytes, bool withMark);
+
 // The temporary file of a save sits beside the settings file: "~pw<process id in
 // hexadecimal>.tmp". Short on purpose: for the default settings file it is never
 // longer than the file's own name, so a folder deep enough to hold the settings

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -770,4 +771,43 @@ TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
         check(c);
     }
     RemoveTree(programFiles);
+}
+
+// ---- the settings file as a user may leave it ----
+
+TEST_F(ProgramRun, EveryShortcutOfTheFileLoadsAndStaysBeyond1000) {
+    // A hand-made file of more than 1,000 shortcuts, and one more added in the dialog:
+    // all are shown, saved and shown again after a restart.
+    std::vector<std::pair<std::string, int>> stored;
+    for (int i = 0; i < 1005; ++i)
+        stored.push_back({"C:\\pwmany\\" + std::to_string(10000 + i), 0});
+    Start(WithShortcuts(kQuiet, stored));
+    EXPECT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1005u; }, 10000))
+        << app_->Rows().size() << " rows";
+
+    const std::string added = Folder("pwmanyAdded");
+    auto sent = app_->SendFolder(added);
+    const EndsABlockedSend ends{*app_, sent};
+    HWND editor = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", added, 10000);
+    ASSERT_TRUE(editor) << "no dialog; shown:" << Seen(*app_);
+    ClickEditorButton(editor, "OK");
+    EXPECT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1006u; }, 5000))
+        << app_->Rows().size() << " rows";
+    EXPECT_TRUE(Ready(sent, 5000));
+
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "after a restart" : "after a second save and restart");
+        PostClose(*app_);
+        ASSERT_TRUE(EndsWithin(*app_, 10000));
+        app_->Kill();
+        EXPECT_EQ(app_->Profile("Shortcuts", "Count"), "1006");
+        ASSERT_TRUE(app_->Start());
+        WaitUntil([&] { return app_->Rows().size() >= 1006u; }, 10000);
+        const auto rows = app_->Rows();
+        EXPECT_EQ(rows.size(), 1006u);
+        EXPECT_EQ(std::count(rows.begin(), rows.end(), "(No HotKey)\t" + added), 1)
+            << "the shortcut added in the dialog";
+        EXPECT_EQ(std::count(rows.begin(), rows.end(), "(No HotKey)\tC:\\pwmany\\11004"), 1)
+            << "the last of the file";
+    }
 }

@@ -392,3 +392,57 @@ TEST(ShortcutsLoad, OnlyTheProgramsOwnKeyNamesNumberAnEntry) {
     for (const auto& c : cases)
         EXPECT_EQ(ShortcutIndexOfKey(c.key), c.index) << c.key;
 }
+
+TEST(SettingsEncoding, TheMarkDecidesElseValidUtf8BeyondAsciiElseAnsi) {
+    using E = SettingsEncoding;
+    const struct {
+        const char* what;
+        std::string bytes;
+        E encoding;
+    } cases[] = {
+        {"empty", "", E::Ansi},
+        {"ASCII only", "[Options]\r\nConfirmExit=0\r\n", E::Ansi},
+        {"UTF-16 mark", std::string("\xFF\xFE[\0", 4), E::Utf16},
+        {"UTF-8 mark", "\xEF\xBB\xBF[Options]\r\n", E::Utf8WithMark},
+        {"UTF-8 mark, invalid after it",
+         "\xEF\xBB\xBF"
+         "caf\xE9",
+         E::Utf8WithMark},
+        {"two-byte sequence", "0Path=C:\\Caf\xC3\xA9\r\n", E::Utf8},
+        {"three-byte sequence", "\xE2\x82\xAC", E::Utf8},
+        {"four-byte sequence", "\xF0\x9F\x93\x81", E::Utf8},
+        {"ANSI letter", "0Path=C:\\Caf\xE9\r\n", E::Ansi},
+        {"valid then invalid", "\xC3\xA9\xE9", E::Ansi},
+        {"sequence cut at the end", "caf\xC3", E::Ansi},
+        {"continuation byte alone", "\x80", E::Ansi},
+        {"overlong two bytes", "\xC0\xAF", E::Ansi},
+        {"overlong three bytes", "\xE0\x80\xAF", E::Ansi},
+        {"surrogate", "\xED\xA0\x80", E::Ansi},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", E::Ansi},
+        {"lead byte F5", "\xF5\x80\x80\x80", E::Ansi},
+        {"missing continuation", "\xE2\x82x", E::Ansi},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsEncodingOf(c.bytes), c.encoding) << c.what;
+}
+
+TEST(SettingsEncoding, AUtf8FileWorkedOnInUtf16ComesBackByteForByte) {
+    const std::string text = "; Gr\xC3\xBC\xC3\x9F"
+                             "e\r\n[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\n"
+                             "0Path=C:\\\xCE\xA6 \xF0\x9F\x93\x81 \xE6\x96\x87\r\n\r\n[Mine]\n"
+                             "x = \"y\" \r\n";
+    for (const bool marked : {true, false}) {
+        SCOPED_TRACE(marked ? "marked" : "unmarked");
+        const std::string file = (marked ? "\xEF\xBB\xBF" : "") + text;
+        const SettingsEncoding encoding = SettingsEncodingOf(file);
+        const std::string utf16 = SettingsBytesAsUtf16(file, encoding);
+        EXPECT_EQ(utf16.substr(0, 4), std::string("\xFF\xFE;\0", 4)) << "one mark, then the text";
+        EXPECT_EQ(Utf16BytesAsUtf8(utf16, marked), file);
+    }
+    EXPECT_EQ(Utf16BytesAsUtf8(std::string("a\0b\0c", 5), false), "ab") << "an odd byte is dropped";
+    EXPECT_EQ(SettingsBytesAsUtf16("caf\xE9", SettingsEncoding::Ansi),
+              std::string("\xFF\xFE"
+                          "c\0a\0f\0\xE9\0",
+                          10))
+        << "ANSI as earlier: the code page's letter";
+}
