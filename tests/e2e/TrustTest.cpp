@@ -10,12 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
-#include <sddl.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -816,115 +812,3 @@ TEST_F(ProgramRun, EveryShortcutOfTheFileLoadsAndStaysBeyond1000) {
     }
 }
 
-namespace {
-
-// The SID of the user running the test, as SDDL text.
-std::string CurrentUserSid() {
-    HANDLE token = nullptr;
-    std::string text;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return text;
-    BYTE buffer[256];
-    DWORD size = 0;
-    char* sid = nullptr;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
-        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
-        text = sid;
-        LocalFree(sid);
-    }
-    CloseHandle(token);
-    return text;
-}
-
-// Gives a file or folder the owner and access list of an SDDL text; the owner the
-// system then reports, "" when it has none.
-std::string Secure(const std::string& path, const std::string& sddl) {
-    PSECURITY_DESCRIPTOR wanted = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                              &wanted, nullptr))
-        return "";
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    BOOL present = FALSE, defaulted = FALSE;
-    GetSecurityDescriptorOwner(wanted, &owner, &defaulted);
-    GetSecurityDescriptorDacl(wanted, &present, &dacl, &defaulted);
-    SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
-                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                              PROTECTED_DACL_SECURITY_INFORMATION,
-                          owner, nullptr, dacl, nullptr);
-    LocalFree(wanted);
-    PSECURITY_DESCRIPTOR now = nullptr;
-    PSID nowOwner = nullptr;
-    std::string reported;
-    char* text = nullptr;
-    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &nowOwner,
-                              nullptr, nullptr, nullptr, &now) == ERROR_SUCCESS &&
-        ConvertSidToStringSidA(nowOwner, &text)) {
-        reported = text;
-        LocalFree(text);
-    }
-    LocalFree(now);
-    return reported;
-}
-
-} // namespace
-
-TEST(RunAtLogon, AFolderAUserOwnsOrMayDeleteFromItsParentIsTheUsersPlace) {
-    // Only the system and administrators may write the program, its folder and the
-    // folder that holds it; yet the owner of a folder may change its access list,
-    // and whoever may delete what a folder holds may put another folder in its place.
-    const RunValuesKept runValues;
-    const std::string user = CurrentUserSid();
-    ASSERT_FALSE(user.empty());
-    const std::string adminsOnly = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
-    const struct {
-        const char* where;
-        std::string folderOwner, parentExtra;
-        HKEY written;
-        const char* writtenKey;
-        HKEY cleared;
-        const char* clearedKey;
-    } cases[] = {
-        {"administrators' own, in an administrators' folder", "S-1-5-32-544", "",
-         HKEY_LOCAL_MACHINE, kRunKeyMachine, HKEY_CURRENT_USER, kRunKeyUser},
-        {"a folder the user owns", user, "", HKEY_CURRENT_USER, kRunKeyUser, HKEY_LOCAL_MACHINE,
-         kRunKeyMachine},
-        {"in a folder from which users may delete folders", "S-1-5-32-544", "(A;;0x40;;;BU)",
-         HKEY_CURRENT_USER, kRunKeyUser, HKEY_LOCAL_MACHINE, kRunKeyMachine},
-    };
-    std::string notRun;
-    const auto check = [&](const auto& c) {
-        const std::string parent = MakeTempFolder("pwowned");
-        const std::string folder = parent + "\\app";
-        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-        const std::string settings = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=1\r\n";
-        {
-            PathwinkProcess app(settings, folder);
-            const std::string owner = Secure(folder, "O:" + c.folderOwner + adminsOnly);
-            if (owner != c.folderOwner) {
-                // Wine makes every file the user's, whatever owner it is given.
-                notRun += std::string("\n  ") + c.where + ": the owner " + c.folderOwner +
-                          " became " + owner;
-                return;
-            }
-            Secure(app.ExePath(), "O:BA" + adminsOnly);
-            Secure(parent, "O:BA" + adminsOnly + c.parentExtra);
-            const std::string command = "\"" + app.ExePath() + "\" tray";
-            ASSERT_TRUE(SetRunValue(c.cleared, c.clearedKey, command));
-            ASSERT_TRUE(SetRunValue(c.written, c.writtenKey, std::nullopt));
-            ASSERT_TRUE(app.Start("tray"));
-            PostClose(app);
-            ASSERT_TRUE(EndsWithin(app, 3000));
-            EXPECT_EQ(Shown(RunValue(c.written, c.writtenKey)), command);
-            EXPECT_EQ(Shown(RunValue(c.cleared, c.clearedKey)), "<absent>");
-        }
-        RemoveTree(parent);
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.where);
-        check(c);
-    }
-    if (!notRun.empty())
-        std::printf("[   NOTE   ] rows not run, this system keeps no such owner:%s\n",
-                    notRun.c_str());
-}
