@@ -811,4 +811,3 @@ TEST_F(ProgramRun, EveryShortcutOfTheFileLoadsAndStaysBeyond1000) {
             << "the last of the file";
     }
 }
-
