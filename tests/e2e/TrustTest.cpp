@@ -811,3 +811,67 @@ TEST_F(ProgramRun, EveryShortcutOfTheFileLoadsAndStaysBeyond1000) {
             << "the last of the file";
     }
 }
+
+namespace {
+
+// The work area of the screen (Xvfb has one monitor), and whether rect lies in it.
+RECT WorkArea() {
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+std::string Within(const RECT& rect, const RECT& area) {
+    const bool inside = rect.left >= area.left && rect.top >= area.top &&
+                        rect.right <= area.right && rect.bottom <= area.bottom;
+    return inside ? "inside"
+                  : "(" + std::to_string(rect.left) + "," + std::to_string(rect.top) + ")-(" +
+                        std::to_string(rect.right) + "," + std::to_string(rect.bottom) +
+                        ") is not inside (" + std::to_string(area.left) + "," +
+                        std::to_string(area.top) + ")-(" + std::to_string(area.right) + "," +
+                        std::to_string(area.bottom) + ")";
+}
+
+} // namespace
+
+TEST_F(ProgramRun, AFolderPathOfThousandsOfCharactersShowsItsStartAndEndInBoxesThatFitTheScreen) {
+    ASSERT_TRUE(IsFree(MOD_CONTROL | MOD_ALT, VK_F6));
+    const std::string path = LongPath(10000); // no such folder
+    Start(WithShortcuts(kQuiet, {{path, kStoredCtrlAltF6}, {"C:\\pwshort", 0}}));
+    const RECT work = WorkArea();
+
+    // The message about the missing folder, with its button on the screen.
+    TypeKey(VK_F6, true, true);
+    HWND box = WaitForMessage(*app_, "Pathwink", "The folder \"", 10000);
+    ASSERT_TRUE(box) << "no message; shown:" << Seen(*app_);
+    RECT boxRect{}, okRect{};
+    GetWindowRect(box, &boxRect);
+    GetWindowRect(GetDlgItem(box, IDOK), &okRect);
+    EXPECT_EQ(Within(boxRect, work), "inside") << "the box";
+    EXPECT_EQ(Within(okRect, work), "inside") << "its OK button";
+    const std::string text = MessageTextOf(box);
+    EXPECT_EQ(text.rfind("The folder \"" + path.substr(0, 40), 0), 0u) << Shortened(text);
+    EXPECT_NE(text.find(path.substr(path.size() - 40) + "\" does not exist or is inaccessible."),
+              std::string::npos)
+        << Shortened(text);
+    EXPECT_NE(text.find("..."), std::string::npos) << Shortened(text);
+    EXPECT_LT(text.size(), path.size()) << "the path is shortened";
+    Press(box, IDOK);
+
+    // The tray menu, its key column included.
+    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app_->ProcessId()), kTrayCallback, 0,
+                 WM_RBUTTONUP);
+    HWND menu = nullptr;
+    WaitUntil([&] {
+        for (HWND w : FindTopLevels("#32768", nullptr, app_->ProcessId()))
+            if (IsWindowVisible(w))
+                menu = w;
+        return menu != nullptr;
+    });
+    ASSERT_TRUE(menu) << "no menu; shown:" << Seen(*app_);
+    RECT menuRect{};
+    GetWindowRect(menu, &menuRect);
+    EXPECT_EQ(Within(menuRect, work), "inside") << "the menu";
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+}
