@@ -85,9 +85,10 @@ std::vector<std::string> FoldersOfDrop(const std::vector<std::string>& paths,
         std::string folder = path;
         const size_t slash = path.find_last_of("\\/");
         if (isFile(path) && slash != std::string::npos) {
+            // A root keeps its separator: "\x.txt" is in "\", "\\?\C:\x.txt" in "\\?\C:\".
             folder = path.substr(0, slash);
-            if (folder.size() == 2 && folder[1] == ':')
-                folder += '\\';
+            if (folder.empty() || folder.back() == ':')
+                folder = path.substr(0, slash + 1);
         }
         if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end())
             folders.push_back(folder);

@@ -28,7 +28,7 @@ struct Command {
 Command ParseCommand(const std::string& commandLine);
 
 // The folders a drop adds, in the order dropped: a folder itself, a file its
-// containing folder (a file at a drive's root gives the root, "C:\"), each folder
+// containing folder (a file at a root gives the root: "C:\", "\\?\C:\", "\"), each folder
 // once. isFile tells an existing file from a folder; a path that is neither is
 // taken as the folder it names, for the dialog to question.
 std::vector<std::string> FoldersOfDrop(const std::vector<std::string>& paths,

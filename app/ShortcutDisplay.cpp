@@ -1,7 +1,11 @@
 #include "app/ShortcutDisplay.h"
 
 #include "hotkey/KeyNames.h"
+#include "win/Dpi.h"
+#include "win/Scoped.h"
+#include "win/Text.h"
 
+#include <algorithm>
 #include <set>
 
 namespace pw {
@@ -30,13 +34,69 @@ std::vector<std::string> ShortcutDisplay::ListRows() const {
     return rows;
 }
 
+namespace {
+
+UniqueFont MenuFont(UINT dpi) {
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof ncm;
+    UniqueFont font;
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0, dpi))
+        font.Reset(CreateFontIndirectW(&ncm.lfMenuFont));
+    if (!font)
+        font.Reset(CreateSystemUiFont(-12, dpi));
+    return font;
+}
+
+// Widths of texts in the menu font of the pointer's screen, where the tray menu opens.
+class MenuTextWidths {
+public:
+    MenuTextWidths()
+        : screen_(ScreenOfPointer()), font_(MenuFont(screen_.dpi)), dc_(nullptr, font_.Get()) {}
+
+    int Of(const std::string& text) const {
+        const std::wstring wide = Wide(text);
+        SIZE size{};
+        GetTextExtentPoint32W(dc_.Get(), wide.c_str(), static_cast<int>(wide.size()), &size);
+        return size.cx;
+    }
+    // The room for the path column: the work area less the widest key text and a
+    // generous inch for the check-mark column, the gap before the keys and the margins.
+    int PathRoom(int keyColumn) const {
+        return screen_.workArea.right - screen_.workArea.left - keyColumn - Scale(96, screen_.dpi);
+    }
+
+private:
+    PointerScreen screen_;
+    UniqueFont font_;
+    ScopedDc dc_;
+};
+
+} // namespace
+
 std::vector<TrayMenu::FolderEntry> ShortcutDisplay::MenuEntries() const {
+    // A menu wider than the screen hides its key column: a path that would take
+    // more than its room shows its start and its end.
+    const MenuTextWidths widths;
+    std::vector<std::string> keys;
+    int keyColumn = 0;
+    for (int i = 0; i < table_.Count(); ++i) {
+        keys.push_back(KeyText(i, {}));
+        keyColumn = std::max(keyColumn, widths.Of(keys.back()));
+    }
+    const int pathRoom = widths.PathRoom(keyColumn);
     std::vector<TrayMenu::FolderEntry> entries;
     entries.reserve(table_.Count());
-    for (int i = 0; i < table_.Count(); ++i)
+    for (int i = 0; i < table_.Count(); ++i) {
+        const std::string& path = table_.Path(i);
+        const auto fits = [&](std::size_t units) {
+            return widths.Of(MenuEntryText(path, "", false, units)) <= pathRoom;
+        };
+        const std::size_t length = Utf16Length(path);
+        const std::size_t units = fits(length) ? length : LongestThatFits(length, fits);
         entries.push_back(
-            {MenuEntryText(table_.Path(i), KeyText(i, {}), table_.Binding(i).Key() != 0),
-             table_.Path(i)});
+            {MenuEntryText(path, keys[static_cast<size_t>(i)], table_.Binding(i).Key() != 0, units),
+             path});
+    }
     return entries;
 }
 

@@ -130,7 +130,9 @@ void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing) {
     auto threadsJob = std::make_unique<std::shared_ptr<Job>>(job);
     const HANDLE thread = CreateThread(nullptr, 0, RunJob, threadsJob.get(), 0, nullptr);
     if (!thread) {
-        PlainMessage(LaunchFailedText(path, SystemReason(GetLastError())));
+        const std::string reason = SystemReason(GetLastError());
+        PlainMessage(
+            [&](std::size_t n) { return LaunchFailedText(ShortenedInMiddle(path, n), reason); });
         return;
     }
     CloseHandle(thread);
@@ -177,12 +179,18 @@ void FolderLaunch::Finish(const Job& job) {
                 SetForegroundWindow(shown->second);
             return;
         }
-        PlainMessage(MissingFolderText(job.path), &shown->second);
+        PlainMessage(
+            [&](std::size_t n) { return MissingFolderText(ShortenedInMiddle(job.path, n)); },
+            &shown->second);
         missingShown_.erase(job.path);
     } else if (job.openError == ERROR_FILENAME_EXCED_RANGE) {
-        PlainMessage(PathTooLongToOpenText(job.path));
+        PlainMessage(
+            [&](std::size_t n) { return PathTooLongToOpenText(ShortenedInMiddle(job.path, n)); });
     } else if (job.openError) {
-        PlainMessage(LaunchFailedText(job.path, SystemReason(job.openError)));
+        const std::string reason = SystemReason(job.openError);
+        PlainMessage([&](std::size_t n) {
+            return LaunchFailedText(ShortenedInMiddle(job.path, n), reason);
+        });
     }
 }
 

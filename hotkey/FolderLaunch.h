@@ -16,6 +16,8 @@
 
 namespace pw {
 
+// The texts of the messages a launch may end in. A path too long for the box is
+// shown shortened in its middle (the box asks for it so, see PlainMessage).
 // "The folder "<path>" does not exist or is inaccessible. Please open ..."
 std::string MissingFolderText(const std::string& path);
 // "Windows could not open the folder "<path>"." and the reason on its own line.

@@ -10,7 +10,8 @@
 ; Silent use: "Pathwink-<version>-setup.exe /S" installs with the default components
 ; (the program and Explorer's "Add to Pathwink..."; a running copy is asked to exit
 ; first); "Uninstall.exe /S" uninstalls and keeps the settings file. Exit code 2
-; means a running copy did not exit, or another error stopped the work.
+; means a running copy did not exit, or another error stopped the work; exit code 1
+; that all was installed but Explorer's menu item, which a folder holding "%" cannot have.
 
 Unicode true
 ; 64-bit stubs: the installer then runs under 64-bit Windows and Wine without WoW64.
@@ -263,10 +264,43 @@ Section "Pathwink" SecProgram
   WriteRegDWORD HKCU "${PW_UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; Sets $R0 to 1 when $INSTDIR holds "%", else 0. Explorer reads every "%" of a
+; verb's command as a placeholder, also one in the program's path ("%1" becomes the
+; folder clicked), and keeps none as it is: from such a folder the verb would start
+; something else.
+Function InstDirHoldsPercent
+  Push $R1
+  Push $R2
+  StrCpy $R0 0
+  StrCpy $R2 0
+  ${Do}
+    StrCpy $R1 $INSTDIR 1 $R2
+    ${If} $R1 == ""
+      ${Break}
+    ${EndIf}
+    ${If} $R1 == "%"
+      StrCpy $R0 1
+      ${Break}
+    ${EndIf}
+    IntOp $R2 $R2 + 1
+  ${Loop}
+  Pop $R2
+  Pop $R1
+FunctionEnd
+
 Section "Add to Pathwink... in Explorer's folder menu" SecExplorerMenu
-  !insertmacro PW_WRITE_VERB "Directory" "%1"
-  !insertmacro PW_WRITE_VERB "Drive" "%1"
-  !insertmacro PW_WRITE_VERB "Directory\Background" "%V"
+  Push $R0
+  Call InstDirHoldsPercent
+  ${If} $R0 = 1
+    DetailPrint "$\"Add to ${PW_NAME}...$\" was not put into Explorer's folder menu: the folder holds $\"%$\"."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$\"Add to ${PW_NAME}...$\" was not put into Explorer's folder menu: the folder$\r$\n$\r$\n$INSTDIR$\r$\n$\r$\nholds $\"%$\", which Explorer reads as a placeholder (%1 stands for the folder clicked), so the item could not start ${PW_NAME}. Install into a folder whose path has no $\"%$\" to have it." /SD IDOK
+    SetErrorLevel 1
+  ${Else}
+    !insertmacro PW_WRITE_VERB "Directory" "%1"
+    !insertmacro PW_WRITE_VERB "Drive" "%1"
+    !insertmacro PW_WRITE_VERB "Directory\Background" "%V"
+  ${EndIf}
+  Pop $R0
 SectionEnd
 
 ; An upgrade with the menu item unticked takes out what an earlier install wrote.

@@ -53,10 +53,14 @@ std::string InactiveNoticeText(const std::vector<InactiveShortcut>& keysAndPaths
                 // This one and the rest are counted instead.
                 return text + "\n...and " + std::to_string(left + 1) + " more.";
             }
-            // The only line so far: its path is shortened to fit.
+            // The only line so far: its path is shortened to fit, or, when the key and
+            // the words leave the path no room, the line itself.
             const std::string head = key + " for ";
-            const size_t pathRoom = room - Utf16Length(head) - Utf16Length(ending) - 3;
-            line = head + std::string(Utf16Prefix(path, pathRoom)) + "..." + ending;
+            const size_t fixed = Utf16Length(head) + Utf16Length(ending) + 3;
+            if (fixed <= room)
+                line = head + std::string(Utf16Prefix(path, room - fixed)) + "..." + ending;
+            else
+                line = std::string(Utf16Prefix(line, room > 3 ? room - 3 : 0)) + "...";
         }
         text += line;
     }
@@ -74,10 +78,15 @@ std::string HintText(const std::string& row) {
     return hint;
 }
 
-std::string MenuEntryText(const std::string& path, const std::string& keyText, bool hasKey) {
+std::string MenuEntryText(const std::string& path, const std::string& keyText, bool hasKey,
+                          std::size_t maxPathUnits) {
     std::string text;
-    for (char c : path)
-        text += c == '&' ? std::string("&&") : std::string(1, c);
+    for (char c : ShortenedInMiddle(path, maxPathUnits)) {
+        if (c == '&')
+            text += "&&";
+        else // a tab would start the key column; no control character shows as one
+            text += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    }
     if (hasKey)
         text += "\t" + keyText;
     return text;

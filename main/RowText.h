@@ -1,6 +1,7 @@
 #pragma once
 // Texts built from a shortcut for the list and the tray menu, free of Win32.
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,8 +39,11 @@ std::string ShortcutRowText(bool hasKey, const std::string& keyText, const std::
 // The list's item hint shows the row with every tab as eight spaces.
 std::string HintText(const std::string& row);
 
-// Tray menu entry: the path with '&' doubled so the menu shows it as typed, then
-// a tab and the key text when the key is not 0.
-std::string MenuEntryText(const std::string& path, const std::string& keyText, bool hasKey);
+// Tray menu entry: the path, shortened in its middle to maxPathUnits UTF-16 units
+// when longer, with a blank for each control character (a tab would start the key
+// column) and '&' doubled so the menu shows it as typed, then a tab and the key
+// text when the key is not 0.
+std::string MenuEntryText(const std::string& path, const std::string& keyText, bool hasKey,
+                          std::size_t maxPathUnits = static_cast<std::size_t>(-1));
 
 } // namespace pw

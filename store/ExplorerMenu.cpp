@@ -43,6 +43,14 @@ std::string ExplorerMenuCommand(const std::string& executablePath, const char* p
 }
 
 void AddExplorerMenu(const ExplorerMenuKeys& keys, const std::string& executablePath) {
+    // Explorer reads every "%" of a command as a placeholder, also one in the
+    // program's path ("%1" becomes the folder clicked), and keeps none as it is.
+    if (executablePath.find('%') != std::string::npos)
+        throw ExplorerMenuError(std::string("\"") + kExplorerMenuText +
+                                "\" cannot start this copy: its path holds \"%\", which Explorer "
+                                "reads as a placeholder (%1 stands for the folder clicked).\n" +
+                                executablePath +
+                                "\nRun menu add from a copy in a folder whose path has no \"%\".");
     for (const ExplorerMenuClass& cls : kExplorerMenuClasses) {
         const std::string verb = VerbKey(keys, cls);
         LONG result = WriteKey(keys.root, verb, kExplorerMenuText, executablePath);

@@ -42,6 +42,8 @@ std::string ExplorerMenuCommand(const std::string& executablePath, const char* p
 
 // Writes the three verbs for executablePath (replacing what another copy wrote).
 // Throws ExplorerMenuError; whatever was written before the failure is removed again.
+// A path holding "%" is refused before anything is written: Explorer would read it
+// as a placeholder and start something else.
 void AddExplorerMenu(const ExplorerMenuKeys& keys, const std::string& executablePath);
 // Removes the three verbs, whichever copy they start. An absent verb is no failure;
 // one that stays throws ExplorerMenuError.

@@ -67,34 +67,29 @@ bool IsAdministrativeSid(PSID sid) {
     return installer;
 }
 
-// True unless the object's DACL lets only the system and administrators write it,
-// add files to it, delete it or change its security: any other account, the
-// user's own included, could replace what it holds. Also true when the DACL
-// cannot be read.
-bool OrdinaryUsersMayChange(const std::string& path) {
-    PACL dacl = nullptr;
+// The object's owner and DACL; null when they cannot be read. Freed with LocalFree.
+PSECURITY_DESCRIPTOR ReadSecurity(const std::string& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
-        return true;
-    bool mayChange = dacl == nullptr; // a null DACL grants everything to everyone
-    constexpr DWORD kChange = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
-                              FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
-                              GENERIC_ALL;
-    for (DWORD i = 0; dacl && !mayChange && i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace))
-            continue;
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
-            continue;
-        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        if ((allowed->Mask & kChange) &&
-            !IsAdministrativeSid(const_cast<DWORD*>(&allowed->SidStart)))
-            mayChange = true;
-    }
+    if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return nullptr;
+    return descriptor;
+}
+
+bool MayChange(const std::string& path, SecuredRole role) {
+    PSECURITY_DESCRIPTOR descriptor = ReadSecurity(path);
+    const bool mayChange = OrdinaryUsersMayChange(descriptor, role);
     LocalFree(descriptor);
     return mayChange;
+}
+
+// The folder that holds path ("C:\" for "C:\Tools"); "" for a root or a bare name.
+std::string ContainerOf(const std::string& path) {
+    std::string folder = FolderOf(path);
+    if (!folder.empty() && folder.back() == ':')
+        folder += '\\';
+    return folder == path ? std::string() : folder;
 }
 
 bool ReadValue(HKEY root, const std::string& key, const std::string& name, std::string& value) {
@@ -146,14 +141,52 @@ void DeleteOwnValue(HKEY root, const std::string& key, const std::string& name,
 
 } // namespace
 
+bool OrdinaryUsersMayChange(PSECURITY_DESCRIPTOR descriptor, SecuredRole role) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    BOOL defaulted = FALSE, present = FALSE;
+    if (!descriptor || !GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || !owner ||
+        !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted))
+        return true; // cannot tell: assume the worst
+    if (!present || !dacl)
+        return true; // no DACL grants everything to everyone
+    // Changing the object itself, or (as the folder that holds it) deleting or
+    // renaming it, which lets one put another in its place; changing the security
+    // or the owner leads to either.
+    const DWORD rights = role == SecuredRole::Itself
+                             ? FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                   FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER |
+                                   GENERIC_WRITE | GENERIC_ALL
+                             : FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
+    bool ownerRightsAce = false;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace))
+            continue;
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+            continue;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        ownerRightsAce = ownerRightsAce || IsWellKnownSid(sid, WinCreatorOwnerRightsSid);
+        if ((allowed->Mask & rights) && !IsAdministrativeSid(sid))
+            return true;
+    }
+    // The owner may always change the security (and so do anything), whatever the
+    // DACL says, unless an OWNER RIGHTS entry (checked above) says what it may.
+    return !ownerRightsAce && !IsAdministrativeSid(owner);
+}
+
 bool ExecutableIsProtected(const std::string& executablePath) {
     for (REFKNOWNFOLDERID id :
          {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX64, FOLDERID_ProgramFilesX86})
         if (IsUnder(executablePath, KnownFolder(id)))
             return true;
-    const std::string folder = FolderOf(executablePath);
-    return !folder.empty() && !OrdinaryUsersMayChange(folder) &&
-           !OrdinaryUsersMayChange(executablePath);
+    const std::string folder = ContainerOf(executablePath);
+    const std::string parent = ContainerOf(folder);
+    return !folder.empty() && !MayChange(executablePath, SecuredRole::Itself) &&
+           !MayChange(folder, SecuredRole::Itself) &&
+           (parent.empty() || !MayChange(parent, SecuredRole::Container));
 }
 
 void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& executablePath) {

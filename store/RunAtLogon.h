@@ -14,9 +14,21 @@
 namespace pw {
 
 // True when the executable lies where ordinary users cannot change it: under the
-// Program Files folders, or in a folder (and file) whose security lets only the
-// system and administrators write.
+// Program Files folders, or where neither the file, nor its folder, nor the folder
+// that holds that one (which could delete or rename it) lets anyone but the system
+// and administrators change it, by its access list or by being its owner.
 bool ExecutableIsProtected(const std::string& executablePath);
+
+// What an object is to the program it may hold: the program or its folder, which
+// must not change, or the folder that holds that folder, which must not delete,
+// rename or re-secure it.
+enum class SecuredRole { Itself, Container };
+// True when a security descriptor (its owner and DACL) lets an account other than
+// the system, the administrators and the installer service change the object in
+// that role: an entry that allows such a right, an owner who is such an account
+// (an owner may always change the access list), no DACL, or a descriptor that
+// cannot be read (null).
+bool OrdinaryUsersMayChange(PSECURITY_DESCRIPTOR descriptor, SecuredRole role);
 
 // A failed write or removal of the value: the settings file itself was saved.
 class RunAtLogonError : public UserError {

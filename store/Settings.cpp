@@ -75,47 +75,72 @@ std::optional<std::string> ReadGrowing(Fill fill, std::size_t initialChars, std:
     }
 }
 
-bool IsUtf16File(const std::string& path) {
-    UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    unsigned char bom[2] = {};
+// A whole file's bytes (at most 256 MiB). False with the error in GetLastError().
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size))
+        return false;
+    if (size.QuadPart > 256 * 1024 * 1024) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    return file && ReadFile(file.Get(), bom, 2, &read, nullptr) && read == 2 && bom[0] == 0xFF &&
-           bom[1] == 0xFE;
+    return bytes.empty() ||
+           (ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+            read == bytes.size());
 }
 
-// Rewrites an ANSI file as UTF-16LE with a byte-order mark, the form in which the
-// profile functions keep every character (and their ANSI form still reads each
-// one the code page has). False with the error in GetLastError().
-bool ConvertToUtf16(const std::string& path) {
-    const std::wstring widePath = Wide(path);
-    std::string bytes;
-    {
-        UniqueFile file(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return false;
-        LARGE_INTEGER size{};
-        if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 256 * 1024 * 1024)
-            return false;
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                         &read, nullptr) ||
-                               read != bytes.size()))
-            return false;
-    }
-    const std::wstring text = Wide(Utf8FromAnsi(bytes));
-    UniqueFile file(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+// Replaces a file's content. False with the error in GetLastError().
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    const wchar_t bom = 0xFEFF;
     DWORD written = 0;
-    const DWORD textBytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    return WriteFile(file.Get(), &bom, sizeof bom, &written, nullptr) &&
-           WriteFile(file.Get(), text.data(), textBytes, &written, nullptr) && written == textBytes;
+    return file &&
+           WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
 }
+
+bool IsUtf8(SettingsEncoding encoding) {
+    return encoding == SettingsEncoding::Utf8 || encoding == SettingsEncoding::Utf8WithMark;
+}
+
+// What the profile functions read for a settings file: the file itself, or for a
+// file in UTF-8 (which they do not decode) a UTF-16 copy in the temporary folder,
+// which goes with the object. When no copy can be made the file is read as ANSI.
+class ReadableSettings {
+public:
+    explicit ReadableSettings(const std::string& file) : path_(file) {
+        std::string bytes;
+        if (!ReadWholeFile(Wide(file), bytes))
+            return;
+        const SettingsEncoding encoding = SettingsEncodingOf(bytes);
+        wchar_t folder[MAX_PATH + 1] = L"", name[MAX_PATH + 1] = L"";
+        if (!IsUtf8(encoding) || !GetTempPathW(MAX_PATH + 1, folder) ||
+            !GetTempFileNameW(folder, L"pw", 0, name))
+            return;
+        copy_ = name;
+        if (WriteWholeFile(copy_, SettingsBytesAsUtf16(bytes, encoding)))
+            path_ = Utf8(copy_);
+    }
+    ~ReadableSettings() {
+        if (copy_.empty())
+            return;
+        // Drops the profile functions' cached copy before the file goes.
+        WritePrivateProfileStringW(nullptr, nullptr, nullptr, copy_.c_str());
+        DeleteFileW(copy_.c_str());
+    }
+    ReadableSettings(const ReadableSettings&) = delete;
+    ReadableSettings& operator=(const ReadableSettings&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::wstring copy_;
+};
 
 // "Unable to write to <file>." and the system's reason on a line of its own.
 UserError WriteFailure(const std::string& file, DWORD error) {
@@ -234,10 +259,16 @@ void WriteSettingsFile(const std::string& file, const Options& options,
 
     // A file in the ANSI code page stays in it, byte for byte as earlier versions
     // wrote it, while every path fits the code page. A path that does not makes
-    // it UTF-16, which it then stays.
+    // it UTF-16, which it then stays. A file in UTF-8 is worked on in UTF-16 (the
+    // profile functions do not decode UTF-8) and turned back into UTF-8 below.
+    std::string bytes;
+    if (exists && !ReadWholeFile(wideTemp, bytes))
+        throw WriteFailure(file, GetLastError());
+    const SettingsEncoding encoding = SettingsEncodingOf(bytes);
     const bool everyPathFits = std::all_of(entries.begin(), entries.end(),
                                            [](const auto& e) { return FitsAnsiCodePage(e.path); });
-    if (!everyPathFits && !IsUtf16File(temp) && !ConvertToUtf16(temp))
+    const bool toUtf16 = IsUtf8(encoding) || (encoding == SettingsEncoding::Ansi && !everyPathFits);
+    if (toUtf16 && !WriteWholeFile(wideTemp, SettingsBytesAsUtf16(bytes, encoding)))
         throw WriteFailure(file, GetLastError());
 
     const std::pair<const wchar_t*, bool> values[] = {
@@ -267,6 +298,11 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     // Flushes and drops the profile functions' cached copy of the temporary file.
     // It reports FALSE whatever happens, so its result says nothing.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, tempPath);
+    if (IsUtf8(encoding) &&
+        (!ReadWholeFile(wideTemp, bytes) ||
+         !WriteWholeFile(wideTemp,
+                         Utf16BytesAsUtf8(bytes, encoding == SettingsEncoding::Utf8WithMark))))
+        throw WriteFailure(file, GetLastError());
     {
         // The data must be on disk before the rename makes it the settings file.
         UniqueFile handle(CreateFileW(tempPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -295,18 +331,35 @@ void WriteSettingsFile(const std::string& file, const Options& options,
 }
 
 std::vector<StoredShortcut> ReadShortcutsKeyByKey(const std::string& file) {
+    // The key names say which entries the file holds; without them (a list beyond
+    // any buffer) only the made-up bound is read.
+    const auto names = ReadGrowing(
+        [&file](wchar_t* buffer, DWORD size) {
+            return GetPrivateProfileStringW(kShortcutsSection, nullptr, L"", buffer, size,
+                                            Wide(file).c_str());
+        },
+        64 * 1024, 64 * 1024 * 1024);
+    std::vector<int> stored;
+    for (std::size_t pos = 0; names && pos < names->size();) {
+        const std::size_t end = std::min(names->find('\0', pos), names->size());
+        if (auto index = ShortcutIndexOfKey(names->substr(pos, end - pos)))
+            stored.push_back(*index);
+        pos = end + 1;
+    }
     return ShortcutsFrom(
         [&file](const std::string& key, const std::string& defaultText) {
             return ReadText(file, kShortcutsSection, Wide(key), defaultText);
         },
-        kMaxLoadedShortcuts);
+        std::move(stored), kMaxLoadedShortcuts);
 }
 
 } // namespace
 
-std::vector<StoredShortcut> ReadStoredShortcuts(const std::string& fileName,
+std::vector<StoredShortcut> ReadStoredShortcuts(const std::string& settingsFile,
                                                 SectionReadSizes sizes) {
-    FinishInterruptedReplace(Wide(fileName)); // loading never fails: a later load tries again
+    FinishInterruptedReplace(Wide(settingsFile)); // loading never fails: a later load tries again
+    const ReadableSettings readable(settingsFile);
+    const std::string& fileName = readable.Path();
     auto block = ReadGrowing(
         [&fileName](wchar_t* buffer, DWORD size) {
             return GetPrivateProfileSectionW(kShortcutsSection, buffer, size,
@@ -328,8 +381,9 @@ std::string SettingsStore::SettingsFileName() const {
 }
 
 Options SettingsStore::LoadOptions() const {
-    const std::string file = SettingsFileName();
-    FinishInterruptedReplace(Wide(file)); // loading never fails: a later load tries again
+    FinishInterruptedReplace(Wide(SettingsFileName())); // a later load tries again
+    const ReadableSettings readable(SettingsFileName());
+    const std::string& file = readable.Path();
     Options options;
     for (const OptionKey& key : kOptionKeys)
         options.*key.field =

@@ -17,8 +17,9 @@
 
 namespace pw {
 
-// At most this many shortcuts are loaded, whatever Count says: each costs a
-// window and a registration attempt.
+// Every entry the file holds is loaded; entries it lacks (a Count beyond them) are
+// made up only below this number, so that a huge Count costs no windows and
+// registration attempts.
 constexpr int kMaxLoadedShortcuts = 1000;
 
 // How [Shortcuts] is read: whole, with a buffer that grows from initialChars; a
@@ -29,9 +30,10 @@ struct SectionReadSizes {
     std::size_t maxChars = 16 * 1024 * 1024;
 };
 
-// The entries of [Shortcuts] of fileName as LoadShortcuts creates them, read with
-// one GetPrivateProfileSectionA and the profile reader's rules (see SettingsFormat.h).
-std::vector<StoredShortcut> ReadStoredShortcuts(const std::string& fileName,
+// The entries of [Shortcuts] of a settings file (in any of its encodings, see
+// SettingsEncodingOf) as LoadShortcuts creates them, read with one
+// GetPrivateProfileSectionA and the profile reader's rules (see SettingsFormat.h).
+std::vector<StoredShortcut> ReadStoredShortcuts(const std::string& settingsFile,
                                                 SectionReadSizes sizes = {});
 
 class SettingsStore {
@@ -46,7 +48,8 @@ public:
     Options LoadOptions() const;
     // The entries of [Shortcuts], in the file's order.
     std::vector<StoredShortcut> LoadShortcuts() const;
-    // Rewrites [Options] and [Shortcuts] (other sections and keys are kept), then
+    // Rewrites [Options] and [Shortcuts] (other sections, keys and comments are kept,
+    // and the file keeps its encoding: see SettingsEncodingOf), then
     // brings the run-at-logon value in line with options.runAtLogon. The work is
     // done on a copy beside the file ("~pw<pid>.tmp") that then replaces it in one
     // rename; copies left by processes that ended mid-save are removed after the

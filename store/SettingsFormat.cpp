@@ -221,28 +221,64 @@ std::string ProfileSection::TextOr(std::string_view key, std::string_view defaul
     return std::string(defaultText);
 }
 
-std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text, int maxEntries) {
+std::vector<std::string> ProfileSection::KeysWithValue() const {
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : values_)
+        if (value)
+            keys.push_back(key);
+    return keys;
+}
+
+std::optional<int> ShortcutIndexOfKey(std::string_view key) {
+    std::size_t digits = 0;
+    while (digits < key.size() && key[digits] >= '0' && key[digits] <= '9')
+        ++digits;
+    const std::string_view name = key.substr(digits);
+    if (digits == 0 || digits > 10 || (digits > 1 && key[0] == '0') ||
+        !(EqualsIgnoringCase(name, "Path") || EqualsIgnoringCase(name, "ShortCut")))
+        return std::nullopt;
+    auto n = Magnitude(key.substr(0, digits), 10, std::numeric_limits<std::int32_t>::max());
+    if (!n)
+        return std::nullopt;
+    return static_cast<int>(*n);
+}
+
+std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text,
+                                          std::vector<int> storedIndices, int maxInvented) {
     std::vector<StoredShortcut> entries;
     const std::int32_t count = SettingsNumberOr(text("Count", ""), 0);
     if (count <= 0)
         return entries;
-    const int n = static_cast<int>(std::min<std::int64_t>(count, maxEntries));
-    entries.reserve(n);
-    for (int i = 0; i < n; ++i) {
+    // The numbers to load: 0 up to the bound of made-up entries, then every stored one.
+    const int invented = static_cast<int>(std::min<std::int64_t>(count, std::max(maxInvented, 0)));
+    std::vector<int> indices(static_cast<std::size_t>(invented));
+    for (int i = 0; i < invented; ++i)
+        indices[static_cast<std::size_t>(i)] = i;
+    std::sort(storedIndices.begin(), storedIndices.end());
+    for (int i : storedIndices)
+        if (i >= invented && i < count && (indices.empty() || indices.back() != i))
+            indices.push_back(i);
+    entries.reserve(indices.size());
+    for (int i : indices) {
         StoredShortcut e;
-        e.path = text(ShortcutPathKey(i), "C:\\");
+        const std::string path = text(ShortcutPathKey(i), "C:\\");
+        e.path = std::string(Utf16Prefix(path, kMaxFolderPathLength));
         e.key = KeyCombinationFromSettingsNumber(SettingsNumberOr(text(ShortcutKeyKey(i), ""), 0));
         entries.push_back(std::move(e));
     }
     return entries;
 }
 
-std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxEntries) {
+std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxInvented) {
+    std::vector<int> stored;
+    for (const std::string& key : section.KeysWithValue())
+        if (auto index = ShortcutIndexOfKey(key))
+            stored.push_back(*index);
     return ShortcutsFrom(
         [&section](const std::string& key, const std::string& defaultText) {
             return section.TextOr(key, defaultText);
         },
-        maxEntries);
+        std::move(stored), maxInvented);
 }
 
 std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries) {
@@ -261,6 +297,97 @@ std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries) {
     }
     block += '\0';
     return block;
+}
+
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16Mark = "\xFF\xFE";
+
+bool StartsWith(std::string_view text, std::string_view start) {
+    return text.substr(0, start.size()) == start;
+}
+
+} // namespace
+
+bool IsUtf8BeyondAscii(std::string_view bytes) {
+    bool beyondAscii = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // The sequence's length and the range its second byte must fall in (which
+        // rules out overlong forms, surrogates and values beyond U+10FFFF).
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (i + length > bytes.size())
+            return false;
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        if (second < low || second > high)
+            return false;
+        for (std::size_t k = 2; k < length; ++k)
+            if (!IsContinuationByte(bytes[i + k]))
+                return false;
+        beyondAscii = true;
+        i += length;
+    }
+    return beyondAscii;
+}
+
+SettingsEncoding SettingsEncodingOf(std::string_view bytes) {
+    if (StartsWith(bytes, kUtf16Mark))
+        return SettingsEncoding::Utf16;
+    if (StartsWith(bytes, kUtf8Mark))
+        return SettingsEncoding::Utf8WithMark;
+    return IsUtf8BeyondAscii(bytes) ? SettingsEncoding::Utf8 : SettingsEncoding::Ansi;
+}
+
+std::string SettingsBytesAsUtf16(std::string_view bytes, SettingsEncoding encoding) {
+    std::wstring text;
+    switch (encoding) {
+    case SettingsEncoding::Utf16:
+        return std::string(bytes);
+    case SettingsEncoding::Utf8WithMark:
+        text = Wide(bytes.substr(kUtf8Mark.size()));
+        break;
+    case SettingsEncoding::Utf8:
+        text = Wide(bytes);
+        break;
+    case SettingsEncoding::Ansi:
+        text = Wide(Utf8FromAnsi(bytes));
+        break;
+    }
+    std::string out(kUtf16Mark);
+    for (wchar_t unit : text) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>((unit >> 8) & 0xFF);
+    }
+    return out;
+}
+
+std::string Utf16BytesAsUtf8(std::string_view utf16Bytes, bool withMark) {
+    if (StartsWith(utf16Bytes, kUtf16Mark))
+        utf16Bytes.remove_prefix(kUtf16Mark.size());
+    std::wstring text(utf16Bytes.size() / 2, L'\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<wchar_t>(static_cast<unsigned char>(utf16Bytes[2 * i]) |
+                                       static_cast<unsigned char>(utf16Bytes[2 * i + 1]) << 8);
+    return (withMark ? std::string(kUtf8Mark) : std::string()) + Utf8(text);
 }
 
 std::string SaveTempFileName(const std::string& settingsFile, unsigned long processId) {

@@ -75,6 +75,8 @@ public:
     // The text the reader gives for key, or nothing when the key is absent or has no '='.
     std::optional<std::string> Find(std::string_view key) const;
     std::string TextOr(std::string_view key, std::string_view defaultText) const;
+    // The keys that have a value, folded to lower case, in no particular order.
+    std::vector<std::string> KeysWithValue() const;
 
 private:
     // Folded key -> value as the file holds it (after the blanks), or none.
@@ -90,13 +92,38 @@ struct StoredShortcut {
 // The text of a key of [Shortcuts], or defaultText when the key is absent.
 using SettingsTextLookup =
     std::function<std::string(const std::string& key, const std::string& defaultText)>;
-// The entries LoadShortcuts creates: Count (0 when absent or no number), at most
-// maxEntries of them; a missing path is "C:\", a missing key 0.
-std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text, int maxEntries);
-std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxEntries);
+// The number of the entry a key of [Shortcuts] belongs to: n for "<n>Path" and
+// "<n>ShortCut" (n in decimal without leading zeros, as the program writes it; the
+// name in any case), nothing for any other key.
+std::optional<int> ShortcutIndexOfKey(std::string_view key);
+// The entries LoadShortcuts creates, numbered from 0 below Count (none when Count is
+// absent or no number). Every entry the file holds (storedIndices: those with a
+// path or a key) is loaded, however many there are; an entry it holds neither of
+// is made up ("C:\" and no key) only below maxInvented, so that a huge Count costs
+// nothing. A path is cut to kMaxFolderPathLength UTF-16 units, so that what is
+// loaded is saved and read back unchanged.
+std::vector<StoredShortcut> ShortcutsFrom(const SettingsTextLookup& text,
+                                          std::vector<int> storedIndices, int maxInvented);
+std::vector<StoredShortcut> ShortcutsFromSection(const ProfileSection& section, int maxInvented);
 // The block for WritePrivateProfileSectionA: Count, then nPath and nShortCut for
 // each entry in order, ending with the empty string. Paths go through ProfileTextToWrite.
 std::string ShortcutsSectionBlock(const std::vector<StoredShortcut>& entries);
+
+// How the settings file's bytes are read: UTF-16LE when they begin with its mark,
+// UTF-8 when they begin with its mark, or when they have none but are valid UTF-8
+// holding at least one character beyond ASCII; otherwise the ANSI code page (a
+// file of ASCII only reads the same either way).
+enum class SettingsEncoding { Ansi, Utf8, Utf8WithMark, Utf16 };
+SettingsEncoding SettingsEncodingOf(std::string_view bytes);
+// True for strictly valid UTF-8 (no overlong forms, surrogates or values beyond
+// U+10FFFF) with at least one multi-byte sequence.
+bool IsUtf8BeyondAscii(std::string_view bytes);
+// The file's bytes as UTF-16LE with its mark, the form in which the profile
+// functions read and write every character. Invalid UTF-8 becomes U+FFFD.
+std::string SettingsBytesAsUtf16(std::string_view bytes, SettingsEncoding encoding);
+// UTF-16LE bytes (with or without the mark; an odd last byte is dropped) as
+// UTF-8, with the UTF-8 mark when withMark.
+std::string Utf16BytesAsUtf8(std::string_view utf16Bytes, bool withMark);
 
 // The temporary file of a save sits beside the settings file: "~pw<process id in
 // hexadecimal>.tmp". Short on purpose: for the default settings file it is never

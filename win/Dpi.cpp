@@ -3,6 +3,8 @@
 #include "win/Scoped.h"
 #include "win/Text.h"
 
+#include <shellscalingapi.h>
+
 #include <string>
 
 namespace pw {
@@ -16,6 +18,22 @@ UINT SystemDpi() {
     const ScopedDc dc(nullptr);
     const int dpi = dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+PointerScreen ScreenOfPointer() {
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    const HMONITOR monitor = MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    PointerScreen screen{{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                         SystemDpi()};
+    if (GetMonitorInfoW(monitor, &info))
+        screen.workArea = info.rcWork;
+    UINT dpiX = 0, dpiY = 0;
+    if (SUCCEEDED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY)) && dpiY)
+        screen.dpi = dpiY;
+    return screen;
 }
 
 HFONT CreateUiFont(const char* face, int heightAt96, UINT dpi, bool bold, bool italic,

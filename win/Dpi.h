@@ -14,6 +14,14 @@ UINT DpiOf(HWND hwnd);
 // The DPI of the primary monitor, for windows that do not exist yet.
 UINT SystemDpi();
 
+// The work area (the screen less the taskbar) of the monitor the pointer is on, and
+// that monitor's DPI: where a menu or a message the user just asked for appears.
+struct PointerScreen {
+    RECT workArea;
+    UINT dpi;
+};
+PointerScreen ScreenOfPointer();
+
 // heightAt96 is the font's cell-less height in pixels at 96 DPI, negative as in LOGFONT.
 HFONT CreateUiFont(const char* face, int heightAt96, UINT dpi, bool bold = false,
                    bool italic = false, bool underline = false);

@@ -13,7 +13,7 @@ namespace pw {
 namespace {
 
 struct PlainMessageState {
-    std::wstring text;
+    TextWithPathWithin text;
     UniqueFont font;
     HWND* shownBox = nullptr;
 };
@@ -22,6 +22,8 @@ constexpr int kMargin = 12;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
 constexpr int kMinTextWidth = 120;
+// Longer than any path: the text as it is.
+constexpr std::size_t kWholePathUnits = 32767;
 
 void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
     const UINT dpi = DpiOf(dlg);
@@ -32,35 +34,49 @@ void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
     if (!state.font)
         state.font.Reset(CreateSystemUiFont(-11, dpi));
 
-    const int screenW = GetSystemMetrics(SM_CXSCREEN);
-    const int screenH = GetSystemMetrics(SM_CYSCREEN);
+    const PointerScreen screen = ScreenOfPointer();
+    const RECT& work = screen.workArea;
+    const int workW = work.right - work.left, workH = work.bottom - work.top;
     const int margin = Scale(kMargin, dpi);
     const int buttonW = Scale(kButtonWidth, dpi);
     const int buttonH = Scale(kButtonHeight, dpi);
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_EXSTYLE));
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
+    const int frameW = frame.right - frame.left, frameH = frame.bottom - frame.top;
 
-    const int maxTextW = std::max(screenW / 2 - 2 * margin, Scale(kMinTextWidth, dpi));
-    const RECT text =
-        MeasureText(dlg, state.font.Get(), state.text,
-                    DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS, maxTextW);
+    const int maxTextW = std::max(workW / 2 - 2 * margin, Scale(kMinTextWidth, dpi));
+    // The text may take what the work area leaves beside the frame, the margins and the button.
+    const int maxTextH = std::max(workH - frameH - 3 * margin - buttonH, 1);
     // DT_EDITCONTROL breaks a word longer than a line (a long path), as the static does.
+    auto measure = [&](const std::wstring& text) {
+        return MeasureText(dlg, state.font.Get(), text,
+                           DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS, maxTextW);
+    };
+    std::wstring shown = Wide(state.text(kWholePathUnits));
+    RECT text = measure(shown);
+    if (text.bottom > maxTextH) {
+        const std::size_t units = LongestThatFits(kWholePathUnits, [&](std::size_t n) {
+            return measure(Wide(state.text(n))).bottom <= maxTextH;
+        });
+        shown = Wide(state.text(units));
+        text = measure(shown);
+    }
     const int textW = std::clamp<int>(text.right, Scale(kMinTextWidth, dpi), maxTextW);
-    const int textH = std::max<int>(text.bottom, 1);
+    const int textH = std::clamp<int>(text.bottom, 1, maxTextH);
 
     const int clientW = std::max(textW, buttonW) + 2 * margin;
     const int clientH = margin + textH + margin + buttonH + margin;
-    RECT frame{0, 0, clientW, clientH};
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_EXSTYLE));
-    AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
-    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-    SetWindowPos(dlg, nullptr, (screenW - w) / 2, (screenH - h) / 2, w, h,
+    const int w = std::min(clientW + frameW, workW), h = std::min(clientH + frameH, workH);
+    SetWindowPos(dlg, nullptr, work.left + (workW - w) / 2, work.top + (workH - h) / 2, w, h,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
     HINSTANCE inst = GetModuleHandleW(nullptr);
     HWND label = CreateWindowExW(
-        0, L"STATIC", state.text.c_str(),
-        WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, margin, margin, textW,
-        textH, dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageTextId)), inst, nullptr);
+        0, L"STATIC", shown.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL,
+        margin, margin, textW, textH, dlg,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageTextId)), inst, nullptr);
     HWND ok =
         CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                         (clientW - buttonW) / 2, margin + textH + margin, buttonW, buttonH, dlg,
@@ -95,13 +111,17 @@ INT_PTR CALLBACK PlainMessageProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPar
 } // namespace
 
 void PlainMessage(const std::string& text, HWND* shownBox) {
+    PlainMessage([&text](std::size_t) { return text; }, shownBox);
+}
+
+void PlainMessage(const TextWithPathWithin& textFor, HWND* shownBox) {
     // An empty in-memory template: the dialog lays itself out once it knows its DPI.
     alignas(4) WORD tmpl[16] = {};
     auto* dt = reinterpret_cast<DLGTEMPLATE*>(tmpl);
     dt->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     dt->cx = 100;
     dt->cy = 50;
-    PlainMessageState state{Wide(text), {}, shownBox};
+    PlainMessageState state{textFor, {}, shownBox};
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dt, Application::Instance().ActiveOwner(),
                             PlainMessageProc, reinterpret_cast<LPARAM>(&state));
     if (shownBox)

@@ -1,11 +1,13 @@
 #pragma once
 // The program's three kinds of box: the plain message (our own small dialog:
-// application title as caption, no icon, text wrapped at half the screen width,
-// one "OK" button, centred on the screen), the Yes/No question, and the default
+// application title as caption, no icon, text wrapped at half the width of the
+// pointer's screen, one "OK" button, centred on that screen), the Yes/No question, and the default
 // error report.
 
 #include <windows.h>
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace pw {
@@ -16,6 +18,12 @@ constexpr int kMessageTextId = 0xFFFF;
 // Returns when the user closes it. shownBox, when given, holds the box's window
 // while it is open (nullptr before and after).
 void PlainMessage(const std::string& text, HWND* shownBox = nullptr);
+// A text that names a path, given the most UTF-16 units the path may take in it.
+using TextWithPathWithin = std::function<std::string(std::size_t pathUnits)>;
+// The same for a text around a path of any length: the path is shortened (see
+// ShortenedInMiddle) as far as needed for the box, button included, to fit the
+// work area of the pointer's monitor, on which the box is centred.
+void PlainMessage(const TextWithPathWithin& text, HWND* shownBox = nullptr);
 
 // MB_YESNO, no icon, owned by the application's active window. Returns IDYES or IDNO.
 int QuestionBox(const std::string& text, const std::string& caption);

@@ -82,4 +82,41 @@ std::string_view Utf16Prefix(std::string_view utf8, std::size_t units) {
     return utf8;
 }
 
+std::string_view Utf16Suffix(std::string_view utf8, std::size_t units) {
+    std::size_t used = 0;
+    std::size_t start = utf8.size();
+    for (std::size_t i = utf8.size(); i-- > 0;) {
+        if (IsContinuationByte(utf8[i]))
+            continue;
+        used += Utf16UnitsOfLead(utf8[i]);
+        if (used > units)
+            break;
+        start = i;
+    }
+    return utf8.substr(start);
+}
+
+std::string ShortenedInMiddle(std::string_view utf8, std::size_t units) {
+    constexpr std::string_view kEllipsis = "...";
+    if (Utf16Length(utf8) <= units)
+        return std::string(utf8);
+    if (units <= kEllipsis.size())
+        return std::string(kEllipsis.substr(0, units));
+    const std::size_t room = units - kEllipsis.size();
+    const std::string_view head = Utf16Prefix(utf8, room - room / 2);
+    const std::string_view tail = Utf16Suffix(utf8, room - Utf16Length(head));
+    return std::string(head) + std::string(kEllipsis) + std::string(tail);
+}
+
+std::size_t LongestThatFits(std::size_t most, const std::function<bool(std::size_t)>& fits) {
+    if (fits(most))
+        return most;
+    std::size_t low = 0, high = most; // fits(low) is assumed, fits(high) is false
+    while (high - low > 1) {
+        const std::size_t middle = low + (high - low) / 2;
+        (fits(middle) ? low : high) = middle;
+    }
+    return low;
+}
+
 } // namespace pw

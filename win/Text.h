@@ -2,6 +2,8 @@
 // The program keeps text as UTF-8 in std::string; Windows gets and gives UTF-16.
 // Every conversion goes through these functions, at the boundary.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,5 +23,14 @@ bool FitsAnsiCodePage(std::string_view utf8);
 std::size_t Utf16Length(std::string_view utf8);
 // The longest start of utf8 that holds at most units UTF-16 units, cut between characters.
 std::string_view Utf16Prefix(std::string_view utf8, std::size_t units);
+// The longest end of utf8 that holds at most units UTF-16 units, cut between characters.
+std::string_view Utf16Suffix(std::string_view utf8, std::size_t units);
+// utf8 in at most units UTF-16 units: as it is when it fits, else its start and its
+// end (half the room each) with "..." between, cut between characters, so that a
+// long path still shows its drive and its last folders.
+std::string ShortenedInMiddle(std::string_view utf8, std::size_t units);
+// The largest n in [0, most] for which fits(n) holds, given that fits holds for every
+// n below one that does; 0 when none does. About log2(most) calls.
+std::size_t LongestThatFits(std::size_t most, const std::function<bool(std::size_t)>& fits);
 
 } // namespace pw

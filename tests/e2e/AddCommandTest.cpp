@@ -338,3 +338,34 @@ TEST(ExplorerMenuCommand, AddWritesTheThreeVerbsForThisCopyAndRemoveTakesThemOut
     EXPECT_FALSE(KeyExists(VerbKey("Directory\\Background")));
     RemoveVerbs();
 }
+
+TEST(ExplorerMenuCommand, AddFromAFolderWhosePathHoldsAPercentSignIsRefusedAndWritesNothing) {
+    // Explorer would read "%1" in the program's path as the folder clicked and start
+    // something else; any "%" is a placeholder to it.
+    for (const char* name : {"pw%1menu", "pw%Vmenu", "pw 100% menu"}) {
+        SCOPED_TRACE(name);
+        RemoveVerbs();
+        const std::string folder = MakeTempFolder("pwpercent") + "\\" + name;
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << GetLastError();
+        PathwinkProcess app(kQuiet, folder);
+        ASSERT_TRUE(app.Launch("menu add"));
+        HWND box = app.WaitForDialog("Pathwink");
+        const std::string text = box ? MessageTextOf(box) : "<no message>";
+        if (box)
+            Press(box, IDOK);
+        ASSERT_TRUE(app.WaitForExit());
+        EXPECT_EQ(app.ExitCode(), 1u) << text;
+        EXPECT_EQ(
+            text.rfind("\"Add to Pathwink...\" cannot start this copy: its path holds \"%\"", 0),
+            0u)
+            << text;
+        EXPECT_NE(text.find(app.ExePath()), std::string::npos) << text;
+        for (const char* cls : kVerbClasses)
+            EXPECT_FALSE(KeyExists(VerbKey(cls))) << cls;
+        RemoveVerbs();
+        const std::string parent = folder.substr(0, folder.rfind('\\'));
+        app.Kill();
+        RemoveTree(folder);
+        RemoveTree(parent);
+    }
+}

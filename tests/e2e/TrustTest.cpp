@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -770,4 +771,107 @@ TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
         check(c);
     }
     RemoveTree(programFiles);
+}
+
+// ---- the settings file as a user may leave it ----
+
+TEST_F(ProgramRun, EveryShortcutOfTheFileLoadsAndStaysBeyond1000) {
+    // A hand-made file of more than 1,000 shortcuts, and one more added in the dialog:
+    // all are shown, saved and shown again after a restart.
+    std::vector<std::pair<std::string, int>> stored;
+    for (int i = 0; i < 1005; ++i)
+        stored.push_back({"C:\\pwmany\\" + std::to_string(10000 + i), 0});
+    Start(WithShortcuts(kQuiet, stored));
+    EXPECT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1005u; }, 10000))
+        << app_->Rows().size() << " rows";
+
+    const std::string added = Folder("pwmanyAdded");
+    auto sent = app_->SendFolder(added);
+    const EndsABlockedSend ends{*app_, sent};
+    HWND editor = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", added, 10000);
+    ASSERT_TRUE(editor) << "no dialog; shown:" << Seen(*app_);
+    ClickEditorButton(editor, "OK");
+    EXPECT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1006u; }, 5000))
+        << app_->Rows().size() << " rows";
+    EXPECT_TRUE(Ready(sent, 5000));
+
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "after a restart" : "after a second save and restart");
+        PostClose(*app_);
+        ASSERT_TRUE(EndsWithin(*app_, 10000));
+        app_->Kill();
+        EXPECT_EQ(app_->Profile("Shortcuts", "Count"), "1006");
+        ASSERT_TRUE(app_->Start());
+        WaitUntil([&] { return app_->Rows().size() >= 1006u; }, 10000);
+        const auto rows = app_->Rows();
+        EXPECT_EQ(rows.size(), 1006u);
+        EXPECT_EQ(std::count(rows.begin(), rows.end(), "(No HotKey)\t" + added), 1)
+            << "the shortcut added in the dialog";
+        EXPECT_EQ(std::count(rows.begin(), rows.end(), "(No HotKey)\tC:\\pwmany\\11004"), 1)
+            << "the last of the file";
+    }
+}
+
+namespace {
+
+// The work area of the screen (Xvfb has one monitor), and whether rect lies in it.
+RECT WorkArea() {
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+std::string Within(const RECT& rect, const RECT& area) {
+    const bool inside = rect.left >= area.left && rect.top >= area.top &&
+                        rect.right <= area.right && rect.bottom <= area.bottom;
+    return inside ? "inside"
+                  : "(" + std::to_string(rect.left) + "," + std::to_string(rect.top) + ")-(" +
+                        std::to_string(rect.right) + "," + std::to_string(rect.bottom) +
+                        ") is not inside (" + std::to_string(area.left) + "," +
+                        std::to_string(area.top) + ")-(" + std::to_string(area.right) + "," +
+                        std::to_string(area.bottom) + ")";
+}
+
+} // namespace
+
+TEST_F(ProgramRun, AFolderPathOfThousandsOfCharactersShowsItsStartAndEndInBoxesThatFitTheScreen) {
+    ASSERT_TRUE(IsFree(MOD_CONTROL | MOD_ALT, VK_F6));
+    const std::string path = LongPath(10000); // no such folder
+    Start(WithShortcuts(kQuiet, {{path, kStoredCtrlAltF6}, {"C:\\pwshort", 0}}));
+    const RECT work = WorkArea();
+
+    // The message about the missing folder, with its button on the screen.
+    TypeKey(VK_F6, true, true);
+    HWND box = WaitForMessage(*app_, "Pathwink", "The folder \"", 10000);
+    ASSERT_TRUE(box) << "no message; shown:" << Seen(*app_);
+    RECT boxRect{}, okRect{};
+    GetWindowRect(box, &boxRect);
+    GetWindowRect(GetDlgItem(box, IDOK), &okRect);
+    EXPECT_EQ(Within(boxRect, work), "inside") << "the box";
+    EXPECT_EQ(Within(okRect, work), "inside") << "its OK button";
+    const std::string text = MessageTextOf(box);
+    EXPECT_EQ(text.rfind("The folder \"" + path.substr(0, 40), 0), 0u) << Shortened(text);
+    EXPECT_NE(text.find(path.substr(path.size() - 40) + "\" does not exist or is inaccessible."),
+              std::string::npos)
+        << Shortened(text);
+    EXPECT_NE(text.find("..."), std::string::npos) << Shortened(text);
+    EXPECT_LT(text.size(), path.size()) << "the path is shortened";
+    Press(box, IDOK);
+
+    // The tray menu, its key column included.
+    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app_->ProcessId()), kTrayCallback, 0,
+                 WM_RBUTTONUP);
+    HWND menu = nullptr;
+    WaitUntil([&] {
+        for (HWND w : FindTopLevels("#32768", nullptr, app_->ProcessId()))
+            if (IsWindowVisible(w))
+                menu = w;
+        return menu != nullptr;
+    });
+    ASSERT_TRUE(menu) << "no menu; shown:" << Seen(*app_);
+    RECT menuRect{};
+    GetWindowRect(menu, &menuRect);
+    EXPECT_EQ(Within(menuRect, work), "inside") << "the menu";
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
 }

@@ -732,3 +732,48 @@ TEST(UnicodeProgramFolder, FindsItsSettingsAndHelpThereAndItsRunAtLogonCommandSt
     EXPECT_TRUE(atLogon.Checked(kDClickEditsCaption)) << "the saved option was not read";
     EXPECT_TRUE(atLogon.ClosedWithin(5000));
 }
+
+TEST_F(UnicodeFolders, AHandEditedUtf8FileReadsAsUtf8AndIsSavedInUtf8WithEveryOtherLineKept) {
+    // A folder whose name the ANSI code page cannot hold: an ANSI file would turn
+    // into UTF-16 at the save.
+    const std::wstring folder =
+        Folder(L"pwutf8 Caf\u00E9 \u03A6\u03AC\u03BA\u03B5\u03BB\u03BF\u03C2");
+    ASSERT_FALSE(folder.empty()) << GetLastError();
+    const std::string path = Utf8(folder);
+    // Lines Pathwink does not own, where a save leaves them as they are.
+    const std::string comment = "; Gr\xC3\xBC\xC3\x9F"
+                                "e from the editor\r\n";
+    const std::string mine = "[Mine]\r\nNote=na\xC3\xAFve \xE2\x98\x83\r\n";
+    const std::vector<std::wstring> row{L"(No HotKey)\t" + folder};
+    const struct {
+        const char* what;
+        std::string mark;
+    } cases[] = {{"with the UTF-8 mark", "\xEF\xBB\xBF"}, {"without a mark", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        app_ = std::make_unique<PathwinkProcess>(c.mark + comment + kQuiet +
+                                                 "[Shortcuts]\r\nCount=1\r\n0Path=" + path +
+                                                 "\r\n0ShortCut=0\r\n" + mine);
+        ASSERT_TRUE(app_->Start());
+        EXPECT_TRUE(WaitUntil([&] { return WideRows(app_->MainWindow()) == row; }))
+            << "rows:" << Joined(WideRows(app_->MainWindow()));
+        ASSERT_TRUE(ClosedWithin(*app_, 5000)); // which saves
+
+        const std::string saved = app_->ReadSettings();
+        EXPECT_EQ(saved.find('\0'), std::string::npos) << "UTF-16: " << FirstBytes(saved);
+        EXPECT_EQ(saved.substr(0, c.mark.size() + comment.size() + 11),
+                  c.mark + comment + "[Options]\r\n")
+            << "the mark, the comment and the first section as they were: " << FirstBytes(saved);
+        EXPECT_EQ(saved.find("[Options]", saved.find("[Options]") + 1), std::string::npos)
+            << "a second [Options]:\n"
+            << saved;
+        EXPECT_NE(saved.find(mine), std::string::npos) << saved;
+        EXPECT_NE(saved.find("0Path=" + path + "\r\n"), std::string::npos) << saved;
+
+        app_->Kill();
+        ASSERT_TRUE(app_->Start());
+        EXPECT_TRUE(WaitUntil([&] { return WideRows(app_->MainWindow()) == row; }))
+            << "after the save; rows:" << Joined(WideRows(app_->MainWindow()));
+        app_.reset();
+    }
+}

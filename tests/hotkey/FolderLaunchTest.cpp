@@ -8,6 +8,7 @@
 #include "win/AppMessages.h"
 #include "win/Errors.h"
 #include "win/Messages.h"
+#include "win/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -271,4 +272,47 @@ TEST(OpenFolder, APathTooLongForExplorerIsToldAndNeverHandedToTheShell) {
     launch.OpenFolder(folder);
     EXPECT_EQ(Await(watcher).text, PathTooLongToOpenText(folder));
     pwtest::RemoveTree(root);
+}
+
+TEST(OpenFolder, AMessageAboutAPathOfThousandsOfCharactersFitsTheScreenShowingItsStartAndEnd) {
+    std::string path = "C:\\pwstart";
+    while (path.size() < 10000)
+        path += "\\folder" + std::to_string(path.size());
+    path += "\\pwend";
+    const struct {
+        const char* what;
+        DWORD openError; // 0: the folder is missing
+        std::string (*text)(const std::string& shownPath);
+    } cases[] = {
+        {"missing", 0, [](const std::string& p) { return MissingFolderText(p); }},
+        {"refused", ERROR_ACCESS_DENIED,
+         [](const std::string& p) {
+             return LaunchFailedText(p, SystemReason(ERROR_ACCESS_DENIED));
+         }},
+        {"too long for Explorer", ERROR_FILENAME_EXCED_RANGE,
+         [](const std::string& p) { return PathTooLongToOpenText(p); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FolderShell shell;
+        const DWORD openError = c.openError;
+        shell.isFolder = [openError](const std::string&) { return openError != 0; };
+        shell.open = [openError](const std::string&) { return openError; };
+        FolderLaunch launch(shell);
+        auto watcher = WatchPlainMessage();
+        launch.OpenFolder(path);
+        const SeenMessage seen = Await(watcher);
+        EXPECT_LE(seen.rect.bottom - seen.rect.top, seen.screenHeight)
+            << "the OK button is off-screen";
+        EXPECT_GE(seen.rect.top, 0);
+        const std::size_t cut = seen.text.find("...");
+        ASSERT_NE(cut, std::string::npos) << seen.text.substr(0, 200);
+        const std::string before = seen.text.substr(0, cut);
+        const std::size_t end = seen.text.find("\\pwend");
+        ASSERT_NE(end, std::string::npos) << "the path's end is shown";
+        const std::string shownPath =
+            before.substr(before.find("C:\\pwstart")) + seen.text.substr(cut, end + 6 - cut);
+        EXPECT_EQ(seen.text, c.text(shownPath));
+        EXPECT_EQ(shownPath, ShortenedInMiddle(path, Utf16Length(shownPath)));
+    }
 }

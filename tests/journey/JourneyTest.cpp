@@ -746,3 +746,14 @@ TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifest
         << "saved through Scoop's name, which the next update links again";
     EXPECT_EQ(FileNameCount(inst_.Settings()), 2u) << "one file with both names";
 }
+
+TEST_F(Journey, InAFolderWhosePathHoldsAPercentSignExplorersMenuItemIsLeftOutAndSaid) {
+    // Explorer would read "%1" in the program's path as the folder clicked.
+    const std::string dir = Folder("pwsetup") + "\\Tools %1 Pathwink";
+    ASSERT_EQ(RunSetup("/S /D=" + dir), 1u) << "all but the menu item";
+    EXPECT_TRUE(FileExists(dir + "\\Pathwink.exe"));
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), dir);
+    for (const char* cls : kVerbClasses)
+        EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, VerbKey(cls).c_str())) << cls;
+    RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
+}

@@ -126,13 +126,22 @@ std::vector<CorpusFile> Corpus() {
     };
 }
 
-// The reference: every key read on its own with GetPrivateProfileStringA.
+// The reference: every key read on its own with GetPrivateProfileStringA; an entry
+// below Count that the file holds is loaded at any number (the corpus stays below
+// 5,000), one it lacks only below kMaxLoadedShortcuts; a path is cut once, to the
+// longest that reads back.
 std::vector<StoredShortcut> ReadKeyByKey(const std::string& file) {
     std::vector<StoredShortcut> entries;
     const int count = SettingsNumberOr(ProfileText(file, "Shortcuts", "Count", ""), 0);
-    for (int i = 0; i < std::min(count, kMaxLoadedShortcuts); ++i) {
+    for (int i = 0; i < std::min(count, 5000); ++i) {
+        const bool stored =
+            ProfileText(file, "Shortcuts", ShortcutPathKey(i), "<absent>") != "<absent>" ||
+            ProfileText(file, "Shortcuts", ShortcutKeyKey(i), "<absent>") != "<absent>";
+        if (i >= kMaxLoadedShortcuts && !stored)
+            continue;
         StoredShortcut e;
-        e.path = ProfileText(file, "Shortcuts", ShortcutPathKey(i), "C:\\");
+        e.path = std::string(Utf16Prefix(ProfileText(file, "Shortcuts", ShortcutPathKey(i), "C:\\"),
+                                         kMaxFolderPathLength));
         e.key = KeyCombinationFromSettingsNumber(
             SettingsNumberOr(ProfileText(file, "Shortcuts", ShortcutKeyKey(i), ""), 0));
         entries.push_back(e);

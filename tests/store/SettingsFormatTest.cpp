@@ -272,3 +272,155 @@ TEST(FolderPathBound, TheLongestPathReadsBackExactlyQuotedOrNotAndOneMoreDoesNot
     // Counted in UTF-16 units: a character beyond U+FFFF counts two.
     EXPECT_EQ(Utf16Length("C:\\\xCE\xA6\xE6\x96\x87\xF0\x9F\x93\x81"), 3u + 1 + 1 + 2);
 }
+
+namespace {
+
+// [Shortcuts] as GetPrivateProfileSectionA gives it, from its lines.
+ProfileSection SectionOfLines(const std::vector<std::string>& lines) {
+    std::string block;
+    for (const std::string& line : lines)
+        block += line + '\0';
+    return ProfileSection::FromBlock(block + '\0');
+}
+
+std::vector<std::string> PathsOf(const std::vector<StoredShortcut>& entries) {
+    std::vector<std::string> paths;
+    for (const auto& e : entries)
+        paths.push_back(e.path);
+    return paths;
+}
+
+} // namespace
+
+TEST(ShortcutsLoad, EveryStoredEntryLoadsAndOnlyMadeUpOnesAreBounded) {
+    // maxInvented is 3 here (1,000 in the program).
+    using V = std::vector<std::string>;
+    const struct {
+        const char* what;
+        std::vector<std::string> lines;
+        V paths;
+    } cases[] = {
+        {"more stored entries than the bound",
+         {"Count=5", "0Path=a", "1Path=b", "2Path=c", "3Path=d", "4Path=e"},
+         {"a", "b", "c", "d", "e"}},
+        {"gaps below the bound are made up", {"Count=5", "1Path=b"}, {"C:\\", "b", "C:\\"}},
+        {"a huge Count: stored ones far up, nothing made up there",
+         {"Count=2147483647", "1Path=b", "100Path=x", "7ShortCut=5", "2000000000Path=far"},
+         {"C:\\", "b", "C:\\", "C:\\", "x", "far"}},
+        {"an entry at or beyond Count is not one",
+         {"Count=2", "1Path=b", "2Path=c", "9Path=d"},
+         {"C:\\", "b"}},
+        {"a key without a value holds nothing",
+         {"Count=9", "5Path", "6Path=f"},
+         {"C:\\", "C:\\", "C:\\", "f"}},
+        {"a name the reader never asks for holds nothing",
+         {"Count=9", "05Path=zero", "6Paths=x", "6 Path=y", "Path=z", "-6Path=w",
+          "4294967302Path=v"},
+         {"C:\\", "C:\\", "C:\\"}},
+        {"names in any case, blanks around them",
+         {"Count=9", " 4PATH =d", "5shortcut=1"},
+         {"C:\\", "C:\\", "C:\\", "d", "C:\\"}},
+        {"no Count, no entries", {"0Path=a", "5Path=b"}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PathsOf(ShortcutsFromSection(SectionOfLines(c.lines), 3)), c.paths) << c.what;
+
+    const std::vector<StoredShortcut> keyOnly =
+        ShortcutsFromSection(SectionOfLines({"Count=9", "7ShortCut=0x44"}), 3);
+    ASSERT_EQ(keyOnly.size(), 4u);
+    EXPECT_EQ(keyOnly[3], (StoredShortcut{"C:\\", 0x44}));
+}
+
+TEST(ShortcutsLoad, WhatALoadGivesASaveWritesAndTheNextLoadGivesAgain) {
+    // A path over the bound (from a hand-edited file) is cut once, at the load:
+    // never a character more at each save.
+    constexpr std::size_t K = kMaxSettingsText;
+    const std::string a = "C:\\";
+    const struct {
+        const char* what;
+        std::string stored;
+        std::size_t loadedUnits;
+    } cases[] = {
+        {"one unit over the bound", a + std::string(K - 3, 'a'), K - 1},
+        {"far over the bound", a + std::string(K + 500, 'a'), K - 1},
+        {"a blank where the reader cuts", a + std::string(K - 4, 'a') + " b", K - 1},
+        {"two blanks where the reader cuts", a + std::string(K - 5, 'a') + "  b", K - 1},
+        {"a quote where the reader cuts", a + std::string(K - 4, 'a') + "\"b", K - 1},
+        {"an opening quote that is never closed", "\"" + a + std::string(K + 9, 'a'), K - 1},
+        {"quoted, the closing quote beyond the reader's cut", "\"" + a + std::string(K, 'a') + "\"",
+         K - 1},
+        {"a character beyond U+FFFF across the bound",
+         a + std::string(K - 5, 'a') + "\xF0\x9F\x93\x81x", K - 2},
+        {"at the bound, quoted", "\" " + std::string(K - 2, 'a') + "\"", K - 1},
+        {"at the bound", a + std::string(K - 4, 'a'), K - 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto loaded =
+            ShortcutsFromSection(SectionOfLines({"Count=1", "0Path=" + c.stored}), 3);
+        ASSERT_EQ(loaded.size(), 1u);
+        EXPECT_EQ(Utf16Length(loaded[0].path), c.loadedUnits);
+        auto again = loaded;
+        for (int save = 0; save < 3; ++save) {
+            const std::string block = ShortcutsSectionBlock(again);
+            again = ShortcutsFromSection(ProfileSection::FromBlock(block), 3);
+            ASSERT_EQ(again.size(), 1u);
+            EXPECT_EQ(Utf16Length(again[0].path), c.loadedUnits) << "after save " << save + 1;
+            EXPECT_TRUE(again[0].path == loaded[0].path) << "after save " << save + 1;
+        }
+    }
+}
+
+TEST(SettingsEncoding, TheMarkDecidesElseValidUtf8BeyondAsciiElseAnsi) {
+    using E = SettingsEncoding;
+    const struct {
+        const char* what;
+        std::string bytes;
+        E encoding;
+    } cases[] = {
+        {"empty", "", E::Ansi},
+        {"ASCII only", "[Options]\r\nConfirmExit=0\r\n", E::Ansi},
+        {"UTF-16 mark", std::string("\xFF\xFE[\0", 4), E::Utf16},
+        {"UTF-8 mark", "\xEF\xBB\xBF[Options]\r\n", E::Utf8WithMark},
+        {"UTF-8 mark, invalid after it",
+         "\xEF\xBB\xBF"
+         "caf\xE9",
+         E::Utf8WithMark},
+        {"two-byte sequence", "0Path=C:\\Caf\xC3\xA9\r\n", E::Utf8},
+        {"three-byte sequence", "\xE2\x82\xAC", E::Utf8},
+        {"four-byte sequence", "\xF0\x9F\x93\x81", E::Utf8},
+        {"ANSI letter", "0Path=C:\\Caf\xE9\r\n", E::Ansi},
+        {"valid then invalid", "\xC3\xA9\xE9", E::Ansi},
+        {"sequence cut at the end", "caf\xC3", E::Ansi},
+        {"continuation byte alone", "\x80", E::Ansi},
+        {"overlong two bytes", "\xC0\xAF", E::Ansi},
+        {"overlong three bytes", "\xE0\x80\xAF", E::Ansi},
+        {"surrogate", "\xED\xA0\x80", E::Ansi},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", E::Ansi},
+        {"lead byte F5", "\xF5\x80\x80\x80", E::Ansi},
+        {"missing continuation", "\xE2\x82x", E::Ansi},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsEncodingOf(c.bytes), c.encoding) << c.what;
+}
+
+TEST(SettingsEncoding, AUtf8FileWorkedOnInUtf16ComesBackByteForByte) {
+    const std::string text = "; Gr\xC3\xBC\xC3\x9F"
+                             "e\r\n[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\n"
+                             "0Path=C:\\\xCE\xA6 \xF0\x9F\x93\x81 \xE6\x96\x87\r\n\r\n[Mine]\n"
+                             "x = \"y\" \r\n";
+    for (const bool marked : {true, false}) {
+        SCOPED_TRACE(marked ? "marked" : "unmarked");
+        const std::string file = (marked ? "\xEF\xBB\xBF" : "") + text;
+        const SettingsEncoding encoding = SettingsEncodingOf(file);
+        const std::string utf16 = SettingsBytesAsUtf16(file, encoding);
+        EXPECT_EQ(utf16.substr(0, 4), std::string("\xFF\xFE;\0", 4)) << "one mark, then the text";
+        EXPECT_EQ(Utf16BytesAsUtf8(utf16, marked), file);
+    }
+    EXPECT_EQ(Utf16BytesAsUtf8(std::string("a\0b\0c", 5), false), "ab") << "an odd byte is dropped";
+    EXPECT_EQ(SettingsBytesAsUtf16("caf\xE9", SettingsEncoding::Ansi),
+              std::string("\xFF\xFE"
+                          "c\0a\0f\0\xE9\0",
+                          10))
+        << "ANSI as earlier: the code page's letter";
+}

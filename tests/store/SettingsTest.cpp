@@ -210,20 +210,19 @@ TEST(Settings, CountDecidesHowManyEntriesLoad) {
     }
 }
 
-TEST(Settings, ACountAbove1000LoadsTheFirst1000) {
+TEST(Settings, EveryStoredEntryLoadsAndAHugeCountMakesUpNoneAbove1000) {
     Sandbox box;
     std::string ini = "[Shortcuts]\r\nCount=2147483647\r\n";
-    for (int i = 998; i < 1002; ++i)
+    for (int i : {998, 999, 1000, 1001, 123456})
         ini += std::to_string(i) + "Path=E:\\" + std::to_string(i) + "\r\n";
     box.WriteIni(ini);
     ShortcutTable table(nullptr);
     LoadInto(box.Store(), table);
-    ASSERT_EQ(table.Count(), kMaxLoadedShortcuts);
+    ASSERT_EQ(table.Count(), kMaxLoadedShortcuts + 3);
     const auto paths = Paths(table);
-    EXPECT_EQ(std::count(paths.begin(), paths.end(), "C:\\"), 998);
-    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\998"), 1);
-    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\999"), 1);
-    EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\1000"), 0);
+    EXPECT_EQ(std::count(paths.begin(), paths.end(), "C:\\"), 998) << "made up below 1,000 only";
+    for (int i : {998, 999, 1000, 1001, 123456})
+        EXPECT_EQ(std::count(paths.begin(), paths.end(), "E:\\" + std::to_string(i)), 1) << i;
 }
 
 TEST(Settings, EntriesWithEqualPathsTradePlacesAtEachLoad) {
@@ -652,6 +651,69 @@ TEST(RunAtLogon, OnlyProgramFilesOrAFolderOrdinaryUsersCannotChangeIsProtected) 
     // A folder of the user's: everyone may write into it.
     Sandbox box;
     EXPECT_FALSE(ExecutableIsProtected(box.exePath));
+}
+
+TEST(RunAtLogon, WhoMayChangeTheProgramIsReadFromTheOwnerAndTheAccessList) {
+    // "Itself": the program or its folder; "container": the folder that holds its
+    // folder, which may delete or rename that folder and put another in its place.
+    constexpr char kAdminsOnly[] = "(A;;FA;;;SY)(A;;FA;;;BA)";
+    constexpr char kUser[] = "S-1-5-21-1004336348-1177238915-682003330-1001";
+    const std::string user = kUser;
+    const struct {
+        std::string what;
+        std::string sddl; // "" for no descriptor at all
+        bool itself, container;
+    } cases[] = {
+        {"administrators' folder, users read",
+         std::string("O:BAD:P") + kAdminsOnly + "(A;;FRFX;;;BU)", false, false},
+        {"owned by the system", std::string("O:SYD:P") + kAdminsOnly, false, false},
+        {"owned by the installer service",
+         std::string("O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:P") +
+             kAdminsOnly,
+         false, false},
+        {"owned by an ordinary user, who may change the list", "O:" + user + "D:P" + kAdminsOnly,
+         true, true},
+        {"owned by a user whom OWNER RIGHTS lets only read",
+         "O:" + user + "D:P" + kAdminsOnly + "(A;;FR;;;OW)", false, false},
+        {"owned by a user whom OWNER RIGHTS lets change the list",
+         "O:" + user + "D:P" + kAdminsOnly + "(A;;FRWD;;;OW)", true, true},
+        {"users may write", std::string("O:BAD:P") + kAdminsOnly + "(A;;FW;;;BU)", true, false},
+        {"users may delete what it holds", std::string("O:BAD:P") + kAdminsOnly + "(A;;0x40;;;BU)",
+         true, true},
+        {"users may delete it", std::string("O:BAD:P") + kAdminsOnly + "(A;;SD;;;AU)", true, false},
+        {"users may change the list", std::string("O:BAD:P") + kAdminsOnly + "(A;;WD;;;BU)", true,
+         true},
+        {"users may take it", std::string("O:BAD:P") + kAdminsOnly + "(A;;WO;;;BU)", true, true},
+        {"everyone has everything", "O:BAD:P(A;;GA;;;WD)", true, true},
+        {"only for what it will hold", std::string("O:BAD:P") + kAdminsOnly + "(A;OICIIO;FA;;;BU)",
+         false, false},
+        {"users are denied", std::string("O:BAD:P(D;;FA;;;BU)") + kAdminsOnly, false, false},
+        {"an empty list", "O:BAD:P", false, false},
+        {"no list: everything for everyone", "<null DACL>", true, true},
+        {"nothing could be read", "", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what + ": " + c.sddl);
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        // Wine's SDDL reader makes an empty list of "D:NO_ACCESS_CONTROL".
+        SECURITY_DESCRIPTOR nullDacl;
+        BYTE admins[SECURITY_MAX_SID_SIZE];
+        DWORD adminsSize = sizeof admins;
+        if (c.sddl == "<null DACL>") {
+            InitializeSecurityDescriptor(&nullDacl, SECURITY_DESCRIPTOR_REVISION);
+            CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize);
+            SetSecurityDescriptorOwner(&nullDacl, admins, FALSE);
+            SetSecurityDescriptorDacl(&nullDacl, TRUE, nullptr, FALSE);
+        } else if (!c.sddl.empty()) {
+            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                c.sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+                << GetLastError();
+        }
+        PSECURITY_DESCRIPTOR given = c.sddl == "<null DACL>" ? &nullDacl : descriptor;
+        EXPECT_EQ(OrdinaryUsersMayChange(given, SecuredRole::Itself), c.itself);
+        EXPECT_EQ(OrdinaryUsersMayChange(given, SecuredRole::Container), c.container);
+        LocalFree(descriptor);
+    }
 }
 
 TEST(RunAtLogon, OffRemovesTheValueFromBothKeysAndNothingElse) {

@@ -93,11 +93,20 @@ TEST(FoldersOfDrop, FilesStandForTheirFoldersAndEachFolderComesOnce) {
     using V = std::vector<std::string>;
     // Names with a dot are files here.
     auto isFile = [](const std::string& path) { return path.find('.') != std::string::npos; };
-    EXPECT_EQ(FoldersOfDrop({"C:\\A", "C:\\B\\x.txt", "C:\\B\\y.txt", "C:\\A", "C:\\B"}, isFile),
-              (V{"C:\\A", "C:\\B"}));
-    EXPECT_EQ(FoldersOfDrop({"C:\\boot.ini", "D:\\"}, isFile), (V{"C:\\", "D:\\"}));
-    EXPECT_EQ(FoldersOfDrop({"C:\\B\\x.txt", "C:\\A"}, isFile), (V{"C:\\B", "C:\\A"}))
-        << "in the order dropped";
-    EXPECT_EQ(FoldersOfDrop({"", "name.txt"}, isFile), (V{"name.txt"}))
-        << "nothing empty; a file without a folder stays as it is";
+    const struct {
+        const char* what;
+        V dropped, folders;
+    } cases[] = {
+        {"each folder once",
+         {"C:\\A", "C:\\B\\x.txt", "C:\\B\\y.txt", "C:\\A", "C:\\B"},
+         {"C:\\A", "C:\\B"}},
+        {"a file at a drive's root gives the root", {"C:\\boot.ini", "D:\\"}, {"C:\\", "D:\\"}},
+        {"in the order dropped", {"C:\\B\\x.txt", "C:\\A"}, {"C:\\B", "C:\\A"}},
+        {"nothing empty; a file without a folder stays as it is", {"", "name.txt"}, {"name.txt"}},
+        {"a file whose only separator comes first: the root", {"\\x.txt", "/y.txt"}, {"\\", "/"}},
+        {"a long-path drive's root", {"\\\\?\\C:\\x.txt"}, {"\\\\?\\C:\\"}},
+        {"a long-path folder", {"\\\\?\\C:\\A\\x.txt"}, {"\\\\?\\C:\\A"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FoldersOfDrop(c.dropped, isFile), c.folders) << c.what;
 }

@@ -60,10 +60,16 @@ TEST(InactiveTexts, CountInTheTooltipOneLinePerShortcutWithinTheNotificationsRoo
     std::string longPath = "C:\\";
     for (int i = 0; i < 200; ++i)
         longPath += astral;
-    const std::vector<std::vector<InactiveShortcut>> inputs = {many,
-                                                               {{"F1", longPath}},
-                                                               {{"F1", longPath}, {"F2", "C:\\B"}},
-                                                               {{"F2", "C:\\B"}, {"F1", longPath}}};
+    // A key text that leaves the path no room (no key name is that long today).
+    const std::string longKey(240, 'K');
+    const std::vector<std::vector<InactiveShortcut>> inputs = {
+        many,
+        {{"F1", longPath}},
+        {{"F1", longPath}, {"F2", "C:\\B"}},
+        {{"F2", "C:\\B"}, {"F1", longPath}},
+        {{longKey, "C:\\P"}},
+        {{longKey + longKey, longPath}, {"F2", "C:\\B"}},
+        {{longKey, "C:\\P", true}}};
     for (const auto& input : inputs) {
         const std::string text = InactiveNoticeText(input);
         EXPECT_LE(Utf16Length(text), 255u) << text;
@@ -88,10 +94,61 @@ TEST(HintText, ShowsEveryTabAsEightSpaces) {
 }
 
 TEST(MenuEntryText, KeepsThePathReadableAndAddsTheKeyColumnOnlyForAKey) {
-    EXPECT_EQ(MenuEntryText("C:\\Projects", "Ctrl+Alt+D", true), "C:\\Projects\tCtrl+Alt+D");
-    EXPECT_EQ(MenuEntryText("C:\\Projects", "", false), "C:\\Projects");
-    EXPECT_EQ(MenuEntryText("C:\\Tom & Jerry", "", false), "C:\\Tom && Jerry");
-    EXPECT_EQ(MenuEntryText("C:\\&&", "F5", true), "C:\\&&&&\tF5");
+    const struct {
+        const char* path;
+        const char* key;
+        bool hasKey;
+        std::size_t maxPathUnits;
+        const char* entry;
+    } cases[] = {
+        {"C:\\Projects", "Ctrl+Alt+D", true, 1000, "C:\\Projects\tCtrl+Alt+D"},
+        {"C:\\Projects", "", false, 1000, "C:\\Projects"},
+        {"C:\\Tom & Jerry", "", false, 1000, "C:\\Tom && Jerry"},
+        {"C:\\&&", "F5", true, 1000, "C:\\&&&&\tF5"},
+        // A tab kept from a hand-edited file would start the key column.
+        {"C:\\A\tB", "F5", true, 1000, "C:\\A B\tF5"},
+        {"C:\\A\x01\x1F", "", false, 1000, "C:\\A  "},
+        // Too long: the start and the end, the key column untouched.
+        {"C:\\Projects\\2024\\Reports", "F5", true, 13, "C:\\Pr...ports\tF5"},
+        {"C:\\A & B\\x", "", false, 8, "C:\\...\\x"},
+        {"C:\\&&&&&&&&", "", false, 8, "C:\\...&&&&"},
+        {"C:\\Tom & Jerry", "", false, 9, "C:\\...rry"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MenuEntryText(c.path, c.key, c.hasKey, c.maxPathUnits), c.entry) << c.path;
+}
+
+TEST(ShortenedInMiddle, KeepsTheStartAndTheEndAndCutsBetweenCharacters) {
+    const std::string astral = "\xF0\x9F\x93\x81"; // one character, two UTF-16 units
+    const struct {
+        std::string text;
+        std::size_t units;
+        std::string shown;
+    } cases[] = {
+        {"C:\\Folder", 9, "C:\\Folder"},
+        {"C:\\Folder", 8, "C:\\...er"},
+        {"C:\\Folder", 7, "C:...er"},
+        {"C:\\Folder", 3, "..."},
+        {"C:\\Folder", 2, ".."},
+        {"C:\\Folder", 0, ""},
+        {"", 0, ""},
+        {"ab" + astral + astral + "yz", 7, "ab...yz"},
+        {"a" + astral + "bcdef" + astral + "z", 8, "a" + astral + "..." + "z"},
+        {"a" + astral + "bcdef" + astral + "z", 9, "a" + astral + "..." + astral + "z"},
+        {
+            "\xCE\xA6\xCE\xA6\xCE\xA6\xCE\xA6\xCE\xA6",
+            4,
+            "\xCE\xA6...",
+        },
+    };
+    for (const auto& c : cases) {
+        const std::string shown = ShortenedInMiddle(c.text, c.units);
+        EXPECT_EQ(shown, c.shown) << c.text << " in " << c.units;
+        EXPECT_LE(Utf16Length(shown), c.units) << c.text;
+    }
+    // The largest length that fits, found by halving.
+    for (std::size_t limit : {0u, 1u, 7u, 32766u, 32767u})
+        EXPECT_EQ(LongestThatFits(32767, [limit](std::size_t n) { return n <= limit; }), limit);
 }
 
 TEST(HasControlCharacters, TheEditorRefusesAnythingBelowBlankTheFileOnlyLineBreaks) {
