@@ -24,14 +24,6 @@ constexpr char kFolderText[] =
 constexpr char kRefusedText[] =
     "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
 
-// A combination is free when this process can register it for a moment.
-bool IsFree(UINT mods, UINT vk) {
-    if (!RegisterHotKey(nullptr, 0x7002, mods, vk))
-        return false;
-    UnregisterHotKey(nullptr, 0x7002);
-    return true;
-}
-
 class Flows : public ::testing::Test {
 protected:
     void Start(const std::string& settings = "[Options]\r\nConfirmExit=0\r\n",

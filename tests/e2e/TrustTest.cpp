@@ -32,9 +32,6 @@ constexpr char kRefusedText[] =
 constexpr char kTooLong[] = "The folder path is longer than";
 constexpr char kExitWithoutSaving[] = "Exit Pathwink without saving?";
 
-constexpr char kRunKeyMachine[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr char kRunKeyUser[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
 // The hot-key field's encoding (HOTKEYF_ flags << 8 | key) and the settings file's.
 constexpr WORD kFieldCtrlAltM = 0x064D, kFieldAltD = 0x0444, kFieldCtrlAltF7 = 0x0676;
 constexpr int kStoredCtrlAltM = 'M' + 16384 + 32768, kStoredAltD = 'D' + 32768;
@@ -54,35 +51,6 @@ size_t Occurrences(const std::string& text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++n;
     return n;
-}
-
-std::string Shortened(const std::string& text) {
-    return text.size() <= 160 ? text
-                              : text.substr(0, 160) + "...(" + std::to_string(text.size()) + ")";
-}
-
-// The visible top-level windows of a process, for the report when a wait fails.
-std::string Seen(DWORD processId) {
-    std::string out;
-    for (HWND w : FindTopLevels(nullptr, nullptr, processId)) {
-        if (!IsWindowVisible(w))
-            continue;
-        char cls[64] = "";
-        GetClassNameA(w, cls, sizeof cls);
-        if (lstrcmpA(cls, "tooltips_class32") == 0)
-            continue;
-        out += std::string(" [") + cls + " \"" + TextOf(w) + "\"";
-        if (lstrcmpA(cls, "#32770") == 0)
-            out += ": " + Shortened(MessageTextOf(w));
-        else if (EditorHotKeyField(w)) // the shortcut editor
-            out += ": folder " + Shortened(EditorFolder(w));
-        out += "]";
-    }
-    return out.empty() ? " no window" : out;
-}
-
-std::string Seen(const PathwinkProcess& app) {
-    return Seen(app.ProcessId());
 }
 
 std::string Joined(const std::vector<std::string>& rows) {
@@ -130,14 +98,6 @@ HWND WaitForEditorWith(const PathwinkProcess& app, const char* caption, const st
     return found;
 }
 
-// A combination is free when this process can register it for a moment.
-bool IsFree(UINT mods, UINT vk) {
-    if (!RegisterHotKey(nullptr, 0x7102, mods, vk))
-        return false;
-    UnregisterHotKey(nullptr, 0x7102);
-    return true;
-}
-
 // Holds a file open with share mode 0: every other open fails with a sharing
 // violation, which, unlike a read-only attribute, stops a write even as root.
 class LockedFile {
@@ -175,85 +135,9 @@ private:
     bool held_;
 };
 
-// The "Pathwink" value of one Run key.
-std::optional<std::string> RunValue(HKEY root, const char* key) {
-    char buf[2048] = "";
-    DWORD size = sizeof buf;
-    if (RegGetValueA(root, key, "Pathwink", RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::string(buf);
-}
-
-bool SetRunValue(HKEY root, const char* key, const std::optional<std::string>& value) {
-    HKEY opened = nullptr;
-    if (RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    LONG result;
-    if (value)
-        result = RegSetValueExA(opened, "Pathwink", 0, REG_SZ,
-                                reinterpret_cast<const BYTE*>(value->c_str()),
-                                static_cast<DWORD>(value->size() + 1));
-    else
-        result = RegDeleteValueA(opened, "Pathwink");
-    RegCloseKey(opened);
-    return result == ERROR_SUCCESS || (!value && result == ERROR_FILE_NOT_FOUND);
-}
-
 std::string Shown(const std::optional<std::string>& value) {
     return value ? *value : "<absent>";
 }
-
-// Both run-at-logon values as they were before the test, put back after it.
-class RunValuesKept {
-public:
-    RunValuesKept()
-        : machine_(RunValue(HKEY_LOCAL_MACHINE, kRunKeyMachine)),
-          user_(RunValue(HKEY_CURRENT_USER, kRunKeyUser)) {}
-    ~RunValuesKept() {
-        SetRunValue(HKEY_LOCAL_MACHINE, kRunKeyMachine, machine_);
-        SetRunValue(HKEY_CURRENT_USER, kRunKeyUser, user_);
-    }
-    RunValuesKept(const RunValuesKept&) = delete;
-    RunValuesKept& operator=(const RunValuesKept&) = delete;
-
-private:
-    std::optional<std::string> machine_, user_;
-};
-
-// Another start of the executable a running copy was started from (same folder, so
-// the same settings file), not waited for; ended with the object.
-class AnotherStart {
-public:
-    explicit AnotherStart(const PathwinkProcess& copy) {
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        std::string cmd = "\"" + copy.ExePath() + "\"";
-        started_ = CreateProcessA(copy.ExePath().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
-                                  nullptr, copy.Folder().c_str(), &si, &pi_) != FALSE;
-    }
-    ~AnotherStart() {
-        if (!started_)
-            return;
-        if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(pi_.hProcess, 99);
-            WaitForSingleObject(pi_.hProcess, 5000);
-        }
-        CloseHandle(pi_.hProcess);
-        CloseHandle(pi_.hThread);
-    }
-    AnotherStart(const AnotherStart&) = delete;
-    AnotherStart& operator=(const AnotherStart&) = delete;
-    bool Started() const { return started_; }
-    DWORD ProcessId() const { return pi_.dwProcessId; }
-    bool WaitForExit(int timeoutMs) const {
-        return WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    }
-
-private:
-    PROCESS_INFORMATION pi_{};
-    bool started_ = false;
-};
 
 // A folder path of exactly length characters that names no real folder, unique
 // through its first component.
@@ -310,7 +194,7 @@ void PostClose(const PathwinkProcess& app) {
 ::testing::AssertionResult EndsWithin(const PathwinkProcess& app, int timeoutMs) {
     if (app.WaitForExit(timeoutMs))
         return ::testing::AssertionSuccess();
-    const std::string seen = Seen(app);
+    const std::string seen = app.Shown();
     for (HWND w : FindTopLevels("#32770", "Pathwink", app.ProcessId()))
         Press(w, IDOK);
     return ::testing::AssertionFailure()
@@ -351,10 +235,11 @@ TEST(RefusedSecondCopy, HasNoWindowThatCouldSaveOrTakeAFolder) {
     ASSERT_TRUE(first.Start("tray"));
     const std::string before = first.ReadSettings();
 
-    AnotherStart second(first);
-    ASSERT_TRUE(second.Started());
+    // Another start of the same executable (the same settings file), not waited for.
+    StartedProgram second;
+    ASSERT_TRUE(second.LaunchCommand("\"" + first.ExePath() + "\"", first.Folder()));
     HWND box = WaitForMessage(second.ProcessId(), "Pathwink", kAlreadyActive, 15000);
-    ASSERT_TRUE(box) << "no message from the second copy; shown:" << Seen(second.ProcessId());
+    ASSERT_TRUE(box) << "no message from the second copy; shown:" << second.Shown();
     EXPECT_EQ(MessageTextOf(box), kAlreadyActive);
 
     // Whatever reaches the refused copy's windows while its message is shown: the
@@ -408,7 +293,7 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringAQuestionWaitsUntilTheConfirmedS
         SetEditorHotKey(editor, c.fieldKey);
         ClickEditorButton(editor, "OK");
         HWND question = WaitForMessage(*app_, c.question, c.questionText);
-        ASSERT_TRUE(question) << "no question; shown:" << Seen(*app_);
+        ASSERT_TRUE(question) << "no question; shown:" << app_->Shown();
 
         auto sent =
             app_->SendCopyData(handed.c_str(), static_cast<DWORD>(handed.size() + 1), 15000);
@@ -419,10 +304,10 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringAQuestionWaitsUntilTheConfirmedS
         const std::string row = std::string(c.keyText) + "\t" + confirmed;
         EXPECT_TRUE(WaitUntil([&] { return app_->Rows() == std::vector<std::string>{row}; }, 3000))
             << "the confirmed shortcut is not the one row; rows:" << Joined(app_->Rows())
-            << "; shown:" << Seen(*app_);
+            << "; shown:" << app_->Shown();
         HWND next = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", handed, 5000);
         EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:"
-                          << Seen(*app_);
+                          << app_->Shown();
         if (next)
             ClickEditorButton(next, "Cancel");
         EXPECT_TRUE(Ready(sent, 5000) && sent.get()) << "the sender was not answered";
@@ -456,7 +341,7 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsT
     SetEditorFolder(editor, edited);
     ClickEditorButton(editor, "OK");
     HWND question = WaitForMessage(*app_, "Folder Warning", kFolderQuestion);
-    ASSERT_TRUE(question) << "no question; shown:" << Seen(*app_);
+    ASSERT_TRUE(question) << "no question; shown:" << app_->Shown();
 
     auto sent = app_->SendCopyData(handed.c_str(), static_cast<DWORD>(handed.size() + 1), 15000);
     const EndsABlockedSend ends{*app_, sent};
@@ -466,9 +351,9 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsT
     const std::string row = "Ctrl+Alt+E\t" + edited;
     EXPECT_TRUE(WaitUntil([&] { return app_->Rows() == std::vector<std::string>{row}; }, 3000))
         << "the edit is not what the list shows; rows:" << Joined(app_->Rows())
-        << "; shown:" << Seen(*app_);
+        << "; shown:" << app_->Shown();
     HWND next = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", handed, 5000);
-    EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:" << Seen(*app_);
+    EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:" << app_->Shown();
     if (next)
         ClickEditorButton(next, "Cancel");
     EXPECT_TRUE(Ready(sent, 5000) && sent.get()) << "the sender was not answered";
@@ -507,7 +392,7 @@ TEST_F(OneChangeAtATime, ACloseRequestDuringTheRefusedKeyMessageEndsTheEditAsCan
     SetEditorHotKey(editor, kFieldCtrlAltF7);
     ClickEditorButton(editor, "OK");
     HWND message = WaitForMessage(*app_, "Pathwink", kRefusedText);
-    ASSERT_TRUE(message) << "no refusal; shown:" << Seen(*app_);
+    ASSERT_TRUE(message) << "no refusal; shown:" << app_->Shown();
 
     // What the installer sends to a running copy.
     PostClose(*app_);
@@ -610,7 +495,7 @@ TEST_F(ExitIsAlwaysPossible, AFailedSaveTellsWhyAndAsksWhetherToExitWithoutSavin
             SCOPED_TRACE(answer == IDNO ? "No" : "Yes");
             c.exit(*app_);
             HWND error = WaitForMessage(*app_, "Pathwink", "Unable to write to ");
-            ASSERT_TRUE(error) << "no error report; shown:" << Seen(*app_);
+            ASSERT_TRUE(error) << "no error report; shown:" << app_->Shown();
             const std::string text = MessageTextOf(error);
             const size_t lineEnd = text.find('\n');
             EXPECT_EQ(text.substr(0, lineEnd), "Unable to write to " + app_->SettingsPath() + ".")
@@ -619,7 +504,7 @@ TEST_F(ExitIsAlwaysPossible, AFailedSaveTellsWhyAndAsksWhetherToExitWithoutSavin
                 << "no reason on the second line: " << text;
             Press(error, IDOK);
             HWND question = WaitForMessage(*app_, "Pathwink", kExitWithoutSaving, 3000);
-            ASSERT_TRUE(question) << "no question after the error; shown:" << Seen(*app_)
+            ASSERT_TRUE(question) << "no question after the error; shown:" << app_->Shown()
                                   << (app_->Running() ? "" : " (the program has ended)");
             EXPECT_EQ(MessageTextOf(question), kExitWithoutSaving);
             EXPECT_TRUE(GetDlgItem(question, IDYES) && GetDlgItem(question, IDNO));
@@ -655,11 +540,11 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
     SetEditorFolder(editor, longest);
     ClickEditorButton(editor, "OK");
     HWND question = WaitForMessage(*app_, "Folder Warning", kFolderQuestion);
-    ASSERT_TRUE(question) << "no question about the missing folder; shown:" << Seen(*app_);
+    ASSERT_TRUE(question) << "no question about the missing folder; shown:" << app_->Shown();
     Press(question, IDYES);
     const std::string row = "(No HotKey)\t" + longest;
     ASSERT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1; }))
-        << "not added; shown:" << Seen(*app_);
+        << "not added; shown:" << app_->Shown();
     EXPECT_TRUE(app_->Rows()[0] == row) << Joined(app_->Rows());
 
     // Longer ones are refused where they are entered, typed or handed over.
@@ -700,7 +585,7 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
                 return refusal != nullptr;
             },
             3000);
-        EXPECT_TRUE(refusal) << "no refusal; shown:" << Seen(*app_)
+        EXPECT_TRUE(refusal) << "no refusal; shown:" << app_->Shown()
                              << "; rows:" << Joined(app_->Rows());
         if (refusal)
             Press(refusal, IDOK);
@@ -742,14 +627,10 @@ TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
         const char* where;
         std::string folder; // empty: a temporary folder, which any user can write
         HKEY written;
-        const char* writtenKey;
         HKEY cleared;
-        const char* clearedKey;
     } cases[] = {
-        {"a folder the user can write", "", HKEY_CURRENT_USER, kRunKeyUser, HKEY_LOCAL_MACHINE,
-         kRunKeyMachine},
-        {"under Program Files", programFiles, HKEY_LOCAL_MACHINE, kRunKeyMachine, HKEY_CURRENT_USER,
-         kRunKeyUser},
+        {"a folder the user can write", "", HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE},
+        {"under Program Files", programFiles, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER},
     };
     const auto check = [&](const auto& c) {
         const std::string settings = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=1\r\n";
@@ -757,13 +638,13 @@ TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
                                     : std::make_unique<PathwinkProcess>(settings, c.folder);
         const std::string command = "\"" + app->ExePath() + "\" tray";
         // A value for this copy in the other key, left by an earlier start or install.
-        ASSERT_TRUE(SetRunValue(c.cleared, c.clearedKey, command));
-        ASSERT_TRUE(SetRunValue(c.written, c.writtenKey, std::nullopt));
+        ASSERT_TRUE(SetRunValue(c.cleared, command));
+        ASSERT_TRUE(SetRunValue(c.written, std::nullopt));
         ASSERT_TRUE(app->Start("tray"));
         PostClose(*app);
         ASSERT_TRUE(EndsWithin(*app, 3000));
-        EXPECT_EQ(Shown(RunValue(c.written, c.writtenKey)), command);
-        EXPECT_EQ(Shown(RunValue(c.cleared, c.clearedKey)), "<absent>");
+        EXPECT_EQ(Shown(RunValue(c.written)), command);
+        EXPECT_EQ(Shown(RunValue(c.cleared)), "<absent>");
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);

@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
     HWND window = nullptr;
     WaitUntil([&] { return (window = FindExplorerFor(folder)) != nullptr; }, deadlineMs);
     if (!window) {
-        std::printf("prepare_wine: %s (after %.1f s)\n",
-                    WaitAndCloseExplorer(folder, 0).message(), SecondsSince(start));
+        std::printf("prepare_wine: %s (after %.1f s)\n", WaitAndCloseExplorer(folder, 0).message(),
+                    SecondsSince(start));
         return 1;
     }
     std::printf("prepare_wine: Explorer's first window (\"%s\") came after %.1f s",

@@ -148,6 +148,10 @@ std::optional<std::wstring> WideTextOf(HWND hwnd, int timeoutMs) {
     return text;
 }
 
+std::wstring WideText(HWND hwnd) {
+    return WideTextOf(hwnd).value_or(L"<no answer>");
+}
+
 std::string TextUtf8(HWND hwnd) {
     return Utf8(WideTextOf(hwnd).value_or(L""));
 }

@@ -39,7 +39,8 @@ std::wstring Wide(const std::string& utf8);
 // A window's text read across processes in its wide form (the ANSI form turns what
 // the code page lacks into '?'); nullopt when its thread did not answer in time.
 std::optional<std::wstring> WideTextOf(HWND hwnd, int timeoutMs = 3000);
-std::string TextUtf8(HWND hwnd); // "" when it did not answer
+std::wstring WideText(HWND hwnd); // "<no answer>" when it did not answer
+std::string TextUtf8(HWND hwnd);  // "" when it did not answer
 // The text of a message box in UTF-8.
 std::string BoxTextUtf8(HWND box);
 // The visible top-level windows of a process (tooltips left out), for the report
