@@ -1,7 +1,10 @@
 #include "tests/e2e/Pathwink.h"
 
+#include "tray/TrayIcon.h"
+
 #include <commctrl.h>
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -180,6 +183,21 @@ int StartedProgram::ActivePage() const {
         SendMessageA(FindChildByClass(mainWindow_, WC_TABCONTROLA), TCM_GETCURSEL, 0, 0));
 }
 
+namespace {
+// Says, when a wait of a second or more passed its deadline, what it waited for.
+void TellMissed(const std::string& what, DWORD processId, int timeoutMs) {
+    if (timeoutMs < 1000)
+        return;
+    std::printf("[ NO WAIT ] %s of process %lu within %d ms; it shows:%s\n", what.c_str(),
+                processId, timeoutMs, WindowsShown(processId).c_str());
+    std::fflush(stdout);
+}
+
+std::string Quoted(const char* text) {
+    return text ? "\"" + std::string(text) + "\"" : std::string("any");
+}
+} // namespace
+
 HWND StartedProgram::WaitForWindow(const char* className, const char* caption,
                                    int timeoutMs) const {
     HWND found = nullptr;
@@ -193,7 +211,86 @@ HWND StartedProgram::WaitForWindow(const char* className, const char* caption,
             return false;
         },
         timeoutMs);
+    if (!found)
+        TellMissed(std::string("no visible window of class ") + Quoted(className) + " captioned " +
+                       Quoted(caption),
+                   pi_.dwProcessId, timeoutMs);
     return found;
+}
+
+HWND StartedProgram::WaitForMessage(const char* caption, const std::string& prefix,
+                                    int timeoutMs) const {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : FindTopLevels("#32770", caption, pi_.dwProcessId))
+                if (IsWindowVisible(w) && MessageTextOf(w).rfind(prefix, 0) == 0) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+    if (!found)
+        TellMissed("no message " + Quoted(caption) + " beginning \"" + Shortened(prefix, 60) + "\"",
+                   pi_.dwProcessId, timeoutMs);
+    return found;
+}
+
+HWND StartedProgram::WaitForEditorWith(const std::string& caption,
+                                       const std::optional<std::string>& folder,
+                                       int timeoutMs) const {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : FindTopLevels("TDlgNewShortcut", nullptr, pi_.dwProcessId))
+                if (IsWindowVisible(w) && TextUtf8(w) == caption &&
+                    (!folder || TextUtf8(EditorFolderField(w)) == *folder))
+                    found = w;
+            return found != nullptr;
+        },
+        timeoutMs);
+    if (!found)
+        TellMissed("no editor \"" + caption + "\"" +
+                       (folder ? " with the folder \"" + Shortened(*folder, 80) + "\"" : ""),
+                   pi_.dwProcessId, timeoutMs);
+    return found;
+}
+
+HWND StartedProgram::TrayWindow() const {
+    return FindTopLevel("PathwinkTrayWindow", nullptr, pi_.dwProcessId);
+}
+
+void StartedProgram::TrayNotify(UINT notification) const {
+    PostMessageA(TrayWindow(), pw::TrayIcon::kCallbackMessage, 0, notification);
+}
+
+HWND StartedProgram::WaitForMenu(int timeoutMs) const {
+    HWND menu = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : FindTopLevels("#32768", nullptr, pi_.dwProcessId))
+                if (IsWindowVisible(w))
+                    menu = w;
+            return menu != nullptr || !Running();
+        },
+        timeoutMs);
+    if (!menu)
+        TellMissed("no open menu (#32768)", pi_.dwProcessId, timeoutMs);
+    return menu;
+}
+
+bool StartedProgram::ChooseFromTrayMenu(int downs) const {
+    TrayNotify(WM_RBUTTONUP);
+    HWND menu = WaitForMenu();
+    if (!menu)
+        return false;
+    if (downs < 0)
+        PostMessageA(menu, WM_KEYDOWN, VK_UP, 0);
+    for (int i = 0; i < downs; ++i)
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
 }
 
 HWND StartedProgram::WaitForDialog(const char* caption, int timeoutMs) const {

@@ -14,6 +14,24 @@
 
 namespace pwtest {
 
+// What the program shows, word for word, where the tests expect it.
+constexpr char kAlreadyActive[] =
+    "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
+    "clock.";
+constexpr char kWeakText[] =
+    "Warning: the shortcut key combination you have chosen is \"weak.\"\nShortcuts should have "
+    "two or more modifiers (Alt, Ctrl, or Shift) to avoid interfering with other "
+    "applications.\nAre you sure you want to use this shortcut?";
+constexpr char kFolderText[] =
+    "The folder you have selected is either invalid or is a removable drive without media "
+    "present.\nAre you sure you wish to specify this folder?";
+constexpr char kRefusedText[] =
+    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
+constexpr char kNewCaption[] = "New Folder Shortcut - Pathwink";
+constexpr char kEditCaption[] = "Edit Folder Shortcut - Pathwink";
+// Settings that keep a run quiet: no exit question, no run-at-logon value.
+constexpr char kQuiet[] = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n";
+
 // One started process of a Pathwink.exe and its main window, ended with the object.
 // The waits say which process and window they waited for when their deadline passes.
 class StartedProgram {
@@ -65,15 +83,24 @@ public:
     int ActivePage() const;
     bool MainVisible() const { return IsWindowVisible(mainWindow_) != FALSE; }
 
+    // The waits below give null when their deadline passes and then print which
+    // window of which process they waited for and what it showed instead (a wait of
+    // less than a second, a poll inside another wait, prints nothing).
     // A visible dialog (#32770) of this process with that caption, waited for.
     HWND WaitForDialog(const char* caption, int timeoutMs = 10000) const;
     // A visible top-level window of this process with that class and caption.
     HWND WaitForWindow(const char* className, const char* caption, int timeoutMs = 10000) const;
+    // A visible message (#32770) with that caption whose text begins with prefix.
+    HWND WaitForMessage(const char* caption, const std::string& prefix, int timeoutMs = 5000) const;
     // True when no visible window of this process has that class and caption.
     bool NoWindow(const char* className, const char* caption) const;
 
-    // The shortcut editor (class ShortcutEditor) once it is shown.
+    // The shortcut editor (class TDlgNewShortcut) once it is shown.
     HWND WaitForEditor(int timeoutMs = 10000) const;
+    // The editor shown with that caption and, unless nullopt, that folder (UTF-8,
+    // read in the wide form).
+    HWND WaitForEditorWith(const std::string& caption, const std::optional<std::string>& folder,
+                           int timeoutMs = 10000) const;
     bool EditorShown() const;
     // The list's rows as the list box holds them (in the ANSI code page, as the
     // tests' own paths are), and its selection.
@@ -89,6 +116,17 @@ public:
     bool Enabled(const char* buttonCaption) const {
         return IsWindowEnabled(Control("Button", buttonCaption)) != FALSE;
     }
+    // The tray icon's hidden window, and a mouse notification delivered to it as the
+    // shell does (WM_LBUTTONDOWN, WM_RBUTTONUP, NIN_BALLOONUSERCLICK ...).
+    HWND TrayWindow() const;
+    void TrayNotify(UINT notification) const;
+    // The open tray menu (#32768), waited for; null when it did not open or the
+    // process ended.
+    HWND WaitForMenu(int timeoutMs = 5000) const;
+    // Opens the tray menu and chooses the entry reached by downs presses of Down (-1:
+    // Up once, which from no selection is the last entry, Exit Pathwink).
+    bool ChooseFromTrayMenu(int downs) const;
+
     // The window with the keyboard focus in Pathwink's GUI thread.
     HWND FocusedWindow() const;
     // Sends WM_COPYDATA from another thread; the future holds whether it was delivered.

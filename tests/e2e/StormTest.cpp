@@ -49,16 +49,6 @@ using Clock = std::chrono::steady_clock;
 
 // ---- what the program shows, as its users see it ----------------------------------
 
-constexpr char kAlreadyActive[] =
-    "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
-    "clock.";
-constexpr char kWeakText[] =
-    "Warning: the shortcut key combination you have chosen is \"weak.\"\nShortcuts should have "
-    "two or more modifiers (Alt, Ctrl, or Shift) to avoid interfering with other "
-    "applications.\nAre you sure you want to use this shortcut?";
-constexpr char kFolderText[] =
-    "The folder you have selected is either invalid or is a removable drive without media "
-    "present.\nAre you sure you wish to specify this folder?";
 constexpr char kEmptyText[] = "You must define a folder.";
 constexpr char kControlText[] =
     "The folder path contains a line break or another control character. Please enter the "
@@ -66,11 +56,7 @@ constexpr char kControlText[] =
 constexpr char kTooLongText[] =
     "The folder path is longer than 32,766 characters, the longest Pathwink can keep. Please "
     "choose a folder with a shorter path.";
-constexpr char kRefusedText[] =
-    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
 constexpr char kExitQuestion[] = "Exit Pathwink?";
-constexpr char kNewCaption[] = "New Folder Shortcut - Pathwink";
-constexpr char kEditCaption[] = "Edit Folder Shortcut - Pathwink";
 
 std::string MissingText(const std::string& path) {
     return "The folder \"" + path +
@@ -261,13 +247,6 @@ std::string Hex(unsigned long value) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%lX", value);
     return buf;
-}
-
-std::string Listed(const std::vector<std::string>& rows) {
-    std::string out;
-    for (const auto& r : rows)
-        out += " {" + Shortened(r, 90) + "}";
-    return out.empty() ? " none" : out;
 }
 
 bool HasControlCharacter(const std::string& text) {
@@ -561,7 +540,7 @@ struct Screen {
             s << "; " << menus << " menu(s)";
         if (otherWindows)
             s << "; other windows:" << others;
-        s << "; rows:" << (rowsRead ? Listed(rows) : std::string(" <not read>"));
+        s << "; rows:" << (rowsRead ? Listed(rows, 90) : std::string(" <not read>"));
         s << "; options " << (checksRead ? checks.Text() : std::string("<not read>"));
         return s.str();
     }
@@ -1001,7 +980,7 @@ bool Storm::Matches(const Screen& s, std::string& why) {
         }
     }
     if (!s.rowsRead || Sorted(s.rows) != Sorted(RowsOf(model_.table))) {
-        why = "the rows are not" + Listed(RowsOf(model_.table));
+        why = "the rows are not" + Listed(RowsOf(model_.table), 90);
         return false;
     }
     if (!s.checksRead || s.checks != model_.options) {
@@ -1681,15 +1660,7 @@ void Storm::TrayMenuEvent() {
     // the menu has closed.
     SetCursorPos(0, 0);
     PostMessageA(tray_, pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    Poll(
-        [&] {
-            for (HWND w : FindTopLevels("#32768", nullptr, app_->ProcessId()))
-                if (IsWindowVisible(w))
-                    menu = w;
-            return menu != nullptr || !app_->Running();
-        },
-        5000);
+    HWND menu = app_->WaitForMenu(5000);
     if (!menu) {
         PutMouseInTheMiddle();
         Log("tray menu (did not open)");
@@ -1973,7 +1944,7 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     model_.options = saved.options;
     ++restarts_;
     if (StartProgram() && stop_ == false)
-        Log("the list shows" + Listed(seen_.rows));
+        Log("the list shows" + Listed(seen_.rows, 90));
 }
 
 void Storm::Recover() {
@@ -2023,8 +1994,8 @@ SavedSettings Storm::CheckFile(const std::string& when, const std::vector<std::s
         Fail(when + " the settings file does not read as written:" + saved.problems +
              "\n  file: " + Shortened(FileText(app_->SettingsPath()), 600));
     if (savedRows != rows)
-        Fail(when + " the settings file holds" + Listed(savedRows) + "\n  but the list showed" +
-             Listed(rows) + "\n  (" + std::to_string(lost) + " lost, " + std::to_string(extra) +
+        Fail(when + " the settings file holds" + Listed(savedRows, 90) + "\n  but the list showed" +
+             Listed(rows, 90) + "\n  (" + std::to_string(lost) + " lost, " + std::to_string(extra) +
              " not shown)");
     if (saved.options != options)
         Fail(when + " the settings file holds the options " + saved.options.Text() +

@@ -18,17 +18,7 @@ using namespace pwtest;
 
 namespace {
 
-constexpr UINT kTrayCallback = pw::TrayIcon::kCallbackMessage;
-
-// Settings that keep every run quiet: no exit question, no run-at-logon value.
-constexpr char kQuiet[] = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n";
-
-constexpr char kAlreadyActive[] =
-    "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
-    "clock.";
 constexpr char kFolderQuestion[] = "The folder you have selected is either invalid";
-constexpr char kRefusedText[] =
-    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
 constexpr char kTooLong[] = "The folder path is longer than";
 constexpr char kExitWithoutSaving[] = "Exit Pathwink without saving?";
 
@@ -51,51 +41,6 @@ size_t Occurrences(const std::string& text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++n;
     return n;
-}
-
-std::string Joined(const std::vector<std::string>& rows) {
-    std::string out;
-    for (const auto& r : rows)
-        out += " {" + Shortened(r) + "}";
-    return out.empty() ? " none" : out;
-}
-
-// A visible dialog (#32770) of the process with that caption and a text that starts
-// with prefix, waited for.
-HWND WaitForMessage(DWORD processId, const char* caption, const std::string& prefix,
-                    int timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND w : FindTopLevels("#32770", caption, processId))
-                if (IsWindowVisible(w) && MessageTextOf(w).rfind(prefix, 0) == 0) {
-                    found = w;
-                    return true;
-                }
-            return false;
-        },
-        timeoutMs);
-    return found;
-}
-
-HWND WaitForMessage(const PathwinkProcess& app, const char* caption, const std::string& prefix,
-                    int timeoutMs = 5000) {
-    return WaitForMessage(app.ProcessId(), caption, prefix, timeoutMs);
-}
-
-// The editor, shown, with that caption and folder.
-HWND WaitForEditorWith(const PathwinkProcess& app, const char* caption, const std::string& folder,
-                       int timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            HWND w = app.WaitForEditor(0);
-            if (w && TextOf(w) == caption && EditorFolder(w) == folder)
-                found = w;
-            return found != nullptr;
-        },
-        timeoutMs);
-    return found;
 }
 
 // Holds a file open with share mode 0: every other open fails with a sharing
@@ -163,26 +108,13 @@ std::string MarkOf(const std::string& longPath) {
 // Exits through the Exit button and answers "Exit Pathwink?" with Yes.
 void ExitAnsweringYes(PathwinkProcess& app) {
     app.Click("Exit");
-    if (HWND question = WaitForMessage(app, "Confirmation", "Exit Pathwink?"))
+    if (HWND question = app.WaitForMessage("Confirmation", "Exit Pathwink?"))
         Press(question, IDYES);
 }
 
 // Chooses the tray menu's last entry, Exit Pathwink.
 bool ExitFromTheTray(const PathwinkProcess& app) {
-    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()), kTrayCallback, 0,
-                 WM_RBUTTONUP);
-    HWND menu = nullptr;
-    WaitUntil([&] {
-        for (HWND w : FindTopLevels("#32768", nullptr, app.ProcessId()))
-            if (IsWindowVisible(w))
-                menu = w;
-        return menu != nullptr;
-    });
-    if (!menu)
-        return false;
-    PostMessageA(menu, WM_KEYDOWN, VK_UP, 0); // from no selection, Up reaches the last entry
-    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-    return true;
+    return app.ChooseFromTrayMenu(-1);
 }
 
 void PostClose(const PathwinkProcess& app) {
@@ -238,7 +170,7 @@ TEST(RefusedSecondCopy, HasNoWindowThatCouldSaveOrTakeAFolder) {
     // Another start of the same executable (the same settings file), not waited for.
     StartedProgram second;
     ASSERT_TRUE(second.LaunchCommand("\"" + first.ExePath() + "\"", first.Folder()));
-    HWND box = WaitForMessage(second.ProcessId(), "Pathwink", kAlreadyActive, 15000);
+    HWND box = second.WaitForMessage("Pathwink", kAlreadyActive, 15000);
     ASSERT_TRUE(box) << "no message from the second copy; shown:" << second.Shown();
     EXPECT_EQ(MessageTextOf(box), kAlreadyActive);
 
@@ -292,7 +224,7 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringAQuestionWaitsUntilTheConfirmedS
         SetEditorFolder(editor, confirmed);
         SetEditorHotKey(editor, c.fieldKey);
         ClickEditorButton(editor, "OK");
-        HWND question = WaitForMessage(*app_, c.question, c.questionText);
+        HWND question = app_->WaitForMessage(c.question, c.questionText);
         ASSERT_TRUE(question) << "no question; shown:" << app_->Shown();
 
         auto sent =
@@ -303,9 +235,9 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringAQuestionWaitsUntilTheConfirmedS
 
         const std::string row = std::string(c.keyText) + "\t" + confirmed;
         EXPECT_TRUE(WaitUntil([&] { return app_->Rows() == std::vector<std::string>{row}; }, 3000))
-            << "the confirmed shortcut is not the one row; rows:" << Joined(app_->Rows())
+            << "the confirmed shortcut is not the one row; rows:" << Listed(app_->Rows())
             << "; shown:" << app_->Shown();
-        HWND next = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", handed, 5000);
+        HWND next = app_->WaitForEditorWith("New Folder Shortcut - Pathwink", handed, 5000);
         EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:"
                           << app_->Shown();
         if (next)
@@ -340,7 +272,7 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsT
     ASSERT_EQ(TextOf(editor), "Edit Folder Shortcut - Pathwink");
     SetEditorFolder(editor, edited);
     ClickEditorButton(editor, "OK");
-    HWND question = WaitForMessage(*app_, "Folder Warning", kFolderQuestion);
+    HWND question = app_->WaitForMessage("Folder Warning", kFolderQuestion);
     ASSERT_TRUE(question) << "no question; shown:" << app_->Shown();
 
     auto sent = app_->SendCopyData(handed.c_str(), static_cast<DWORD>(handed.size() + 1), 15000);
@@ -350,9 +282,9 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsT
 
     const std::string row = "Ctrl+Alt+E\t" + edited;
     EXPECT_TRUE(WaitUntil([&] { return app_->Rows() == std::vector<std::string>{row}; }, 3000))
-        << "the edit is not what the list shows; rows:" << Joined(app_->Rows())
+        << "the edit is not what the list shows; rows:" << Listed(app_->Rows())
         << "; shown:" << app_->Shown();
-    HWND next = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", handed, 5000);
+    HWND next = app_->WaitForEditorWith("New Folder Shortcut - Pathwink", handed, 5000);
     EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:" << app_->Shown();
     if (next)
         ClickEditorButton(next, "Cancel");
@@ -391,14 +323,14 @@ TEST_F(OneChangeAtATime, ACloseRequestDuringTheRefusedKeyMessageEndsTheEditAsCan
     ASSERT_TRUE(editor);
     SetEditorHotKey(editor, kFieldCtrlAltF7);
     ClickEditorButton(editor, "OK");
-    HWND message = WaitForMessage(*app_, "Pathwink", kRefusedText);
+    HWND message = app_->WaitForMessage("Pathwink", kRefusedText);
     ASSERT_TRUE(message) << "no refusal; shown:" << app_->Shown();
 
     // What the installer sends to a running copy.
     PostClose(*app_);
     if (!app_->WaitForExit(1500)) {
         // The program may leave its message to the user: the user closes it.
-        if (HWND still = WaitForMessage(*app_, "Pathwink", kRefusedText, 0))
+        if (HWND still = app_->WaitForMessage("Pathwink", kRefusedText, 0))
             Press(still, IDOK);
     }
     ASSERT_TRUE(EndsWithin(*app_, 5000));
@@ -494,7 +426,7 @@ TEST_F(ExitIsAlwaysPossible, AFailedSaveTellsWhyAndAsksWhetherToExitWithoutSavin
         for (const int answer : {IDNO, IDYES}) {
             SCOPED_TRACE(answer == IDNO ? "No" : "Yes");
             c.exit(*app_);
-            HWND error = WaitForMessage(*app_, "Pathwink", "Unable to write to ");
+            HWND error = app_->WaitForMessage("Pathwink", "Unable to write to ");
             ASSERT_TRUE(error) << "no error report; shown:" << app_->Shown();
             const std::string text = MessageTextOf(error);
             const size_t lineEnd = text.find('\n');
@@ -503,7 +435,7 @@ TEST_F(ExitIsAlwaysPossible, AFailedSaveTellsWhyAndAsksWhetherToExitWithoutSavin
             EXPECT_TRUE(lineEnd != std::string::npos && lineEnd + 1 < text.size())
                 << "no reason on the second line: " << text;
             Press(error, IDOK);
-            HWND question = WaitForMessage(*app_, "Pathwink", kExitWithoutSaving, 3000);
+            HWND question = app_->WaitForMessage("Pathwink", kExitWithoutSaving, 3000);
             ASSERT_TRUE(question) << "no question after the error; shown:" << app_->Shown()
                                   << (app_->Running() ? "" : " (the program has ended)");
             EXPECT_EQ(MessageTextOf(question), kExitWithoutSaving);
@@ -539,13 +471,13 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
     ASSERT_TRUE(editor);
     SetEditorFolder(editor, longest);
     ClickEditorButton(editor, "OK");
-    HWND question = WaitForMessage(*app_, "Folder Warning", kFolderQuestion);
+    HWND question = app_->WaitForMessage("Folder Warning", kFolderQuestion);
     ASSERT_TRUE(question) << "no question about the missing folder; shown:" << app_->Shown();
     Press(question, IDYES);
     const std::string row = "(No HotKey)\t" + longest;
     ASSERT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1; }))
         << "not added; shown:" << app_->Shown();
-    EXPECT_TRUE(app_->Rows()[0] == row) << Joined(app_->Rows());
+    EXPECT_TRUE(app_->Rows()[0] == row) << Listed(app_->Rows());
 
     // Longer ones are refused where they are entered, typed or handed over.
     const struct {
@@ -579,14 +511,14 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
         HWND refusal = nullptr;
         WaitUntil(
             [&] {
-                if (HWND q = WaitForMessage(*app_, "Folder Warning", kFolderQuestion, 0))
+                if (HWND q = app_->WaitForMessage("Folder Warning", kFolderQuestion, 0))
                     Press(q, IDYES);
-                refusal = WaitForMessage(*app_, "Pathwink", kTooLong, 0);
+                refusal = app_->WaitForMessage("Pathwink", kTooLong, 0);
                 return refusal != nullptr;
             },
             3000);
         EXPECT_TRUE(refusal) << "no refusal; shown:" << app_->Shown()
-                             << "; rows:" << Joined(app_->Rows());
+                             << "; rows:" << Listed(app_->Rows());
         if (refusal)
             Press(refusal, IDOK);
         if (HWND back = app_->WaitForEditor(1000))
@@ -597,7 +529,7 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
         WaitUntil([&] { return !app_->EditorShown(); }, 2000);
         PumpFor(300);
         EXPECT_EQ(Occurrences(app_->ReadSettings(), MarkOf(path)), 0u) << "the path was stored";
-        EXPECT_EQ(app_->Rows().size(), 1u) << Joined(app_->Rows());
+        EXPECT_EQ(app_->Rows().size(), 1u) << Listed(app_->Rows());
         ASSERT_TRUE(app_->Running());
     };
     for (const auto& c : cases) {
@@ -614,7 +546,7 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0].size(), row.size()) << "the path came back at another length";
     EXPECT_TRUE(rows[0] == row);
-    EXPECT_EQ(rows.size(), 1u) << Joined(rows);
+    EXPECT_EQ(rows.size(), 1u) << Listed(rows);
 }
 
 TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {

@@ -28,13 +28,9 @@ using namespace pwtest;
 
 namespace {
 
-// Settings that keep a run quiet: no exit question, no run-at-logon value.
-constexpr char kQuiet[] = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n";
-
 // dwData of a WM_COPYDATA block that holds UTF-16LE text.
 constexpr ULONG_PTR kUtf16Block = 0xFEFF;
 
-constexpr wchar_t kNewCaption[] = L"New Folder Shortcut - Pathwink";
 constexpr char kDClickEditsCaption[] =
     "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.";
 
@@ -58,13 +54,6 @@ std::wstring TitleOf(HWND window) {
     wchar_t title[1024] = L"";
     GetWindowTextW(window, title, 1024);
     return title;
-}
-
-std::string Joined(const std::vector<std::wstring>& rows) {
-    std::string out;
-    for (const auto& row : rows)
-        out += " {" + Utf8(row) + "}";
-    return out.empty() ? " none" : out;
 }
 
 bool Exists(const std::wstring& path) {
@@ -103,33 +92,18 @@ std::string FirstBytes(const std::string& bytes, size_t count = 8) {
     return out.empty() ? "<empty>" : out;
 }
 
-// Sends a WM_COPYDATA block from another thread (the call returns when the dialog
-// it opens is closed); the future holds whether it was delivered. A null data
-// sends lpData null.
-std::future<bool> SendBlock(HWND target, ULONG_PTR dwData, std::optional<std::string> data,
-                            DWORD size) {
-    return SendCopyData(target, dwData, std::move(data), size, 60000);
-}
-
 // A NUL-terminated UTF-16 text handed over in the new form, cbData counting its NUL.
 std::future<bool> SendUtf16(HWND target, const std::wstring& text) {
     const std::string bytes = Utf16Bytes(text + L'\0');
-    return SendBlock(target, kUtf16Block, bytes, static_cast<DWORD>(bytes.size()));
+    return SendCopyData(target, kUtf16Block, bytes, static_cast<DWORD>(bytes.size()));
 }
 
 // The editor, shown with the New caption; null (and what was shown) after the deadline.
 HWND WaitForNewEditor(const PathwinkProcess& app, std::string& seen, int timeoutMs = 10000) {
-    HWND editor = nullptr;
-    WaitUntil(
-        [&] {
-            editor = app.WaitForEditor(0);
-            return editor && WideText(editor) == kNewCaption;
-        },
-        timeoutMs);
-    if (editor && WideText(editor) == kNewCaption)
-        return editor;
-    seen = app.Shown();
-    return nullptr;
+    HWND editor = app.WaitForEditorWith(kNewCaption, std::nullopt, timeoutMs);
+    if (!editor)
+        seen = app.Shown();
+    return editor;
 }
 
 // A run of the program with folders of the test, all removed at the end.
@@ -174,7 +148,7 @@ TEST_F(UnicodeFolders, HandedOverAsUtf16AndKeptExactlyFromTheDialogToExplorerAnd
 
     const std::wstring row = L"Ctrl+Alt+U\t" + folder;
     EXPECT_TRUE(WaitUntil([&] { return app_->WideRows().size() == 1; }))
-        << "rows:" << Joined(app_->WideRows()) << "; shown:" << app_->Shown();
+        << "rows:" << Listed(app_->WideRows()) << "; shown:" << app_->Shown();
     EXPECT_EQ(app_->WideRows(), std::vector<std::wstring>{row});
 
     // The key opens Explorer on exactly that folder: its window bears the last
@@ -224,8 +198,8 @@ TEST_F(UnicodeFolders, TheAnsiFormStillHandsOverTextInTheAnsiCodePage) {
         {"dwData 0xFFFE", 0xFFFE, true},
     };
     const auto check = [&](const auto& c) {
-        std::future<bool> sent = SendBlock(app_->MainWindow(), c.dwData, ansi + '\0',
-                                           static_cast<DWORD>(ansi.size() + 1));
+        std::future<bool> sent = SendCopyData(app_->MainWindow(), c.dwData, ansi + '\0',
+                                              static_cast<DWORD>(ansi.size() + 1));
         const EndsABlockedSend ends{*app_, sent};
         std::string seen;
         HWND editor = WaitForNewEditor(*app_, seen);
@@ -277,7 +251,7 @@ TEST_F(UnicodeFolders, Utf16BlocksOfAnySizeAndContentAreReadSafely) {
         {"a lone low surrogate", Utf16Bytes(std::wstring(L"C:\\\xDC01x\0", 6)), 12, L"C:\\\xFFFDx"},
     };
     const auto check = [&](const auto& c) {
-        std::future<bool> sent = SendBlock(app_->MainWindow(), kUtf16Block, c.data, c.size);
+        std::future<bool> sent = SendCopyData(app_->MainWindow(), kUtf16Block, c.data, c.size);
         const EndsABlockedSend ends{*app_, sent};
         std::string seen;
         HWND editor = WaitForNewEditor(*app_, seen);
@@ -294,7 +268,7 @@ TEST_F(UnicodeFolders, Utf16BlocksOfAnySizeAndContentAreReadSafely) {
         SCOPED_TRACE(c.what);
         check(c);
     }
-    EXPECT_TRUE(app_->WideRows().empty()) << Joined(app_->WideRows());
+    EXPECT_TRUE(app_->WideRows().empty()) << Listed(app_->WideRows());
     EXPECT_EQ(app_->ReadSettings(), before) << "a cancelled dialog saved";
 }
 

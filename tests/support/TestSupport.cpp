@@ -190,6 +190,20 @@ std::string Shortened(const std::string& text, size_t most) {
     return s.substr(0, most) + "...(" + std::to_string(text.size()) + ")";
 }
 
+std::string Listed(const std::vector<std::string>& rows, size_t most) {
+    std::string out;
+    for (const auto& r : rows)
+        out += " {" + Shortened(r, most) + "}";
+    return out.empty() ? " none" : out;
+}
+
+std::string Listed(const std::vector<std::wstring>& rows, size_t most) {
+    std::vector<std::string> utf8;
+    for (const auto& r : rows)
+        utf8.push_back(Utf8(r));
+    return Listed(utf8, most);
+}
+
 bool IsFree(UINT modifiers, UINT vk) {
     // An identifier no test holds a combination under.
     constexpr int kProbe = 0x7F01;

@@ -52,6 +52,10 @@ std::string WindowsShown(DWORD processId);
 // (not inside a character) with its full length.
 std::string Shortened(const std::string& text, size_t most = 160);
 
+// Rows for a report, each in braces and shortened; " none" for no row.
+std::string Listed(const std::vector<std::string>& rows, size_t most = 160);
+std::string Listed(const std::vector<std::wstring>& rows, size_t most = 160);
+
 // A combination is free when this process can register it for a moment.
 bool IsFree(UINT modifiers, UINT vk);
 
