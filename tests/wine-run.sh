@@ -34,14 +34,15 @@ if [ -n "$stopped" ]; then
         echo
         echo "wine-run.sh: $(basename "$exe") still runs after $deadline s: stopped."
         echo "  It was in: $(tr -d '\r' <"$log" | grep '^\[ RUN' | tail -1)"
-        echo "  Windows on display $DISPLAY:"
-        xdotool search --onlyvisible --name '' 2>/dev/null | while read -r w; do
-            echo "    \"$(xdotool getwindowname "$w" 2>/dev/null)\""
+        echo "  Windows shown on display $DISPLAY:"
+        xdotool search --onlyvisible --name '.' 2>/dev/null | while read -r w; do
+            printf '    "%s"\n' "$(xdotool getwindowname "$w" 2>/dev/null)"
         done
         echo "  Wine processes of $WINEPREFIX:"
         for p in $(pgrep -f '\.exe' 2>/dev/null); do
+            [ "$p" = $$ ] && continue
             if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
-                echo "    $(ps -o pid=,etime=,args= -p "$p")"
+                printf '    %s\n' "$(ps -o pid=,etime=,args= -p "$p")"
             fi
         done
     } >>"$log"
