@@ -80,7 +80,9 @@ pw_wine_up() {
         export DISPLAY=:$(tr -d '\n' <"$fdfile")
         rm -f "$fdfile"
     fi
-    export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=d"
+    # No Mono, Gecko or host menu entries: nothing is fetched or written outside the
+    # prefix, and no helper of Wine's runs beside the tests.
+    export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
     # Wine maps file names through the locale it starts under: without a UTF-8 one
     # no folder outside ASCII can even be created.
     export LC_ALL=C.UTF-8
@@ -105,7 +107,26 @@ pw_wine_up() {
         wineserver -w
         wineserver -p || true
     fi
+    pw_wine_prepare || return 1
     pw_log "Wine prefix $WINEPREFIX on display $DISPLAY"
+}
+
+# The session is booted (desktop, services) and Wine's Explorer has opened and
+# closed its first window before anything else runs, by the build's prepare_wine.exe
+# (from a build that has it), each step with a deadline. Its output goes to a file:
+# the desktop process it starts would hold a pipe open for ever.
+pw_wine_prepare() {
+    local prepare=$PW_BUILD/bin/prepare_wine.exe out=$PW_BUILD/prepare-wine.log status=0
+    if [ ! -f "$prepare" ]; then
+        wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+        return 0
+    fi
+    timeout 150 wine "$prepare" 120 >"$out" 2>&1 </dev/null || status=$?
+    tr -d '\r' <"$out" | grep '^prepare_wine' | while read -r line; do pw_log "$line"; done
+    if [ "$status" -ne 0 ]; then
+        pw_log "Wine's session could not be prepared (status $status): see $out"
+        return 1
+    fi
 }
 
 pw_wine_down() {

@@ -22,7 +22,6 @@ using namespace pwtest;
 
 namespace {
 
-const char kQuiet[] = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n";
 constexpr char kAddUsage[] = "Which folder should Pathwink add? Name it after \"add\", for "
                              "example:\nPathwink.exe add \"C:\\Projects\"";
 const char* const kVerbClasses[] = {"Directory", "Drive", "Directory\\Background"};

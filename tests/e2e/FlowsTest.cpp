@@ -14,24 +14,6 @@ namespace {
 
 constexpr WORD kCtrlAltD = 0x0644; // hot-key control encoding
 constexpr WORD kCtrlD = 0x0244;
-constexpr char kWeakText[] =
-    "Warning: the shortcut key combination you have chosen is \"weak.\"\nShortcuts should have "
-    "two or more modifiers (Alt, Ctrl, or Shift) to avoid interfering with other "
-    "applications.\nAre you sure you want to use this shortcut?";
-constexpr char kFolderText[] =
-    "The folder you have selected is either invalid or is a removable drive without media "
-    "present.\nAre you sure you wish to specify this folder?";
-constexpr char kRefusedText[] =
-    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
-
-// A combination is free when this process can register it for a moment.
-bool IsFree(UINT mods, UINT vk) {
-    if (!RegisterHotKey(nullptr, 0x7002, mods, vk))
-        return false;
-    UnregisterHotKey(nullptr, 0x7002);
-    return true;
-}
-
 class Flows : public ::testing::Test {
 protected:
     void Start(const std::string& settings = "[Options]\r\nConfirmExit=0\r\n",

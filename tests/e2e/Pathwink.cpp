@@ -1,9 +1,10 @@
 #include "tests/e2e/Pathwink.h"
 
-#include "tests/support/TestSupport.h"
+#include "tray/TrayIcon.h"
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -37,14 +38,8 @@ void CopyTree(const std::string& from, const std::string& to) {
 }
 } // namespace
 
-PathwinkProcess::PathwinkProcess(const std::string& settings) {
-    folder_ = MakeTempFolder("pwapp");
-    const std::string built = BuiltPathwink();
-    CopyFileA(built.c_str(), ExePath().c_str(), FALSE);
-    CopyTree(built.substr(0, built.find_last_of('\\')) + "\\help", folder_ + "\\help");
-    if (!settings.empty())
-        std::ofstream(SettingsPath(), std::ios::binary) << settings;
-}
+PathwinkProcess::PathwinkProcess(const std::string& settings)
+    : PathwinkProcess(settings, MakeTempFolder("pwapp")) {}
 
 PathwinkProcess::PathwinkProcess(const std::string& settings, const std::string& folder) {
     folder_ = folder;
@@ -61,47 +56,72 @@ PathwinkProcess::~PathwinkProcess() {
 }
 
 bool PathwinkProcess::Launch(const std::string& arguments, int showCommand) {
-    STARTUPINFOA si{};
+    return LaunchCommand("\"" + ExePath() + "\"" + (arguments.empty() ? "" : " " + arguments),
+                         folder_, showCommand);
+}
+
+::testing::AssertionResult PathwinkProcess::Start(const std::string& arguments, int showCommand) {
+    if (!Launch(arguments, showCommand))
+        return ::testing::AssertionFailure() << "CreateProcess failed (" << GetLastError()
+                                             << ") for " << ExePath() << " " << arguments;
+    return WaitForMainWindow() << " (started with \"" << arguments << "\")";
+}
+
+bool StartedProgram::LaunchCommand(const std::string& commandLine, const std::string& currentFolder,
+                                   int showCommand) {
+    Kill();
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     if (showCommand >= 0) {
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = static_cast<WORD>(showCommand);
     }
-    std::string cmd = "\"" + ExePath() + "\"" + (arguments.empty() ? "" : " " + arguments);
-    return CreateProcessA(ExePath().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder_.c_str(), &si, &pi_) != FALSE;
+    std::wstring command = Wide(commandLine);
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          Wide(currentFolder).c_str(), &si, &pi_) != FALSE;
 }
 
-bool PathwinkProcess::Start(const std::string& arguments, int showCommand) {
-    if (!Launch(arguments, showCommand))
-        return false;
+::testing::AssertionResult StartedProgram::WaitForMainWindow(int timeoutMs) {
     WaitUntil(
         [&] {
             mainWindow_ = FindTopLevel("TPathwinkMainForm", nullptr, pi_.dwProcessId);
             return mainWindow_ != nullptr || !Running();
         },
-        15000);
+        timeoutMs);
+    if (!mainWindow_) {
+        ::testing::AssertionResult failure = ::testing::AssertionFailure();
+        failure << "no main window (TPathwinkMainForm) of process " << pi_.dwProcessId;
+        if (Running())
+            failure << " within " << timeoutMs << " ms; it shows:" << Shown();
+        else
+            failure << ": it ended with code 0x" << std::hex << ExitCode();
+        return failure;
+    }
     // The window exists before start-up is complete: wait until the process idles.
-    if (mainWindow_)
-        WaitForInputIdle(pi_.hProcess, 5000);
-    return mainWindow_ != nullptr;
+    WaitForInputIdle(pi_.hProcess, 5000);
+    return ::testing::AssertionSuccess();
 }
 
-bool PathwinkProcess::Running() const {
+bool StartedProgram::Running() const {
     return pi_.hProcess && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-bool PathwinkProcess::WaitForExit(int timeoutMs) const {
-    return pi_.hProcess && WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+::testing::AssertionResult StartedProgram::WaitForExit(int timeoutMs) const {
+    if (!pi_.hProcess)
+        return ::testing::AssertionFailure() << "no process was started";
+    if (WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "process " << pi_.dwProcessId << " still runs after "
+                                         << timeoutMs << " ms; it shows:" << Shown();
 }
 
-DWORD PathwinkProcess::ExitCode() const {
+DWORD StartedProgram::ExitCode() const {
     DWORD code = 0;
     GetExitCodeProcess(pi_.hProcess, &code);
     return code;
 }
 
-void PathwinkProcess::Kill() {
+void StartedProgram::Kill() {
     if (!pi_.hProcess)
         return;
     if (Running()) {
@@ -111,6 +131,12 @@ void PathwinkProcess::Kill() {
     CloseHandle(pi_.hProcess);
     CloseHandle(pi_.hThread);
     pi_ = {};
+    mainWindow_ = nullptr;
+}
+
+::testing::AssertionResult StartedProgram::ClosedWithin(int timeoutMs) const {
+    PostMessageW(mainWindow_, WM_CLOSE, 0, 0);
+    return WaitForExit(timeoutMs);
 }
 
 std::string PathwinkProcess::ReadSettings() const {
@@ -130,35 +156,50 @@ std::string PathwinkProcess::Profile(const char* section, const char* key, const
     return buf;
 }
 
-HWND PathwinkProcess::Control(const char* className, const char* caption) const {
+HWND StartedProgram::Control(const char* className, const char* caption) const {
     return FindChildByText(mainWindow_, className, caption);
 }
 
-void PathwinkProcess::Click(HWND button) const {
+void StartedProgram::Click(HWND button) const {
     if (!button)
         return;
     PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
 }
 
-void PathwinkProcess::SetCheck(const char* caption, bool checked) const {
+void StartedProgram::SetCheck(const char* caption, bool checked) const {
     HWND box = Control("Button", caption);
     SendMessageA(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     SendMessageA(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), BN_CLICKED),
                  reinterpret_cast<LPARAM>(box));
 }
 
-bool PathwinkProcess::Checked(const char* caption) const {
+bool StartedProgram::Checked(const char* caption) const {
     return SendMessageA(Control("Button", caption), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-int PathwinkProcess::ActivePage() const {
+int StartedProgram::ActivePage() const {
     return static_cast<int>(
         SendMessageA(FindChildByClass(mainWindow_, WC_TABCONTROLA), TCM_GETCURSEL, 0, 0));
 }
 
-HWND PathwinkProcess::WaitForWindow(const char* className, const char* caption,
-                                    int timeoutMs) const {
+namespace {
+// Says, when a wait of a second or more passed its deadline, what it waited for.
+void TellMissed(const std::string& what, DWORD processId, int timeoutMs) {
+    if (timeoutMs < 1000)
+        return;
+    std::printf("[ NO WAIT ] %s of process %lu within %d ms; it shows:%s\n", what.c_str(),
+                processId, timeoutMs, WindowsShown(processId).c_str());
+    std::fflush(stdout);
+}
+
+std::string Quoted(const char* text) {
+    return text ? "\"" + std::string(text) + "\"" : std::string("any");
+}
+} // namespace
+
+HWND StartedProgram::WaitForWindow(const char* className, const char* caption,
+                                   int timeoutMs) const {
     HWND found = nullptr;
     WaitUntil(
         [&] {
@@ -170,21 +211,100 @@ HWND PathwinkProcess::WaitForWindow(const char* className, const char* caption,
             return false;
         },
         timeoutMs);
+    if (!found)
+        TellMissed(std::string("no visible window of class ") + Quoted(className) + " captioned " +
+                       Quoted(caption),
+                   pi_.dwProcessId, timeoutMs);
     return found;
 }
 
-HWND PathwinkProcess::WaitForDialog(const char* caption, int timeoutMs) const {
+HWND StartedProgram::WaitForMessage(const char* caption, const std::string& prefix,
+                                    int timeoutMs) const {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : FindTopLevels("#32770", caption, pi_.dwProcessId))
+                if (IsWindowVisible(w) && MessageTextOf(w).rfind(prefix, 0) == 0) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs);
+    if (!found)
+        TellMissed("no message " + Quoted(caption) + " beginning \"" + Shortened(prefix, 60) + "\"",
+                   pi_.dwProcessId, timeoutMs);
+    return found;
+}
+
+HWND StartedProgram::WaitForEditorWith(const std::string& caption,
+                                       const std::optional<std::string>& folder,
+                                       int timeoutMs) const {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : FindTopLevels("TDlgNewShortcut", nullptr, pi_.dwProcessId))
+                if (IsWindowVisible(w) && TextUtf8(w) == caption &&
+                    (!folder || TextUtf8(EditorFolderField(w)) == *folder))
+                    found = w;
+            return found != nullptr;
+        },
+        timeoutMs);
+    if (!found)
+        TellMissed("no editor \"" + caption + "\"" +
+                       (folder ? " with the folder \"" + Shortened(*folder, 80) + "\"" : ""),
+                   pi_.dwProcessId, timeoutMs);
+    return found;
+}
+
+HWND StartedProgram::TrayWindow() const {
+    return FindTopLevel("PathwinkTrayWindow", nullptr, pi_.dwProcessId);
+}
+
+void StartedProgram::TrayNotify(UINT notification) const {
+    PostMessageA(TrayWindow(), pw::TrayIcon::kCallbackMessage, 0, notification);
+}
+
+HWND StartedProgram::WaitForMenu(int timeoutMs) const {
+    HWND menu = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : FindTopLevels("#32768", nullptr, pi_.dwProcessId))
+                if (IsWindowVisible(w))
+                    menu = w;
+            return menu != nullptr || !Running();
+        },
+        timeoutMs);
+    if (!menu)
+        TellMissed("no open menu (#32768)", pi_.dwProcessId, timeoutMs);
+    return menu;
+}
+
+bool StartedProgram::ChooseFromTrayMenu(int downs) const {
+    TrayNotify(WM_RBUTTONUP);
+    HWND menu = WaitForMenu();
+    if (!menu)
+        return false;
+    if (downs < 0)
+        PostMessageA(menu, WM_KEYDOWN, VK_UP, 0);
+    for (int i = 0; i < downs; ++i)
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+}
+
+HWND StartedProgram::WaitForDialog(const char* caption, int timeoutMs) const {
     return WaitForWindow("#32770", caption, timeoutMs);
 }
 
-bool PathwinkProcess::NoWindow(const char* className, const char* caption) const {
+bool StartedProgram::NoWindow(const char* className, const char* caption) const {
     for (HWND w : FindTopLevels(className, caption, pi_.dwProcessId))
         if (IsWindowVisible(w))
             return false;
     return true;
 }
 
-std::string PathwinkProcess::StatusText() const {
+std::string StartedProgram::StatusText() const {
     // The status text is the one static control directly on the window.
     for (HWND child = GetWindow(mainWindow_, GW_CHILD); child;
          child = GetWindow(child, GW_HWNDNEXT)) {
@@ -196,24 +316,47 @@ std::string PathwinkProcess::StatusText() const {
     return "<no status text>";
 }
 
-HWND PathwinkProcess::WaitForEditor(int timeoutMs) const {
+HWND StartedProgram::WaitForEditor(int timeoutMs) const {
     return WaitForWindow("TDlgNewShortcut", nullptr, timeoutMs);
 }
 
-bool PathwinkProcess::EditorShown() const {
+bool StartedProgram::EditorShown() const {
     return !NoWindow("TDlgNewShortcut", nullptr);
 }
 
-std::vector<std::string> PathwinkProcess::Rows() const {
-    HWND list = FindChildByClass(mainWindow_, "ListBox");
-    std::vector<std::string> rows;
-    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
+std::optional<std::vector<std::wstring>> ListRows(HWND list, int timeoutMs) {
+    const auto ms = static_cast<UINT>(timeoutMs);
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, ms, &count) ||
+        static_cast<LRESULT>(count) == LB_ERR)
+        return std::nullopt;
+    std::vector<std::wstring> rows;
+    for (WPARAM i = 0; i < count; ++i) {
         // LB_GETTEXT across processes is only right in its wide form under Wine.
-        const int len = static_cast<int>(SendMessageW(list, LB_GETTEXTLEN, i, 0));
-        std::wstring w(static_cast<size_t>(len) + 1, L'\0');
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(w.data()));
-        w.resize(wcslen(w.c_str()));
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, ms, &length) ||
+            static_cast<LRESULT>(length) == LB_ERR)
+            return std::nullopt;
+        std::wstring row(length + 1, L'\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row.data()),
+                                 SMTO_ABORTIFHUNG, ms, &copied))
+            return std::nullopt;
+        row.resize(wcslen(row.c_str()));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<std::wstring> StartedProgram::WideRows() const {
+    // A list that does not answer shows as one row that no test expects.
+    return ListRows(FindChildByClass(mainWindow_, "ListBox"))
+        .value_or(std::vector<std::wstring>{L"<the list did not answer within 3 s>"});
+}
+
+std::vector<std::string> StartedProgram::Rows() const {
+    std::vector<std::string> rows;
+    for (const std::wstring& w : WideRows()) {
         std::string row(w.size() * 2 + 1, '\0');
         row.resize(static_cast<size_t>(
             WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), row.data(),
@@ -223,45 +366,49 @@ std::vector<std::string> PathwinkProcess::Rows() const {
     return rows;
 }
 
-int PathwinkProcess::SelectedRow() const {
+int StartedProgram::SelectedRow() const {
     return static_cast<int>(
         SendMessageA(FindChildByClass(mainWindow_, "ListBox"), LB_GETCURSEL, 0, 0));
 }
 
-void PathwinkProcess::SelectRow(int row) const {
+void StartedProgram::SelectRow(int row) const {
     HWND list = FindChildByClass(mainWindow_, "ListBox");
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
     SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
 }
 
-void PathwinkProcess::DoubleClickRow(int row) const {
+void StartedProgram::DoubleClickRow(int row) const {
     HWND list = FindChildByClass(mainWindow_, "ListBox");
     SelectRow(row);
     PostMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(list));
 }
 
-HWND PathwinkProcess::FocusedWindow() const {
+HWND StartedProgram::FocusedWindow() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(mainWindow_, nullptr), &info);
     return info.hwndFocus;
 }
 
-std::future<bool> PathwinkProcess::SendCopyData(const void* data, DWORD size, int timeoutMs) const {
-    HWND target = mainWindow_;
-    // The block is copied: the caller's buffer may be gone before the send ends.
-    std::shared_ptr<std::vector<char>> block;
-    if (data)
-        block = std::make_shared<std::vector<char>>(static_cast<const char*>(data),
-                                                    static_cast<const char*>(data) + size);
-    return std::async(std::launch::async, [target, block, size, timeoutMs] {
-        COPYDATASTRUCT cds{0, size, block ? block->data() : nullptr};
+std::future<bool> SendCopyData(HWND target, ULONG_PTR dwData, std::optional<std::string> block,
+                               DWORD size, int timeoutMs) {
+    return std::async(std::launch::async, [target, dwData, block, size, timeoutMs] {
+        COPYDATASTRUCT cds{dwData, size,
+                           block ? const_cast<char*>(block->data()) : static_cast<char*>(nullptr)};
         DWORD_PTR result = 0;
-        return SendMessageTimeoutA(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
+        return SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
                                    SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
     });
+}
+
+std::future<bool> StartedProgram::SendCopyData(const void* data, DWORD size, int timeoutMs) const {
+    // The block is copied: the caller's buffer may be gone before the send ends.
+    std::optional<std::string> block;
+    if (data)
+        block = std::string(static_cast<const char*>(data), size);
+    return pwtest::SendCopyData(mainWindow_, 0, std::move(block), size, timeoutMs);
 }
 
 HWND EditorFolderField(HWND editor) {
@@ -309,6 +456,48 @@ void ClickEditorButton(HWND editor, const char* caption) {
 void Press(HWND dialog, int buttonId) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
+}
+
+namespace {
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+} // namespace
+
+std::optional<std::string> RunValue(HKEY root) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0, size = 0;
+    std::optional<std::string> value;
+    if (RegQueryValueExW(key, L"Pathwink", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        type == REG_SZ) {
+        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        if (RegQueryValueExW(key, L"Pathwink", nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                             &size) == ERROR_SUCCESS) {
+            text.resize(wcslen(text.c_str()));
+            value = Utf8(text);
+        }
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+bool SetRunValue(HKEY root, const std::optional<std::string>& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG result;
+    if (value) {
+        const std::wstring text = Wide(*value);
+        result =
+            RegSetValueExW(key, L"Pathwink", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    } else {
+        result = RegDeleteValueW(key, L"Pathwink");
+    }
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS || (!value && result == ERROR_FILE_NOT_FOUND);
 }
 
 bool Ready(std::future<bool>& sent, int timeoutMs) {

@@ -37,19 +37,6 @@ std::string Utf16Settings(const std::wstring& text) {
                        withMark.size() * sizeof(wchar_t));
 }
 
-// Opens the tray menu and chooses the entry reached by `downs` presses of Down.
-void ChooseFromTrayMenu(const PathwinkProcess& app, int downs) {
-    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()),
-                 pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    WaitUntil([&] {
-        return (menu = FindTopLevel("#32768", nullptr, app.ProcessId())) && IsWindowVisible(menu);
-    });
-    for (int i = 0; i < downs; ++i)
-        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -72,11 +59,11 @@ int main(int argc, char** argv) {
     WaitUntil([&] { return app.MainVisible(); });
     const int entries = 4; // folder entries above the fixed ones in the tray menu
     bool ok = Handshake(markers, "about");
-    ChooseFromTrayMenu(app, entries + 1); // Configure Shortcuts
+    app.ChooseFromTrayMenu(entries + 1); // Configure Shortcuts
     WaitUntil([&] { return app.ActivePage() == 0; });
     app.SelectRow(1);
     ok = ok && Handshake(markers, "shortcuts");
-    ChooseFromTrayMenu(app, entries + 2); // Configure Options
+    app.ChooseFromTrayMenu(entries + 2); // Configure Options
     WaitUntil([&] { return app.ActivePage() == 1; });
     ok = ok && Handshake(markers, "options");
 
@@ -100,7 +87,7 @@ int main(int argc, char** argv) {
     }
     WaitUntil([&] { return unicodeApp.MainVisible(); });
     const int unicodeEntries = 5;
-    ChooseFromTrayMenu(unicodeApp, unicodeEntries + 1); // Configure Shortcuts
+    unicodeApp.ChooseFromTrayMenu(unicodeEntries + 1); // Configure Shortcuts
     WaitUntil([&] { return unicodeApp.ActivePage() == 0; });
     unicodeApp.SelectRow(3);
     ok = ok && Handshake(markers, "shortcuts-unicode");
@@ -118,7 +105,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     WaitUntil([&] { return heldApp.MainVisible(); });
-    ChooseFromTrayMenu(heldApp, entries + 1); // Configure Shortcuts
+    heldApp.ChooseFromTrayMenu(entries + 1); // Configure Shortcuts
     WaitUntil([&] { return heldApp.ActivePage() == 0; });
     heldApp.SelectRow(0);
     ok = ok && Handshake(markers, "shortcuts-inactive");

@@ -49,16 +49,6 @@ using Clock = std::chrono::steady_clock;
 
 // ---- what the program shows, as its users see it ----------------------------------
 
-constexpr char kAlreadyActive[] =
-    "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
-    "clock.";
-constexpr char kWeakText[] =
-    "Warning: the shortcut key combination you have chosen is \"weak.\"\nShortcuts should have "
-    "two or more modifiers (Alt, Ctrl, or Shift) to avoid interfering with other "
-    "applications.\nAre you sure you want to use this shortcut?";
-constexpr char kFolderText[] =
-    "The folder you have selected is either invalid or is a removable drive without media "
-    "present.\nAre you sure you wish to specify this folder?";
 constexpr char kEmptyText[] = "You must define a folder.";
 constexpr char kControlText[] =
     "The folder path contains a line break or another control character. Please enter the "
@@ -66,11 +56,7 @@ constexpr char kControlText[] =
 constexpr char kTooLongText[] =
     "The folder path is longer than 32,766 characters, the longest Pathwink can keep. Please "
     "choose a folder with a shorter path.";
-constexpr char kRefusedText[] =
-    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
 constexpr char kExitQuestion[] = "Exit Pathwink?";
-constexpr char kNewCaption[] = "New Folder Shortcut - Pathwink";
-constexpr char kEditCaption[] = "Edit Folder Shortcut - Pathwink";
 
 std::string MissingText(const std::string& path) {
     return "The folder \"" + path +
@@ -178,12 +164,8 @@ UINT RegistrationModifiers(WORD key) {
            ((key & kAlt) ? MOD_ALT : 0);
 }
 
-// A combination is free when this process can register it for a moment.
 bool IsFree(WORD key) {
-    if (!RegisterHotKey(nullptr, 0x7301, RegistrationModifiers(key), VirtualKeyOf(key)))
-        return false;
-    UnregisterHotKey(nullptr, 0x7301);
-    return true;
+    return pwtest::IsFree(RegistrationModifiers(key), VirtualKeyOf(key));
 }
 
 void PressKeys(WORD key) {
@@ -267,65 +249,13 @@ std::string Hex(unsigned long value) {
     return buf;
 }
 
-std::string Shortened(const std::string& text, size_t most = 90) {
-    std::string s;
-    for (char c : text)
-        s += c == '\t' ? std::string("\\t") : c == '\n' ? std::string("\\n") : std::string(1, c);
-    if (s.size() <= most)
-        return s;
-    while (most > 0 && (static_cast<unsigned char>(s[most]) & 0xC0) == 0x80)
-        --most; // not inside a character
-    return s.substr(0, most) + "...(" + std::to_string(text.size()) + ")";
-}
-
-std::string Listed(const std::vector<std::string>& rows) {
-    std::string out;
-    for (const auto& r : rows)
-        out += " {" + Shortened(r) + "}";
-    return out.empty() ? " none" : out;
-}
-
 bool HasControlCharacter(const std::string& text) {
     return std::any_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
 // The test keeps every text as UTF-8, as the program does inside, and speaks UTF-16
-// to the system.
-std::wstring Wide(const std::string& utf8) {
-    std::wstring w(utf8.size() + 1, L'\0');
-    w.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
-                                                     static_cast<int>(utf8.size()), w.data(),
-                                                     static_cast<int>(w.size()))));
-    return w;
-}
-
-std::string Utf8(const std::wstring& w) {
-    std::string s(w.size() * 4 + 1, '\0');
-    s.resize(static_cast<size_t>(
-        WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(),
-                            static_cast<int>(s.size()), nullptr, nullptr)));
-    return s;
-}
-
-// A window's text, read across processes in its wide form.
-std::string TextUtf8(HWND hwnd) {
-    DWORD_PTR len = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 3000, &len))
-        return {};
-    std::wstring text(len + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 3000, &copied);
-    text.resize(std::min<size_t>(copied, len));
-    return Utf8(text);
-}
-
-// The text of a message box or plain message: its static control with id 0xFFFF.
-std::string BoxText(HWND box) {
-    HWND text = GetDlgItem(box, 0xFFFF);
-    return text ? TextUtf8(text) : std::string("<no text control>");
-}
+// to the system (Wide, Utf8, TextUtf8 and BoxTextUtf8 of the harness).
 
 bool IsAscii(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
@@ -467,44 +397,7 @@ std::vector<std::string> TempFilesIn(const std::string& folder) {
 }
 
 std::string FileText(const std::string& path) {
-    std::string text;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<absent>";
-    char buf[4096];
-    DWORD n = 0;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0)
-        text.append(buf, n);
-    CloseHandle(h);
-    return text;
-}
-
-// ---- the run-at-logon values, kept for the machine ------------------------------------
-
-constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::optional<std::string> RunValue(HKEY root) {
-    char buf[2048] = "";
-    DWORD size = sizeof buf;
-    if (RegGetValueA(root, kRunKey, "Pathwink", RRF_RT_REG_SZ, nullptr, buf, &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    return std::string(buf);
-}
-
-void PutRunValue(HKEY root, const std::optional<std::string>& value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    if (value)
-        RegSetValueExA(key, "Pathwink", 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
-                       static_cast<DWORD>(value->size() + 1));
-    else
-        RegDeleteValueA(key, "Pathwink");
-    RegCloseKey(key);
+    return FileBytes(Wide(path)).value_or("<absent>");
 }
 
 // ---- waiting ----------------------------------------------------------------------------
@@ -531,26 +424,14 @@ bool SendWithin(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DWORD_PTR* re
     return true;
 }
 
-// The list's rows, read in the wide form; nothing when the program did not answer.
+// The list's rows in UTF-8; nothing when the program did not answer.
 std::optional<std::vector<std::string>> ReadRows(HWND list) {
-    DWORD_PTR count = 0;
-    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 3000, &count) ||
-        static_cast<LRESULT>(count) == LB_ERR)
+    const auto wide = ListRows(list);
+    if (!wide)
         return std::nullopt;
     std::vector<std::string> rows;
-    for (WPARAM i = 0; i < count; ++i) {
-        DWORD_PTR len = 0;
-        if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 3000, &len) ||
-            static_cast<LRESULT>(len) == LB_ERR)
-            return std::nullopt;
-        std::wstring w(len + 1, L'\0');
-        DWORD_PTR copied = 0;
-        if (!SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(w.data()),
-                                 SMTO_ABORTIFHUNG, 3000, &copied))
-            return std::nullopt;
-        w.resize(wcslen(w.c_str()));
+    for (const std::wstring& w : *wide)
         rows.push_back(Utf8(w));
-    }
     return rows;
 }
 
@@ -650,7 +531,7 @@ struct Screen {
         s << "main " << (mainVisible ? "shown" : "hidden") << (mainEnabled ? "" : " disabled");
         if (editorVisible)
             s << "; editor \"" << editorCaption << "\"" << (editorEnabled ? "" : " disabled")
-              << " folder \"" << Shortened(editorFolder) << "\" key field 0x" << std::hex
+              << " folder \"" << Shortened(editorFolder, 90) << "\" key field 0x" << std::hex
               << editorField << std::dec;
         for (const Box& b : boxes)
             s << "; box \"" << b.caption << "\"" << (b.enabled ? "" : " disabled") << ": "
@@ -659,7 +540,7 @@ struct Screen {
             s << "; " << menus << " menu(s)";
         if (otherWindows)
             s << "; other windows:" << others;
-        s << "; rows:" << (rowsRead ? Listed(rows) : std::string(" <not read>"));
+        s << "; rows:" << (rowsRead ? Listed(rows, 90) : std::string(" <not read>"));
         s << "; options " << (checksRead ? checks.Text() : std::string("<not read>"));
         return s.str();
     }
@@ -677,7 +558,7 @@ struct HandOver {
 
 // Another start of the program while it runs.
 struct SecondCopy {
-    PROCESS_INFORMATION pi{};
+    std::shared_ptr<StartedProgram> program = std::make_shared<StartedProgram>();
     HWND box = nullptr;
     std::string fileAtStart;
     int savesAtStart = 0;
@@ -691,31 +572,19 @@ public:
     void Run();
 
 private:
-    enum class Ev {
-        AnswerBox,
-        SetFolder,
-        SetKey,
-        TypeKey,
-        EditorOk,
-        EditorCancel,
-        EditorCloseBox,
-        New,
-        Edit,
-        Delete,
-        DoubleClick,
-        TrayButton,
-        ToggleOption,
-        ExitButton,
-        TrayLeftClick,
-        TrayMenu,
-        CopyData,
-        HotKey,
-        CloseRequest,
-        SessionEnd,
-        SecondCopyStart,
-        AddCommand,
-        SecondCopyAnswer,
+    // One kind of event: what it is, how often it comes while it can (0: not now), and
+    // the function that makes it happen. The draw walks the table in its order, so a
+    // seed replays the same events.
+    struct EventKind {
+        const char* name;
+        int (*weight)(const Storm&);
+        void (Storm::*run)();
+        bool settles; // false for the ones that end the program, which start it again
     };
+    static const std::vector<EventKind>& EventKinds();
+    bool EditorOnTop() const;
+    bool BoxOnTop() const;
+    bool MainUsable() const;
 
     // Set-up and the program's runs.
     void MakeFolders();
@@ -730,17 +599,39 @@ private:
 
     // Events.
     void Step();
-    Ev Choose();
-    void RunEvent(Ev ev);
+    const EventKind& Choose();
+    void RunEvent(const EventKind& kind);
+    // In the editor.
+    void EditorFolderEvent();
+    void EditorKeyEvent();
+    void EditorTypedKeyEvent();
+    void EditorOkEvent();
+    void EditorCancelEvent();
+    void EditorCloseBoxEvent();
+    // The box on top.
     void AnswerTopBox();
-    void EditorEvent(Ev ev);
-    void MainEvent(Ev ev);
+    // The main window's buttons, list and check boxes.
+    int PickRow();
+    Entry EntryAt(const std::vector<std::string>& rows, int row) const;
+    void SelectRow(int row);
+    void StartEdit(const Entry& e);
+    void NewEvent();
+    void EditEvent();
+    void DeleteEvent();
+    void DoubleClickEvent();
+    void TrayButtonEvent();
+    void ToggleOptionEvent();
+    void ExitButtonEvent();
+    // From outside the main window.
+    void TrayLeftClickEvent();
     void TrayMenuEvent();
     void CopyDataEvent();
     void HotKeyEvent();
+    void CloseRequestEvent();
     void SessionEndEvent();
     void StartSecondCopy();
     void AddCommandEvent();
+    void AnswerSomeSecondCopy();
     void AnswerSecondCopy(size_t index, bool atOnce);
     void AnswerAllSecondCopies();
 
@@ -809,12 +700,7 @@ private:
 };
 
 Storm::~Storm() {
-    for (auto& s : seconds_) {
-        TerminateProcess(s.pi.hProcess, 99);
-        WaitForSingleObject(s.pi.hProcess, 5000);
-        CloseHandle(s.pi.hProcess);
-        CloseHandle(s.pi.hThread);
-    }
+    seconds_.clear(); // each ended with its object
     if (app_)
         app_->Kill();
     for (auto& h : handOvers_)
@@ -826,8 +712,8 @@ Storm::~Storm() {
         UnregisterHotKey(nullptr, 0x7300);
     if (!root_.empty())
         RemoveTree(root_);
-    PutRunValue(HKEY_LOCAL_MACHINE, runMachine_);
-    PutRunValue(HKEY_CURRENT_USER, runUser_);
+    SetRunValue(HKEY_LOCAL_MACHINE, runMachine_);
+    SetRunValue(HKEY_CURRENT_USER, runUser_);
 }
 
 // ---- reports ------------------------------------------------------------------------------
@@ -923,7 +809,7 @@ bool Storm::StartProgram() {
         // starts still show their message.
         HWND refused = nullptr;
         for (HWND w : FindTopLevels("#32770", "Pathwink", app_->ProcessId()))
-            if (IsWindowVisible(w) && BoxText(w) == kAlreadyActive)
+            if (IsWindowVisible(w) && BoxTextUtf8(w) == kAlreadyActive)
                 refused = w;
         std::string open;
         for (const auto& c : seconds_)
@@ -993,7 +879,7 @@ Screen Storm::Look() {
             SendWithin(EditorHotKeyField(w), HKM_GETHOTKEY, 0, 0, &field);
             s.editorField = static_cast<WORD>(field);
         } else if (lstrcmpA(cls, "#32770") == 0) {
-            s.boxes.push_back({w, TextUtf8(w), BoxText(w), IsWindowEnabled(w) != FALSE});
+            s.boxes.push_back({w, TextUtf8(w), BoxTextUtf8(w), IsWindowEnabled(w) != FALSE});
         } else if (lstrcmpA(cls, "#32768") == 0) {
             ++s.menus;
         } else if (lstrcmpA(cls, "tooltips_class32") != 0) {
@@ -1057,7 +943,7 @@ bool Storm::Matches(const Screen& s, std::string& why) {
             return false;
         }
         if (s.editorFolder != f.folder) {
-            why = "the editor's folder is not \"" + Shortened(f.folder) + "\"";
+            why = "the editor's folder is not \"" + Shortened(f.folder, 90) + "\"";
             return false;
         }
         if (s.editorField != f.field) {
@@ -1094,7 +980,7 @@ bool Storm::Matches(const Screen& s, std::string& why) {
         }
     }
     if (!s.rowsRead || Sorted(s.rows) != Sorted(RowsOf(model_.table))) {
-        why = "the rows are not" + Listed(RowsOf(model_.table));
+        why = "the rows are not" + Listed(RowsOf(model_.table), 90);
         return false;
     }
     if (!s.checksRead || s.checks != model_.options) {
@@ -1174,7 +1060,7 @@ bool Storm::Settle() {
     if (!ok) {
         // A crash under Wine first starts the debugger, which prints a backtrace
         // while the windows are still there: give the process time to end.
-        const bool ended = app_->WaitForExit(s.alive ? 5000 : 0);
+        const bool ended = static_cast<bool>(app_->WaitForExit(s.alive ? 5000 : 0));
         std::string end;
         if (ended) {
             ++crashes_;
@@ -1274,16 +1160,6 @@ WORD Storm::KeyInput(std::string* kind) {
     }
     *kind = "held by another program";
     return kHeldKey;
-}
-
-// Explorer's windows titled with the last component of folder.
-std::vector<HWND> ExplorersFor(const std::string& folder) {
-    std::vector<HWND> found;
-    const std::string leaf = LeafName(folder);
-    for (HWND w : FindTopLevels("ExplorerWClass", nullptr))
-        if (TextUtf8(w) == leaf)
-            found.push_back(w);
-    return found;
 }
 
 void Storm::ExpectExplorer(const std::string& path, const char* how) {
@@ -1421,50 +1297,80 @@ void Storm::EndFlow() {
     }
 }
 
-// ---- choosing an event ----------------------------------------------------------------------
+// ---- the events, as a table -----------------------------------------------------------
 
-Storm::Ev Storm::Choose() {
-    std::vector<std::pair<Ev, int>> c;
-    const Layer* top = model_.layers.empty() ? nullptr : &model_.layers.back();
-    const bool editorOnTop = top && top->kind == Layer::FlowWindow && model_.flow->editorShown;
-    if (editorOnTop) {
-        c.insert(c.end(), {{Ev::SetFolder, 40},
-                           {Ev::SetKey, 40},
-                           {Ev::TypeKey, 6},
-                           {Ev::EditorOk, 55},
-                           {Ev::EditorCancel, 10},
-                           {Ev::EditorCloseBox, 6}});
-    } else if (top) {
-        c.push_back({Ev::AnswerBox, 110});
-    }
-    const bool rows = !model_.table.empty();
-    if (seen_.mainVisible && seen_.mainEnabled) {
-        c.insert(c.end(),
-                 {{Ev::New, 30}, {Ev::TrayButton, 6}, {Ev::ToggleOption, 14}, {Ev::ExitButton, 3}});
-        if (rows)
-            c.insert(c.end(), {{Ev::Edit, 20}, {Ev::Delete, 12}, {Ev::DoubleClick, 6}});
-    }
-    c.push_back({Ev::TrayLeftClick, seen_.mainVisible ? 3 : 18});
-    c.push_back({Ev::TrayMenu, 12});
-    c.push_back({Ev::CopyData, 22});
-    if (std::any_of(model_.table.begin(), model_.table.end(), [](const Entry& e) { return e.key; }))
-        c.push_back({Ev::HotKey, 16});
-    c.push_back({Ev::CloseRequest, 2});
-    c.push_back({Ev::SessionEnd, 1});
-    c.push_back({Ev::SecondCopyStart, 5});
-    c.push_back({Ev::AddCommand, 6});
-    if (!seconds_.empty())
-        c.push_back({Ev::SecondCopyAnswer, 12});
+bool Storm::EditorOnTop() const {
+    return !model_.layers.empty() && model_.layers.back().kind == Layer::FlowWindow &&
+           model_.flow->editorShown;
+}
+
+bool Storm::BoxOnTop() const {
+    return !model_.layers.empty() && !EditorOnTop();
+}
+
+bool Storm::MainUsable() const {
+    return seen_.mainVisible && seen_.mainEnabled;
+}
+
+const std::vector<Storm::EventKind>& Storm::EventKinds() {
+    using S = const Storm&;
+    static const std::vector<EventKind> kinds = {
+        {"editor: folder", [](S s) { return s.EditorOnTop() ? 40 : 0; }, &Storm::EditorFolderEvent,
+         true},
+        {"editor: key", [](S s) { return s.EditorOnTop() ? 40 : 0; }, &Storm::EditorKeyEvent, true},
+        {"editor: typed key", [](S s) { return s.EditorOnTop() ? 6 : 0; },
+         &Storm::EditorTypedKeyEvent, true},
+        {"editor: OK", [](S s) { return s.EditorOnTop() ? 55 : 0; }, &Storm::EditorOkEvent, true},
+        {"editor: Cancel", [](S s) { return s.EditorOnTop() ? 10 : 0; }, &Storm::EditorCancelEvent,
+         true},
+        {"editor: close box", [](S s) { return s.EditorOnTop() ? 6 : 0; },
+         &Storm::EditorCloseBoxEvent, true},
+        {"the box on top answered", [](S s) { return s.BoxOnTop() ? 110 : 0; },
+         &Storm::AnswerTopBox, true},
+        {"New Shortcut", [](S s) { return s.MainUsable() ? 30 : 0; }, &Storm::NewEvent, true},
+        {"Tray", [](S s) { return s.MainUsable() ? 6 : 0; }, &Storm::TrayButtonEvent, true},
+        {"an option", [](S s) { return s.MainUsable() ? 14 : 0; }, &Storm::ToggleOptionEvent, true},
+        {"Exit", [](S s) { return s.MainUsable() ? 3 : 0; }, &Storm::ExitButtonEvent, true},
+        {"Edit Selected", [](S s) { return s.MainUsable() && !s.model_.table.empty() ? 20 : 0; },
+         &Storm::EditEvent, true},
+        {"Delete Selected", [](S s) { return s.MainUsable() && !s.model_.table.empty() ? 12 : 0; },
+         &Storm::DeleteEvent, true},
+        {"a double-click", [](S s) { return s.MainUsable() && !s.model_.table.empty() ? 6 : 0; },
+         &Storm::DoubleClickEvent, true},
+        {"the tray icon's left button", [](S s) { return s.seen_.mainVisible ? 3 : 18; },
+         &Storm::TrayLeftClickEvent, true},
+        {"the tray menu", [](S) { return 12; }, &Storm::TrayMenuEvent, true},
+        {"a folder handed over", [](S) { return 22; }, &Storm::CopyDataEvent, true},
+        {"a hotkey",
+         [](S s) {
+             return std::any_of(s.model_.table.begin(), s.model_.table.end(),
+                                [](const Entry& e) { return e.key; })
+                        ? 16
+                        : 0;
+         },
+         &Storm::HotKeyEvent, true},
+        {"a close request", [](S) { return 2; }, &Storm::CloseRequestEvent, false},
+        {"the end of the session", [](S) { return 1; }, &Storm::SessionEndEvent, false},
+        {"a second copy", [](S) { return 5; }, &Storm::StartSecondCopy, true},
+        {"Pathwink.exe add", [](S) { return 6; }, &Storm::AddCommandEvent, true},
+        {"a second copy's message answered", [](S s) { return s.seconds_.empty() ? 0 : 12; },
+         &Storm::AnswerSomeSecondCopy, true},
+    };
+    return kinds;
+}
+
+const Storm::EventKind& Storm::Choose() {
     int total = 0;
-    for (const auto& e : c)
-        total += e.second;
+    for (const EventKind& kind : EventKinds())
+        total += kind.weight(*this);
     int r = dice_.Below(total);
-    for (const auto& e : c) {
-        if (r < e.second)
-            return e.first;
-        r -= e.second;
+    for (const EventKind& kind : EventKinds()) {
+        const int weight = kind.weight(*this);
+        if (r < weight)
+            return kind;
+        r -= weight;
     }
-    return c.back().first;
+    return EventKinds().back(); // not reached: r < total
 }
 
 void Storm::Step() {
@@ -1492,63 +1398,9 @@ void Storm::Step() {
     }
 }
 
-void Storm::RunEvent(Ev ev) {
-    switch (ev) {
-    case Ev::AnswerBox:
-        AnswerTopBox();
-        break;
-    case Ev::SetFolder:
-    case Ev::SetKey:
-    case Ev::TypeKey:
-    case Ev::EditorOk:
-    case Ev::EditorCancel:
-    case Ev::EditorCloseBox:
-        EditorEvent(ev);
-        break;
-    case Ev::New:
-    case Ev::Edit:
-    case Ev::Delete:
-    case Ev::DoubleClick:
-    case Ev::TrayButton:
-    case Ev::ToggleOption:
-    case Ev::ExitButton:
-        MainEvent(ev);
-        break;
-    case Ev::TrayLeftClick:
-        Log("left click on the tray icon");
-        PostMessageA(tray_, pw::TrayIcon::kCallbackMessage, 0, WM_LBUTTONDOWN);
-        model_.mainVisible = true;
-        break;
-    case Ev::TrayMenu:
-        TrayMenuEvent();
-        break;
-    case Ev::CopyData:
-        CopyDataEvent();
-        break;
-    case Ev::HotKey:
-        HotKeyEvent();
-        break;
-    case Ev::CloseRequest: {
-        Log("WM_CLOSE to the main window");
-        PostMessageA(app_->MainWindow(), WM_CLOSE, 0, 0);
-        ProgramEnded("a close request", false);
-        return;
-    }
-    case Ev::SessionEnd:
-        SessionEndEvent();
-        return;
-    case Ev::AddCommand:
-        AddCommandEvent();
-        break;
-    case Ev::SecondCopyStart:
-        StartSecondCopy();
-        break;
-    case Ev::SecondCopyAnswer:
-        AnswerSecondCopy(static_cast<size_t>(dice_.Below(static_cast<int>(seconds_.size()))),
-                         false);
-        break;
-    }
-    if (!stop_)
+void Storm::RunEvent(const EventKind& kind) {
+    (this->*kind.run)();
+    if (kind.settles && !stop_)
         Settle();
 }
 
@@ -1605,163 +1457,186 @@ void Storm::AnswerTopBox() {
     f.editorShown = true;
 }
 
-void Storm::EditorEvent(Ev ev) {
+void Storm::EditorFolderEvent() {
+    std::string kind;
+    const std::string folder = FolderInput(&kind);
+    Log("editor folder: " + kind + " \"" + Shortened(folder, 60) + "\"");
+    const std::wstring text = Wide(folder);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(EditorFolderField(seen_.editor), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 3000, &result);
+    model_.flow->folder = folder;
+}
+
+void Storm::EditorKeyEvent() {
+    std::string kind;
+    const WORD key = KeyInput(&kind);
+    Log("editor key: " + kind + " " + (key ? KeyText(key) : std::string("(none)")));
+    SendWithin(EditorHotKeyField(seen_.editor), HKM_SETHOTKEY, FieldOf(key), 0);
+    model_.flow->field = FieldOf(key);
+}
+
+void Storm::EditorTypedKeyEvent() {
     Flow& f = *model_.flow;
     HWND editor = seen_.editor;
-    switch (ev) {
-    case Ev::SetFolder: {
-        std::string kind;
-        const std::string folder = FolderInput(&kind);
-        Log("editor folder: " + kind + " \"" + Shortened(folder, 60) + "\"");
-        const std::wstring text = Wide(folder);
-        DWORD_PTR result = 0;
-        SendMessageTimeoutW(EditorFolderField(editor), WM_SETTEXT, 0,
-                            reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 3000,
-                            &result);
-        f.folder = folder;
-        return;
-    }
-    case Ev::SetKey: {
-        std::string kind;
-        const WORD key = KeyInput(&kind);
-        Log("editor key: " + kind + " " + (key ? KeyText(key) : std::string("(none)")));
-        SendWithin(EditorHotKeyField(editor), HKM_SETHOTKEY, FieldOf(key), 0);
-        f.field = FieldOf(key);
-        return;
-    }
-    case Ev::TypeKey: {
-        const WORD letter = kTypedLetters[dice_.Below(static_cast<int>(std::size(kTypedLetters)))];
-        const WORD expected = FieldOf(letter | kCtrl | kAlt);
-        Log(std::string("editor key typed: ") + static_cast<char>(letter));
-        HWND field = EditorHotKeyField(editor);
-        if (!FocusEditorField(editor, field))
-            Log("  the editor did not get the keyboard");
-        // Under Wine the attached input may leave a modifier down in the program's
-        // key state; released first, the letter arrives alone.
-        ReleaseModifiers();
-        TypeKey(letter);
-        if (f.field != expected) {
-            DWORD_PTR now = f.field;
-            if (!Poll(
-                    [&] { return SendWithin(field, HKM_GETHOTKEY, 0, 0, &now) && now == expected; },
-                    2000))
-                Fail("the key typed into the editor's hot-key field did not reach it (it holds 0x" +
-                     Hex(static_cast<unsigned long>(now)) + ")");
-            f.field = static_cast<WORD>(now);
-        }
-        return;
-    }
-    case Ev::EditorOk:
-        Log("editor OK with folder \"" + Shortened(f.folder, 60) + "\" and key " +
-            (f.field ? KeyText(KeyOfField(f.field)) : std::string("(none)")));
-        ClickEditorButton(editor, "OK");
-        StartChecks();
-        return;
-    case Ev::EditorCancel:
-    case Ev::EditorCloseBox:
-        if (ev == Ev::EditorCancel) {
-            Log("editor Cancel");
-            ClickEditorButton(editor, "Cancel");
-        } else {
-            Log("editor close box");
-            PostMessageA(editor, WM_SYSCOMMAND, SC_CLOSE, 0);
-        }
-        EndFlow();
-        return;
-    default:
-        return;
+    const WORD letter = kTypedLetters[dice_.Below(static_cast<int>(std::size(kTypedLetters)))];
+    const WORD expected = FieldOf(letter | kCtrl | kAlt);
+    Log(std::string("editor key typed: ") + static_cast<char>(letter));
+    HWND field = EditorHotKeyField(editor);
+    if (!FocusEditorField(editor, field))
+        Log("  the editor did not get the keyboard");
+    // Under Wine the attached input may leave a modifier down in the program's
+    // key state; released first, the letter arrives alone.
+    ReleaseModifiers();
+    TypeKey(letter);
+    if (f.field != expected) {
+        DWORD_PTR now = f.field;
+        if (!Poll([&] { return SendWithin(field, HKM_GETHOTKEY, 0, 0, &now) && now == expected; },
+                  2000))
+            Fail("the key typed into the editor's hot-key field did not reach it (it holds 0x" +
+                 Hex(static_cast<unsigned long>(now)) + ")");
+        f.field = static_cast<WORD>(now);
     }
 }
 
-void Storm::MainEvent(Ev ev) {
+void Storm::EditorOkEvent() {
+    const Flow& f = *model_.flow;
+    Log("editor OK with folder \"" + Shortened(f.folder, 60) + "\" and key " +
+        (f.field ? KeyText(KeyOfField(f.field)) : std::string("(none)")));
+    ClickEditorButton(seen_.editor, "OK");
+    StartChecks();
+}
+
+void Storm::EditorCancelEvent() {
+    Log("editor Cancel");
+    ClickEditorButton(seen_.editor, "Cancel");
+    EndFlow();
+}
+
+void Storm::EditorCloseBoxEvent() {
+    Log("editor close box");
+    PostMessageA(seen_.editor, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EndFlow();
+}
+
+// Every event on the main window draws a row, whether it uses one or not, so that a
+// seed replays the same events as it always has.
+int Storm::PickRow() {
+    return seen_.rows.empty() ? -1 : dice_.Below(static_cast<int>(seen_.rows.size()));
+}
+
+Entry Storm::EntryAt(const std::vector<std::string>& rows, int row) const {
+    for (const Entry& e : model_.table)
+        if (RowOf(e) == rows[static_cast<size_t>(row)])
+            return e;
+    return Entry{};
+}
+
+void Storm::SelectRow(int row) {
+    SendWithin(list_, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    SendWithin(GetParent(list_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list_), LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(list_));
+}
+
+void Storm::StartEdit(const Entry& e) {
+    if (model_.flow)
+        return; // the open flow's window comes forward instead
+    Flow f;
+    f.edit = true;
+    f.original = e;
+    f.folder = e.path;
+    f.field = FieldOf(e.key);
+    OpenFlow(f);
+}
+
+void Storm::NewEvent() {
+    PickRow();
+    Log("New Shortcut");
+    app_->Click("New Shortcut");
+    if (!model_.flow)
+        OpenFlow(Flow{});
+}
+
+void Storm::EditEvent() {
     const std::vector<std::string> rows = seen_.rows;
-    const int row = rows.empty() ? -1 : dice_.Below(static_cast<int>(rows.size()));
-    const auto entryAt = [&](int r) {
-        for (const Entry& e : model_.table)
-            if (RowOf(e) == rows[static_cast<size_t>(r)])
-                return e;
-        return Entry{};
-    };
-    const auto select = [&](int r) {
-        SendWithin(list_, LB_SETCURSEL, static_cast<WPARAM>(r), 0);
-        SendWithin(GetParent(list_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list_), LBN_SELCHANGE),
-                   reinterpret_cast<LPARAM>(list_));
-    };
-    const auto startEdit = [&](const Entry& e) {
-        if (model_.flow)
-            return; // the open flow's window comes forward instead
-        Flow f;
-        f.edit = true;
-        f.original = e;
-        f.folder = e.path;
-        f.field = FieldOf(e.key);
-        OpenFlow(f);
-    };
-    switch (ev) {
-    case Ev::New:
-        Log("New Shortcut");
-        app_->Click("New Shortcut");
-        if (!model_.flow)
-            OpenFlow(Flow{});
-        return;
-    case Ev::Edit: {
-        const Entry e = entryAt(row);
-        Log("Edit Selected on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) + "}");
-        select(row);
-        app_->Click("Edit Selected");
-        startEdit(e);
-        return;
+    const int row = PickRow();
+    const Entry e = EntryAt(rows, row);
+    Log("Edit Selected on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) + "}");
+    SelectRow(row);
+    app_->Click("Edit Selected");
+    StartEdit(e);
+}
+
+void Storm::DeleteEvent() {
+    const std::vector<std::string> rows = seen_.rows;
+    const int row = PickRow();
+    const Entry e = EntryAt(rows, row);
+    Log("Delete Selected on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) + "}");
+    SelectRow(row);
+    app_->Click("Delete Selected");
+    if (!model_.flow) {
+        model_.table.erase(std::find(model_.table.begin(), model_.table.end(), e));
+        ++model_.saves;
     }
-    case Ev::Delete: {
-        const Entry e = entryAt(row);
-        Log("Delete Selected on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) + "}");
-        select(row);
-        app_->Click("Delete Selected");
-        if (!model_.flow) {
-            model_.table.erase(std::find(model_.table.begin(), model_.table.end(), e));
-            ++model_.saves;
-        }
-        return;
-    }
-    case Ev::DoubleClick: {
-        const Entry e = entryAt(row);
-        Log("double-click on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) + "}");
-        select(row);
-        PostMessageA(GetParent(list_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list_), LBN_DBLCLK),
-                     reinterpret_cast<LPARAM>(list_));
-        if (model_.options.on[kDClickEdits])
-            startEdit(e);
-        else if (IsDirectory(e.path))
-            ExpectExplorer(e.path, "the double-click");
-        return;
-    }
-    case Ev::TrayButton:
-        Log("Tray");
-        app_->Click("Tray");
-        model_.mainVisible = false;
-        return;
-    case Ev::ToggleOption: {
-        const int i = dice_.Below(kOptionCount);
-        const bool on = !model_.options.on[i];
-        Log(std::string("option ") + kOptionKeys[i] + (on ? " on" : " off"));
-        SendWithin(checkBoxes_[i], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-        PostMessageA(GetParent(checkBoxes_[i]), WM_COMMAND,
-                     MAKEWPARAM(GetDlgCtrlID(checkBoxes_[i]), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(checkBoxes_[i]));
-        model_.options.on[i] = on;
-        return;
-    }
-    case Ev::ExitButton:
-        Log("Exit");
-        app_->Click("Exit");
-        if (model_.options.on[kConfirmExit])
-            model_.layers.push_back({Layer::ExitQuestion, {}});
-        else
-            ProgramEnded("the Exit button", false);
-        return;
-    default:
-        return;
-    }
+}
+
+void Storm::DoubleClickEvent() {
+    const std::vector<std::string> rows = seen_.rows;
+    const int row = PickRow();
+    const Entry e = EntryAt(rows, row);
+    Log("double-click on row " + std::to_string(row) + " {" + Shortened(RowOf(e), 60) + "}");
+    SelectRow(row);
+    PostMessageA(GetParent(list_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list_), LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(list_));
+    if (model_.options.on[kDClickEdits])
+        StartEdit(e);
+    else if (IsDirectory(e.path))
+        ExpectExplorer(e.path, "the double-click");
+}
+
+void Storm::TrayButtonEvent() {
+    PickRow();
+    Log("Tray");
+    app_->Click("Tray");
+    model_.mainVisible = false;
+}
+
+void Storm::ToggleOptionEvent() {
+    PickRow();
+    const int i = dice_.Below(kOptionCount);
+    const bool on = !model_.options.on[i];
+    Log(std::string("option ") + kOptionKeys[i] + (on ? " on" : " off"));
+    SendWithin(checkBoxes_[i], BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    PostMessageA(GetParent(checkBoxes_[i]), WM_COMMAND,
+                 MAKEWPARAM(GetDlgCtrlID(checkBoxes_[i]), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(checkBoxes_[i]));
+    model_.options.on[i] = on;
+}
+
+void Storm::ExitButtonEvent() {
+    PickRow();
+    Log("Exit");
+    app_->Click("Exit");
+    if (model_.options.on[kConfirmExit])
+        model_.layers.push_back({Layer::ExitQuestion, {}});
+    else
+        ProgramEnded("the Exit button", false);
+}
+
+void Storm::TrayLeftClickEvent() {
+    Log("left click on the tray icon");
+    PostMessageA(tray_, pw::TrayIcon::kCallbackMessage, 0, WM_LBUTTONDOWN);
+    model_.mainVisible = true;
+}
+
+void Storm::CloseRequestEvent() {
+    Log("WM_CLOSE to the main window");
+    PostMessageA(app_->MainWindow(), WM_CLOSE, 0, 0);
+    ProgramEnded("a close request", false);
+}
+
+void Storm::AnswerSomeSecondCopy() {
+    AnswerSecondCopy(static_cast<size_t>(dice_.Below(static_cast<int>(seconds_.size()))), false);
 }
 
 void Storm::TrayMenuEvent() {
@@ -1785,15 +1660,7 @@ void Storm::TrayMenuEvent() {
     // the menu has closed.
     SetCursorPos(0, 0);
     PostMessageA(tray_, pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    Poll(
-        [&] {
-            for (HWND w : FindTopLevels("#32768", nullptr, app_->ProcessId()))
-                if (IsWindowVisible(w))
-                    menu = w;
-            return menu != nullptr || !app_->Running();
-        },
-        5000);
+    HWND menu = app_->WaitForMenu(5000);
     if (!menu) {
         PutMouseInTheMiddle();
         Log("tray menu (did not open)");
@@ -1925,29 +1792,22 @@ void Storm::AddCommandEvent() {
     const std::string folder = exists ? dice_.Pick(existing_) : dice_.Pick(gone_);
     Log(std::string("Pathwink.exe add, ") + (exists ? "existing" : "missing") + " \"" +
         Shortened(folder, 60) + "\"" + (model_.flow ? " (queued behind the flow)" : ""));
-    std::wstring cmd = Wide("\"" + app_->ExePath() + "\" add \"" + folder + "\"");
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(Wide(app_->ExePath()).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, Wide(app_->Folder()).c_str(), &si, &pi)) {
+    StartedProgram command;
+    if (!command.LaunchCommand("\"" + app_->ExePath() + "\" add \"" + folder + "\"",
+                               app_->Folder())) {
         Fail("Pathwink.exe add could not be started");
         return;
     }
     ++addCommands_;
     // It ends once the running copy has taken the folder, whatever that copy is doing.
-    const bool ended = WaitForSingleObject(pi.hProcess, 10000) == WAIT_OBJECT_0;
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
+    const bool ended = static_cast<bool>(command.WaitForExit(10000));
+    const DWORD code = command.ExitCode();
     if (!ended) {
         ++hangs_;
-        TerminateProcess(pi.hProcess, 1);
         Fail("Pathwink.exe add did not end within 10 s");
     } else if (code != 0) {
         Fail("Pathwink.exe add ended with code " + std::to_string(code));
     }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
     if (!ended || code != 0)
         return;
     ++handedOver_;
@@ -1965,35 +1825,30 @@ void Storm::StartSecondCopy() {
     c.step = step_;
     c.savesAtStart = model_.saves;
     c.fileAtStart = FileText(app_->SettingsPath());
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
     const bool inTray = dice_.Percent(50);
-    std::string cmd = "\"" + app_->ExePath() + "\"" + (inTray ? " tray" : "");
     Log(std::string("second copy started") + (inTray ? " with tray" : ""));
-    if (!CreateProcessA(app_->ExePath().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        app_->Folder().c_str(), &si, &c.pi)) {
+    StartedProgram& program = *c.program;
+    if (!program.LaunchCommand("\"" + app_->ExePath() + "\"" + (inTray ? " tray" : ""),
+                               app_->Folder())) {
         Fail("the second copy could not be started");
         return;
     }
     ++secondCopies_;
-    const DWORD pid = c.pi.dwProcessId;
+    const DWORD pid = program.ProcessId();
     Poll(
         [&] {
             for (HWND w : FindTopLevels("#32770", "Pathwink", pid))
-                if (IsWindowVisible(w) && BoxText(w) == kAlreadyActive)
+                if (IsWindowVisible(w) && BoxTextUtf8(w) == kAlreadyActive)
                     c.box = w;
-            return c.box != nullptr || WaitForSingleObject(c.pi.hProcess, 0) == WAIT_OBJECT_0;
+            return c.box != nullptr || !program.Running();
         },
         15000);
-    if (!c.box) {
-        DWORD code = 0;
-        GetExitCodeProcess(c.pi.hProcess, &code);
+    if (!c.box)
         Fail("the second copy shows no \"already active\" message (" +
-             std::string(WaitForSingleObject(c.pi.hProcess, 0) == WAIT_OBJECT_0
-                             ? "it ended with code " + std::to_string(code)
+             std::string(!program.Running()
+                             ? "it ended with code " + std::to_string(program.ExitCode())
                              : "it runs") +
              ")");
-    }
     if (!FindTopLevels("TPathwinkMainForm", nullptr, pid).empty())
         Fail("the second copy has a main window that other programs could find");
     seconds_.push_back(c);
@@ -2014,19 +1869,13 @@ void Storm::AnswerSecondCopy(size_t index, bool atOnce) {
     Log(std::string(atOnce ? "  answered at once"
                            : "the second copy of step " + std::to_string(c.step) + " answered") +
         (close ? " (close box)" : " (OK)"));
-    if (WaitForSingleObject(c.pi.hProcess, 5000) != WAIT_OBJECT_0) {
+    if (!c.program->WaitForExit(5000)) {
         Fail("the second copy of step " + std::to_string(c.step) + " did not end when answered");
-        TerminateProcess(c.pi.hProcess, 99);
-        WaitForSingleObject(c.pi.hProcess, 5000);
-    } else {
-        DWORD code = 0;
-        GetExitCodeProcess(c.pi.hProcess, &code);
-        if (code != 0)
-            Fail("the second copy of step " + std::to_string(c.step) + " ended with code " +
-                 std::to_string(code));
+        c.program->Kill();
+    } else if (const DWORD code = c.program->ExitCode(); code != 0) {
+        Fail("the second copy of step " + std::to_string(c.step) + " ended with code " +
+             std::to_string(code));
     }
-    CloseHandle(c.pi.hProcess);
-    CloseHandle(c.pi.hThread);
     // Only when the first copy saved nothing meanwhile does the file tell.
     if (model_.saves == c.savesAtStart && FileText(app_->SettingsPath()) != c.fileAtStart)
         Fail("the settings file changed while only the second copy of step " +
@@ -2095,7 +1944,7 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     model_.options = saved.options;
     ++restarts_;
     if (StartProgram() && stop_ == false)
-        Log("the list shows" + Listed(seen_.rows));
+        Log("the list shows" + Listed(seen_.rows, 90));
 }
 
 void Storm::Recover() {
@@ -2145,8 +1994,8 @@ SavedSettings Storm::CheckFile(const std::string& when, const std::vector<std::s
         Fail(when + " the settings file does not read as written:" + saved.problems +
              "\n  file: " + Shortened(FileText(app_->SettingsPath()), 600));
     if (savedRows != rows)
-        Fail(when + " the settings file holds" + Listed(savedRows) + "\n  but the list showed" +
-             Listed(rows) + "\n  (" + std::to_string(lost) + " lost, " + std::to_string(extra) +
+        Fail(when + " the settings file holds" + Listed(savedRows, 90) + "\n  but the list showed" +
+             Listed(rows, 90) + "\n  (" + std::to_string(lost) + " lost, " + std::to_string(extra) +
              " not shown)");
     if (saved.options != options)
         Fail(when + " the settings file holds the options " + saved.options.Text() +

@@ -19,22 +19,9 @@ using namespace pwtest;
 
 namespace {
 
-constexpr UINT kTrayCallback = pw::TrayIcon::kCallbackMessage;
-
-// Settings that keep every run quiet: no exit question, no run-at-logon value.
-constexpr char kQuiet[] = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n";
-
-constexpr char kAlreadyActive[] =
-    "Pathwink is already active.\nLeft-click the golden folder icon in the tray, next to the "
-    "clock.";
 constexpr char kFolderQuestion[] = "The folder you have selected is either invalid";
-constexpr char kRefusedText[] =
-    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
 constexpr char kTooLong[] = "The folder path is longer than";
 constexpr char kExitWithoutSaving[] = "Exit Pathwink without saving?";
-
-constexpr char kRunKeyMachine[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr char kRunKeyUser[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // The hot-key field's encoding (HOTKEYF_ flags << 8 | key) and the settings file's.
 constexpr WORD kFieldCtrlAltM = 0x064D, kFieldAltD = 0x0444, kFieldCtrlAltF7 = 0x0676;
@@ -55,88 +42,6 @@ size_t Occurrences(const std::string& text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++n;
     return n;
-}
-
-std::string Shortened(const std::string& text) {
-    return text.size() <= 160 ? text
-                              : text.substr(0, 160) + "...(" + std::to_string(text.size()) + ")";
-}
-
-// The visible top-level windows of a process, for the report when a wait fails.
-std::string Seen(DWORD processId) {
-    std::string out;
-    for (HWND w : FindTopLevels(nullptr, nullptr, processId)) {
-        if (!IsWindowVisible(w))
-            continue;
-        char cls[64] = "";
-        GetClassNameA(w, cls, sizeof cls);
-        if (lstrcmpA(cls, "tooltips_class32") == 0)
-            continue;
-        out += std::string(" [") + cls + " \"" + TextOf(w) + "\"";
-        if (lstrcmpA(cls, "#32770") == 0)
-            out += ": " + Shortened(MessageTextOf(w));
-        else if (EditorHotKeyField(w)) // the shortcut editor
-            out += ": folder " + Shortened(EditorFolder(w));
-        out += "]";
-    }
-    return out.empty() ? " no window" : out;
-}
-
-std::string Seen(const PathwinkProcess& app) {
-    return Seen(app.ProcessId());
-}
-
-std::string Joined(const std::vector<std::string>& rows) {
-    std::string out;
-    for (const auto& r : rows)
-        out += " {" + Shortened(r) + "}";
-    return out.empty() ? " none" : out;
-}
-
-// A visible dialog (#32770) of the process with that caption and a text that starts
-// with prefix, waited for.
-HWND WaitForMessage(DWORD processId, const char* caption, const std::string& prefix,
-                    int timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND w : FindTopLevels("#32770", caption, processId))
-                if (IsWindowVisible(w) && MessageTextOf(w).rfind(prefix, 0) == 0) {
-                    found = w;
-                    return true;
-                }
-            return false;
-        },
-        timeoutMs);
-    return found;
-}
-
-HWND WaitForMessage(const PathwinkProcess& app, const char* caption, const std::string& prefix,
-                    int timeoutMs = 5000) {
-    return WaitForMessage(app.ProcessId(), caption, prefix, timeoutMs);
-}
-
-// The editor, shown, with that caption and folder.
-HWND WaitForEditorWith(const PathwinkProcess& app, const char* caption, const std::string& folder,
-                       int timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            HWND w = app.WaitForEditor(0);
-            if (w && TextOf(w) == caption && EditorFolder(w) == folder)
-                found = w;
-            return found != nullptr;
-        },
-        timeoutMs);
-    return found;
-}
-
-// A combination is free when this process can register it for a moment.
-bool IsFree(UINT mods, UINT vk) {
-    if (!RegisterHotKey(nullptr, 0x7102, mods, vk))
-        return false;
-    UnregisterHotKey(nullptr, 0x7102);
-    return true;
 }
 
 // Holds a file open with share mode 0: every other open fails with a sharing
@@ -176,85 +81,9 @@ private:
     bool held_;
 };
 
-// The "Pathwink" value of one Run key.
-std::optional<std::string> RunValue(HKEY root, const char* key) {
-    char buf[2048] = "";
-    DWORD size = sizeof buf;
-    if (RegGetValueA(root, key, "Pathwink", RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::string(buf);
-}
-
-bool SetRunValue(HKEY root, const char* key, const std::optional<std::string>& value) {
-    HKEY opened = nullptr;
-    if (RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    LONG result;
-    if (value)
-        result = RegSetValueExA(opened, "Pathwink", 0, REG_SZ,
-                                reinterpret_cast<const BYTE*>(value->c_str()),
-                                static_cast<DWORD>(value->size() + 1));
-    else
-        result = RegDeleteValueA(opened, "Pathwink");
-    RegCloseKey(opened);
-    return result == ERROR_SUCCESS || (!value && result == ERROR_FILE_NOT_FOUND);
-}
-
 std::string Shown(const std::optional<std::string>& value) {
     return value ? *value : "<absent>";
 }
-
-// Both run-at-logon values as they were before the test, put back after it.
-class RunValuesKept {
-public:
-    RunValuesKept()
-        : machine_(RunValue(HKEY_LOCAL_MACHINE, kRunKeyMachine)),
-          user_(RunValue(HKEY_CURRENT_USER, kRunKeyUser)) {}
-    ~RunValuesKept() {
-        SetRunValue(HKEY_LOCAL_MACHINE, kRunKeyMachine, machine_);
-        SetRunValue(HKEY_CURRENT_USER, kRunKeyUser, user_);
-    }
-    RunValuesKept(const RunValuesKept&) = delete;
-    RunValuesKept& operator=(const RunValuesKept&) = delete;
-
-private:
-    std::optional<std::string> machine_, user_;
-};
-
-// Another start of the executable a running copy was started from (same folder, so
-// the same settings file), not waited for; ended with the object.
-class AnotherStart {
-public:
-    explicit AnotherStart(const PathwinkProcess& copy) {
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        std::string cmd = "\"" + copy.ExePath() + "\"";
-        started_ = CreateProcessA(copy.ExePath().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
-                                  nullptr, copy.Folder().c_str(), &si, &pi_) != FALSE;
-    }
-    ~AnotherStart() {
-        if (!started_)
-            return;
-        if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(pi_.hProcess, 99);
-            WaitForSingleObject(pi_.hProcess, 5000);
-        }
-        CloseHandle(pi_.hProcess);
-        CloseHandle(pi_.hThread);
-    }
-    AnotherStart(const AnotherStart&) = delete;
-    AnotherStart& operator=(const AnotherStart&) = delete;
-    bool Started() const { return started_; }
-    DWORD ProcessId() const { return pi_.dwProcessId; }
-    bool WaitForExit(int timeoutMs) const {
-        return WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    }
-
-private:
-    PROCESS_INFORMATION pi_{};
-    bool started_ = false;
-};
 
 // A folder path of exactly length characters that names no real folder, unique
 // through its first component.
@@ -280,26 +109,13 @@ std::string MarkOf(const std::string& longPath) {
 // Exits through the Exit button and answers "Exit Pathwink?" with Yes.
 void ExitAnsweringYes(PathwinkProcess& app) {
     app.Click("Exit");
-    if (HWND question = WaitForMessage(app, "Confirmation", "Exit Pathwink?"))
+    if (HWND question = app.WaitForMessage("Confirmation", "Exit Pathwink?"))
         Press(question, IDYES);
 }
 
 // Chooses the tray menu's last entry, Exit Pathwink.
 bool ExitFromTheTray(const PathwinkProcess& app) {
-    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()), kTrayCallback, 0,
-                 WM_RBUTTONUP);
-    HWND menu = nullptr;
-    WaitUntil([&] {
-        for (HWND w : FindTopLevels("#32768", nullptr, app.ProcessId()))
-            if (IsWindowVisible(w))
-                menu = w;
-        return menu != nullptr;
-    });
-    if (!menu)
-        return false;
-    PostMessageA(menu, WM_KEYDOWN, VK_UP, 0); // from no selection, Up reaches the last entry
-    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-    return true;
+    return app.ChooseFromTrayMenu(-1);
 }
 
 void PostClose(const PathwinkProcess& app) {
@@ -311,7 +127,7 @@ void PostClose(const PathwinkProcess& app) {
 ::testing::AssertionResult EndsWithin(const PathwinkProcess& app, int timeoutMs) {
     if (app.WaitForExit(timeoutMs))
         return ::testing::AssertionSuccess();
-    const std::string seen = Seen(app);
+    const std::string seen = app.Shown();
     for (HWND w : FindTopLevels("#32770", "Pathwink", app.ProcessId()))
         Press(w, IDOK);
     return ::testing::AssertionFailure()
@@ -352,10 +168,11 @@ TEST(RefusedSecondCopy, HasNoWindowThatCouldSaveOrTakeAFolder) {
     ASSERT_TRUE(first.Start("tray"));
     const std::string before = first.ReadSettings();
 
-    AnotherStart second(first);
-    ASSERT_TRUE(second.Started());
-    HWND box = WaitForMessage(second.ProcessId(), "Pathwink", kAlreadyActive, 15000);
-    ASSERT_TRUE(box) << "no message from the second copy; shown:" << Seen(second.ProcessId());
+    // Another start of the same executable (the same settings file), not waited for.
+    StartedProgram second;
+    ASSERT_TRUE(second.LaunchCommand("\"" + first.ExePath() + "\"", first.Folder()));
+    HWND box = second.WaitForMessage("Pathwink", kAlreadyActive, 15000);
+    ASSERT_TRUE(box) << "no message from the second copy; shown:" << second.Shown();
     EXPECT_EQ(MessageTextOf(box), kAlreadyActive);
 
     // Whatever reaches the refused copy's windows while its message is shown: the
@@ -408,8 +225,8 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringAQuestionWaitsUntilTheConfirmedS
         SetEditorFolder(editor, confirmed);
         SetEditorHotKey(editor, c.fieldKey);
         ClickEditorButton(editor, "OK");
-        HWND question = WaitForMessage(*app_, c.question, c.questionText);
-        ASSERT_TRUE(question) << "no question; shown:" << Seen(*app_);
+        HWND question = app_->WaitForMessage(c.question, c.questionText);
+        ASSERT_TRUE(question) << "no question; shown:" << app_->Shown();
 
         auto sent =
             app_->SendCopyData(handed.c_str(), static_cast<DWORD>(handed.size() + 1), 15000);
@@ -419,11 +236,11 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringAQuestionWaitsUntilTheConfirmedS
 
         const std::string row = std::string(c.keyText) + "\t" + confirmed;
         EXPECT_TRUE(WaitUntil([&] { return app_->Rows() == std::vector<std::string>{row}; }, 3000))
-            << "the confirmed shortcut is not the one row; rows:" << Joined(app_->Rows())
-            << "; shown:" << Seen(*app_);
-        HWND next = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", handed, 5000);
+            << "the confirmed shortcut is not the one row; rows:" << Listed(app_->Rows())
+            << "; shown:" << app_->Shown();
+        HWND next = app_->WaitForEditorWith("New Folder Shortcut - Pathwink", handed, 5000);
         EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:"
-                          << Seen(*app_);
+                          << app_->Shown();
         if (next)
             ClickEditorButton(next, "Cancel");
         EXPECT_TRUE(Ready(sent, 5000) && sent.get()) << "the sender was not answered";
@@ -456,8 +273,8 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsT
     ASSERT_EQ(TextOf(editor), "Edit Folder Shortcut - Pathwink");
     SetEditorFolder(editor, edited);
     ClickEditorButton(editor, "OK");
-    HWND question = WaitForMessage(*app_, "Folder Warning", kFolderQuestion);
-    ASSERT_TRUE(question) << "no question; shown:" << Seen(*app_);
+    HWND question = app_->WaitForMessage("Folder Warning", kFolderQuestion);
+    ASSERT_TRUE(question) << "no question; shown:" << app_->Shown();
 
     auto sent = app_->SendCopyData(handed.c_str(), static_cast<DWORD>(handed.size() + 1), 15000);
     const EndsABlockedSend ends{*app_, sent};
@@ -466,10 +283,10 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsT
 
     const std::string row = "Ctrl+Alt+E\t" + edited;
     EXPECT_TRUE(WaitUntil([&] { return app_->Rows() == std::vector<std::string>{row}; }, 3000))
-        << "the edit is not what the list shows; rows:" << Joined(app_->Rows())
-        << "; shown:" << Seen(*app_);
-    HWND next = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", handed, 5000);
-    EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:" << Seen(*app_);
+        << "the edit is not what the list shows; rows:" << Listed(app_->Rows())
+        << "; shown:" << app_->Shown();
+    HWND next = app_->WaitForEditorWith("New Folder Shortcut - Pathwink", handed, 5000);
+    EXPECT_TRUE(next) << "the handed-over folder got no dialog of its own; shown:" << app_->Shown();
     if (next)
         ClickEditorButton(next, "Cancel");
     EXPECT_TRUE(Ready(sent, 5000) && sent.get()) << "the sender was not answered";
@@ -507,14 +324,14 @@ TEST_F(OneChangeAtATime, ACloseRequestDuringTheRefusedKeyMessageEndsTheEditAsCan
     ASSERT_TRUE(editor);
     SetEditorHotKey(editor, kFieldCtrlAltF7);
     ClickEditorButton(editor, "OK");
-    HWND message = WaitForMessage(*app_, "Pathwink", kRefusedText);
-    ASSERT_TRUE(message) << "no refusal; shown:" << Seen(*app_);
+    HWND message = app_->WaitForMessage("Pathwink", kRefusedText);
+    ASSERT_TRUE(message) << "no refusal; shown:" << app_->Shown();
 
     // What the installer sends to a running copy.
     PostClose(*app_);
     if (!app_->WaitForExit(1500)) {
         // The program may leave its message to the user: the user closes it.
-        if (HWND still = WaitForMessage(*app_, "Pathwink", kRefusedText, 0))
+        if (HWND still = app_->WaitForMessage("Pathwink", kRefusedText, 0))
             Press(still, IDOK);
     }
     ASSERT_TRUE(EndsWithin(*app_, 5000));
@@ -610,8 +427,8 @@ TEST_F(ExitIsAlwaysPossible, AFailedSaveTellsWhyAndAsksWhetherToExitWithoutSavin
         for (const int answer : {IDNO, IDYES}) {
             SCOPED_TRACE(answer == IDNO ? "No" : "Yes");
             c.exit(*app_);
-            HWND error = WaitForMessage(*app_, "Pathwink", "Unable to write to ");
-            ASSERT_TRUE(error) << "no error report; shown:" << Seen(*app_);
+            HWND error = app_->WaitForMessage("Pathwink", "Unable to write to ");
+            ASSERT_TRUE(error) << "no error report; shown:" << app_->Shown();
             const std::string text = MessageTextOf(error);
             const size_t lineEnd = text.find('\n');
             EXPECT_EQ(text.substr(0, lineEnd), "Unable to write to " + app_->SettingsPath() + ".")
@@ -619,8 +436,8 @@ TEST_F(ExitIsAlwaysPossible, AFailedSaveTellsWhyAndAsksWhetherToExitWithoutSavin
             EXPECT_TRUE(lineEnd != std::string::npos && lineEnd + 1 < text.size())
                 << "no reason on the second line: " << text;
             Press(error, IDOK);
-            HWND question = WaitForMessage(*app_, "Pathwink", kExitWithoutSaving, 3000);
-            ASSERT_TRUE(question) << "no question after the error; shown:" << Seen(*app_)
+            HWND question = app_->WaitForMessage("Pathwink", kExitWithoutSaving, 3000);
+            ASSERT_TRUE(question) << "no question after the error; shown:" << app_->Shown()
                                   << (app_->Running() ? "" : " (the program has ended)");
             EXPECT_EQ(MessageTextOf(question), kExitWithoutSaving);
             EXPECT_TRUE(GetDlgItem(question, IDYES) && GetDlgItem(question, IDNO));
@@ -655,13 +472,13 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
     ASSERT_TRUE(editor);
     SetEditorFolder(editor, longest);
     ClickEditorButton(editor, "OK");
-    HWND question = WaitForMessage(*app_, "Folder Warning", kFolderQuestion);
-    ASSERT_TRUE(question) << "no question about the missing folder; shown:" << Seen(*app_);
+    HWND question = app_->WaitForMessage("Folder Warning", kFolderQuestion);
+    ASSERT_TRUE(question) << "no question about the missing folder; shown:" << app_->Shown();
     Press(question, IDYES);
     const std::string row = "(No HotKey)\t" + longest;
     ASSERT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1; }))
-        << "not added; shown:" << Seen(*app_);
-    EXPECT_TRUE(app_->Rows()[0] == row) << Joined(app_->Rows());
+        << "not added; shown:" << app_->Shown();
+    EXPECT_TRUE(app_->Rows()[0] == row) << Listed(app_->Rows());
 
     // Longer ones are refused where they are entered, typed or handed over.
     const struct {
@@ -695,14 +512,14 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
         HWND refusal = nullptr;
         WaitUntil(
             [&] {
-                if (HWND q = WaitForMessage(*app_, "Folder Warning", kFolderQuestion, 0))
+                if (HWND q = app_->WaitForMessage("Folder Warning", kFolderQuestion, 0))
                     Press(q, IDYES);
-                refusal = WaitForMessage(*app_, "Pathwink", kTooLong, 0);
+                refusal = app_->WaitForMessage("Pathwink", kTooLong, 0);
                 return refusal != nullptr;
             },
             3000);
-        EXPECT_TRUE(refusal) << "no refusal; shown:" << Seen(*app_)
-                             << "; rows:" << Joined(app_->Rows());
+        EXPECT_TRUE(refusal) << "no refusal; shown:" << app_->Shown()
+                             << "; rows:" << Listed(app_->Rows());
         if (refusal)
             Press(refusal, IDOK);
         if (HWND back = app_->WaitForEditor(1000))
@@ -713,7 +530,7 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
         WaitUntil([&] { return !app_->EditorShown(); }, 2000);
         PumpFor(300);
         EXPECT_EQ(Occurrences(app_->ReadSettings(), MarkOf(path)), 0u) << "the path was stored";
-        EXPECT_EQ(app_->Rows().size(), 1u) << Joined(app_->Rows());
+        EXPECT_EQ(app_->Rows().size(), 1u) << Listed(app_->Rows());
         ASSERT_TRUE(app_->Running());
     };
     for (const auto& c : cases) {
@@ -730,7 +547,7 @@ TEST_F(FolderPathLength, KeptWholeUpTo32766CharactersAndRefusedWhenEnteredLonger
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0].size(), row.size()) << "the path came back at another length";
     EXPECT_TRUE(rows[0] == row);
-    EXPECT_EQ(rows.size(), 1u) << Joined(rows);
+    EXPECT_EQ(rows.size(), 1u) << Listed(rows);
 }
 
 TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
@@ -743,14 +560,10 @@ TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
         const char* where;
         std::string folder; // empty: a temporary folder, which any user can write
         HKEY written;
-        const char* writtenKey;
         HKEY cleared;
-        const char* clearedKey;
     } cases[] = {
-        {"a folder the user can write", "", HKEY_CURRENT_USER, kRunKeyUser, HKEY_LOCAL_MACHINE,
-         kRunKeyMachine},
-        {"under Program Files", programFiles, HKEY_LOCAL_MACHINE, kRunKeyMachine, HKEY_CURRENT_USER,
-         kRunKeyUser},
+        {"a folder the user can write", "", HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE},
+        {"under Program Files", programFiles, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER},
     };
     const auto check = [&](const auto& c) {
         const std::string settings = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=1\r\n";
@@ -758,13 +571,13 @@ TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
                                     : std::make_unique<PathwinkProcess>(settings, c.folder);
         const std::string command = "\"" + app->ExePath() + "\" tray";
         // A value for this copy in the other key, left by an earlier start or install.
-        ASSERT_TRUE(SetRunValue(c.cleared, c.clearedKey, command));
-        ASSERT_TRUE(SetRunValue(c.written, c.writtenKey, std::nullopt));
+        ASSERT_TRUE(SetRunValue(c.cleared, command));
+        ASSERT_TRUE(SetRunValue(c.written, std::nullopt));
         ASSERT_TRUE(app->Start("tray"));
         PostClose(*app);
         ASSERT_TRUE(EndsWithin(*app, 3000));
-        EXPECT_EQ(Shown(RunValue(c.written, c.writtenKey)), command);
-        EXPECT_EQ(Shown(RunValue(c.cleared, c.clearedKey)), "<absent>");
+        EXPECT_EQ(Shown(RunValue(c.written)), command);
+        EXPECT_EQ(Shown(RunValue(c.cleared)), "<absent>");
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
@@ -788,8 +601,8 @@ TEST_F(ProgramRun, EveryShortcutOfTheFileLoadsAndStaysBeyond1000) {
     const std::string added = Folder("pwmanyAdded");
     auto sent = app_->SendFolder(added);
     const EndsABlockedSend ends{*app_, sent};
-    HWND editor = WaitForEditorWith(*app_, "New Folder Shortcut - Pathwink", added, 10000);
-    ASSERT_TRUE(editor) << "no dialog; shown:" << Seen(*app_);
+    HWND editor = app_->WaitForEditorWith("New Folder Shortcut - Pathwink", added, 10000);
+    ASSERT_TRUE(editor) << "no dialog; shown:" << app_->Shown();
     ClickEditorButton(editor, "OK");
     EXPECT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1006u; }, 5000))
         << app_->Rows().size() << " rows";
@@ -842,8 +655,8 @@ TEST_F(ProgramRun, AFolderPathOfThousandsOfCharactersShowsItsStartAndEndInBoxesT
 
     // The message about the missing folder, with its button on the screen.
     TypeKey(VK_F6, true, true);
-    HWND box = WaitForMessage(*app_, "Pathwink", "The folder \"", 10000);
-    ASSERT_TRUE(box) << "no message; shown:" << Seen(*app_);
+    HWND box = app_->WaitForMessage("Pathwink", "The folder \"", 10000);
+    ASSERT_TRUE(box) << "no message; shown:" << app_->Shown();
     RECT boxRect{}, okRect{};
     GetWindowRect(box, &boxRect);
     GetWindowRect(GetDlgItem(box, IDOK), &okRect);
@@ -859,8 +672,7 @@ TEST_F(ProgramRun, AFolderPathOfThousandsOfCharactersShowsItsStartAndEndInBoxesT
     Press(box, IDOK);
 
     // The tray menu, its key column included.
-    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app_->ProcessId()), kTrayCallback, 0,
-                 WM_RBUTTONUP);
+    app_->TrayNotify(WM_RBUTTONUP);
     HWND menu = nullptr;
     WaitUntil([&] {
         for (HWND w : FindTopLevels("#32768", nullptr, app_->ProcessId()))
@@ -868,7 +680,7 @@ TEST_F(ProgramRun, AFolderPathOfThousandsOfCharactersShowsItsStartAndEndInBoxesT
                 menu = w;
         return menu != nullptr;
     });
-    ASSERT_TRUE(menu) << "no menu; shown:" << Seen(*app_);
+    ASSERT_TRUE(menu) << "no menu; shown:" << app_->Shown();
     RECT menuRect{};
     GetWindowRect(menu, &menuRect);
     EXPECT_EQ(Within(menuRect, work), "inside") << "the menu";

@@ -120,10 +120,15 @@ TEST(MissingFolderText, QuotesThePathExactlyAsStored) {
 TEST(OpenFolder, AnExistingFolderOpensInExplorer) {
     const std::string folder = pwtest::MakeTempFolder("pwopen");
     ASSERT_FALSE(folder.empty());
+    // A launch that fails says so in a modal box of this very process, which would
+    // hold the wait below for ever: it is closed and reported instead.
+    const pwtest::BoxCloser boxes;
     FolderLaunch launch;
     launch.OpenFolder(folder + "\\"); // a trailing separator opens normally
-    EXPECT_TRUE(pwtest::WaitAndCloseExplorer(folder)) << "no Explorer window for " << folder;
+    EXPECT_TRUE(pwtest::WaitAndCloseExplorer(folder))
+        << "no Explorer window for " << folder << "; boxes shown: " << boxes.Closed();
     pwtest::PumpFor(300);
+    EXPECT_EQ(boxes.Closed(), "") << "the launch told of a failure";
     pwtest::RemoveTree(folder);
 }
 

@@ -1,5 +1,8 @@
 #include "tests/support/TestSupport.h"
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -110,6 +113,106 @@ std::string MessageTextOf(HWND dialog) {
     return text ? TextOf(text) : std::string("<no text control>");
 }
 
+std::string Utf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty())
+        return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::optional<std::wstring> WideTextOf(HWND hwnd, int timeoutMs) {
+    const auto ms = static_cast<UINT>(timeoutMs);
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, ms, &length))
+        return std::nullopt;
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, ms, &copied))
+        return std::nullopt;
+    text.resize(std::min<size_t>(copied, length));
+    return text;
+}
+
+std::wstring WideText(HWND hwnd) {
+    return WideTextOf(hwnd).value_or(L"<no answer>");
+}
+
+std::string TextUtf8(HWND hwnd) {
+    return Utf8(WideTextOf(hwnd).value_or(L""));
+}
+
+std::string BoxTextUtf8(HWND box) {
+    HWND text = GetDlgItem(box, 0xFFFF);
+    return text ? TextUtf8(text) : std::string("<no text control>");
+}
+
+std::string WindowsShown(DWORD processId) {
+    std::string out;
+    for (HWND w : FindTopLevels(nullptr, nullptr, processId)) {
+        char cls[64] = "";
+        GetClassNameA(w, cls, sizeof cls);
+        if (!IsWindowVisible(w) || lstrcmpA(cls, "tooltips_class32") == 0)
+            continue;
+        out += std::string(" [") + cls + " \"" + TextUtf8(w) + "\"";
+        std::string inside;
+        if (lstrcmpA(cls, "#32770") == 0)
+            inside = BoxTextUtf8(w);
+        else if (lstrcmpA(cls, "TDlgNewShortcut") == 0) // the shortcut editor
+            inside = "folder " + TextUtf8(FindChildByClass(w, "Edit"));
+        out += (inside.empty() ? "" : ": " + Shortened(inside)) + "]";
+    }
+    return out.empty() ? " no window" : out;
+}
+
+std::string Shortened(const std::string& text, size_t most) {
+    std::string s;
+    for (char c : text)
+        s += c == '\t' ? std::string("\\t") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    if (s.size() <= most)
+        return s;
+    while (most > 0 && (static_cast<unsigned char>(s[most]) & 0xC0) == 0x80)
+        --most; // not inside a character
+    return s.substr(0, most) + "...(" + std::to_string(text.size()) + ")";
+}
+
+std::string Listed(const std::vector<std::string>& rows, size_t most) {
+    std::string out;
+    for (const auto& r : rows)
+        out += " {" + Shortened(r, most) + "}";
+    return out.empty() ? " none" : out;
+}
+
+std::string Listed(const std::vector<std::wstring>& rows, size_t most) {
+    std::vector<std::string> utf8;
+    for (const auto& r : rows)
+        utf8.push_back(Utf8(r));
+    return Listed(utf8, most);
+}
+
+bool IsFree(UINT modifiers, UINT vk) {
+    // An identifier no test holds a combination under.
+    constexpr int kProbe = 0x7F01;
+    if (!RegisterHotKey(nullptr, kProbe, modifiers, vk))
+        return false;
+    UnregisterHotKey(nullptr, kProbe);
+    return true;
+}
+
 std::string MakeTempFolder(const std::string& prefix) {
     char tmp[MAX_PATH];
     GetTempPathA(sizeof tmp, tmp);
@@ -142,6 +245,56 @@ void RemoveTree(const std::string& path) {
         FindClose(h);
     }
     RemoveDirectoryA(path.c_str());
+}
+
+std::wstring MakeTempFolder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static unsigned counter = 0;
+    for (;;) {
+        const std::wstring path =
+            std::wstring(temp) + name + L" " + std::to_wstring(GetCurrentProcessId()) + L"_" +
+            std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++counter);
+        if (CreateDirectoryW(path.c_str(), nullptr))
+            return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return {};
+    }
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring full = path + L"\\" + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileW(full.c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+std::optional<std::string> FileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
 }
 
 std::string LeafName(const std::string& path) {
@@ -197,6 +350,17 @@ void TypeKey(WORD vk, bool ctrl, bool alt, bool shift) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+namespace {
+// Every visible message box of this process, for a report.
+std::string BoxesShown(DWORD processId) {
+    std::string out;
+    for (HWND w : FindTopLevels("#32770", nullptr, processId))
+        if (IsWindowVisible(w))
+            out += " [" + TextUtf8(w) + ": " + BoxTextUtf8(w) + "]";
+    return out.empty() ? " none" : out;
+}
+} // namespace
+
 std::future<std::string> AnswerDialog(const std::string& caption, int buttonId, int timeoutMs) {
     const DWORD pid = GetCurrentProcessId();
     return std::async(std::launch::async, [caption, buttonId, timeoutMs, pid]() -> std::string {
@@ -212,20 +376,94 @@ std::future<std::string> AnswerDialog(const std::string& caption, int buttonId, 
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        return "<no dialog>";
+        return "<no dialog \"" + caption + "\" within " + std::to_string(timeoutMs) +
+               " ms; boxes shown:" + BoxesShown(pid) + ">";
     });
 }
 
-HWND FindExplorerFor(const std::string& folder) {
-    return FindTopLevel("ExplorerWClass", LeafName(folder).c_str());
+BoxCloser::BoxCloser(int timeoutMs) {
+    const DWORD pid = GetCurrentProcessId();
+    thread_ = std::thread([this, pid, timeoutMs] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!stop_ && std::chrono::steady_clock::now() < end) {
+            for (HWND box : FindTopLevels("#32770", nullptr, pid)) {
+                if (!IsWindowVisible(box))
+                    continue;
+                const std::string seen = "[" + TextUtf8(box) + ": " + BoxTextUtf8(box) + "]";
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+                // Closed once it is gone: a box is told once, however long it takes.
+                const auto gone = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (IsWindow(box) && IsWindowVisible(box) &&
+                       std::chrono::steady_clock::now() < gone)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                std::lock_guard<std::mutex> lock(mutex_);
+                closed_ += (closed_.empty() ? "" : " ") + seen +
+                           (IsWindow(box) && IsWindowVisible(box) ? " (did not close)" : "");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!stop_) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ += (closed_.empty() ? "" : " ") + std::string("<gave up watching after ") +
+                       std::to_string(timeoutMs) + " ms>";
+        }
+    });
 }
 
-bool WaitAndCloseExplorer(const std::string& folder, int timeoutMs) {
+BoxCloser::~BoxCloser() {
+    stop_ = true;
+    thread_.join();
+}
+
+std::string BoxCloser::Closed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return closed_;
+}
+
+std::vector<HWND> ExplorersFor(const std::string& folder) {
+    std::vector<HWND> found;
+    const std::string leaf = LeafName(folder);
+    for (HWND w : FindTopLevels("ExplorerWClass", nullptr))
+        if (TextUtf8(w) == leaf)
+            found.push_back(w);
+    return found;
+}
+
+HWND FindExplorerFor(const std::string& folder) {
+    const auto found = ExplorersFor(folder);
+    return found.empty() ? nullptr : found.front();
+}
+
+int ProcessCount(const wchar_t* exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    int count = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (lstrcmpiW(entry.szExeFile, exeName) == 0)
+            ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+::testing::AssertionResult WaitAndCloseExplorer(const std::string& folder, int timeoutMs) {
     HWND found = nullptr;
-    bool ok = WaitUntil([&] { return (found = FindExplorerFor(folder)) != nullptr; }, timeoutMs);
-    if (found)
+    WaitUntil([&] { return (found = FindExplorerFor(folder)) != nullptr; }, timeoutMs);
+    if (found) {
         PostMessageA(found, WM_CLOSE, 0, 0);
-    return ok;
+        return ::testing::AssertionSuccess();
+    }
+    std::string titles;
+    for (HWND w : FindTopLevels("ExplorerWClass", nullptr))
+        titles += " \"" + TextUtf8(w) + "\"";
+    return ::testing::AssertionFailure()
+           << "no Explorer window (ExplorerWClass) titled \"" << LeafName(folder) << "\" within "
+           << timeoutMs << " ms; Explorer windows:" << (titles.empty() ? " none" : titles) << "; "
+           << ProcessCount(L"explorer.exe") << " explorer.exe processes (the desktop's included)";
 }
 
 } // namespace pwtest

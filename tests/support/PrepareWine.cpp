@@ -1,0 +1,74 @@
+// Prepares a Wine prefix's session before the tests start: the first Windows
+// process boots the session (its desktop and services), and the first Explorer
+// window is opened and closed here, the way the program opens folders, instead of
+// during a test. Says what it waited for and how long; exits 1 with what it saw when
+// a deadline passes.
+//
+//   wine prepare_wine.exe [DEADLINE_SECONDS]
+
+#include "tests/support/TestSupport.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace pwtest;
+
+namespace {
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int deadlineMs = (argc > 1 ? std::atoi(argv[1]) : 120) * 1000;
+    const auto start = std::chrono::steady_clock::now();
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const std::string folder = MakeTempFolder("pwprepare");
+    if (folder.empty()) {
+        std::printf("prepare_wine: no folder could be made in the temporary folder\n");
+        return 1;
+    }
+    const std::wstring path = Wide(folder);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"explore";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info)) {
+        std::printf("prepare_wine: the shell refused to explore %s (error %lu) after %.1f s\n",
+                    folder.c_str(), GetLastError(), SecondsSince(start));
+        RemoveTree(folder);
+        return 1;
+    }
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = FindExplorerFor(folder)) != nullptr; }, deadlineMs);
+    if (!window) {
+        std::printf("prepare_wine: %s (after %.1f s)\n", WaitAndCloseExplorer(folder, 0).message(),
+                    SecondsSince(start));
+        return 1;
+    }
+    std::printf("prepare_wine: Explorer's first window (\"%s\") came after %.1f s",
+                LeafName(folder).c_str(), SecondsSince(start));
+    // Closed, its process ends: nothing of it is left for the tests to find.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    const bool ended = process && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    if (process)
+        CloseHandle(process);
+    std::printf("; %s after %.1f s\n",
+                ended ? "closed, its process ended" : "its process did not end within 10 s",
+                SecondsSince(start));
+    RemoveTree(folder);
+    CoUninitialize();
+    return ended ? 0 : 1;
+}
