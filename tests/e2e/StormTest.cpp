@@ -47,8 +47,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// ---- what the program shows, as its users see it ----------------------------------
-
 constexpr char kEmptyText[] = "You must define a folder.";
 constexpr char kControlText[] =
     "The folder path contains a line break or another control character. Please enter the "
@@ -62,6 +60,33 @@ std::string MissingText(const std::string& path) {
     return "The folder \"" + path +
            "\" does not exist or is inaccessible. Please open the Pathwink configuration tab "
            "to delete or edit this folder shortcut.";
+}
+
+std::string TooLongToOpenText(const std::string& path) {
+    return "Windows Explorer cannot open the folder \"" + path +
+           "\": its path is 260 characters or longer. The shortcut is kept; open the folder "
+           "from a shorter path (a mapped drive letter, say).";
+}
+
+// A box's text as shown: the same, or with the path in the middle shortened to its
+// start and end with "..." between, as a long path is where the screen is too small.
+bool ShownAs(const std::string& want, const std::string& have) {
+    if (want == have)
+        return true;
+    const size_t open = want.find('"'), close = want.rfind('"');
+    const size_t haveOpen = have.find('"'), haveClose = have.rfind('"');
+    if (open == std::string::npos || close <= open || haveOpen != open ||
+        haveClose == std::string::npos || have.substr(0, open) != want.substr(0, open) ||
+        have.substr(haveClose) != want.substr(close))
+        return false;
+    const std::string path = want.substr(open + 1, close - open - 1);
+    const std::string shown = have.substr(open + 1, haveClose - open - 1);
+    const size_t dots = shown.find("...");
+    if (dots == std::string::npos)
+        return false;
+    const std::string start = shown.substr(0, dots), end = shown.substr(dots + 3);
+    return start.size() + end.size() < path.size() && path.compare(0, start.size(), start) == 0 &&
+           path.compare(path.size() - end.size(), end.size(), end) == 0;
 }
 
 constexpr size_t kLongestPath = 32766;
@@ -95,8 +120,6 @@ struct OptionSet {
         return s;
     }
 };
-
-// ---- key combinations -----------------------------------------------------------------
 
 // The settings file's encoding: the virtual key plus 8192 (Shift), 16384 (Ctrl), 32768 (Alt).
 constexpr WORD kShift = 8192, kCtrl = 16384, kAlt = 32768;
@@ -212,8 +235,6 @@ bool FocusEditorField(HWND editor, HWND field) {
     return true;
 }
 
-// ---- shortcuts ------------------------------------------------------------------------
-
 struct Entry {
     std::string path;
     WORD key = 0;
@@ -268,11 +289,10 @@ size_t Utf16Length(const std::string& text) {
 }
 
 bool IsDirectory(const std::string& path) {
-    const DWORD a = GetFileAttributesW(Wide(path).c_str());
+    const bool isLong = path.size() >= MAX_PATH && path.size() > 2 && path[1] == ':';
+    const DWORD a = GetFileAttributesW(Wide(isLong ? "\\\\?\\" + path : path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-// ---- the settings file, read as the README describes it -------------------------------
 
 // Decimal with an optional sign, or hexadecimal after "0x", "$" or "x"; nothing for
 // anything else or a value outside the signed 32-bit range.
@@ -400,8 +420,6 @@ std::string FileText(const std::string& path) {
     return FileBytes(Wide(path)).value_or("<absent>");
 }
 
-// ---- waiting ----------------------------------------------------------------------------
-
 // Polls pred until it holds or timeoutMs passes; this thread has no window to pump.
 bool Poll(const std::function<bool()>& pred, int timeoutMs, int intervalMs = 4) {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -435,8 +453,6 @@ std::optional<std::vector<std::string>> ReadRows(HWND list) {
     return rows;
 }
 
-// ---- a seeded die -------------------------------------------------------------------------
-
 class Dice {
 public:
     explicit Dice(std::uint32_t seed) : generator_(seed) {}
@@ -460,8 +476,6 @@ std::uint32_t EnvNumber(const char* name, std::uint32_t fallback) {
     return static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 0));
 }
 
-// ---- what the test expects the program to show --------------------------------------------
-
 enum class Check { Empty, Control, TooLong, Weak, Folder, Register };
 
 struct Flow {
@@ -479,8 +493,9 @@ struct Flow {
 
 // One window of the program that waits for the user, over the ones before it.
 struct Layer {
-    enum Kind { FlowWindow, MissingFolder, ExitQuestion } kind;
-    std::string path; // the missing folder
+    enum Kind { FlowWindow, FolderMessage, ExitQuestion } kind;
+    std::string path; // the folder a message is about
+    std::string text; // that message's text
 };
 
 struct ExpectedBox {
@@ -716,8 +731,6 @@ Storm::~Storm() {
     SetRunValue(HKEY_CURRENT_USER, runUser_);
 }
 
-// ---- reports ------------------------------------------------------------------------------
-
 void Storm::Log(const std::string& what) {
     const double at = std::chrono::duration<double>(Clock::now() - testStart_).count();
     char stamp[32];
@@ -746,8 +759,6 @@ void Storm::Fail(const std::string& what) {
     if (++failures_ >= 3)
         stop_ = true;
 }
-
-// ---- set-up ---------------------------------------------------------------------------------
 
 void Storm::MakeFolders() {
     root_ = MakeTempFolder("pwstorm");
@@ -848,8 +859,6 @@ bool Storm::StartProgram() {
     return Settle();
 }
 
-// ---- looking at the program -------------------------------------------------------------
-
 Screen Storm::Look() {
     Screen s;
     s.alive = app_ && app_->Running();
@@ -906,8 +915,8 @@ std::vector<ExpectedBox> Storm::ExpectedBoxes() const {
     for (const Layer& l : model_.layers) {
         if (l.kind == Layer::FlowWindow && !model_.flow->editorShown)
             boxes.push_back({model_.flow->boxCaption, model_.flow->boxText});
-        else if (l.kind == Layer::MissingFolder)
-            boxes.push_back({"Pathwink", MissingText(l.path)});
+        else if (l.kind == Layer::FolderMessage)
+            boxes.push_back({"Pathwink", l.text});
         else if (l.kind == Layer::ExitQuestion)
             boxes.push_back({"Confirmation", kExitQuestion});
     }
@@ -956,9 +965,19 @@ bool Storm::Matches(const Screen& s, std::string& why) {
     std::vector<ExpectedBox> want = ExpectedBoxes(), have;
     for (const auto& b : s.boxes)
         have.push_back({b.caption, b.text});
-    std::sort(want.begin(), want.end());
-    std::sort(have.begin(), have.end());
-    if (want != have) {
+    // Each expected box matches one shown box of its caption and text.
+    bool same = want.size() == have.size();
+    for (const ExpectedBox& w : want) {
+        const auto found = std::find_if(have.begin(), have.end(), [&](const ExpectedBox& h) {
+            return h.caption == w.caption && ShownAs(w.text, h.text);
+        });
+        if (found == have.end()) {
+            same = false;
+            break;
+        }
+        have.erase(found);
+    }
+    if (!same) {
         why = "the boxes shown are not";
         for (const auto& b : want)
             why += " [\"" + b.caption + "\": " + Shortened(b.text, 60) + "]";
@@ -1014,12 +1033,12 @@ HWND Storm::TopBoxWindow(const Screen& s) const {
     ExpectedBox want;
     if (top.kind == Layer::FlowWindow)
         want = {model_.flow->boxCaption, model_.flow->boxText};
-    else if (top.kind == Layer::MissingFolder)
-        want = {"Pathwink", MissingText(top.path)};
+    else if (top.kind == Layer::FolderMessage)
+        want = {"Pathwink", top.text};
     else
         want = {"Confirmation", kExitQuestion};
     for (const auto& b : s.boxes)
-        if (b.enabled && b.caption == want.caption && b.text == want.text)
+        if (b.enabled && b.caption == want.caption && ShownAs(want.text, b.text))
             return b.hwnd;
     return nullptr;
 }
@@ -1099,8 +1118,6 @@ void Storm::CheckHotkeys() {
                                       : " is held, although no shortcut has it"));
     }
 }
-
-// ---- inputs ---------------------------------------------------------------------------------
 
 std::string Storm::FolderInput(std::string* kind) {
     const int r = dice_.Below(100);
@@ -1196,8 +1213,6 @@ void Storm::CloseStrayExplorers() {
         for (HWND w : ExplorersFor(folder))
             PostMessageA(w, WM_CLOSE, 0, 0);
 }
-
-// ---- the account of flows -------------------------------------------------------------------
 
 void Storm::OpenFlow(Flow flow) {
     model_.flow = std::move(flow);
@@ -1296,8 +1311,6 @@ void Storm::EndFlow() {
         OpenFlow(next);
     }
 }
-
-// ---- the events, as a table -----------------------------------------------------------
 
 bool Storm::EditorOnTop() const {
     return !model_.layers.empty() && model_.layers.back().kind == Layer::FlowWindow &&
@@ -1404,8 +1417,6 @@ void Storm::RunEvent(const EventKind& kind) {
         Settle();
 }
 
-// ---- the events -----------------------------------------------------------------------------
-
 void Storm::AnswerTopBox() {
     const Layer top = model_.layers.back();
     HWND box = TopBoxWindow(seen_);
@@ -1427,7 +1438,7 @@ void Storm::AnswerTopBox() {
             Log(std::string("close box of ") + what);
         }
     };
-    if (top.kind == Layer::MissingFolder) {
+    if (top.kind == Layer::FolderMessage) {
         dismiss("the missing-folder message");
         model_.layers.pop_back();
         return;
@@ -1590,8 +1601,8 @@ void Storm::DoubleClickEvent() {
                  reinterpret_cast<LPARAM>(list_));
     if (model_.options.on[kDClickEdits])
         StartEdit(e);
-    else if (IsDirectory(e.path))
-        ExpectExplorer(e.path, "the double-click");
+    else if (IsDirectory(e.path)) // a missing folder says nothing: its row is in front
+        OpenFolderExpectation(e.path, "the double-click");
 }
 
 void Storm::TrayButtonEvent() {
@@ -1705,11 +1716,17 @@ void Storm::TrayMenuEvent() {
 }
 
 void Storm::OpenFolderExpectation(const std::string& path, const char* how) {
-    if (IsDirectory(path)) {
+    if (IsDirectory(path) && path.size() < MAX_PATH) {
         ExpectExplorer(path, how);
+    } else if (IsDirectory(path)) {
+        model_.layers.push_back({Layer::FolderMessage, path, TooLongToOpenText(path)});
     } else {
+        // One message per missing folder: pressing again brings the open one forward.
+        for (const Layer& l : model_.layers)
+            if (l.kind == Layer::FolderMessage && l.path == path)
+                return;
         ++missingMessages_;
-        model_.layers.push_back({Layer::MissingFolder, path});
+        model_.layers.push_back({Layer::FolderMessage, path, MissingText(path)});
     }
 }
 
@@ -1886,8 +1903,6 @@ void Storm::AnswerAllSecondCopies() {
     while (!seconds_.empty())
         AnswerSecondCopy(0, false);
 }
-
-// ---- the end of a run -----------------------------------------------------------------------
 
 void Storm::CheckHandOversAfterEnd(bool killed) {
     for (auto& h : handOvers_) {
