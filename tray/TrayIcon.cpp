@@ -230,8 +230,18 @@ LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     // The old taskbar's icons went with it; a shell that kept ours gets it anew, not twice.
     const UINT taskbarCreated = TaskbarCreatedMessage();
-    if (taskbarCreated && msg == taskbarCreated && wanted_)
-        RenewIcon();
+    if (taskbarCreated && msg == taskbarCreated && wanted_) {
+        // A new taskbar holds no icon. Any program may send the broadcast, though: an
+        // icon the shell still holds is kept, and with it its notification.
+        NOTIFYICONDATAW probe = record_;
+        probe.uFlags = NIF_MESSAGE;
+        if (!iconAdded_)
+            RenewIcon();
+        else if (!Shell_NotifyIconW(NIM_MODIFY, &probe))
+            AddIcon(true); // gone with the old taskbar
+        else if (notificationPending_)
+            SendNotification();
+    }
     return 0;
 }
 

@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
@@ -193,6 +194,34 @@ bool IsFree(WORD key) {
 
 void PressKeys(WORD key) {
     TypeKey(VirtualKeyOf(key), (key & kCtrl) != 0, (key & kAlt) != 0, (key & kShift) != 0);
+}
+
+// The combination held down: the key repeats as a keyboard repeats it, then all go up.
+void HoldKeys(WORD key, int repeats) {
+    std::vector<INPUT> in;
+    const auto add = [&](WORD vk, bool up) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    std::vector<WORD> modifiers;
+    if (key & kCtrl)
+        modifiers.push_back(VK_CONTROL);
+    if (key & kAlt)
+        modifiers.push_back(VK_MENU);
+    if (key & kShift)
+        modifiers.push_back(VK_SHIFT);
+    for (WORD m : modifiers)
+        add(m, false);
+    for (int r = 0; r < repeats; ++r)
+        add(VirtualKeyOf(key), false);
+    add(VirtualKeyOf(key), true);
+    for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m)
+        add(*m, true);
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
 void ReleaseModifiers() {
@@ -361,11 +390,42 @@ bool Absent(const std::string& text) {
     return text == "\x01<absent>";
 }
 
-SavedSettings ReadSettingsFile(const std::string& file) {
+// A file the README says is read as UTF-8: it has the UTF-8 mark, or it is valid
+// UTF-8 with at least one character beyond ASCII.
+bool ReadAsUtf8(const std::string& bytes) {
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
+        return true;
+    if (bytes.rfind("\xFF\xFE", 0) == 0 ||
+        std::none_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }))
+        return false;
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                               static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
+// The profile functions read ANSI and UTF-16 files: a UTF-8 one is read through a
+// UTF-16 copy, as the README says the program does.
+std::string ProfileReadable(const std::string& file) {
+    const std::string bytes = FileBytes(Wide(file)).value_or("");
+    if (!ReadAsUtf8(bytes))
+        return file;
+    const size_t mark = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    const std::wstring text = L"\xFEFF" + Wide(bytes.substr(mark));
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    const std::string copy =
+        Utf8(temp) + "pwstorm-read-" + std::to_string(GetCurrentProcessId()) + ".ini";
+    std::ofstream(copy, std::ios::binary)
+        .write(reinterpret_cast<const char*>(text.data()),
+               static_cast<std::streamsize>(text.size() * sizeof(wchar_t)));
+    return copy;
+}
+
+SavedSettings ReadSettingsFile(const std::string& settingsFile) {
+    const std::string file = ProfileReadable(settingsFile);
     // Drops any copy of the file the profile functions keep from an earlier read.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, Wide(file).c_str());
     SavedSettings saved;
-    if (GetFileAttributesW(Wide(file).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(Wide(settingsFile).c_str()) == INVALID_FILE_ATTRIBUTES) {
         saved.problems = " no settings file;";
         return saved;
     }
@@ -609,6 +669,14 @@ private:
     // The program ended (or is to be ended by the test): checks the file against what
     // was shown before, then starts it again.
     void ProgramEnded(const std::string& how, bool killedByTest);
+    void HeldHotKeyEvent();
+    void OwnMessagesPostedEvent();
+    // Rewrites the settings file of a stopped program as a person's editor would: in
+    // UTF-8, with or without the mark, a comment first and a section of their own.
+    void HandEditInUtf8();
+    // An exit while handed-over folders wait names them first; false when the
+    // answer (No) keeps the program running.
+    bool AnswerWaitingFoldersQuestion(const std::string& how, bool yes);
     void Recover();
     void Finish();
 
@@ -686,6 +754,8 @@ private:
     int step_ = 0;
     int failures_ = 0;
     bool stop_ = false;
+    // Once edited by hand in UTF-8, every save keeps the file in UTF-8 with its lines.
+    bool utf8Edit_ = false, utf8Mark_ = false;
     bool verbose_ = EnvNumber("PW_STORM_VERBOSE", 0) != 0;
     std::deque<std::string> history_;
 
@@ -1368,6 +1438,16 @@ const std::vector<Storm::EventKind>& Storm::EventKinds() {
         {"Pathwink.exe add", [](S) { return 6; }, &Storm::AddCommandEvent, true},
         {"a second copy's message answered", [](S s) { return s.seconds_.empty() ? 0 : 12; },
          &Storm::AnswerSomeSecondCopy, true},
+        {"a held hotkey of a missing folder",
+         [](S s) {
+             return std::any_of(s.model_.table.begin(), s.model_.table.end(),
+                                [](const Entry& e) { return e.key && !IsDirectory(e.path); })
+                        ? 4
+                        : 0;
+         },
+         &Storm::HeldHotKeyEvent, true},
+        {"the program's own message numbers posted by another program", [](S) { return 3; },
+         &Storm::OwnMessagesPostedEvent, true},
     };
     return kinds;
 }
@@ -1683,10 +1763,40 @@ void Storm::TrayMenuEvent() {
             Fail("the tray menu did not close");
         PutMouseInTheMiddle();
     };
+    // A folder handed over while the menu is open waits for the menu to close: its
+    // dialog opened in the menu's loop would stay behind the menu.
+    if ((choice < 0 || choice >= folders) && dice_.Percent(25)) {
+        std::string kind;
+        const std::string folder = FolderInput(&kind);
+        const std::wstring wide = Wide(folder);
+        HandOver h;
+        h.folder = folder;
+        h.step = step_;
+        h.mustBeDone = true; // it waits in the queue: the call returns at once
+        h.result = SendCopyData(app_->MainWindow(), 0xFEFF,
+                                std::string(reinterpret_cast<const char*>(wide.c_str()),
+                                            (wide.size() + 1) * sizeof(wchar_t)),
+                                static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)), 120000);
+        Log("copy data while the tray menu is open, " + kind + " \"" + Shortened(folder, 60) +
+            "\"");
+        ++handedOver_;
+        model_.queued.push_back(folder);
+        handOvers_.push_back(std::move(h));
+        Sleep(300); // the program has it before the menu closes
+    }
+    const auto queuedFlowFollows = [&] {
+        if (!model_.flow && !model_.queued.empty()) {
+            Flow next;
+            next.folder = model_.queued.front();
+            model_.queued.pop_front();
+            OpenFlow(next);
+        }
+    };
     if (choice < 0) {
         Log("tray menu, Escape");
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         closed();
+        queuedFlowFollows();
         return;
     }
     if (choice == folders + 4) {
@@ -1705,6 +1815,7 @@ void Storm::TrayMenuEvent() {
         const char* names[] = {"Configure Shortcuts", "Configure Options", "About Pathwink"};
         Log(std::string("tray menu, ") + names[choice - folders]);
         model_.mainVisible = true;
+        queuedFlowFollows();
         return;
     }
     Entry e;
@@ -1747,6 +1858,71 @@ void Storm::HotKeyEvent() {
     ReleaseModifiers();
     PressKeys(e.key);
     OpenFolderExpectation(e.path, "the hotkey");
+}
+
+void Storm::HeldHotKeyEvent() {
+    std::vector<Entry> keyed;
+    for (const Entry& e : model_.table)
+        if (e.key && !IsDirectory(e.path))
+            keyed.push_back(e);
+    const Entry e = dice_.Pick(keyed);
+    const int repeats = 2 + dice_.Below(6);
+    Log("hotkey " + KeyText(e.key) + " held (" + std::to_string(repeats) + " repeats) for \"" +
+        Shortened(e.path, 60) + "\"");
+    if (model_.flow && model_.flow->editorShown && model_.layers.back().kind == Layer::FlowWindow &&
+        !FocusEditorField(seen_.editor, EditorFolderField(seen_.editor)))
+        Log("  the editor did not get the keyboard");
+    ReleaseModifiers();
+    // One press however long it is held (Windows does not repeat the hotkey; Wine does,
+    // and the program still shows one message for the folder).
+    HoldKeys(e.key, repeats);
+    OpenFolderExpectation(e.path, "the held hotkey");
+}
+
+void Storm::OwnMessagesPostedEvent() {
+    // Any program can post these numbers with anything in them; none may be taken
+    // as a pointer, and none that the program did not ask for may change anything.
+    const LPARAM junk = static_cast<LPARAM>(0x10000 + dice_.Below(0x7FFF0000));
+    Log("WM_APP+1 to +4 posted to the program's windows with 0x" + Hex(static_cast<DWORD>(junk)));
+    if (HWND launch = FindWindowExA(HWND_MESSAGE, nullptr, "PathwinkLaunchWindow", nullptr))
+        for (const WPARAM number : {WPARAM(0), WPARAM(1), WPARAM(2), WPARAM(junk)})
+            PostMessageA(launch, WM_APP + 3, number, junk);
+    PostMessageA(tray_, WM_APP + 1, static_cast<WPARAM>(junk), MAKELPARAM(0x7F7F, 0x7F7F));
+    PostMessageA(app_->MainWindow(), WM_APP + 4, static_cast<WPARAM>(junk), junk);
+    PostMessageA(app_->MainWindow(), WM_APP + 2, static_cast<WPARAM>(junk), junk);
+}
+
+void Storm::HandEditInUtf8() {
+    const std::string file = app_->SettingsPath();
+    const std::string bytes = FileBytes(Wide(file)).value_or("");
+    std::string text;
+    if (bytes.rfind("\xFF\xFE", 0) == 0) {
+        text = Utf8(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2),
+                                 (bytes.size() - 2) / sizeof(wchar_t)));
+    } else if (ReadAsUtf8(bytes)) {
+        text = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes;
+    } else {
+        const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                          nullptr, 0);
+        std::wstring wide(static_cast<size_t>(n), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
+                            n);
+        text = Utf8(wide);
+    }
+    const bool mark = dice_.Percent(50);
+    // An unmarked file needs a character beyond ASCII to be read as UTF-8: the
+    // section of the person's own has some.
+    const std::string edited =
+        std::string(mark ? "\xEF\xBB\xBF" : "") + "; edited by hand \xE2\x80\x94 Caf\xC3\xA9\r\n" +
+        text +
+        "[Mine]\r\nnote=\xCE\xA6\xCE\xAC\xCE\xBA\xCE\xB5\xCE\xBB\xCE\xBF\xCF\x82 "
+        "\xE6\x96\x87\xE4\xBB\xB6\r\n";
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(edited.data(), static_cast<std::streamsize>(edited.size()));
+    Log(std::string("the settings file edited by hand in UTF-8 ") +
+        (mark ? "with its mark" : "without a mark"));
+    utf8Edit_ = true;
+    utf8Mark_ = mark;
 }
 
 void Storm::CopyDataEvent() {
@@ -1922,7 +2098,47 @@ void Storm::CheckHandOversAfterEnd(bool killed) {
     handOvers_.clear();
 }
 
+bool Storm::AnswerWaitingFoldersQuestion(const std::string& how, bool yes) {
+    HWND box = app_->WaitForMessage(
+        "Pathwink",
+        model_.queued.size() == 1 ? "This folder was handed" : "These folders were handed", 10000);
+    if (!box) {
+        Fail("no question about the waiting folders after " + how + "; it shows: " + Look().Text());
+        return true;
+    }
+    const std::string text = MessageTextOf(box);
+    for (const std::string& folder : model_.queued)
+        if (text.find(folder.substr(0, 40)) == std::string::npos && model_.queued.size() <= 10)
+            Fail("the question does not name \"" + Shortened(folder, 60) +
+                 "\": " + Shortened(text, 200));
+    if (text.find("Exit Pathwink without adding") == std::string::npos)
+        Fail("the question does not ask: " + Shortened(text, 200));
+    Log(std::string(yes ? "Yes" : "No") + " to the question about " +
+        std::to_string(model_.queued.size()) + " waiting folders");
+    Press(box, yes ? IDYES : IDNO);
+    if (yes)
+        return true;
+    // The program runs on. A close that ended a flow also closed its boxes; the
+    // waiting folders' dialogs follow one by one.
+    if (model_.flow) {
+        model_.layers.erase(
+            std::remove_if(model_.layers.begin(), model_.layers.end(),
+                           [](const Layer& l) { return l.kind != Layer::FlowWindow; }),
+            model_.layers.end());
+        EndFlow();
+    } else {
+        Flow next;
+        next.folder = model_.queued.front();
+        model_.queued.pop_front();
+        OpenFlow(next);
+    }
+    return false;
+}
+
 void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
+    if (!killedByTest && !model_.queued.empty() &&
+        !AnswerWaitingFoldersQuestion(how, dice_.Percent(75)))
+        return;
     // What the program showed at the last settle is what it must have kept.
     const std::vector<std::string> rowsBefore = seen_.rows;
     const OptionSet optionsBefore = seen_.checks;
@@ -1953,6 +2169,8 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     const auto temps = TempFilesIn(app_->Folder());
     if (!temps.empty())
         Fail("after " + how + " a temporary file of a save is left: " + temps.front());
+    if (!utf8Edit_ && dice_.Percent(30))
+        HandEditInUtf8();
 
     // The next start shows what the file holds.
     model_.table = saved.entries;
@@ -1980,6 +2198,8 @@ void Storm::Finish() {
     AnswerAllSecondCopies();
     Log("the end: WM_CLOSE to the main window");
     PostMessageA(app_->MainWindow(), WM_CLOSE, 0, 0);
+    if (!model_.queued.empty())
+        AnswerWaitingFoldersQuestion("the close request at the end", true);
     const std::vector<std::string> rowsBefore = seen_.rows;
     const OptionSet optionsBefore = seen_.checks;
     if (!app_->WaitForExit(10000)) {
@@ -2015,6 +2235,15 @@ SavedSettings Storm::CheckFile(const std::string& when, const std::vector<std::s
     if (saved.options != options)
         Fail(when + " the settings file holds the options " + saved.options.Text() +
              " but the check boxes showed " + options.Text());
+    if (utf8Edit_) {
+        const std::string bytes = FileBytes(Wide(app_->SettingsPath())).value_or("");
+        const std::string start = std::string(utf8Mark_ ? "\xEF\xBB\xBF" : "") + "; edited by hand";
+        if (bytes.find('\0') != std::string::npos || bytes.rfind(start, 0) != 0 ||
+            bytes.find("[Mine]\r\nnote=\xCE\xA6") == std::string::npos ||
+            bytes.find("[Options]") != bytes.rfind("[Options]"))
+            Fail(when + " the hand-edited UTF-8 file is not kept as it was written: " +
+                 Shortened(bytes, 200));
+    }
     return saved;
 }
 

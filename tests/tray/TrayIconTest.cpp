@@ -702,10 +702,11 @@ TEST(TrayIcon, ANotificationIsShownOnceAndOneTheShellRefusedWaitsForTheNextAdd) 
         EXPECT_EQ(balloon.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
         EXPECT_TRUE(ShellHoldsIcon());
 
-        // The next add (a new taskbar's) brings a refused one, and only a refused one.
+        // The next broadcast of a taskbar brings a refused one, and only a refused one;
+        // an icon the shell still holds is kept as it is.
         BroadcastTaskbarCreated();
-        const Calls renewed{"delete", "add", "version 4"};
-        const Calls renewedWithIt{"delete", "add", "version 4", "notification"};
+        const Calls renewed{"modify"};
+        const Calls renewedWithIt{"modify", "notification"};
         EXPECT_EQ(Describe(shell.Take()), c.refusals == 2 ? renewedWithIt : renewed);
         BroadcastTaskbarCreated();
         EXPECT_EQ(Describe(shell.Take()), renewed) << "a notification is shown once";
@@ -757,12 +758,8 @@ TEST(TrayIcon, TheTaskbarsBroadcastAddsTheIconAgainWhileItIsShown) {
          true,
          false,
          true,
-         {"delete (refused)", "add", "version 4"}},
-        {"shown icon the shell kept: not doubled",
-         true,
-         false,
-         false,
-         {"delete", "add", "version 4"}},
+         {"modify (refused)", "add", "version 4"}},
+        {"shown icon the shell kept: kept, with its notification", true, false, false, {"modify"}},
         {"hidden", true, true, false, {}},
         {"never shown", false, false, false, {}},
     };
