@@ -60,6 +60,7 @@ void PathwinkApp::Close() {
         return;
     exiting_ = true;
     const ScopeExit notExiting([this] { exiting_ = false; });
+    flows_->CloseStarting();
     if (!flows_->Queued().empty()) {
         // Each of these was handed over with a promise of its dialog.
         if (QuestionBox(WaitingFoldersQuestion(flows_->Queued()), kProgramName) != IDYES) {
@@ -97,7 +98,7 @@ bool PathwinkApp::BusyBringingItForward() {
     // A dialog opened inside the tray menu's loop would stay behind the menu.
     if (menuOpen_)
         return true;
-    if (!flows_->Running() && !exiting_)
+    if (!flows_->Running() && !flows_->CloseWaits() && !exiting_)
         return false;
     flows_->BringForward();
     return true;

@@ -100,7 +100,6 @@ void ShortcutFlows::End() {
     // Both are posted: the close and the next folder's flow start from the message
     // loop, after an error of this flow has been reported.
     if (closeWaits_) {
-        closeWaits_ = false;
         PostMessageW(window_.Handle(), WM_CLOSE, 0, 0);
     } else if (!queued_.empty()) {
         window_.PostQueuedFlow();

@@ -57,8 +57,11 @@ public:
     // the front.
     void BringForward();
     // A close during a flow: the flow ends as if cancelled (the editor and every box
-    // it waits on are closed) and the close is posted once it has returned.
+    // it waits on are closed) and the close is posted once it has returned. Until the
+    // close starts (CloseStarting), it waits, and no waiting folder's flow starts.
     void CancelForClose();
+    bool CloseWaits() const { return closeWaits_; }
+    void CloseStarting() { closeWaits_ = false; }
 
 private:
     void Run(const std::function<void()>& body);

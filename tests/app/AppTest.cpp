@@ -460,3 +460,45 @@ TEST_F(AppInProcess, AnExitWhileHandedOverFoldersWaitNamesThemAndNoShowsTheirDia
         20000));
     EXPECT_EQ(dialogs.get(), (std::vector<std::string>{a, b})) << "No shows the waiting dialogs";
 }
+
+TEST_F(AppInProcess, ACloseDuringAFlowStillNamesTheFoldersWaitingBehindIt) {
+    Open("[Options]\r\n");
+    const std::string a = folder_ + "\\open A", b = folder_ + "\\waiting B";
+    HWND main = app_->Window().Handle();
+    // While A's dialog is open the installer asks Pathwink to close; B waits behind it.
+    // The user answers No, and cancels the dialog that follows.
+    auto user = std::async(std::launch::async, [main] {
+        std::vector<std::string> seen;
+        if (!pwtest::WaitUntil([] { return ShownEditor() != nullptr; }, 10000))
+            return seen;
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        HWND box = nullptr;
+        if (!pwtest::WaitUntil(
+                [&] {
+                    box = pwtest::FindTopLevel("#32770", "Pathwink", GetCurrentProcessId());
+                    return box && IsWindowVisible(box);
+                },
+                10000)) {
+            seen.push_back(std::string("no question: ") + (ShownEditor() ? "a dialog" : "nothing") +
+                           " is shown");
+            if (HWND editor = ShownEditor())
+                PostMessageA(editor, WM_CLOSE, 0, 0);
+            return seen;
+        }
+        seen.push_back(pwtest::MessageTextOf(box));
+        PostMessageA(box, WM_COMMAND, IDNO, 0);
+        HWND editor = nullptr;
+        if (pwtest::WaitUntil([&] { return (editor = ShownEditor()) != nullptr; }, 10000)) {
+            seen.push_back(pwtest::TextOf(pwtest::FindChildByClass(editor, "Edit")));
+            PostMessageA(editor, WM_CLOSE, 0, 0);
+        }
+        return seen;
+    });
+    app_->AddFoldersInTurn({a, b});
+    ASSERT_TRUE(pwtest::WaitUntil(
+        [&] { return user.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        30000));
+    EXPECT_EQ(user.get(), (std::vector<std::string>{WaitingFoldersQuestion({b}), b}))
+        << "B is named, not dropped in silence, and No shows its dialog";
+    pwtest::PumpFor(200);
+}

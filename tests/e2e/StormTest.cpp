@@ -1782,7 +1782,8 @@ void Storm::TrayMenuEvent() {
         ++handedOver_;
         model_.queued.push_back(folder);
         handOvers_.push_back(std::move(h));
-        Sleep(300); // the program has it before the menu closes
+        if (!Ready(handOvers_.back().result, 5000)) // the program has it before the menu closes
+            Fail("the folder handed over while the tray menu is open got no answer");
     }
     const auto queuedFlowFollows = [&] {
         if (!model_.flow && !model_.queued.empty()) {
