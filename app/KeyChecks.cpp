@@ -28,18 +28,17 @@ std::string AltGrQuestionText(KeyCombination key, const AltGrCharacter& typed,
            " instead of typing " + what + ". Use this combination anyway?";
 }
 
-bool KeyPassesQuestions(KeyCombination key, const Options& options,
-                        const KeyboardLookups& keyboard, const std::string& action,
-                        const std::function<bool()>& cancelled) {
+bool KeyPassesQuestions(KeyCombination key, const Options& options, const KeyboardLookups& keyboard,
+                        const std::string& action, const std::function<bool()>& cancelled) {
     // Anything but Yes (also a box closed by a close request) counts as No.
     if (options.warnOfWeakKeys && IsWeakShortcut(key) &&
         (QuestionBox(kWeakKey, "Shortcut Warning") != IDYES || cancelled()))
         return false;
     if (options.warnOfAltGr) {
         const auto typed = keyboard.CharacterOf(key, keyboard.layouts());
-        if (typed && (QuestionBox(AltGrQuestionText(key, *typed, action), "Shortcut Warning") !=
-                          IDYES ||
-                      cancelled()))
+        if (typed &&
+            (QuestionBox(AltGrQuestionText(key, *typed, action), "Shortcut Warning") != IDYES ||
+             cancelled()))
             return false;
     }
     return !cancelled();

@@ -25,8 +25,7 @@ std::string AltGrQuestionText(KeyCombination key, const AltGrCharacter& typed,
 // AltGr question (when that option is on and the key takes a character); true when
 // every question asked got Yes and cancelled() stayed false. action says what the
 // combination does ("opens the folder").
-bool KeyPassesQuestions(KeyCombination key, const Options& options,
-                        const KeyboardLookups& keyboard, const std::string& action,
-                        const std::function<bool()>& cancelled);
+bool KeyPassesQuestions(KeyCombination key, const Options& options, const KeyboardLookups& keyboard,
+                        const std::string& action, const std::function<bool()>& cancelled);
 
 } // namespace pw

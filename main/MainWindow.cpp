@@ -361,9 +361,17 @@ void MainWindow::ShowAllFoldersKey(KeyCombination key, bool inactive) {
 
 void MainWindow::OnShowAllFoldersFieldChanged() {
     const KeyCombination key = showAllFoldersField_.Value();
-    // Modifiers alone are a combination still being typed.
-    if ((key != 0 && VirtualKeyOf(key) == 0) || key == shownShowAllFoldersKey_)
+    // Modifiers alone are a combination still being typed (some versions of the
+    // control say 0 while a modifier is held: only an empty field with no modifier
+    // down is "no key"); keys let go while a question about the key is open change
+    // nothing (the owner shows what it keeps).
+    const bool modifierHeld =
+        GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+    if ((key != 0 && VirtualKeyOf(key) == 0) || (key == 0 && modifierHeld) ||
+        key == shownShowAllFoldersKey_ || checkingKey_)
         return;
+    checkingKey_ = true;
+    const ScopeExit checked([this] { checkingKey_ = false; });
     events_.OnShowAllFoldersKeyTyped(key);
 }
 

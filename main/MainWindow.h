@@ -135,6 +135,7 @@ private:
     ShortcutList list_;
     HotkeyField showAllFoldersField_;
     KeyCombination shownShowAllFoldersKey_ = 0;
+    bool checkingKey_ = false;
 };
 
 } // namespace pw

@@ -195,9 +195,12 @@ void FolderSwitcher::Close(bool giveFocusBack) {
     if (closing_ || !Showing())
         return;
     closing_ = true;
+    // The window in front is activated before this one hides, so that the hiding
+    // activates nothing else after it.
     if (giveFocusBack && inFront_ && IsWindow(inFront_))
         SetForegroundWindow(inFront_);
-    ShowWindow(Handle(), SW_HIDE);
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                 SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
     closing_ = false;
 }
 

@@ -30,10 +30,10 @@ void TrayMenu::Build(std::vector<FolderEntry> folders, const std::string& showAl
         AppendItem(menu, kFirstFolder + static_cast<UINT>(i), folders_[i].text);
     if (!folders_.empty())
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendItem(menu, kShowAllFolders, showAllFolders);
     AppendItem(menu, kConfigureShortcuts, "Configure Shortcuts");
     AppendItem(menu, kConfigureOptions, "Configure Options");
     AppendItem(menu, kAbout, "About Pathwink");
+    AppendItem(menu, kShowAllFolders, showAllFolders);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendItem(menu, kHelp, "Help");
     AppendItem(menu, kExit, "Exit Pathwink");

@@ -1,6 +1,6 @@
 #pragma once
-// The tray icon's menu: an entry per folder shortcut, then Show all folders, Configure Shortcuts,
-// Configure Options, About Pathwink, Help and Exit Pathwink. Built anew at every
+// The tray icon's menu: an entry per folder shortcut, then Configure Shortcuts,
+// Configure Options, About Pathwink, Show all folders, Help and Exit Pathwink. Built anew at every
 // opening, so folder entries never accumulate and no separator ever stands first,
 // last or doubled.
 

@@ -64,10 +64,10 @@ protected:
     std::unique_ptr<PathwinkApp> app_;
 };
 
-const std::vector<std::string> kFixed = {"Show all folders\tCtrl+Alt+Space",
-                                         "Configure Shortcuts",
+const std::vector<std::string> kFixed = {"Configure Shortcuts",
                                          "Configure Options",
                                          "About Pathwink",
+                                         "Show all folders\tCtrl+Alt+Space",
                                          "-",
                                          "Help",
                                          "Exit Pathwink"};
@@ -104,12 +104,12 @@ TEST_F(TrayMenuContent, NamesTheKeyThatShowsAllFoldersWithItsInactiveMark) {
     for (const auto& [line, entry] : cases) {
         app_.reset();
         Open(std::string("[Options]\r\n") + line + "\r\n");
-        EXPECT_EQ(Popup().front(), entry) << line;
+        EXPECT_EQ(Popup()[3], entry) << line;
     }
     // The session is unlocked after the other program let go: the key is retried.
     UnregisterHotKey(nullptr, 0x7300);
     SendMessageW(app_->Window().Handle(), WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
-    EXPECT_EQ(Popup().front(), "Show all folders\tCtrl+Alt+J") << "active once it is free";
+    EXPECT_EQ(Popup()[3], "Show all folders\tCtrl+Alt+J") << "active once it is free";
 }
 
 TEST_F(TrayMenuContent, FollowsTheTableAfterADelete) {
