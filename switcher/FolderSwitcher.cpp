@@ -123,6 +123,8 @@ void FolderSwitcher::Show(std::vector<std::string> rows, std::vector<std::string
     closing_ = true; // the empty text's EN_CHANGE is not a filter yet
     SetWindowTextW(layout_[idFilterBox], L"");
     closing_ = false;
+    shown_.clear();
+    SendMessageW(layout_[idFolderList], LB_RESETCONTENT, 0, 0);
     Refilter();
     SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
@@ -157,9 +159,14 @@ void FolderSwitcher::Refilter() {
     std::wstring typed(static_cast<std::size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
     typed.resize(static_cast<std::size_t>(GetWindowTextW(box, typed.data(),
                                                          static_cast<int>(typed.size()))));
-    shown_ = RankFolders(foldedPaths_, FoldCase(Utf8(typed)));
-
+    std::vector<int> ranked = RankFolders(foldedPaths_, FoldCase(Utf8(typed)));
     const HWND list = layout_[idFolderList];
+    // A character that keeps every row where it was (the first letters typed into a
+    // long list often do) costs no refill, and the selection stays.
+    if (ranked == shown_ && SendMessageW(list, LB_GETCOUNT, 0, 0) == LRESULT(shown_.size()))
+        return;
+    shown_ = std::move(ranked);
+
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (const int index : shown_)
