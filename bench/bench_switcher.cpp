@@ -94,8 +94,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> rows, paths;
     for (int i = 0; i < 1000; ++i) {
         char path[128];
-        std::snprintf(path, sizeof path, "C:\\Users\\me\\Work\\Client %03d\\project %04d Data", i % 97,
-                      i);
+        std::snprintf(path, sizeof path, "C:\\Users\\me\\Work\\Client %03d\\project %04d Data",
+                      i % 97, i);
         paths.push_back(path);
         rows.push_back((i % 3 ? std::string("(No HotKey)") : "Ctrl+Alt+" + std::to_string(i % 10)) +
                        "\t" + path);
@@ -106,8 +106,7 @@ int main(int argc, char** argv) {
     HotkeyBinding key;
     key.OnPressed = [&] {
         switcher.Show(rows, paths, nullptr);
-        RedrawWindow(switcher.Handle(), nullptr, nullptr,
-                     RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RedrawWindow(switcher.Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         shownAt = Ticks();
     };
     key.SetKey(static_cast<KeyCombination>(kWithCtrl | kWithAlt | VK_F11));
@@ -117,9 +116,9 @@ int main(int argc, char** argv) {
     }
     const HWND box = FindWindowExW(switcher.Handle(), nullptr, L"Edit", nullptr);
 
-    const WORD typed[] = {'P',     'R',     'O',     'J',     'E',     'C',
-                          'T',     VK_SPACE, '7',    VK_BACK, VK_BACK, VK_BACK,
-                          VK_BACK, VK_BACK, VK_BACK, VK_BACK, VK_BACK, VK_BACK};
+    const WORD typed[] = {'P',     'R',      'O',     'J',     'E',     'C',
+                          'T',     VK_SPACE, '7',     VK_BACK, VK_BACK, VK_BACK,
+                          VK_BACK, VK_BACK,  VK_BACK, VK_BACK, VK_BACK, VK_BACK};
     std::vector<double> toPainted, perKey, refill;
     int lost = 0;
     for (int round = 0; round < kWarmUp + rounds; ++round) {

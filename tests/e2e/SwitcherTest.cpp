@@ -107,8 +107,11 @@ protected:
         ASSERT_FALSE(base_.empty());
         // In the table's order (the program sorts by path): own names that start
         // with "reports", one that contains it, Greek, CJK, and a folder that is gone.
-        leaves_ = {"Alpha Notes sw",   "Quarterly reports sw",  "Reports 2023 sw", "Reports 2024 sw",
-                   "\xCE\x88\xCF\x81\xCE\xB3\xCE\xB1 sw", // Έργα
+        leaves_ = {"Alpha Notes sw",
+                   "Quarterly reports sw",
+                   "Reports 2023 sw",
+                   "Reports 2024 sw",
+                   "\xCE\x88\xCF\x81\xCE\xB3\xCE\xB1 sw",                 // Έργα
                    "\xE6\x96\x87\xE6\xA1\xA3\xE8\xB5\x84\xE6\x96\x99 sw", // 文档资料
                    "~Missing sw"};
         std::wstring ini = L"\xFEFF[Options]\r\nConfirmExit=0\r\n[Shortcuts]\r\nCount=" +
@@ -202,10 +205,10 @@ TEST_F(Switcher, TheKeyShowsEveryFolderAtThePointerAndTypingNarrowsInAnyScript) 
               "&Type to filter the folders:")
         << "the filter box's label, which a screen reader reads as its name";
 
-    Filter(L"reports", {2, 3, 1}); // own names that start with it, then one that contains it
-    Filter(L"REP 2024", {3});      // two words, without regard to case
-    Filter(L"\u0388\u03A1\u0393", {4});       // Greek, typed in capitals: "ΈΡΓ"
-    Filter(L"\u6587\u6863", {5});             // CJK
+    Filter(L"reports", {2, 3, 1});      // own names that start with it, then one that contains it
+    Filter(L"REP 2024", {3});           // two words, without regard to case
+    Filter(L"\u0388\u03A1\u0393", {4}); // Greek, typed in capitals: "ΈΡΓ"
+    Filter(L"\u6587\u6863", {5});       // CJK
     Filter(L"nothing like it", {});
     // Nothing typed: the table's order, as the main window's list shows it.
     FilterTo(L"", PathsOf(FindChildByClass(app_->MainWindow(), "ListBox")));
