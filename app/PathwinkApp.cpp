@@ -1,6 +1,7 @@
 #include "app/PathwinkApp.h"
 
 #include "app/CommandLine.h"
+#include "app/KeyChecks.h"
 #include "main/MainWindowIds.h"
 #include "win/Application.h"
 #include "win/Messages.h"
@@ -18,6 +19,8 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
       display_(table_, options_, keyboard_) {
     window_ = std::make_unique<MainWindow>(*this);
     flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_, [this] {
+        showAllFoldersKey_.Retry(); // a deleted or changed shortcut may have freed its key
+        ShowAllFoldersKeyOnPage();
         RefreshShortcutList(); // the list shows the table as it now is, saved or not
         SaveSettings();
     });
@@ -25,6 +28,10 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
     window_->ShowOptions(options_);
     for (const StoredShortcut& stored : store_.LoadShortcuts())
         table_.AddStored(stored);
+    // After the shortcuts: a combination both claim stays the folder's, as before.
+    showAllFoldersKey_.OnPressed = [this] { ToggleFolderSwitcher(GetForegroundWindow()); };
+    showAllFoldersKey_.SetKey(options_.showAllFoldersKey);
+    ShowAllFoldersKeyOnPage();
     TracePhase("hotkeys");
     RefreshShortcutList();
     TracePhase("list");
@@ -168,7 +175,9 @@ void PathwinkApp::OnExitClicked() {
 
 void PathwinkApp::OnOptionsChanged(const Options& options) {
     const bool marksChange = options.warnOfAltGr != options_.warnOfAltGr;
+    const KeyCombination showAllFolders = options_.showAllFoldersKey; // not a check box
     options_ = options;
+    options_.showAllFoldersKey = showAllFolders;
     if (marksChange)
         RefreshShortcutList();
 }
@@ -176,13 +185,72 @@ void PathwinkApp::OnOptionsChanged(const Options& options) {
 void PathwinkApp::OnWindowOpening() {
     // The user looks now: the rows say what works at this moment (a layout added since
     // may also have changed what a combination types).
-    table_.RetryRefused();
+    RetryRefusedKeys();
     RefreshShortcutList();
 }
 
 void PathwinkApp::OnHotkeysMayBeFree() {
-    if (table_.RetryRefused() > 0)
+    if (RetryRefusedKeys())
         RefreshShortcutList();
+}
+
+bool PathwinkApp::RetryRefusedKeys() {
+    const bool switcherWasRefused = showAllFoldersKey_.Refused();
+    showAllFoldersKey_.Retry();
+    ShowAllFoldersKeyOnPage();
+    const bool shortcutsActive = table_.RetryRefused() > 0;
+    return shortcutsActive || (switcherWasRefused && !showAllFoldersKey_.Refused());
+}
+
+void PathwinkApp::ShowAllFoldersKeyOnPage() {
+    window_->ShowAllFoldersKey(showAllFoldersKey_.Key(), showAllFoldersKey_.Refused());
+}
+
+void PathwinkApp::OnShowAllFoldersKeyTyped(KeyCombination key) {
+    const KeyCombination oldKey = showAllFoldersKey_.Key();
+    // The questions and the message of a shortcut's key; No keeps the old key.
+    if (key != 0 && !KeyPassesQuestions(key, options_, keyboard_, "shows all folders",
+                                        [] { return Application::Instance().Terminated(); })) {
+        ShowAllFoldersKeyOnPage();
+        return;
+    }
+    showAllFoldersKey_.SetKey(key);
+    showAllFoldersKey_.Retry(); // the same key, refused at start-up, may be free by now
+    if (key != 0 && !showAllFoldersKey_.Registered()) {
+        showAllFoldersKey_.SetKey(oldKey);
+        ShowAllFoldersKeyOnPage();
+        PlainMessage(kRegistrationFailedText);
+        return;
+    }
+    if (key != oldKey)
+        table_.RetryRefused(); // the old key may be what an inactive shortcut waited for
+    options_.showAllFoldersKey = key;
+    ShowAllFoldersKeyOnPage();
+    SaveSettings();
+}
+
+void PathwinkApp::ToggleFolderSwitcher(HWND inFront) {
+    // A switcher opened inside the tray menu's loop would stay behind the menu.
+    if (menuOpen_)
+        return;
+    if (switcher_ && switcher_->Showing()) {
+        switcher_->Dismiss();
+        return;
+    }
+    if (!switcher_) {
+        switcher_ = std::make_unique<FolderSwitcher>();
+        switcher_->OnChosen = [this](const std::string& path, HWND chosenInFront) {
+            // The window-in-front rule takes chosenInFront here, as a folder's own key
+            // hands it the window in front; until then the folder opens as from the tray.
+            (void)chosenInFront;
+            launch_.OpenFolder(path);
+        };
+    }
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(table_.Count()));
+    for (int i = 0; i < table_.Count(); ++i)
+        paths.push_back(table_.Path(i));
+    switcher_->Show(display_.ListRows(), std::move(paths), inFront);
 }
 
 void PathwinkApp::OnCloseRequested() {
@@ -219,7 +287,7 @@ void PathwinkApp::OnTrayIconSelected() {
 }
 
 void PathwinkApp::BuildTrayMenu() {
-    trayMenu_.Build(display_.MenuEntries());
+    trayMenu_.Build(display_.MenuEntries(), display_.ShowAllFoldersEntry(showAllFoldersKey_));
 }
 
 void PathwinkApp::ShowTrayMenu(POINT at) {
@@ -250,6 +318,9 @@ void PathwinkApp::ShowTrayMenu(POINT at) {
         return;
     case TrayMenu::Command::OpenFolder:
         OnFolderChosen(choice.folder);
+        return;
+    case TrayMenu::Command::ShowAllFolders:
+        ToggleFolderSwitcher(nullptr); // the menu was in front: nothing to give the focus back to
         return;
     }
 }

@@ -12,6 +12,7 @@
 #include "main/MainWindow.h"
 #include "store/Settings.h"
 #include "store/ShortcutTable.h"
+#include "switcher/FolderSwitcher.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayMenu.h"
 
@@ -70,6 +71,14 @@ public:
     void OnStartFinishing() override;
     void OnWindowOpening() override;
     void OnHotkeysMayBeFree() override;
+    void OnShowAllFoldersKeyTyped(KeyCombination key) override;
+
+    // The folder switcher: shown at the pointer, or closed when it shows. inFront is
+    // the window that was in front when the user asked.
+    void ToggleFolderSwitcher(HWND inFront);
+    // Made at the first use; null until then.
+    FolderSwitcher* Switcher() { return switcher_.get(); }
+    const HotkeyBinding& ShowAllFoldersBinding() const { return showAllFoldersKey_; }
 
 private:
     void SaveSettings();
@@ -79,6 +88,9 @@ private:
     bool BusyBringingItForward();
     void ShowTrayMenu(POINT at);
     void OnTrayIconSelected();
+    // Asks the system again for every refused combination; true when one is active now.
+    bool RetryRefusedKeys();
+    void ShowAllFoldersKeyOnPage();
 
     SettingsStore store_;
     KeyboardLookups keyboard_;
@@ -89,6 +101,8 @@ private:
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<ShortcutFlows> flows_;
     std::unique_ptr<TrayIcon> trayIcon_;
+    HotkeyBinding showAllFoldersKey_;
+    std::unique_ptr<FolderSwitcher> switcher_;
     TrayMenu trayMenu_;
     std::vector<std::string> shownRows_; // what the list shows
     bool menuOpen_ = false;              // the tray menu's loop runs

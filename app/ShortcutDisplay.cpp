@@ -100,6 +100,14 @@ std::vector<TrayMenu::FolderEntry> ShortcutDisplay::MenuEntries() const {
     return entries;
 }
 
+std::string ShortcutDisplay::ShowAllFoldersEntry(const HotkeyBinding& binding) const {
+    KeyMarks marks;
+    marks.inactive = binding.Refused();
+    return MenuEntryText("Show all folders",
+                         MarkedKeyText(KeyCombinationText(binding.Key()), marks),
+                         binding.Key() != 0);
+}
+
 std::string ShortcutDisplay::Tooltip() const {
     return TrayTooltipText(table_.RefusedCount());
 }

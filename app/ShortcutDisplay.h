@@ -24,6 +24,9 @@ public:
     // The menu marks inactive keys only: no layouts are asked, no AltGr characters.
     std::vector<TrayMenu::FolderEntry> MenuEntries() const;
     std::string Tooltip() const;
+    // The tray menu's entry that shows all folders: "Show all folders", a tab and the
+    // key with its inactive mark when there is a key.
+    std::string ShowAllFoldersEntry(const HotkeyBinding& binding) const;
     // The shortcuts another program (or another shortcut) holds the key of.
     std::vector<InactiveShortcut> InactiveShortcuts() const;
 

@@ -1,5 +1,7 @@
 #include "app/ShortcutFlows.h"
 
+#include "app/KeyChecks.h"
+
 #include "dialogs/ShortcutEditor.h"
 #include "hotkey/FolderLaunch.h"
 #include "hotkey/KeyNames.h"
@@ -19,15 +21,9 @@ const char kEmptyFolder[] = "You must define a folder.";
 const char kControlCharacters[] =
     "The folder path contains a line break or another control character. Please enter the "
     "folder path on a single line.";
-const char kWeakKey[] =
-    "Warning: the shortcut key combination you have chosen is \"weak.\"\nShortcuts should have "
-    "two or more modifiers (Alt, Ctrl, or Shift) to avoid interfering with other "
-    "applications.\nAre you sure you want to use this shortcut?";
 const char kFolderWarning[] =
     "The folder you have selected is either invalid or is a removable drive without media "
     "present.\nAre you sure you wish to specify this folder?";
-const char kRegistrationFailed[] =
-    "Unable to register shortcut.  Another system shortcut with the same hotkey probably exists.";
 
 // 32766 -> "32,766".
 std::string WithThousands(std::size_t n) {
@@ -41,18 +37,6 @@ std::string TooLongText() {
     return "The folder path is longer than " + WithThousands(kMaxFolderPathLength) +
            " characters, the longest Pathwink can keep. Please choose a folder with a shorter "
            "path.";
-}
-
-// "On the German keyboard, Ctrl+Alt+E types €. While this shortcut is active,
-// AltGr+E opens the folder instead of typing €. Use this combination anyway?"
-std::string AltGrQuestionText(KeyCombination key, const AltGrCharacter& typed) {
-    const std::string altGrKeys = std::string("AltGr+") + ((key & kWithShift) ? "Shift+" : "") +
-                                  KeyCombinationText(VirtualKeyOf(key));
-    // A dead key types its accent on the key after it.
-    const std::string what = typed.deadKey ? "the accent " + typed.character : typed.character;
-    return "On the " + typed.layoutName + " keyboard, " + KeyCombinationText(key) + " types " +
-           what + ". While this shortcut is active, " + altGrKeys +
-           " opens the folder instead of typing " + what + ". Use this combination anyway?";
 }
 
 } // namespace
@@ -156,17 +140,9 @@ bool ShortcutFlows::InputPassesChecks() {
         PlainMessage(TooLongText());
         return false;
     }
-    // Anything but Yes (also a box closed by a close request) counts as No.
-    const KeyCombination key = Editor().HotkeyValue();
-    if (options_.warnOfWeakKeys && IsWeakShortcut(key) &&
-        (QuestionBox(kWeakKey, "Shortcut Warning") != IDYES || Cancelled()))
+    if (!KeyPassesQuestions(Editor().HotkeyValue(), options_, keyboard_, "opens the folder",
+                            [this] { return Cancelled(); }))
         return false;
-    if (options_.warnOfAltGr) {
-        const auto typed = keyboard_.CharacterOf(key, keyboard_.layouts());
-        if (typed && (QuestionBox(AltGrQuestionText(key, *typed), "Shortcut Warning") != IDYES ||
-                      Cancelled()))
-            return false;
-    }
     if (!IsExistingDirectory(folder) &&
         (QuestionBox(kFolderWarning, "Folder Warning") != IDYES || Cancelled()))
         return false;
@@ -189,7 +165,7 @@ void ShortcutFlows::NewShortcut(const std::string& initialFolder) {
                 continue;
             }
             if (!table_.AddShortcut(Editor().FolderText(), Editor().HotkeyValue())) {
-                PlainMessage(kRegistrationFailed);
+                PlainMessage(kRegistrationFailedText);
                 if (Cancelled())
                     return;
                 continue;
@@ -231,7 +207,7 @@ void ShortcutFlows::EditSelected() {
                 // the message is shown, so a Cancel, a save at the end of the logon or
                 // a close meanwhile all find the entry exactly as it was.
                 binding.SetKey(oldKey);
-                PlainMessage(kRegistrationFailed);
+                PlainMessage(kRegistrationFailedText);
                 if (Cancelled())
                     return;
                 continue;

@@ -18,6 +18,12 @@ HWND HotkeyField::Create(HWND parent, int id, int x, int y, int width, int heigh
     return hwnd_;
 }
 
+void HotkeyField::Attach(HWND control) {
+    hwnd_ = control;
+    SendRules();
+    SendValue();
+}
+
 KeyCombination HotkeyField::Value() {
     if (hwnd_)
         value_ = KeyCombinationFromHotkeyControl(

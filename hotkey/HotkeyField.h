@@ -19,6 +19,8 @@ public:
     // it the rules and the value held at this moment.
     HWND Create(HWND parent, int id, int x, int y, int width, int height);
     HWND Handle() const { return hwnd_; }
+    // Takes over a hot-key control its window made, and hands it the rules and the value.
+    void Attach(HWND control);
 
     // Reading asks the window; as a side effect the modifiers and the key become
     // the window's. The extended-key flag is dropped from the result.

@@ -93,6 +93,12 @@ const std::vector<Row>& MainWindow::Controls() {
         {idWarnAltGrBox, "BUTTON",
          "Warn when a key combination types a character on my keyboard (AltGr).", kCheck, 0,
          idOptionsPage, 8, 88, 425, 17, 3, FontRole::Normal, &MainWindow::OnOptionToggled},
+        {idShowAllFoldersLabel, "STATIC", "Show all folders:", kLabel, 0, idOptionsPage, 8, 147, 0,
+         0, kNoTabStop, FontRole::Normal, nullptr},
+        {idShowAllFoldersField, HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, idOptionsPage, 112, 144,
+         160, 21, 5, FontRole::Normal, nullptr},
+        {idShowAllFoldersState, "STATIC", "", kLabel, 0, idOptionsPage, 280, 147, 160, 15,
+         kNoTabStop, FontRole::Normal, nullptr},
         {idRunAtLogonBox, "BUTTON", "Run Pathwink automatically when Windows starts.", kCheck, 0,
          idOptionsPage, 8, 176, 425, 17, 4, FontRole::Normal, &MainWindow::OnOptionToggled},
 
@@ -147,7 +153,13 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
         pages_.push_back(std::make_unique<TabPage>(Handle(), kPageIds[i]));
         layout_.AddContainer(kPageIds[i], pages_.back()->Handle());
     }
+    INITCOMMONCONTROLSEX hotkeyClass{sizeof hotkeyClass, ICC_HOTKEY_CLASS};
+    InitCommonControlsEx(&hotkeyClass);
     layout_.Create(Handle(), Controls(), dpi, [this](FontRole r) { return FontFor(r); });
+    // A key typed alone gets Ctrl+Alt, as in the shortcut dialog.
+    showAllFoldersField_.SetValue(0);
+    showAllFoldersField_.SetDefaultModifiers(kWithCtrl | kWithAlt);
+    showAllFoldersField_.Attach(Control(idShowAllFoldersField));
     HWND tabs = Control(idTabs);
     for (int i = 0; i < kPageCount; ++i) {
         const std::wstring caption = Wide(kPageCaptions[i]);
@@ -340,6 +352,29 @@ Options MainWindow::CheckedOptions() const {
     return options;
 }
 
+void MainWindow::ShowAllFoldersKey(KeyCombination key, bool inactive) {
+    shownShowAllFoldersKey_ = key;
+    showAllFoldersField_.SetValue(key);
+    SetWindowTextW(Control(idShowAllFoldersState),
+                   inactive ? L"Inactive: another program holds it." : L"");
+}
+
+void MainWindow::OnShowAllFoldersFieldChanged() {
+    const KeyCombination key = showAllFoldersField_.Value();
+    // Modifiers alone are a combination still being typed (some versions of the
+    // control say 0 while a modifier is held: only an empty field with no modifier
+    // down is "no key"); keys let go while a question about the key is open change
+    // nothing (the owner shows what it keeps).
+    const bool modifierHeld =
+        GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+    if ((key != 0 && VirtualKeyOf(key) == 0) || (key == 0 && modifierHeld) ||
+        key == shownShowAllFoldersKey_ || checkingKey_)
+        return;
+    checkingKey_ = true;
+    const ScopeExit checked([this] { checkingKey_ = false; });
+    events_.OnShowAllFoldersKeyTyped(key);
+}
+
 void MainWindow::OpenLink(int id, const char* target) {
     const std::wstring file = Wide(target);
     SHELLEXECUTEINFOW info{};
@@ -383,6 +418,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 SetListButtonsEnabled();
             else if (code == LBN_DBLCLK && SelectedRow() >= 0)
                 events_.OnListDoubleClicked();
+            return 0;
+        }
+        if (id == idShowAllFoldersField && code == EN_CHANGE) {
+            OnShowAllFoldersFieldChanged();
             return 0;
         }
         if (code == BN_CLICKED || code == STN_CLICKED)

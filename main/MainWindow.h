@@ -6,6 +6,7 @@
 // that other programs can find it and hand it folders with WM_COPYDATA; folders
 // dropped on it from Explorer are reported too.
 
+#include "hotkey/HotkeyField.h"
 #include "main/ShortcutList.h"
 #include "main/TabPage.h"
 #include "store/Options.h"
@@ -47,6 +48,9 @@ public:
     // The session was unlocked or reconnected, or the machine resumed: a combination
     // another program held may be free now.
     virtual void OnHotkeysMayBeFree() = 0;
+    // A whole combination (or none, 0) was typed into the Options page's key that
+    // shows all folders. The owner checks it and shows what it keeps (ShowAllFoldersKey).
+    virtual void OnShowAllFoldersKeyTyped(KeyCombination key) = 0;
 
 protected:
     ~MainWindowEvents() = default;
@@ -78,6 +82,8 @@ public:
 
     void ShowOptions(const Options& options);
     Options CheckedOptions() const;
+    // The key that shows all folders, and whether another program holds it.
+    void ShowAllFoldersKey(KeyCombination key, bool inactive);
 
     // Posts a request that comes back as OnQueuedFlowDue once the current message is done.
     void PostQueuedFlow();
@@ -102,6 +108,7 @@ private:
     void PaintIcon();
     LRESULT ColorStatic(HDC dc, HWND control);
     void SetListButtonsEnabled();
+    void OnShowAllFoldersFieldChanged();
 
     // Handlers bound by the layout table.
     void OnHelpClicked() { events_.OnHelpClicked(); }
@@ -126,6 +133,9 @@ private:
     bool shownOnce_ = false;
     bool watchingSession_ = false;
     ShortcutList list_;
+    HotkeyField showAllFoldersField_;
+    KeyCombination shownShowAllFoldersKey_ = 0;
+    bool checkingKey_ = false;
 };
 
 } // namespace pw

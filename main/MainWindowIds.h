@@ -26,6 +26,11 @@ enum ControlId : int {
     idRunAtLogonBox,
     idWarnAltGrBox,
 
+    // The key that shows all folders, on the Options page.
+    idShowAllFoldersLabel = 350,
+    idShowAllFoldersField,
+    idShowAllFoldersState,
+
     idTitleLabel = 400,
     idVersionLabel,
     idVisitLabel,

@@ -2,6 +2,8 @@
 // The options of the Options page. Their defaults are the ones here: a settings
 // file without a key gives the default of its field.
 
+#include "hotkey/KeyCombination.h"
+
 namespace pw {
 
 struct Options {
@@ -15,6 +17,10 @@ struct Options {
     bool runAtLogon = true;
     // Warn of (and mark) Ctrl+Alt combinations that type a character with AltGr.
     bool warnOfAltGr = true;
+
+    // The key combination that shows every folder (0: none). Ctrl+Alt+Space: two
+    // modifiers, no character on any layout's AltGr, and none of Windows' own.
+    KeyCombination showAllFoldersKey = kWithCtrl | kWithAlt | 0x20; // VK_SPACE
 };
 
 } // namespace pw

@@ -29,6 +29,14 @@ constexpr OptionKey kOptionKeys[] = {
     {L"DClickEdits", &Options::doubleClickEdits}, {L"RunOnStarup", &Options::runAtLogon},
     {L"WarnAltGr", &Options::warnOfAltGr},
 };
+// Each key combination option's key in [Options], a number as a shortcut's nShortCut.
+struct KeyOptionKey {
+    const wchar_t* name;
+    KeyCombination Options::*field;
+};
+constexpr KeyOptionKey kKeyOptionKeys[] = {
+    {L"ShowAllFoldersKey", &Options::showAllFoldersKey},
+};
 constexpr DWORD kTextBufferChars = kMaxSettingsText + 1;
 
 std::string ModuleFileName() {
@@ -279,6 +287,10 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     for (const auto& [key, on] : values)
         if (!WritePrivateProfileStringW(kOptionsSection, key, on ? L"1" : L"0", tempPath))
             throw WriteFailure(file, GetLastError());
+    for (const KeyOptionKey& key : kKeyOptionKeys)
+        if (!WritePrivateProfileStringW(kOptionsSection, key.name,
+                                        std::to_wstring(options.*key.field).c_str(), tempPath))
+            throw WriteFailure(file, GetLastError());
 
     if (entries.empty()) {
         // Deleting removes the first section of the name only: a hand-edited file
@@ -388,6 +400,11 @@ Options SettingsStore::LoadOptions() const {
     for (const OptionKey& key : kOptionKeys)
         options.*key.field =
             SettingsBoolOr(ReadText(file, kOptionsSection, key.name, ""), options.*key.field);
+    for (const KeyOptionKey& key : kKeyOptionKeys) {
+        const auto number = ParseSettingsNumber(ReadText(file, kOptionsSection, key.name, ""));
+        if (number)
+            options.*key.field = KeyCombinationFromSettingsNumber(*number);
+    }
     return options;
 }
 

@@ -12,6 +12,7 @@ enum MenuId : UINT {
     kAbout,
     kHelp,
     kExit,
+    kShowAllFolders,
     kFirstFolder = 1000,
 };
 
@@ -21,7 +22,7 @@ void AppendItem(HMENU menu, UINT id, const std::string& text) {
 
 } // namespace
 
-void TrayMenu::Build(std::vector<FolderEntry> folders) {
+void TrayMenu::Build(std::vector<FolderEntry> folders, const std::string& showAllFolders) {
     folders_ = std::move(folders);
     menu_.Reset(CreatePopupMenu());
     HMENU menu = menu_.Get();
@@ -32,6 +33,7 @@ void TrayMenu::Build(std::vector<FolderEntry> folders) {
     AppendItem(menu, kConfigureShortcuts, "Configure Shortcuts");
     AppendItem(menu, kConfigureOptions, "Configure Options");
     AppendItem(menu, kAbout, "About Pathwink");
+    AppendItem(menu, kShowAllFolders, showAllFolders);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendItem(menu, kHelp, "Help");
     AppendItem(menu, kExit, "Exit Pathwink");
@@ -55,6 +57,8 @@ TrayMenu::Choice TrayMenu::Show(HWND owner, POINT at) const {
         return {Command::Help, {}};
     case kExit:
         return {Command::Exit, {}};
+    case kShowAllFolders:
+        return {Command::ShowAllFolders, {}};
     }
     const size_t index = chosen - kFirstFolder;
     if (chosen >= kFirstFolder && index < folders_.size())

@@ -1,6 +1,6 @@
 #pragma once
 // The tray icon's menu: an entry per folder shortcut, then Configure Shortcuts,
-// Configure Options, About Pathwink, Help and Exit Pathwink. Built anew at every
+// Configure Options, About Pathwink, Show all folders, Help and Exit Pathwink. Built anew at every
 // opening, so folder entries never accumulate and no separator ever stands first,
 // last or doubled.
 
@@ -26,14 +26,16 @@ public:
         About,
         Help,
         Exit,
-        OpenFolder
+        OpenFolder,
+        ShowAllFolders
     };
     struct Choice {
         Command command = Command::None;
         std::string folder; // for OpenFolder
     };
 
-    void Build(std::vector<FolderEntry> folders);
+    // showAllFolders is the text of the entry that shows all folders (with its key).
+    void Build(std::vector<FolderEntry> folders, const std::string& showAllFolders);
     // Shows the menu at `at` (aligned as the system aligns menus: right-aligned
     // where drop-down menus are) for owner and returns what the user chose.
     Choice Show(HWND owner, POINT at) const;

@@ -15,5 +15,7 @@ constexpr UINT kRunQueuedFlowMessage = WM_APP + 2;
 constexpr UINT kLaunchDoneMessage = WM_APP + 3;
 // To the main window at the end of the start-up: what can wait until the program is ready.
 constexpr UINT kFinishStartMessage = WM_APP + 4;
+// To the folder switcher: a row was clicked (wParam is its index), after the list took the click.
+constexpr UINT kSwitcherRowClickedMessage = WM_APP + 9;
 
 } // namespace pw

@@ -64,8 +64,13 @@ protected:
     std::unique_ptr<PathwinkApp> app_;
 };
 
-const std::vector<std::string> kFixed = {
-    "Configure Shortcuts", "Configure Options", "About Pathwink", "-", "Help", "Exit Pathwink"};
+const std::vector<std::string> kFixed = {"Configure Shortcuts",
+                                         "Configure Options",
+                                         "About Pathwink",
+                                         "Show all folders\tCtrl+Alt+Space",
+                                         "-",
+                                         "Help",
+                                         "Exit Pathwink"};
 
 } // namespace
 
@@ -85,6 +90,26 @@ TEST_F(TrayMenuContent, ListsEveryShortcutInTableOrderWithItsKeyThenASeparator) 
     EXPECT_EQ(Popup(), expected);
     EXPECT_EQ(Popup(), expected) << "opening again builds the same entries";
     EXPECT_EQ(Popup().size(), expected.size()) << "entries never accumulate";
+}
+
+TEST_F(TrayMenuContent, NamesTheKeyThatShowsAllFoldersWithItsInactiveMark) {
+    // The test holds Ctrl+Alt+J as another program would.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 0x7300, MOD_CONTROL | MOD_ALT, 'J'));
+    const ScopeExit letGo([] { UnregisterHotKey(nullptr, 0x7300); });
+    const std::pair<const char*, const char*> cases[] = {
+        {"ShowAllFoldersKey=0", "Show all folders"},
+        {"ShowAllFoldersKey=24692", "Show all folders\tShift+Ctrl+F5"},
+        {"ShowAllFoldersKey=49226", "Show all folders\tCtrl+Alt+J (inactive)"},
+    };
+    for (const auto& [line, entry] : cases) {
+        app_.reset();
+        Open(std::string("[Options]\r\n") + line + "\r\n");
+        EXPECT_EQ(Popup()[3], entry) << line;
+    }
+    // The session is unlocked after the other program let go: the key is retried.
+    UnregisterHotKey(nullptr, 0x7300);
+    SendMessageW(app_->Window().Handle(), WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    EXPECT_EQ(Popup()[3], "Show all folders\tCtrl+Alt+J") << "active once it is free";
 }
 
 TEST_F(TrayMenuContent, FollowsTheTableAfterADelete) {

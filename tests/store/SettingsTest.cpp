@@ -95,7 +95,8 @@ TEST(Settings, TheExampleFileLoadsAndSavesBackToTheSameKeysAndValues) {
 
     store.SaveSettings(options, table.Stored());
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Options")),
-              "WarnWeakKey=1|ConfirmExit=1|DClickEdits=0|RunOnStarup=1|WarnAltGr=1|");
+              "WarnWeakKey=1|ConfirmExit=1|DClickEdits=0|RunOnStarup=1|WarnAltGr=1|"
+              "ShowAllFoldersKey=49184|");
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Shortcuts")),
               "Count=2|0Path=C:\\Projects|0ShortCut=49220|1Path=D:\\Music|1ShortCut=0|");
 }
@@ -169,6 +170,32 @@ TEST(Settings, OptionsAreNumbersAndOnlyAnAbsentOrNonNumericValueTakesTheDefault)
         store.SaveSettings(options, table.Stored());
         EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnWeakKey"), c.savedWarn);
         EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnAltGr"), c.savedWarn);
+    }
+}
+
+TEST(Settings, TheKeyThatShowsAllFoldersIsANumberAndAbsentOrNonNumericGivesCtrlAltSpace) {
+    constexpr KeyCombination kCtrlAltSpace = kWithCtrl | kWithAlt | VK_SPACE;
+    const struct {
+        const char* line; // nullptr: no line at all
+        KeyCombination key;
+    } cases[] = {
+        {nullptr, kCtrlAltSpace},
+        {"abc", kCtrlAltSpace},
+        {"", kCtrlAltSpace},
+        {"0", 0}, // "(No HotKey)": the switcher has no key
+        {"49220", kWithCtrl | kWithAlt | 'D'},
+        {"0x10044", 0x44}, // the low 16 bits, as a shortcut's key
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line ? c.line : "<absent>");
+        Sandbox box;
+        box.WriteIni(c.line ? std::string("[Options]\r\nShowAllFoldersKey=") + c.line + "\r\n"
+                            : std::string("[Options]\r\n"));
+        SettingsStore store = box.Store();
+        const Options options = store.LoadOptions();
+        EXPECT_EQ(options.showAllFoldersKey, c.key);
+        store.SaveSettings(options, {});
+        EXPECT_EQ(ProfileText(box.iniPath, "Options", "ShowAllFoldersKey"), std::to_string(c.key));
     }
 }
 
@@ -973,7 +1000,7 @@ TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
     store.SaveSettings(store.LoadOptions(), table.Stored());
     // The option this version added joins its section; nothing else changes.
     std::string expected = old;
-    expected.insert(expected.find("[Shortcuts]"), "WarnAltGr=1\r\n");
+    expected.insert(expected.find("[Shortcuts]"), "WarnAltGr=1\r\nShowAllFoldersKey=49184\r\n");
     EXPECT_EQ(ReadBytes(box.iniPath), expected) << "saved back exactly as it was";
 }
 
