@@ -25,6 +25,7 @@ enum ControlId : int {
     idDoubleClickEditsBox,
     idRunAtLogonBox,
     idWarnAltGrBox,
+    idOpenInFrontBox,
 
     idTitleLabel = 400,
     idVersionLabel,

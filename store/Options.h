@@ -15,6 +15,9 @@ struct Options {
     bool runAtLogon = true;
     // Warn of (and mark) Ctrl+Alt combinations that type a character with AltGr.
     bool warnOfAltGr = true;
+    // A pressed key's folder goes into the file dialog or Explorer window in front,
+    // or to the window that already shows it; off, it opens in a new window.
+    bool openInFront = true;
 };
 
 } // namespace pw

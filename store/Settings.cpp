@@ -27,7 +27,7 @@ struct OptionKey {
 constexpr OptionKey kOptionKeys[] = {
     {L"WarnWeakKey", &Options::warnOfWeakKeys},   {L"ConfirmExit", &Options::confirmExit},
     {L"DClickEdits", &Options::doubleClickEdits}, {L"RunOnStarup", &Options::runAtLogon},
-    {L"WarnAltGr", &Options::warnOfAltGr},
+    {L"WarnAltGr", &Options::warnOfAltGr},        {L"OpenInFront", &Options::openInFront},
 };
 constexpr DWORD kTextBufferChars = kMaxSettingsText + 1;
 
