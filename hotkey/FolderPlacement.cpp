@@ -28,14 +28,15 @@ bool IsClass(const std::string& name, const char* wanted) {
 }
 
 bool IsAnyClass(const std::string& name, std::initializer_list<const char*> wanted) {
-    return std::any_of(wanted.begin(), wanted.end(), [&](const char* w) { return IsClass(name, w); });
+    return std::any_of(wanted.begin(), wanted.end(),
+                       [&](const char* w) { return IsClass(name, w); });
 }
 
 // Consoles and terminals run whatever is typed into them: keys are never sent there.
 bool IsTerminal(const std::string& name) {
-    return IsAnyClass(name, {"ConsoleWindowClass", "CASCADIA_HOSTING_WINDOW_CLASS",
-                             "PseudoConsoleWindow", "WineConsoleClass", "mintty", "PuTTY",
-                             "VirtualConsoleClass"});
+    return IsAnyClass(name,
+                      {"ConsoleWindowClass", "CASCADIA_HOSTING_WINDOW_CLASS", "PseudoConsoleWindow",
+                       "WineConsoleClass", "mintty", "PuTTY", "VirtualConsoleClass"});
 }
 
 // Windows' Explorer (CabinetWClass, and ExploreWClass with the folder tree of old)

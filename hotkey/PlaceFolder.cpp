@@ -318,9 +318,10 @@ PlacementStep PlaceFolder(HWND windowInFront, const std::string& typedPath) {
             const bool shown = RunBounded(
                 [windowInFront, locationBox, wide] {
                     UniqueIdList folder(ILCreateFromPathW(wide.c_str()));
-                    return folder && (BrowseInShellWindow(windowInFront, folder.Get()) ||
-                                      (locationBox && BrowseByLocationBox(windowInFront, locationBox,
-                                                                          wide, folder.Get())));
+                    return folder &&
+                           (BrowseInShellWindow(windowInFront, folder.Get()) ||
+                            (locationBox &&
+                             BrowseByLocationBox(windowInFront, locationBox, wide, folder.Get())));
                 },
                 kShellWaitMs);
             if (shown)
