@@ -147,27 +147,13 @@ bool BrowseInShellWindow(HWND explorer, PCIDLIST_ABSOLUTE folder) {
 }
 
 // Wine's Explorer, whose window list the shell cannot give: its Location box
-// navigates on Enter, as when the user types there. Done once the shell finds the
-// window showing the folder.
-bool BrowseByLocationBox(HWND explorer, HWND locationBox, const std::wstring& path,
-                         PCIDLIST_ABSOLUTE folder) {
-    ComPtr<IShellWindows> windows = ShellWindows();
-    if (!windows)
-        return false;
-    if (FindWindowShowing(*windows, folder) == explorer)
-        return true; // already there: no second entry in its history
+// navigates on Enter, as when the user types there, before the Enter's message
+// returns. (Whether the window already shows the folder cannot be asked: Wine's
+// list keeps a window's first folder after it has moved on.)
+bool BrowseByLocationBox(HWND locationBox, const std::wstring& path) {
     DWORD_PTR result = 0;
-    if (!Send(locationBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), &result) ||
-        !result)
-        return false;
-    PostMessageW(locationBox, WM_KEYDOWN, VK_RETURN, 0);
-    const DWORD start = GetTickCount();
-    do {
-        if (FindWindowShowing(*windows, folder) == explorer)
-            return true;
-        Sleep(10);
-    } while (GetTickCount() - start < kAnswerWaitMs);
-    return false;
+    return Send(locationBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), &result) &&
+           result && Send(locationBox, WM_KEYDOWN, VK_RETURN, 0, &result);
 }
 
 void BringForward(HWND window) {
@@ -318,10 +304,8 @@ PlacementStep PlaceFolder(HWND windowInFront, const std::string& typedPath) {
             const bool shown = RunBounded(
                 [windowInFront, locationBox, wide] {
                     UniqueIdList folder(ILCreateFromPathW(wide.c_str()));
-                    return folder &&
-                           (BrowseInShellWindow(windowInFront, folder.Get()) ||
-                            (locationBox &&
-                             BrowseByLocationBox(windowInFront, locationBox, wide, folder.Get())));
+                    return folder && (BrowseInShellWindow(windowInFront, folder.Get()) ||
+                                      (locationBox && BrowseByLocationBox(locationBox, wide)));
                 },
                 kShellWaitMs);
             if (shown)
