@@ -17,10 +17,8 @@
 #include <shellapi.h>
 
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 using namespace pwtest;
 
@@ -103,104 +101,6 @@ void CloseExplorerWindows() {
     WaitUntil([] { return FindTopLevels("ExplorerWClass", nullptr).empty(); }, 10000);
 }
 
-// Another program showing a real dialog: tests/e2e/FileDialogHost.cpp.
-class DialogHost {
-public:
-    struct Report {
-        std::string folder, name, focus;
-        bool open = false;
-    };
-
-    DialogHost(const std::string& mode, const std::string& startFolder) {
-        reportFile_ = MakeTempFolder("pwhost") + "\\report.txt";
-        const std::string built = BuiltPathwink();
-        const std::string exe =
-            built.substr(0, built.find_last_of('\\')) + "\\file_dialog_host.exe";
-        std::wstring command = pw::Wide("\"" + exe + "\" " + mode + " \"" + reportFile_ + "\" \"" +
-                                        startFolder + "\"");
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        if (!CreateProcessW(pw::Wide(exe).c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                            nullptr, nullptr, &si, &pi_))
-            return;
-        const char* caption =
-            mode == "message" ? kDialogHostMessageCaption : nullptr; // the others: any dialog
-        WaitUntil(
-            [&] {
-                host_ = FindTopLevel(kDialogHostClass, nullptr, pi_.dwProcessId);
-                for (HWND w : FindTopLevels("#32770", caption, pi_.dwProcessId))
-                    if (IsWindowVisible(w))
-                        window_ = w;
-                return host_ && window_;
-            },
-            15000);
-        PumpFor(300); // the dialog has filled its view
-    }
-    ~DialogHost() {
-        if (pi_.hProcess) {
-            TerminateProcess(pi_.hProcess, 99);
-            WaitForSingleObject(pi_.hProcess, 5000);
-            CloseHandle(pi_.hProcess);
-            CloseHandle(pi_.hThread);
-        }
-        RemoveTree(reportFile_.substr(0, reportFile_.find_last_of('\\')));
-    }
-    DialogHost(const DialogHost&) = delete;
-    DialogHost& operator=(const DialogHost&) = delete;
-
-    // The dialog or message box, null when it did not appear.
-    HWND Window() const { return window_; }
-    bool Open() const { return IsWindow(window_) && IsWindowVisible(window_); }
-
-    // What the program reads from its own dialog; nothing when it does not answer.
-    std::optional<Report> Read(int timeoutMs = 2000) const {
-        DeleteFileA(reportFile_.c_str());
-        DWORD_PTR answer = 0;
-        if (!SendMessageTimeoutA(host_, kHostReportMessage, 0, 0, SMTO_ABORTIFHUNG, timeoutMs,
-                                 &answer) ||
-            answer != 1)
-            return std::nullopt;
-        std::ifstream in(reportFile_, std::ios::binary);
-        Report report;
-        std::string open;
-        std::getline(in, report.folder);
-        std::getline(in, report.name);
-        std::getline(in, report.focus);
-        std::getline(in, open);
-        report.open = open == "open";
-        return report;
-    }
-    // Waits until the dialog shows folder; the last report in seen.
-    bool WaitForFolder(const std::string& folder, Report& seen, int timeoutMs) const {
-        return WaitUntil(
-            [&] {
-                const auto report = Read();
-                if (report)
-                    seen = *report;
-                return report &&
-                       lstrcmpiW(pw::Wide(report->folder).c_str(), pw::Wide(folder).c_str()) == 0;
-            },
-            timeoutMs);
-    }
-    // The dialog's thread stops answering for ms.
-    void Hang(int ms) const { PostMessageA(host_, kHostHangMessage, ms, 0); }
-    bool Answers(int timeoutMs) const {
-        DWORD_PTR answer = 0;
-        return SendMessageTimeoutA(host_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &answer) != 0;
-    }
-
-private:
-    PROCESS_INFORMATION pi_{};
-    std::string reportFile_;
-    HWND host_ = nullptr;
-    HWND window_ = nullptr;
-};
-
-std::ostream& operator<<(std::ostream& out, const DialogHost::Report& r) {
-    return out << "folder \"" << r.folder << "\", name \"" << r.name << "\", focus " << r.focus
-               << (r.open ? ", open" : ", closed");
-}
-
 // Folders of a test, removed at its end.
 class WindowInFront : public ::testing::Test {
 protected:
@@ -250,11 +150,11 @@ TEST_F(WindowInFront, ASaveAsDialogShowsTheFolderKeepsTheTypedNameAndStaysOpen) 
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " dialog, " + c.target);
         const std::string start = Folder("pwstart");
-        DialogHost host(c.kind, start);
+        FileDialogHost host(c.kind, start);
         ASSERT_TRUE(host.Window()) << "the dialog did not appear";
         ASSERT_TRUE(BringToFront(host.Window()));
         TypeText("draft 7");
-        DialogHost::Report before;
+        FileDialogHost::Report before;
         ASSERT_TRUE(WaitUntil(
             [&] {
                 const auto report = host.Read();
@@ -264,7 +164,7 @@ TEST_F(WindowInFront, ASaveAsDialogShowsTheFolderKeepsTheTypedNameAndStaysOpen) 
             << "the typed name did not arrive: " << before;
 
         PressKey(c.key);
-        DialogHost::Report after;
+        FileDialogHost::Report after;
         EXPECT_TRUE(host.WaitForFolder(c.target, after, 10000)) << "the dialog shows " << after;
         PumpFor(300); // anything still to come from the key
         const auto settled = host.Read();
@@ -297,7 +197,7 @@ TEST_F(WindowInFront, AnythingButAFileDialogIsLeftAloneAndTheFolderOpensInANewWi
             RemoveTree(target);
         PathwinkProcess& app = Start({{target, VK_F8}}, c.openInFront);
         const std::string start = Folder("pwstart");
-        DialogHost host(c.host, start);
+        FileDialogHost host(c.host, start);
         ASSERT_TRUE(host.Window()) << "nothing appeared";
         const std::string textBefore = MessageTextOf(host.Window());
         ASSERT_TRUE(BringToFront(host.Window()));
@@ -370,7 +270,7 @@ TEST_F(WindowInFront, TheMinimisedWindowThatShowsTheFolderComesBackInsteadOfASec
         ASSERT_TRUE(explorer);
         ShowWindow(explorer, SW_MINIMIZE);
         ASSERT_TRUE(WaitUntil([&] { return IsIconic(explorer) != FALSE; }));
-        DialogHost box("message", Folder("pwstart"));
+        FileDialogHost box("message", Folder("pwstart"));
         ASSERT_TRUE(box.Window() && BringToFront(box.Window()));
 
         PressKey(VK_F10);
@@ -399,7 +299,7 @@ TEST_F(WindowInFront, AHungDialogCostsTheBoundedWaitWhilePathwinkAndItsOtherKeys
     const std::string second = Folder("pwother");
     PathwinkProcess& app = Start({{first, VK_F11}, {second, VK_F12}});
     const std::string start = Folder("pwstart");
-    DialogHost host("classic", start);
+    FileDialogHost host("classic", start);
     ASSERT_TRUE(host.Window() && BringToFront(host.Window()));
     TypeText("draft 7");
     ASSERT_TRUE(WaitUntil([&] { return host.Read() && host.Read()->name == "draft 7"; }, 5000));
