@@ -318,8 +318,9 @@ TEST(OpenFolder, AKeysWindowInFrontIsTriedFirstAndANewWindowOpensOnlyWhenItDidNo
         ASSERT_TRUE(pwtest::WaitUntil([&] { return launch.Pending() == 0; }, 5000)) << c.what;
         std::lock_guard<std::mutex> lock(mutex);
         EXPECT_EQ(asked.size(), c.placeAsked ? 1u : 0u) << c.what;
-        if (c.placeAsked && !asked.empty())
+        if (c.placeAsked && !asked.empty()) {
             EXPECT_EQ(asked[0], *c.windowInFront) << c.what << ": the window of the key press";
+        }
         EXPECT_EQ(opened, c.opened ? 1 : 0) << c.what;
     }
 }
