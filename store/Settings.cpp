@@ -243,7 +243,7 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     const std::pair<const wchar_t*, bool> values[] = {
         {L"WarnWeakKey", options.warnOfWeakKeys},   {L"ConfirmExit", options.confirmExit},
         {L"DClickEdits", options.doubleClickEdits}, {L"RunOnStarup", options.runAtLogon},
-        {L"WarnAltGr", options.warnOfAltGr},
+        {L"WarnAltGr", options.warnOfAltGr},        {L"OpenInFront", options.openInFront},
     };
     for (const auto& [key, on] : values)
         if (!WritePrivateProfileStringW(kOptionsSection, key, on ? L"1" : L"0", tempPath))
