@@ -569,7 +569,6 @@ TEST(Settings, TheFileNameFollowsTheExecutablePathAtEachLoadAndSave) {
     EXPECT_EQ(running.SettingsFileName(), SettingsFileNameFor(self));
 }
 
-
 TEST(RunAtLogon, OneValueInTheKeyThatSuitsWhereTheProgramLies) {
     // "ours" is this executable's command; "other" another copy's.
     const struct {
@@ -900,7 +899,6 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
     };
     EXPECT_EQ(others(SaveKey(HKEY_LOCAL_MACHINE, runKey)), others(guard.Machine()));
 }
-
 
 TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
     // As earlier versions wrote it: code page 1252, "é" as the byte E9.
