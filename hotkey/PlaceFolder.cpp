@@ -110,15 +110,17 @@ bool Shows(IShellBrowser& browser, PCIDLIST_ABSOLUTE folder) {
 }
 
 // The way Windows documents for its Explorer: the window's browser among the shell's
-// windows (on Windows 11 the one of its active tab, whose window comes first among
-// the tabs) browses to the folder in place, so Back leads to where it was.
+// windows browses to the folder in place, so Back leads to where it was. On Windows
+// 11 a window has a browser per tab: the one of the active tab, whose window comes
+// first among the tabs; a browser that names no tab of its own is the window's only one.
 bool BrowseInShellWindow(HWND explorer, PCIDLIST_ABSOLUTE folder) {
     ComPtr<IShellWindows> windows = ShellWindows();
     long count = 0;
     if (!windows || FAILED(windows->get_Count(&count))) // Wine's list cannot be read
         return false;
     const HWND activeTab = FindWindowExW(explorer, nullptr, L"ShellTabWindowClass", nullptr);
-    for (long i = 0; i < count; ++i) {
+    ComPtr<IShellBrowser> chosen, windowsOnly;
+    for (long i = 0; i < count && !chosen; ++i) {
         VARIANT index;
         VariantInit(&index);
         index.vt = VT_I4;
@@ -137,13 +139,19 @@ bool BrowseInShellWindow(HWND explorer, PCIDLIST_ABSOLUTE folder) {
                                                        browser.PutVoid())))
             continue;
         HWND tab = nullptr;
-        if (activeTab && (FAILED(browser->GetWindow(&tab)) || tab != activeTab))
+        if (FAILED(browser->GetWindow(&tab)))
             continue;
-        if (Shows(*browser, folder))
-            return true;
-        return SUCCEEDED(browser->BrowseObject(folder, SBSP_SAMEBROWSER | SBSP_ABSOLUTE));
+        if (tab == activeTab)
+            chosen = std::move(browser);
+        else if (tab == explorer && !windowsOnly)
+            windowsOnly = std::move(browser);
     }
-    return false;
+    if (!chosen)
+        chosen = std::move(windowsOnly);
+    if (!chosen)
+        return false;
+    return Shows(*chosen, folder) ||
+           SUCCEEDED(chosen->BrowseObject(folder, SBSP_SAMEBROWSER | SBSP_ABSOLUTE));
 }
 
 // Wine's Explorer, whose window list the shell cannot give: its Location box
