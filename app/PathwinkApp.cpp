@@ -15,7 +15,13 @@ namespace pw {
 
 PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups keyboard)
     : store_(std::move(store)), keyboard_(std::move(keyboard)), launch_(std::move(shell)),
-      table_([this](const std::string& folder) { launch_.OpenFolder(folder); }),
+      table_([this](const std::string& folder) {
+          // Where the user works is the window in front at the key press, taken now:
+          // by the time the launch runs, the folder's own window may be in front.
+          launch_.OpenFolder(folder, FolderLaunch::IfMissing::Tell,
+                             options_.openInFront ? std::optional<HWND>(GetForegroundWindow())
+                                                  : std::nullopt);
+      }),
       display_(table_, options_, keyboard_) {
     window_ = std::make_unique<MainWindow>(*this);
     flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_, [this] {
@@ -239,11 +245,12 @@ void PathwinkApp::ToggleFolderSwitcher(HWND inFront) {
     }
     if (!switcher_) {
         switcher_ = std::make_unique<FolderSwitcher>();
+        // The folder goes where the user worked when the switcher's key was pressed,
+        // by the same rule and option as a folder's own key.
         switcher_->OnChosen = [this](const std::string& path, HWND chosenInFront) {
-            // The window-in-front rule takes chosenInFront here, as a folder's own key
-            // hands it the window in front; until then the folder opens as from the tray.
-            (void)chosenInFront;
-            launch_.OpenFolder(path);
+            launch_.OpenFolder(path, FolderLaunch::IfMissing::Tell,
+                               options_.openInFront ? std::optional<HWND>(chosenInFront)
+                                                    : std::nullopt);
         };
     }
     std::vector<std::string> paths;
@@ -326,6 +333,7 @@ void PathwinkApp::ShowTrayMenu(POINT at) {
 }
 
 void PathwinkApp::OnFolderChosen(const std::string& path) {
+    // The window in front is the taskbar or Pathwink's own: a new window, as from the list.
     launch_.OpenFolder(path);
 }
 

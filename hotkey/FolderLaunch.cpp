@@ -82,6 +82,7 @@ DWORD ExploreFolder(const std::string& path) {
 struct FolderLaunch::Job {
     std::string path;
     IfMissing ifMissing = IfMissing::Tell;
+    std::optional<HWND> windowInFront;
     FolderShell shell;
     HWND resultWindow = nullptr;
     WPARAM number = 0;
@@ -116,13 +117,15 @@ FolderLaunch::FolderLaunch(FolderShell shell) : shell_(std::move(shell)) {}
 
 FolderLaunch::~FolderLaunch() = default;
 
-void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing) {
+void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing,
+                              std::optional<HWND> windowInFront) {
     // Made at the first launch: nothing of it is needed before.
     if (!results_)
         results_ = std::make_unique<ResultWindow>(*this);
     auto job = std::make_shared<Job>();
     job->path = path;
     job->ifMissing = ifMissing;
+    job->windowInFront = windowInFront;
     job->shell = shell_;
     job->resultWindow = results_->Handle();
     job->number = ++lastJobNumber_;
@@ -147,7 +150,10 @@ DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
         const ScopedCom com; // the shell's COM needs an apartment of this thread's own
         try {
             job.isFolder = job.shell.isFolder && job.shell.isFolder(job.path);
-            if (job.isFolder && job.shell.open)
+            const bool placed =
+                job.isFolder && job.windowInFront && job.shell.place &&
+                job.shell.place(*job.windowInFront, job.path) != PlacementStep::NewExplorerWindow;
+            if (job.isFolder && !placed && job.shell.open)
                 job.openError = job.shell.open(job.path);
         } catch (...) {
             job.openError = ERROR_GEN_FAILURE;

@@ -1,16 +1,20 @@
 #pragma once
-// Opening a folder in Explorer. The folder is tested afresh at every call and
-// handed to the shell's "explore" verb on a thread of its own, so that a folder
-// that does not answer (a network share that is gone) never holds up the program's
-// window thread; a missing folder, or a launch the shell refuses, is told on the
-// window thread once it is known. A path the shell cannot open (MAX_PATH or longer:
+// Opening a folder in Explorer. The folder is tested afresh at every call and,
+// on a thread of its own, shown by the window that was in front (see PlaceFolder)
+// or handed to the shell's "explore" verb, so that a folder that does not answer
+// (a network share that is gone) or a window in front that hangs never holds up
+// the program's window thread; a missing folder, or a launch the shell refuses, is
+// told on the window thread once it is known. A path the shell cannot open (MAX_PATH or longer:
 // Explorer has no way to show it, and some shells die of it) is never handed to it.
+
+#include "hotkey/PlaceFolder.h"
 
 #include <windows.h>
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -37,9 +41,11 @@ bool IsExistingFile(const std::string& path);
 // UTF-16 units or more.
 DWORD ExploreFolder(const std::string& path);
 
-// What a launch does off the window thread; tests replace either step.
+// What a launch does off the window thread, in this order; tests replace any step.
 struct FolderShell {
     std::function<bool(const std::string&)> isFolder = IsExistingDirectory;
+    // Given the window that was in front: NewExplorerWindow when it did not show the folder.
+    std::function<PlacementStep(HWND, const std::string&)> place = PlaceFolder;
     std::function<DWORD(const std::string&)> open = ExploreFolder;
 };
 
@@ -54,9 +60,13 @@ public:
     // What a launch does when the folder is not there.
     enum class IfMissing { Tell, StaySilent };
 
-    // Starts the check and the launch and returns at once. A folder whose missing
-    // message is still open gets no second one: that message comes to the front.
-    void OpenFolder(const std::string& path, IfMissing ifMissing = IfMissing::Tell);
+    // Starts the check and the launch and returns at once. Without windowInFront the
+    // folder opens in a new Explorer window; with it (the foreground window when the
+    // key was pressed, null for none) it goes where PlaceFolder puts it, and into a
+    // new window only when that did not show it. A folder whose missing message is
+    // still open gets no second one: that message comes to the front.
+    void OpenFolder(const std::string& path, IfMissing ifMissing = IfMissing::Tell,
+                    std::optional<HWND> windowInFront = std::nullopt);
 
     // Launches started and not yet told back (for tests and benchmarks).
     int Pending() const { return static_cast<int>(jobs_.size()); }

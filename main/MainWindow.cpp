@@ -93,6 +93,9 @@ const std::vector<Row>& MainWindow::Controls() {
         {idWarnAltGrBox, "BUTTON",
          "Warn when a key combination types a character on my keyboard (AltGr).", kCheck, 0,
          idOptionsPage, 8, 88, 425, 17, 3, FontRole::Normal, &MainWindow::OnOptionToggled},
+        {idOpenInFrontBox, "BUTTON",
+         "Open folders in the window in front (a file dialog or an Explorer window).", kCheck, 0,
+         idOptionsPage, 8, 112, 425, 17, 4, FontRole::Normal, &MainWindow::OnOptionToggled},
         {idShowAllFoldersLabel, "STATIC", "Show all folders:", kLabel, 0, idOptionsPage, 8, 147, 0,
          0, kNoTabStop, FontRole::Normal, nullptr},
         {idShowAllFoldersField, HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, idOptionsPage, 112, 144,
@@ -100,7 +103,7 @@ const std::vector<Row>& MainWindow::Controls() {
         {idShowAllFoldersState, "STATIC", "", kLabel, 0, idOptionsPage, 280, 147, 160, 15,
          kNoTabStop, FontRole::Normal, nullptr},
         {idRunAtLogonBox, "BUTTON", "Run Pathwink automatically when Windows starts.", kCheck, 0,
-         idOptionsPage, 8, 176, 425, 17, 4, FontRole::Normal, &MainWindow::OnOptionToggled},
+         idOptionsPage, 8, 176, 425, 17, 6, FontRole::Normal, &MainWindow::OnOptionToggled},
 
         // "About"
         {idTitleLabel, "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32, kNoTabStop,
@@ -340,6 +343,7 @@ void MainWindow::ShowOptions(const Options& options) {
     SetChecked(idDoubleClickEditsBox, options.doubleClickEdits);
     SetChecked(idRunAtLogonBox, options.runAtLogon);
     SetChecked(idWarnAltGrBox, options.warnOfAltGr);
+    SetChecked(idOpenInFrontBox, options.openInFront);
 }
 
 Options MainWindow::CheckedOptions() const {
@@ -349,6 +353,7 @@ Options MainWindow::CheckedOptions() const {
     options.doubleClickEdits = Checked(idDoubleClickEditsBox);
     options.runAtLogon = Checked(idRunAtLogonBox);
     options.warnOfAltGr = Checked(idWarnAltGrBox);
+    options.openInFront = Checked(idOpenInFrontBox);
     return options;
 }
 

@@ -25,6 +25,7 @@ enum ControlId : int {
     idDoubleClickEditsBox,
     idRunAtLogonBox,
     idWarnAltGrBox,
+    idOpenInFrontBox,
 
     // The key that shows all folders, on the Options page.
     idShowAllFoldersLabel = 350,

@@ -21,6 +21,9 @@ struct Options {
     // The key combination that shows every folder (0: none). Ctrl+Alt+Space: two
     // modifiers, no character on any layout's AltGr, and none of Windows' own.
     KeyCombination showAllFoldersKey = kWithCtrl | kWithAlt | 0x20; // VK_SPACE
+    // A pressed key's folder goes into the file dialog or Explorer window in front,
+    // or to the window that already shows it; off, it opens in a new window.
+    bool openInFront = true;
 };
 
 } // namespace pw

@@ -27,7 +27,7 @@ struct OptionKey {
 constexpr OptionKey kOptionKeys[] = {
     {L"WarnWeakKey", &Options::warnOfWeakKeys},   {L"ConfirmExit", &Options::confirmExit},
     {L"DClickEdits", &Options::doubleClickEdits}, {L"RunOnStarup", &Options::runAtLogon},
-    {L"WarnAltGr", &Options::warnOfAltGr},
+    {L"WarnAltGr", &Options::warnOfAltGr},        {L"OpenInFront", &Options::openInFront},
 };
 // Each key combination option's key in [Options], a number as a shortcut's nShortCut.
 struct KeyOptionKey {
@@ -282,7 +282,7 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     const std::pair<const wchar_t*, bool> values[] = {
         {L"WarnWeakKey", options.warnOfWeakKeys},   {L"ConfirmExit", options.confirmExit},
         {L"DClickEdits", options.doubleClickEdits}, {L"RunOnStarup", options.runAtLogon},
-        {L"WarnAltGr", options.warnOfAltGr},
+        {L"WarnAltGr", options.warnOfAltGr},        {L"OpenInFront", options.openInFront},
     };
     for (const auto& [key, on] : values)
         if (!WritePrivateProfileStringW(kOptionsSection, key, on ? L"1" : L"0", tempPath))

@@ -1,7 +1,8 @@
 #pragma once
 // Scoped resources, the one place of them: move-only owners of Win32 handles, a
-// scope-exit action, a COM apartment of the calling thread, a device context with
-// a font selected into it, and text measured with one.
+// scope-exit action, a COM apartment of the calling thread, COM interface pointers
+// and memory COM handed out, a device context with a font selected into it, and
+// text measured with one.
 
 #include <windows.h>
 #include <objbase.h>
@@ -111,6 +112,56 @@ public:
 private:
     HRESULT result_;
 };
+
+// A COM interface pointer with one owner, released when it goes.
+template <class T> class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            pointer_ = std::exchange(other.pointer_, nullptr);
+        }
+        return *this;
+    }
+
+    T* Get() const { return pointer_; }
+    T* operator->() const { return pointer_; }
+    T& operator*() const { return *pointer_; }
+    explicit operator bool() const { return pointer_ != nullptr; }
+    // For a function that hands out a new pointer: the old one is released first.
+    T** Put() {
+        Reset();
+        return &pointer_;
+    }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+    void Reset() {
+        if (pointer_)
+            std::exchange(pointer_, nullptr)->Release();
+    }
+    // The same object's interface U, or an empty pointer when it has none.
+    template <class U> ComPtr<U> As() const {
+        ComPtr<U> other;
+        if (pointer_)
+            pointer_->QueryInterface(__uuidof(U), other.PutVoid());
+        return other;
+    }
+
+private:
+    T* pointer_ = nullptr;
+};
+
+// Memory that COM or the shell allocated for the caller (an item id list, a name).
+template <class T> struct CoTaskMemTraits {
+    using Handle = T*;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { CoTaskMemFree(h); }
+};
+template <class T> using UniqueCoTaskMem = UniqueHandle<CoTaskMemTraits<T>>;
 
 // A window's device context (GetWindowDC for the whole window when asked) with
 // font selected; both undone at the end of the scope.

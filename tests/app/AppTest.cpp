@@ -502,3 +502,66 @@ TEST_F(AppInProcess, ACloseDuringAFlowStillNamesTheFoldersWaitingBehindIt) {
         << "B is named, not dropped in silence, and No shows its dialog";
     pwtest::PumpFor(200);
 }
+
+TEST_F(AppInProcess, OnlyAKeyTakesTheWindowInFrontAndOnlyWithTheOptionOn) {
+    // The window in front when the key is pressed (any window: what PlaceFolder makes of
+    // it is tested on its own).
+    HWND inFront = CreateWindowExA(0, "STATIC", "Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                   0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(inFront);
+    enum class How { Key, ListDoubleClick, TrayMenu };
+    const struct {
+        const char* what;
+        bool optionOn;
+        How how;
+        bool placeAsked; // with the window of the key press
+    } cases[] = {
+        {"a key, the option on", true, How::Key, true},
+        {"a key, the option off", false, How::Key, false},
+        {"a double-click in the list", true, How::ListDoubleClick, false},
+        {"the tray menu", true, How::TrayMenu, false},
+    };
+    for (const auto& c : cases) {
+        std::mutex mutex;
+        std::vector<HWND> asked;
+        int opened = 0;
+        FolderShell shell;
+        shell.isFolder = [](const std::string&) { return true; };
+        shell.place = [&](HWND front, const std::string&) {
+            std::lock_guard<std::mutex> lock(mutex);
+            asked.push_back(front);
+            return PlacementStep::NewExplorerWindow;
+        };
+        shell.open = [&](const std::string&) -> DWORD {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++opened;
+            return 0;
+        };
+        // Ctrl+Alt+Shift+F11.
+        Open(std::string("[Options]\r\nOpenInFront=") + (c.optionOn ? "1" : "0") +
+                 "\r\n[Shortcuts]\r\nCount=1\r\n0Path=C:\\Work\r\n0ShortCut=57466\r\n",
+             shell);
+        SetForegroundWindow(inFront);
+        ASSERT_TRUE(pwtest::WaitUntil([&] { return GetForegroundWindow() == inFront; })) << c.what;
+        if (c.how == How::Key) {
+            pwtest::TypeKey(VK_F11, true, true, true);
+        } else if (c.how == How::ListDoubleClick) {
+            HWND list = pwtest::FindChildByClass(app_->Window().Handle(), "ListBox");
+            SendMessageA(list, LB_SETCURSEL, 0, 0);
+            app_->OnListDoubleClicked();
+        } else {
+            app_->OnFolderChosen("C:\\Work");
+        }
+        ASSERT_TRUE(pwtest::WaitUntil(
+            [&] {
+                std::lock_guard<std::mutex> lock(mutex);
+                return opened == 1;
+            },
+            5000))
+            << c.what << ": the folder did not open";
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_EQ(asked, c.placeAsked ? std::vector<HWND>{inFront} : std::vector<HWND>{}) << c.what;
+        app_.reset();
+    }
+    DestroyWindow(inFront);
+}

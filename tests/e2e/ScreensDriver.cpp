@@ -2,11 +2,13 @@
 // each it writes "<name>.ready" into the folder given and waits for "<name>.done".
 // Then the shortcut list again, from a settings file whose folders are named in
 // several scripts, the list with a shortcut whose combination this driver holds, as
-// another program would, and last the dialog that "Pathwink.exe add <folder>" (what
-// Explorer's "Add to Pathwink..." runs) opens when no copy runs.
+// another program would, the dialog that "Pathwink.exe add <folder>" (what
+// Explorer's "Add to Pathwink..." runs) opens when no copy runs, and last another
+// program's Save As dialog before and after a folder key.
 //
 //   wine main_screens.exe Z:\path\to\markers
 
+#include "tests/e2e/FileDialogHost.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 #include "tray/TrayIcon.h"
@@ -14,6 +16,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace pwtest;
 
@@ -35,6 +39,63 @@ std::string Utf16Settings(const std::wstring& text) {
     const std::wstring withMark = L"\xFEFF" + text;
     return std::string(reinterpret_cast<const char*>(withMark.data()),
                        withMark.size() * sizeof(wchar_t));
+}
+
+// Opens the tray menu and chooses the entry reached by `downs` presses of Down.
+void ChooseFromTrayMenu(const PathwinkProcess& app, int downs) {
+    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()),
+                 pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    WaitUntil([&] {
+        return (menu = FindTopLevel("#32768", nullptr, app.ProcessId())) && IsWindowVisible(menu);
+    });
+    for (int i = 0; i < downs; ++i)
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+// Another program's Save As dialog with a typed name, then the same dialog after
+// Ctrl+Alt+I, whose folder it shows.
+bool ShowSaveAsBeforeAndAfterAKey(const std::string& markers) {
+    const std::string documents = "C:\\Users\\Public\\Documents";
+    const std::string start = documents + "\\Reports";
+    const std::string target = documents + "\\Invoices 2026";
+    const std::pair<std::string, std::vector<const char*>> folders[] = {
+        {start, {"Budget 2026.txt", "Meeting notes.txt", "Team list.txt"}},
+        {target, {"Invoice 0412.txt", "Invoice 0413.txt", "Invoice 0414.txt", "Totals.txt"}},
+    };
+    for (const auto& [folder, files] : folders) {
+        CreateDirectoryA(folder.c_str(), nullptr);
+        for (const char* file : files)
+            std::ofstream(folder + "\\" + file) << "Pathwink\n";
+    }
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\nOpenInFront=1\r\n"
+                        "[Shortcuts]\r\nCount=1\r\n0Path=" +
+                        target + "\r\n0ShortCut=" + std::to_string(0xC000 | 'I') + "\r\n");
+    if (!app.Start("tray")) {
+        std::fprintf(stderr, "Pathwink did not start for the Save As pictures\n");
+        return false;
+    }
+    FileDialogHost host("classic", start);
+    if (!host.Window()) {
+        std::fprintf(stderr, "no Save As dialog\n");
+        return false;
+    }
+    SetForegroundWindow(host.Window());
+    WaitUntil([&] { return GetForegroundWindow() == host.Window(); });
+    for (const char c : std::string("Quarterly summary")) {
+        const SHORT key = VkKeyScanA(c);
+        TypeKey(LOBYTE(key), false, false, (HIBYTE(key) & 1) != 0);
+    }
+    WaitUntil([&] { return host.Read() && host.Read()->name == "Quarterly summary"; });
+    bool ok = Handshake(markers, "save-as-before");
+    TypeKey('I', true, true);
+    FileDialogHost::Report seen;
+    if (!host.WaitForFolder(target, seen, 10000)) {
+        std::fprintf(stderr, "the dialog did not show the folder\n");
+        return false;
+    }
+    return ok && Handshake(markers, "save-as-after");
 }
 
 } // namespace
@@ -125,5 +186,10 @@ int main(int argc, char** argv) {
     // The pointer stays off the dialog, whose fields would show their hints under it.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
     ok = ok && Handshake(markers, "add-folder");
-    return ok ? 0 : 1;
+    PostMessageA(addApp.MainWindow(), WM_CLOSE, 0, 0);
+    if (!addApp.WaitForExit()) {
+        std::fprintf(stderr, "Pathwink did not exit\n");
+        return 1;
+    }
+    return ok && ShowSaveAsBeforeAndAfterAKey(markers) ? 0 : 1;
 }

@@ -321,3 +321,55 @@ TEST(OpenFolder, AMessageAboutAPathOfThousandsOfCharactersFitsTheScreenShowingIt
         EXPECT_EQ(shownPath, ShortenedInMiddle(path, Utf16Length(shownPath)));
     }
 }
+
+TEST(OpenFolder, AKeysWindowInFrontIsTriedFirstAndANewWindowOpensOnlyWhenItDidNotShowTheFolder) {
+    const HWND dialog = reinterpret_cast<HWND>(0x1234);
+    const struct {
+        const char* what;
+        std::optional<HWND> windowInFront;
+        PlacementStep placedBy;
+        bool exists;
+        bool placeAsked;
+        bool opened;
+    } cases[] = {
+        {"a key, the dialog in front shows it", dialog, PlacementStep::FileDialog, true, true,
+         false},
+        {"a key, the Explorer window in front shows it", dialog, PlacementStep::ExplorerInFront,
+         true, true, false},
+        {"a key, the window that shows it comes forward", dialog, PlacementStep::OpenExplorerWindow,
+         true, true, false},
+        {"a key, nothing showed it", dialog, PlacementStep::NewExplorerWindow, true, true, true},
+        {"a key with nothing in front", HWND(nullptr), PlacementStep::NewExplorerWindow, true, true,
+         true},
+        {"the list or the tray menu, or the option off", std::nullopt, PlacementStep::FileDialog,
+         true, false, true},
+        {"a missing folder goes nowhere", dialog, PlacementStep::FileDialog, false, false, false},
+    };
+    for (const auto& c : cases) {
+        std::mutex mutex;
+        std::vector<HWND> asked;
+        int opened = 0;
+        FolderShell shell;
+        shell.isFolder = [&](const std::string&) { return c.exists; };
+        shell.place = [&](HWND front, const std::string& path) {
+            std::lock_guard<std::mutex> lock(mutex);
+            EXPECT_EQ(path, "C:\\Work") << c.what;
+            asked.push_back(front);
+            return c.placedBy;
+        };
+        shell.open = [&](const std::string&) -> DWORD {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++opened;
+            return 0;
+        };
+        FolderLaunch launch(shell);
+        launch.OpenFolder("C:\\Work", FolderLaunch::IfMissing::StaySilent, c.windowInFront);
+        ASSERT_TRUE(pwtest::WaitUntil([&] { return launch.Pending() == 0; }, 5000)) << c.what;
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_EQ(asked.size(), c.placeAsked ? 1u : 0u) << c.what;
+        if (c.placeAsked && !asked.empty()) {
+            EXPECT_EQ(asked[0], *c.windowInFront) << c.what << ": the window of the key press";
+        }
+        EXPECT_EQ(opened, c.opened ? 1 : 0) << c.what;
+    }
+}

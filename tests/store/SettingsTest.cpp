@@ -79,6 +79,7 @@ TEST(Settings, TheExampleFileLoadsAndSavesBackToTheSameKeysAndValues) {
     EXPECT_FALSE(options.doubleClickEdits);
     EXPECT_TRUE(options.runAtLogon);
     EXPECT_TRUE(options.warnOfAltGr) << "a file of an earlier version warns of AltGr";
+    EXPECT_TRUE(options.openInFront) << "and opens folders in the window in front";
 
     std::vector<std::string> pressed;
     ShortcutTable table([&](const std::string& folder) { pressed.push_back(folder); });
@@ -95,7 +96,7 @@ TEST(Settings, TheExampleFileLoadsAndSavesBackToTheSameKeysAndValues) {
 
     store.SaveSettings(options, table.Stored());
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Options")),
-              "WarnWeakKey=1|ConfirmExit=1|DClickEdits=0|RunOnStarup=1|WarnAltGr=1|"
+              "WarnWeakKey=1|ConfirmExit=1|DClickEdits=0|RunOnStarup=1|WarnAltGr=1|OpenInFront=1|"
               "ShowAllFoldersKey=49184|");
     EXPECT_EQ(Lines(SectionLines(box.iniPath, "Shortcuts")),
               "Count=2|0Path=C:\\Projects|0ShortCut=49220|1Path=D:\\Music|1ShortCut=0|");
@@ -157,19 +158,21 @@ TEST(Settings, OptionsAreNumbersAndOnlyAnAbsentOrNonNumericValueTakesTheDefault)
         std::string ini = "[Options]\r\n";
         if (c.line)
             ini += std::string("WarnWeakKey=") + c.line + "\r\nDClickEdits=" + c.line +
-                   "\r\nWarnAltGr=" + c.line + "\r\n";
+                   "\r\nWarnAltGr=" + c.line + "\r\nOpenInFront=" + c.line + "\r\n";
         box.WriteIni(ini);
         SettingsStore store = box.Store();
         const Options options = store.LoadOptions();
         EXPECT_EQ(options.warnOfWeakKeys, c.warnWeakKey);
         EXPECT_EQ(options.doubleClickEdits, c.dClickEdits);
         EXPECT_EQ(options.warnOfAltGr, c.warnWeakKey) << "on by default like the weak-key warning";
+        EXPECT_EQ(options.openInFront, c.warnWeakKey) << "on by default like the weak-key warning";
         EXPECT_TRUE(options.confirmExit);
         EXPECT_TRUE(options.runAtLogon);
         ShortcutTable table(nullptr);
         store.SaveSettings(options, table.Stored());
         EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnWeakKey"), c.savedWarn);
         EXPECT_EQ(ProfileText(box.iniPath, "Options", "WarnAltGr"), c.savedWarn);
+        EXPECT_EQ(ProfileText(box.iniPath, "Options", "OpenInFront"), c.savedWarn);
     }
 }
 
@@ -208,6 +211,7 @@ TEST(Settings, AMissingFileGivesTheDefaultsAndAnEmptyTable) {
     EXPECT_FALSE(options.doubleClickEdits);
     EXPECT_TRUE(options.runAtLogon);
     EXPECT_TRUE(options.warnOfAltGr);
+    EXPECT_TRUE(options.openInFront);
     ShortcutTable table(nullptr);
     LoadInto(store, table);
     EXPECT_EQ(table.Count(), 0);
@@ -998,9 +1002,10 @@ TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
     ASSERT_EQ(table.Count(), 1);
     EXPECT_EQ(table.Path(0), "C:\\Caf\xC3\xA9") << "read as the character it is";
     store.SaveSettings(store.LoadOptions(), table.Stored());
-    // The option this version added joins its section; nothing else changes.
+    // The options this version added join their section; nothing else changes.
     std::string expected = old;
-    expected.insert(expected.find("[Shortcuts]"), "WarnAltGr=1\r\nShowAllFoldersKey=49184\r\n");
+    expected.insert(expected.find("[Shortcuts]"),
+                    "WarnAltGr=1\r\nOpenInFront=1\r\nShowAllFoldersKey=49184\r\n");
     EXPECT_EQ(ReadBytes(box.iniPath), expected) << "saved back exactly as it was";
 }
 

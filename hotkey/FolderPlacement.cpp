@@ -1,0 +1,181 @@
+#include "hotkey/FolderPlacement.h"
+
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
+
+namespace pw {
+
+namespace {
+
+// Control ids of the file dialogs (dlgs.h): OK, the classic dialog's shell view
+// (lst2), the file-type box (cmb1), the file-name combo box (cmb13) and the
+// file-name edit box (edt1), which the item dialog has under Wine.
+constexpr int kOkId = 1;
+constexpr int kShellViewId = 0x461;
+constexpr int kFileTypeId = 0x470;
+constexpr int kNameComboId = 0x47C;
+constexpr int kNameEditId = 0x480;
+
+// Window class names compare without regard to case, as the system compares them.
+bool IsClass(const std::string& name, const char* wanted) {
+    const std::string w(wanted);
+    return name.size() == w.size() &&
+           std::equal(name.begin(), name.end(), w.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+bool IsAnyClass(const std::string& name, std::initializer_list<const char*> wanted) {
+    return std::any_of(wanted.begin(), wanted.end(),
+                       [&](const char* w) { return IsClass(name, w); });
+}
+
+// Consoles and terminals run whatever is typed into them: keys are never sent there.
+bool IsTerminal(const std::string& name) {
+    return IsAnyClass(name,
+                      {"ConsoleWindowClass", "CASCADIA_HOSTING_WINDOW_CLASS", "PseudoConsoleWindow",
+                       "WineConsoleClass", "mintty", "PuTTY", "VirtualConsoleClass"});
+}
+
+// Windows' Explorer (CabinetWClass, and ExploreWClass with the folder tree of old)
+// and Wine's (ExplorerWClass).
+bool IsExplorer(const std::string& name) {
+    return IsAnyClass(name, {"CabinetWClass", "ExploreWClass", "ExplorerWClass"});
+}
+
+const ChildWindow* ParentOf(const WindowFacts& window, const ChildWindow& child) {
+    if (child.parent < 0 || child.parent >= static_cast<int>(window.children.size()))
+        return nullptr;
+    return &window.children[child.parent];
+}
+
+bool IsDirectChild(const ChildWindow& child) {
+    return child.parent == -1;
+}
+
+// The file-name box: the edit box of the file-name combo box (classic: ComboBoxEx32 >
+// ComboBox > Edit; Windows' item dialog: ComboBox > Edit), or the dialog's own edit
+// box edt1 (Wine's item dialog).
+std::uintptr_t FileNameBox(const WindowFacts& dialog) {
+    for (const ChildWindow& child : dialog.children) {
+        if (!IsClass(child.className, "Edit") || !child.visible)
+            continue;
+        if (child.id == kNameEditId && IsDirectChild(child))
+            return child.handle;
+        const ChildWindow* combo = ParentOf(dialog, child);
+        for (int depth = 0; combo && depth < 2; ++depth, combo = ParentOf(dialog, *combo)) {
+            if (!IsAnyClass(combo->className, {"ComboBox", "ComboBoxEx32"}))
+                break;
+            if (combo->id == kNameComboId)
+                return child.handle;
+        }
+    }
+    return 0;
+}
+
+WindowInFront AsFileDialog(const WindowFacts& dialog) {
+    WindowInFront found;
+    bool hasShellView = false, isClassic = false, hasFileTypes = false;
+    for (const ChildWindow& child : dialog.children) {
+        if (IsDirectChild(child) && child.id == kOkId && IsClass(child.className, "Button"))
+            found.okButton = child.handle;
+        if (IsAnyClass(child.className,
+                       {"SHELLDLL_DefView", "DUIViewWndClassName", "ExplorerBrowserControl"}))
+            hasShellView = true;
+        if (IsDirectChild(child) && child.id == kShellViewId &&
+            IsClass(child.className, "SHELLDLL_DefView"))
+            isClassic = true;
+        if (child.id == kFileTypeId && child.visible && IsClass(child.className, "ComboBox"))
+            hasFileTypes = true;
+    }
+    found.nameBox = FileNameBox(dialog);
+    // The classic dialog never picks folders; the item dialog's folder picker shows no types.
+    if (found.okButton && found.nameBox && hasShellView && (isClassic || hasFileTypes))
+        found.kind = WindowKind::FileDialog;
+    else
+        found = WindowInFront{WindowKind::Other};
+    return found;
+}
+
+// Wine's Location box: ReBarWindow32 > ComboBoxEx32 > ComboBox > Edit, right under
+// the window. Windows' address bar is another control, reached through the shell.
+std::uintptr_t LocationBox(const WindowFacts& explorer) {
+    if (!IsClass(explorer.className, "ExplorerWClass"))
+        return 0;
+    for (const ChildWindow& child : explorer.children) {
+        if (!IsClass(child.className, "Edit"))
+            continue;
+        const ChildWindow* combo = ParentOf(explorer, child);
+        const ChildWindow* comboEx = combo ? ParentOf(explorer, *combo) : nullptr;
+        const ChildWindow* rebar = comboEx ? ParentOf(explorer, *comboEx) : nullptr;
+        if (rebar && IsClass(combo->className, "ComboBox") &&
+            IsClass(comboEx->className, "ComboBoxEx32") &&
+            IsClass(rebar->className, "ReBarWindow32") && IsDirectChild(*rebar))
+            return child.handle;
+    }
+    return 0;
+}
+
+} // namespace
+
+WindowInFront ClassifyWindow(const WindowFacts& window) {
+    if (!window.handle)
+        return {};
+    if (window.ours)
+        return {WindowKind::Own};
+    if (IsTerminal(window.className))
+        return {WindowKind::Terminal};
+    if (IsExplorer(window.className)) {
+        WindowInFront found{WindowKind::Explorer};
+        found.locationBox = LocationBox(window);
+        return found;
+    }
+    if (IsClass(window.className, "#32770"))
+        return AsFileDialog(window);
+    return {WindowKind::Other};
+}
+
+std::vector<PlacementStep> PlacementSteps(WindowKind front, std::size_t pathUnits) {
+    using Step = PlacementStep;
+    if (pathUnits >= kShellPathLimit)
+        return {Step::NewExplorerWindow};
+    switch (front) {
+    case WindowKind::FileDialog:
+        return {Step::FileDialog, Step::OpenExplorerWindow, Step::NewExplorerWindow};
+    case WindowKind::Explorer:
+        return {Step::ExplorerInFront, Step::OpenExplorerWindow, Step::NewExplorerWindow};
+    case WindowKind::Nothing:
+    case WindowKind::Own:
+    case WindowKind::Terminal:
+    case WindowKind::Other:
+        break;
+    }
+    return {Step::OpenExplorerWindow, Step::NewExplorerWindow};
+}
+
+bool PutFolderInFileDialog(FileDialogParts& dialog, const std::string& folder) {
+    const std::optional<std::string> typed = dialog.ReadName();
+    if (!typed)
+        return false; // nothing was changed
+    const bool navigated = dialog.WriteName(folder) && dialog.PressOk();
+    // After the folder the classic dialog empties the box and the item dialog keeps
+    // the path in it: the typed name goes back either way, and once more if the
+    // dialog was still busy and changed it again. A dialog that stopped answering
+    // gets one write, which waits in its queue behind the ones before.
+    constexpr int kAttempts = 3;
+    bool answering = true;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0)
+            dialog.Settle();
+        answering = dialog.WriteName(*typed);
+        if (!answering || dialog.ReadName() == typed)
+            break;
+    }
+    if (answering)
+        dialog.RestoreFocus();
+    return navigated && dialog.IsOpen();
+}
+
+} // namespace pw
