@@ -54,6 +54,44 @@ void ChooseFromTrayMenu(const PathwinkProcess& app, int downs) {
     PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
 }
 
+// The folder switcher at the pointer, its filter narrowing the list to "rep".
+bool ShowSwitcherFiltering(const std::string& markers) {
+    PathwinkProcess app(
+        "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=6\r\n"
+        "0Path=C:\\Users\\Public\\Documents\\Projects\r\n0ShortCut=49232\r\n"
+        "1Path=C:\\Users\\Public\\Documents\\Reports\r\n1ShortCut=0\r\n"
+        "2Path=D:\\Archive\\Invoices 2026\r\n2ShortCut=0\r\n"
+        "3Path=D:\\Archive\\Quarterly reports\r\n3ShortCut=49234\r\n"
+        "4Path=C:\\Users\\Public\\Music\r\n4ShortCut=49229\r\n"
+        "5Path=E:\\Team\\Reporting tools\r\n5ShortCut=0\r\n");
+    if (!app.Start("tray")) {
+        std::fprintf(stderr, "Pathwink did not start for the switcher\n");
+        return false;
+    }
+    SetCursorPos(160, 120);
+    TypeKey(VK_SPACE, true, true); // Ctrl+Alt+Space, the switcher's default key
+    HWND switcher = nullptr;
+    if (!WaitUntil([&] {
+            switcher = FindTopLevel("PathwinkFolderSwitcher", nullptr, app.ProcessId());
+            return switcher && IsWindowVisible(switcher);
+        })) {
+        std::fprintf(stderr, "the switcher did not show\n");
+        return false;
+    }
+    for (const wchar_t c : std::wstring(L"rep")) {
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wScan = in[1].ki.wScan = c;
+        in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof(INPUT));
+    }
+    PumpFor(500);
+    const bool ok = Handshake(markers, "switcher");
+    PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);
+    return ok && app.WaitForExit();
+}
+
 // Another program's Save As dialog with a typed name, then the same dialog after
 // Ctrl+Alt+I, whose folder it shows.
 bool ShowSaveAsBeforeAndAfterAKey(const std::string& markers) {
@@ -191,5 +229,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Pathwink did not exit\n");
         return 1;
     }
-    return ok && ShowSaveAsBeforeAndAfterAKey(markers) ? 0 : 1;
+    return ok && ShowSaveAsBeforeAndAfterAKey(markers) && ShowSwitcherFiltering(markers) ? 0 : 1;
 }
