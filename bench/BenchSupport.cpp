@@ -216,4 +216,30 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
+void SendCombination(WORD key) {
+    const WORD keys[] = {VK_CONTROL, VK_MENU, key};
+    INPUT input[6]{};
+    for (int i = 0; i < 3; ++i) {
+        input[i].type = input[5 - i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = input[5 - i].ki.wVk = keys[i];
+        input[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(6, input, sizeof(INPUT));
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
 } // namespace bench

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,5 +76,10 @@ double Min(const std::vector<double>& values);
 
 // UTF-8 of wide text, for printf.
 std::string Narrow(const std::wstring& text);
+
+// Ctrl+Alt+key pressed and released through SendInput, as a user's keyboard would.
+void SendCombination(WORD key);
+// Dispatches this thread's messages until done() or timeoutMs pass; false on the latter.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 } // namespace bench

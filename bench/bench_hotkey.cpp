@@ -11,6 +11,7 @@
 //
 //   wine bench_hotkey.exe [presses]      (default 200, after 10 that are not counted)
 
+#include "bench/BenchSupport.h"
 #include "hotkey/FolderLaunch.h"
 #include "hotkey/KeyCombination.h"
 #include "store/ShortcutTable.h"
@@ -24,6 +25,10 @@
 #include <string>
 #include <type_traits>
 #include <vector>
+
+using bench::Median;
+using bench::PumpUntil;
+using bench::SendCombination;
 
 namespace {
 
@@ -42,39 +47,6 @@ double Microseconds(long long from, long long to) {
         return static_cast<double>(f.QuadPart) / 1e6;
     }();
     return static_cast<double>(to - from) / ticksPerUs;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-void SendCombination(WORD key) {
-    const WORD keys[] = {VK_CONTROL, VK_MENU, key};
-    INPUT input[6]{};
-    for (int i = 0; i < 3; ++i) {
-        input[i].type = input[5 - i].type = INPUT_KEYBOARD;
-        input[i].ki.wVk = input[5 - i].ki.wVk = keys[i];
-        input[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    SendInput(6, input, sizeof(INPUT));
-}
-
-// Dispatches this thread's messages until done() or timeoutMs pass.
-template <class Done> bool PumpUntil(Done done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    return true;
 }
 
 } // namespace

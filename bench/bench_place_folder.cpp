@@ -31,17 +31,6 @@ namespace {
 
 constexpr DWORD kTimeoutMs = 10000;
 
-void SendCombination(WORD key) {
-    const WORD keys[] = {VK_CONTROL, VK_MENU, key};
-    INPUT input[6]{};
-    for (int i = 0; i < 3; ++i) {
-        input[i].type = input[5 - i].type = INPUT_KEYBOARD;
-        input[i].ki.wVk = input[5 - i].ki.wVk = keys[i];
-        input[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    SendInput(6, input, sizeof(INPUT));
-}
-
 // Polls every millisecond until shown() or the timeout; the milliseconds since from, or -1.
 double TimeUntil(const LARGE_INTEGER& from, const std::function<bool()>& shown) {
     const DWORD start = GetTickCount();

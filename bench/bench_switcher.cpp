@@ -11,6 +11,7 @@
 //
 //   wine bench_switcher.exe [rounds]      (default 30, after 3 that are not counted)
 
+#include "bench/BenchSupport.h"
 #include "hotkey/HotkeyBinding.h"
 #include "switcher/FolderSwitcher.h"
 
@@ -21,6 +22,10 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+using bench::Median;
+using bench::PumpUntil;
+using bench::SendCombination;
 
 namespace {
 
@@ -34,12 +39,6 @@ double Milliseconds(long long from, long long to) {
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
     return static_cast<double>(to - from) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 void SendKey(WORD vk, bool ctrlAlt) {
@@ -62,21 +61,6 @@ void SendKey(WORD vk, bool ctrlAlt) {
         add(VK_CONTROL, true);
     }
     SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-}
-
-template <class Done> bool PumpUntil(Done done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    return true;
 }
 
 int TextLength(HWND box) {

@@ -56,14 +56,13 @@ void ChooseFromTrayMenu(const PathwinkProcess& app, int downs) {
 
 // The folder switcher at the pointer, its filter narrowing the list to "rep".
 bool ShowSwitcherFiltering(const std::string& markers) {
-    PathwinkProcess app(
-        "[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=6\r\n"
-        "0Path=C:\\Users\\Public\\Documents\\Projects\r\n0ShortCut=49232\r\n"
-        "1Path=C:\\Users\\Public\\Documents\\Reports\r\n1ShortCut=0\r\n"
-        "2Path=D:\\Archive\\Invoices 2026\r\n2ShortCut=0\r\n"
-        "3Path=D:\\Archive\\Quarterly reports\r\n3ShortCut=49234\r\n"
-        "4Path=C:\\Users\\Public\\Music\r\n4ShortCut=49229\r\n"
-        "5Path=E:\\Team\\Reporting tools\r\n5ShortCut=0\r\n");
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=6\r\n"
+                        "0Path=C:\\Users\\Public\\Documents\\Projects\r\n0ShortCut=49232\r\n"
+                        "1Path=C:\\Users\\Public\\Documents\\Reports\r\n1ShortCut=0\r\n"
+                        "2Path=D:\\Archive\\Invoices 2026\r\n2ShortCut=0\r\n"
+                        "3Path=D:\\Archive\\Quarterly reports\r\n3ShortCut=49234\r\n"
+                        "4Path=C:\\Users\\Public\\Music\r\n4ShortCut=49229\r\n"
+                        "5Path=E:\\Team\\Reporting tools\r\n5ShortCut=0\r\n");
     if (!app.Start("tray")) {
         std::fprintf(stderr, "Pathwink did not start for the switcher\n");
         return false;
