@@ -165,7 +165,7 @@ TEST_F(AddCommand, WithoutARunningCopyItStartsInTheTrayWithTheDialog) {
     HWND editor = running_->WaitForEditor();
     ASSERT_TRUE(editor) << "no dialog";
     EXPECT_EQ(EditorFolder(editor), folder);
-    EXPECT_EQ(running_->FocusedWindow(), EditorHotKeyField(editor))
+    EXPECT_EQ(running_->FocusedWindow(), EditorHotkeyField(editor))
         << "as for a handed-over folder";
     EXPECT_FALSE(running_->MainVisible()) << "started in the tray";
     EXPECT_TRUE(WaitUntil([] { return IconsWithTip("Pathwink").size() == 1; }));

@@ -36,7 +36,7 @@ protected:
         if (!editor)
             return nullptr;
         SetEditorFolder(editor, folder);
-        SetEditorHotKey(editor, hotKey);
+        SetEditorHotkey(editor, hotKey);
         ClickEditorButton(editor, "OK");
         return editor;
     }
@@ -84,7 +84,7 @@ TEST_F(Flows, AnEmptyFolderIsRefusedAndTheDialogComesBackWithTheSameKey) {
     EXPECT_EQ(MessageTextOf(message), "You must define a folder.");
     Press(message, IDOK);
     ASSERT_TRUE(app_->WaitForEditor());
-    EXPECT_EQ(EditorHotKey(editor), kCtrlAltD) << "the input is kept";
+    EXPECT_EQ(EditorHotkey(editor), kCtrlAltD) << "the input is kept";
     EXPECT_EQ(app_->FocusedWindow(), EditorFolderField(editor));
     ClickEditorButton(editor, "Cancel");
     ASSERT_TRUE(WaitUntil([&] { return !app_->EditorShown(); }));
@@ -101,7 +101,7 @@ TEST_F(Flows, AWeakKeyAsksFirstNoShowsTheDialogAgainYesGoesOn) {
     EXPECT_EQ(MessageTextOf(question), kWeakText);
     Press(question, IDNO);
     ASSERT_TRUE(app_->WaitForEditor());
-    EXPECT_EQ(EditorHotKey(editor), kCtrlD);
+    EXPECT_EQ(EditorHotkey(editor), kCtrlD);
     EXPECT_EQ(EditorFolder(editor), folder);
     ClickEditorButton(editor, "OK");
     question = app_->WaitForDialog("Shortcut Warning");
@@ -157,8 +157,8 @@ TEST_F(Flows, ACombinationAlreadyHeldIsRefusedAndNothingChanges) {
     HWND editor = app_->WaitForEditor();
     ASSERT_TRUE(editor);
     SetEditorFolder(editor, b);
-    TypeIntoHotKeyField(editor, 'D'); // D alone becomes Ctrl+Alt+D
-    ASSERT_EQ(EditorHotKey(editor), kCtrlAltD);
+    TypeIntoHotkeyField(editor, 'D'); // D alone becomes Ctrl+Alt+D
+    ASSERT_EQ(EditorHotkey(editor), kCtrlAltD);
     ClickEditorButton(editor, "OK");
     HWND message = app_->WaitForDialog("Pathwink");
     ASSERT_TRUE(message);
@@ -180,7 +180,7 @@ TEST_F(Flows, ControlCharactersInAPathAreRefused) {
     auto sent = app_->SendFolder(folder + "\tx=1");
     HWND editor = app_->WaitForEditor();
     ASSERT_TRUE(editor);
-    SetEditorHotKey(editor, kCtrlAltD);
+    SetEditorHotkey(editor, kCtrlAltD);
     ClickEditorButton(editor, "OK");
     HWND message = app_->WaitForDialog("Pathwink");
     ASSERT_TRUE(message);
@@ -203,8 +203,8 @@ TEST_F(Flows, CopyDataOpensTheNewFlowWithTheFolderAndTheKeyFieldFocused) {
     ASSERT_TRUE(editor) << "the dialog shows although the window is hidden";
     EXPECT_EQ(TextOf(editor), "New Folder Shortcut - Pathwink");
     EXPECT_EQ(EditorFolder(editor), folder);
-    EXPECT_EQ(EditorHotKey(editor), 0);
-    EXPECT_EQ(app_->FocusedWindow(), EditorHotKeyField(editor));
+    EXPECT_EQ(EditorHotkey(editor), 0);
+    EXPECT_EQ(app_->FocusedWindow(), EditorHotkeyField(editor));
     ClickEditorButton(editor, "OK"); // no key: asks nothing, adds
     ASSERT_TRUE(sent.get()) << "the sender returns when the flow ends";
     EXPECT_EQ(app_->Rows().size(), 1u);
@@ -218,7 +218,7 @@ TEST_F(Flows, CopyDataOpensTheNewFlowWithTheFolderAndTheKeyFieldFocused) {
     ASSERT_TRUE(question);
     Press(question, IDNO);
     ASSERT_TRUE(app_->WaitForEditor());
-    EXPECT_TRUE(WaitUntil([&] { return app_->FocusedWindow() == EditorHotKeyField(editor); }));
+    EXPECT_TRUE(WaitUntil([&] { return app_->FocusedWindow() == EditorHotkeyField(editor); }));
     ClickEditorButton(editor, "Cancel");
     ASSERT_TRUE(again.get());
 }
@@ -244,7 +244,7 @@ TEST_F(Flows, MalformedCopyDataBlocksAreReadSafely) {
         EXPECT_EQ(EditorFolder(editor).size(), c.expected.size());
         EXPECT_EQ(EditorFolder(editor) == c.expected, true);
         EXPECT_EQ(app_->FocusedWindow(),
-                  c.expected.empty() ? EditorFolderField(editor) : EditorHotKeyField(editor));
+                  c.expected.empty() ? EditorFolderField(editor) : EditorHotkeyField(editor));
         ClickEditorButton(editor, "Cancel");
         ASSERT_TRUE(sent.get());
         EXPECT_TRUE(app_->Running());
@@ -268,7 +268,7 @@ TEST_F(Flows, AFolderHandedOverDuringAFlowGetsItsOwnFlowAfterwards) {
     ASSERT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1; }));
     ASSERT_TRUE(WaitUntil([&] { return EditorFolder(editor) == second && app_->EditorShown(); }))
         << "the handed-over folder's flow starts next";
-    EXPECT_EQ(app_->FocusedWindow(), EditorHotKeyField(editor));
+    EXPECT_EQ(app_->FocusedWindow(), EditorHotkeyField(editor));
     ClickEditorButton(editor, "OK");
     ASSERT_TRUE(WaitUntil([&] { return app_->Rows().size() == 2; }));
     EXPECT_TRUE(sent.get());
@@ -287,7 +287,7 @@ TEST_F(Flows, EditingOnlyTheFolderKeepsTheHotkeyAndResorts) {
     ASSERT_TRUE(editor);
     EXPECT_EQ(TextOf(editor), "Edit Folder Shortcut - Pathwink");
     EXPECT_EQ(EditorFolder(editor), a);
-    EXPECT_EQ(EditorHotKey(editor), kCtrlAltD);
+    EXPECT_EQ(EditorHotkey(editor), kCtrlAltD);
     EXPECT_EQ(app_->FocusedWindow(), EditorFolderField(editor));
     SetEditorFolder(editor, z);
     ClickEditorButton(editor, "OK");
@@ -312,7 +312,7 @@ TEST_F(Flows, ARefusedNewKeyBringsTheOldOneBackAndCancelLeavesTheEntryAsItWas) {
     app_->Click("Edit Selected");
     HWND editor = app_->WaitForEditor();
     ASSERT_TRUE(editor);
-    SetEditorHotKey(editor, 0x064B);
+    SetEditorHotkey(editor, 0x064B);
     ClickEditorButton(editor, "OK");
     HWND message = app_->WaitForDialog("Pathwink");
     ASSERT_TRUE(message);
@@ -335,7 +335,7 @@ TEST_F(Flows, EmptyingTheKeyReleasesTheHotkey) {
     app_->Click("Edit Selected");
     HWND editor = app_->WaitForEditor();
     ASSERT_TRUE(editor);
-    SetEditorHotKey(editor, 0);
+    SetEditorHotkey(editor, 0);
     ClickEditorButton(editor, "OK");
     ASSERT_TRUE(WaitUntil([&] { return app_->Rows()[0] == "(No HotKey)\t" + a; }));
     EXPECT_TRUE(IsFree(MOD_CONTROL | MOD_ALT, 'D'));
@@ -425,8 +425,8 @@ TEST_F(Flows, AShortcutAddedThroughTheDialogOpensItsFolderOnItsHotkey) {
     HWND editor = app_->WaitForEditor();
     ASSERT_TRUE(editor);
     SetEditorFolder(editor, folder);
-    TypeIntoHotKeyField(editor, VK_F9); // becomes Ctrl+Alt+F9
-    ASSERT_EQ(EditorHotKey(editor), 0x0678);
+    TypeIntoHotkeyField(editor, VK_F9); // becomes Ctrl+Alt+F9
+    ASSERT_EQ(EditorHotkey(editor), 0x0678);
     ClickEditorButton(editor, "OK");
     ASSERT_TRUE(WaitUntil([&] { return app_->Rows().size() == 1; }));
     EXPECT_EQ(app_->Rows()[0], "Ctrl+Alt+F9\t" + folder);

@@ -414,7 +414,7 @@ std::future<bool> StartedProgram::SendCopyData(const void* data, DWORD size, int
 HWND EditorFolderField(HWND editor) {
     return FindChildByClass(editor, "Edit");
 }
-HWND EditorHotKeyField(HWND editor) {
+HWND EditorHotkeyField(HWND editor) {
     return FindChildByClass(editor, "msctls_hotkey32");
 }
 
@@ -426,25 +426,25 @@ std::string EditorFolder(HWND editor) {
     return TextOf(EditorFolderField(editor));
 }
 
-void SetEditorHotKey(HWND editor, WORD controlValue) {
-    SendMessageA(EditorHotKeyField(editor), HKM_SETHOTKEY, controlValue, 0);
+void SetEditorHotkey(HWND editor, WORD controlValue) {
+    SendMessageA(EditorHotkeyField(editor), HKM_SETHOTKEY, controlValue, 0);
 }
 
-WORD EditorHotKey(HWND editor) {
-    return static_cast<WORD>(SendMessageA(EditorHotKeyField(editor), HKM_GETHOTKEY, 0, 0));
+WORD EditorHotkey(HWND editor) {
+    return static_cast<WORD>(SendMessageA(EditorHotkeyField(editor), HKM_GETHOTKEY, 0, 0));
 }
 
-void TypeIntoHotKeyField(HWND editor, WORD vk, bool ctrl, bool alt, bool shift) {
-    HWND field = EditorHotKeyField(editor);
+void TypeIntoHotkeyField(HWND editor, WORD vk, bool ctrl, bool alt, bool shift) {
+    HWND field = EditorHotkeyField(editor);
     const DWORD target = GetWindowThreadProcessId(editor, nullptr);
     const DWORD self = GetCurrentThreadId();
     AttachThreadInput(self, target, TRUE);
     SetForegroundWindow(editor);
     SetFocus(field);
     AttachThreadInput(self, target, FALSE);
-    const WORD before = EditorHotKey(editor);
+    const WORD before = EditorHotkey(editor);
     TypeKey(vk, ctrl, alt, shift);
-    WaitUntil([&] { return EditorHotKey(editor) != before; }, 3000);
+    WaitUntil([&] { return EditorHotkey(editor) != before; }, 3000);
 }
 
 void ClickEditorButton(HWND editor, const char* caption) {

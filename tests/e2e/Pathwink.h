@@ -173,14 +173,14 @@ std::string BuiltPathwink();
 
 // The editor's parts.
 HWND EditorFolderField(HWND editor);
-HWND EditorHotKeyField(HWND editor);
+HWND EditorHotkeyField(HWND editor);
 void SetEditorFolder(HWND editor, const std::string& text);
 std::string EditorFolder(HWND editor);
 // The hot-key field's value in the control's own encoding (HOTKEYF_ flags << 8 | key).
-void SetEditorHotKey(HWND editor, WORD controlValue);
-WORD EditorHotKey(HWND editor);
+void SetEditorHotkey(HWND editor, WORD controlValue);
+WORD EditorHotkey(HWND editor);
 // Gives the hot-key field the focus and types a key into it with SendInput.
-void TypeIntoHotKeyField(HWND editor, WORD vk, bool ctrl = false, bool alt = false,
+void TypeIntoHotkeyField(HWND editor, WORD vk, bool ctrl = false, bool alt = false,
                          bool shift = false);
 void ClickEditorButton(HWND editor, const char* caption);
 

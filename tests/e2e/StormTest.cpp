@@ -669,7 +669,7 @@ private:
     // The program ended (or is to be ended by the test): checks the file against what
     // was shown before, then starts it again.
     void ProgramEnded(const std::string& how, bool killedByTest);
-    void HeldHotKeyEvent();
+    void HeldHotkeyEvent();
     void OwnMessagesPostedEvent();
     // Rewrites the settings file of a stopped program as a person's editor would: in
     // UTF-8, with or without the mark, a comment first and a section of their own.
@@ -709,7 +709,7 @@ private:
     void TrayLeftClickEvent();
     void TrayMenuEvent();
     void CopyDataEvent();
-    void HotKeyEvent();
+    void HotkeyEvent();
     void CloseRequestEvent();
     void SessionEndEvent();
     void StartSecondCopy();
@@ -955,7 +955,7 @@ Screen Storm::Look() {
             s.editorCaption = TextUtf8(w);
             s.editorFolder = TextUtf8(EditorFolderField(w));
             DWORD_PTR field = 0;
-            SendWithin(EditorHotKeyField(w), HKM_GETHOTKEY, 0, 0, &field);
+            SendWithin(EditorHotkeyField(w), HKM_GETHOTKEY, 0, 0, &field);
             s.editorField = static_cast<WORD>(field);
         } else if (lstrcmpA(cls, "#32770") == 0) {
             s.boxes.push_back({w, TextUtf8(w), BoxTextUtf8(w), IsWindowEnabled(w) != FALSE});
@@ -1396,57 +1396,59 @@ bool Storm::MainUsable() const {
 }
 
 const std::vector<Storm::EventKind>& Storm::EventKinds() {
-    using S = const Storm&;
+    using Of = const Storm&;
     static const std::vector<EventKind> kinds = {
-        {"editor: folder", [](S s) { return s.EditorOnTop() ? 40 : 0; }, &Storm::EditorFolderEvent,
+        {"editor: folder", [](Of s) { return s.EditorOnTop() ? 40 : 0; }, &Storm::EditorFolderEvent,
          true},
-        {"editor: key", [](S s) { return s.EditorOnTop() ? 40 : 0; }, &Storm::EditorKeyEvent, true},
-        {"editor: typed key", [](S s) { return s.EditorOnTop() ? 6 : 0; },
+        {"editor: key", [](Of s) { return s.EditorOnTop() ? 40 : 0; }, &Storm::EditorKeyEvent,
+         true},
+        {"editor: typed key", [](Of s) { return s.EditorOnTop() ? 6 : 0; },
          &Storm::EditorTypedKeyEvent, true},
-        {"editor: OK", [](S s) { return s.EditorOnTop() ? 55 : 0; }, &Storm::EditorOkEvent, true},
-        {"editor: Cancel", [](S s) { return s.EditorOnTop() ? 10 : 0; }, &Storm::EditorCancelEvent,
+        {"editor: OK", [](Of s) { return s.EditorOnTop() ? 55 : 0; }, &Storm::EditorOkEvent, true},
+        {"editor: Cancel", [](Of s) { return s.EditorOnTop() ? 10 : 0; }, &Storm::EditorCancelEvent,
          true},
-        {"editor: close box", [](S s) { return s.EditorOnTop() ? 6 : 0; },
+        {"editor: close box", [](Of s) { return s.EditorOnTop() ? 6 : 0; },
          &Storm::EditorCloseBoxEvent, true},
-        {"the box on top answered", [](S s) { return s.BoxOnTop() ? 110 : 0; },
+        {"the box on top answered", [](Of s) { return s.BoxOnTop() ? 110 : 0; },
          &Storm::AnswerTopBox, true},
-        {"New Shortcut", [](S s) { return s.MainUsable() ? 30 : 0; }, &Storm::NewEvent, true},
-        {"Tray", [](S s) { return s.MainUsable() ? 6 : 0; }, &Storm::TrayButtonEvent, true},
-        {"an option", [](S s) { return s.MainUsable() ? 14 : 0; }, &Storm::ToggleOptionEvent, true},
-        {"Exit", [](S s) { return s.MainUsable() ? 3 : 0; }, &Storm::ExitButtonEvent, true},
-        {"Edit Selected", [](S s) { return s.MainUsable() && !s.model_.table.empty() ? 20 : 0; },
+        {"New Shortcut", [](Of s) { return s.MainUsable() ? 30 : 0; }, &Storm::NewEvent, true},
+        {"Tray", [](Of s) { return s.MainUsable() ? 6 : 0; }, &Storm::TrayButtonEvent, true},
+        {"an option", [](Of s) { return s.MainUsable() ? 14 : 0; }, &Storm::ToggleOptionEvent,
+         true},
+        {"Exit", [](Of s) { return s.MainUsable() ? 3 : 0; }, &Storm::ExitButtonEvent, true},
+        {"Edit Selected", [](Of s) { return s.MainUsable() && !s.model_.table.empty() ? 20 : 0; },
          &Storm::EditEvent, true},
-        {"Delete Selected", [](S s) { return s.MainUsable() && !s.model_.table.empty() ? 12 : 0; },
+        {"Delete Selected", [](Of s) { return s.MainUsable() && !s.model_.table.empty() ? 12 : 0; },
          &Storm::DeleteEvent, true},
-        {"a double-click", [](S s) { return s.MainUsable() && !s.model_.table.empty() ? 6 : 0; },
+        {"a double-click", [](Of s) { return s.MainUsable() && !s.model_.table.empty() ? 6 : 0; },
          &Storm::DoubleClickEvent, true},
-        {"the tray icon's left button", [](S s) { return s.seen_.mainVisible ? 3 : 18; },
+        {"the tray icon's left button", [](Of s) { return s.seen_.mainVisible ? 3 : 18; },
          &Storm::TrayLeftClickEvent, true},
-        {"the tray menu", [](S) { return 12; }, &Storm::TrayMenuEvent, true},
-        {"a folder handed over", [](S) { return 22; }, &Storm::CopyDataEvent, true},
+        {"the tray menu", [](Of) { return 12; }, &Storm::TrayMenuEvent, true},
+        {"a folder handed over", [](Of) { return 22; }, &Storm::CopyDataEvent, true},
         {"a hotkey",
-         [](S s) {
+         [](Of s) {
              return std::any_of(s.model_.table.begin(), s.model_.table.end(),
                                 [](const Entry& e) { return e.key; })
                         ? 16
                         : 0;
          },
-         &Storm::HotKeyEvent, true},
-        {"a close request", [](S) { return 2; }, &Storm::CloseRequestEvent, false},
-        {"the end of the session", [](S) { return 1; }, &Storm::SessionEndEvent, false},
-        {"a second copy", [](S) { return 5; }, &Storm::StartSecondCopy, true},
-        {"Pathwink.exe add", [](S) { return 6; }, &Storm::AddCommandEvent, true},
-        {"a second copy's message answered", [](S s) { return s.seconds_.empty() ? 0 : 12; },
+         &Storm::HotkeyEvent, true},
+        {"a close request", [](Of) { return 2; }, &Storm::CloseRequestEvent, false},
+        {"the end of the session", [](Of) { return 1; }, &Storm::SessionEndEvent, false},
+        {"a second copy", [](Of) { return 5; }, &Storm::StartSecondCopy, true},
+        {"Pathwink.exe add", [](Of) { return 6; }, &Storm::AddCommandEvent, true},
+        {"a second copy's message answered", [](Of s) { return s.seconds_.empty() ? 0 : 12; },
          &Storm::AnswerSomeSecondCopy, true},
         {"a held hotkey of a missing folder",
-         [](S s) {
+         [](Of s) {
              return std::any_of(s.model_.table.begin(), s.model_.table.end(),
                                 [](const Entry& e) { return e.key && !IsDirectory(e.path); })
                         ? 4
                         : 0;
          },
-         &Storm::HeldHotKeyEvent, true},
-        {"the program's own message numbers posted by another program", [](S) { return 3; },
+         &Storm::HeldHotkeyEvent, true},
+        {"the program's own message numbers posted by another program", [](Of) { return 3; },
          &Storm::OwnMessagesPostedEvent, true},
     };
     return kinds;
@@ -1563,7 +1565,7 @@ void Storm::EditorKeyEvent() {
     std::string kind;
     const WORD key = KeyInput(&kind);
     Log("editor key: " + kind + " " + (key ? KeyText(key) : std::string("(none)")));
-    SendWithin(EditorHotKeyField(seen_.editor), HKM_SETHOTKEY, FieldOf(key), 0);
+    SendWithin(EditorHotkeyField(seen_.editor), HKM_SETHOTKEY, FieldOf(key), 0);
     model_.flow->field = FieldOf(key);
 }
 
@@ -1573,7 +1575,7 @@ void Storm::EditorTypedKeyEvent() {
     const WORD letter = kTypedLetters[dice_.Below(static_cast<int>(std::size(kTypedLetters)))];
     const WORD expected = FieldOf(letter | kCtrl | kAlt);
     Log(std::string("editor key typed: ") + static_cast<char>(letter));
-    HWND field = EditorHotKeyField(editor);
+    HWND field = EditorHotkeyField(editor);
     if (!FocusEditorField(editor, field))
         Log("  the editor did not get the keyboard");
     // Under Wine the attached input may leave a modifier down in the program's
@@ -1842,7 +1844,7 @@ void Storm::OpenFolderExpectation(const std::string& path, const char* how) {
     }
 }
 
-void Storm::HotKeyEvent() {
+void Storm::HotkeyEvent() {
     std::vector<Entry> keyed;
     for (const Entry& e : model_.table)
         if (e.key)
@@ -1861,7 +1863,7 @@ void Storm::HotKeyEvent() {
     OpenFolderExpectation(e.path, "the hotkey");
 }
 
-void Storm::HeldHotKeyEvent() {
+void Storm::HeldHotkeyEvent() {
     std::vector<Entry> keyed;
     for (const Entry& e : model_.table)
         if (e.key && !IsDirectory(e.path))

@@ -65,15 +65,15 @@ private:
 };
 
 // A combination held by this process, as another program would hold it.
-class HeldHotKey {
+class HeldHotkey {
 public:
-    HeldHotKey(UINT mods, UINT vk) : held_(RegisterHotKey(nullptr, kId, mods, vk) != FALSE) {}
-    ~HeldHotKey() {
+    HeldHotkey(UINT mods, UINT vk) : held_(RegisterHotKey(nullptr, kId, mods, vk) != FALSE) {}
+    ~HeldHotkey() {
         if (held_)
             UnregisterHotKey(nullptr, kId);
     }
-    HeldHotKey(const HeldHotKey&) = delete;
-    HeldHotKey& operator=(const HeldHotKey&) = delete;
+    HeldHotkey(const HeldHotkey&) = delete;
+    HeldHotkey& operator=(const HeldHotkey&) = delete;
     bool Held() const { return held_; }
 
 private:
@@ -223,7 +223,7 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringAQuestionWaitsUntilTheConfirmedS
         HWND editor = app_->WaitForEditor();
         ASSERT_TRUE(editor);
         SetEditorFolder(editor, confirmed);
-        SetEditorHotKey(editor, c.fieldKey);
+        SetEditorHotkey(editor, c.fieldKey);
         ClickEditorButton(editor, "OK");
         HWND question = app_->WaitForMessage(c.question, c.questionText);
         ASSERT_TRUE(question) << "no question; shown:" << app_->Shown();
@@ -316,13 +316,13 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsT
 TEST_F(OneChangeAtATime, ACloseRequestDuringTheRefusedKeyMessageEndsTheEditAsCancelledAndSaves) {
     const std::string folder = Folder("pwkept");
     Start(WithShortcuts(kQuiet, {{folder, kStoredCtrlAltE}}));
-    const HeldHotKey other(MOD_CONTROL | MOD_ALT, VK_F7); // as another program holds it
+    const HeldHotkey other(MOD_CONTROL | MOD_ALT, VK_F7); // as another program holds it
     ASSERT_TRUE(other.Held());
     app_->SelectRow(0);
     app_->Click("Edit Selected");
     HWND editor = app_->WaitForEditor();
     ASSERT_TRUE(editor);
-    SetEditorHotKey(editor, kFieldCtrlAltF7);
+    SetEditorHotkey(editor, kFieldCtrlAltF7);
     ClickEditorButton(editor, "OK");
     HWND message = app_->WaitForMessage("Pathwink", kRefusedText);
     ASSERT_TRUE(message) << "no refusal; shown:" << app_->Shown();

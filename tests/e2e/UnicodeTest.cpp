@@ -139,8 +139,8 @@ TEST_F(UnicodeFolders, HandedOverAsUtf16AndKeptExactlyFromTheDialogToExplorerAnd
     ASSERT_TRUE(editor) << "no New Folder Shortcut dialog; shown:" << seen;
     EXPECT_EQ(WideText(EditorFolderField(editor)), folder) << "the folder field";
 
-    TypeIntoHotKeyField(editor, 'U');
-    EXPECT_EQ(EditorHotKey(editor), WORD((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8 | 'U'))
+    TypeIntoHotkeyField(editor, 'U');
+    EXPECT_EQ(EditorHotkey(editor), WORD((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8 | 'U'))
         << "U typed alone becomes Ctrl+Alt+U";
     ClickEditorButton(editor, "OK");
     ASSERT_TRUE(Ready(sent, 5000)) << "the sender still waits; shown:" << app_->Shown();

@@ -328,8 +328,8 @@ TEST_F(Journey, InstallUseUpgradeWhileRunningAndUninstall) {
     ASSERT_TRUE(editor) << "no editor after New Shortcut";
     EXPECT_EQ(TextOf(editor), "New Folder Shortcut - Pathwink");
     SetEditorFolder(editor, byDialog);
-    TypeIntoHotKeyField(editor, 'D');
-    ASSERT_EQ(EditorHotKey(editor), kCtrlAltD) << "D alone becomes Ctrl+Alt+D";
+    TypeIntoHotkeyField(editor, 'D');
+    ASSERT_EQ(EditorHotkey(editor), kCtrlAltD) << "D alone becomes Ctrl+Alt+D";
     ClickEditorButton(editor, "OK");
     ASSERT_TRUE(WaitUntil([&] { return first.Rows().size() == 1; })) << "not added";
     EXPECT_EQ(first.Rows()[0], "Ctrl+Alt+D\t" + byDialog);
@@ -341,8 +341,8 @@ TEST_F(Journey, InstallUseUpgradeWhileRunningAndUninstall) {
     editor = first.WaitForEditor();
     ASSERT_TRUE(editor) << "no editor after WM_COPYDATA";
     EXPECT_EQ(EditorFolder(editor), byCopyData);
-    TypeIntoHotKeyField(editor, VK_F9);
-    ASSERT_EQ(EditorHotKey(editor), kCtrlAltF9);
+    TypeIntoHotkeyField(editor, VK_F9);
+    ASSERT_EQ(EditorHotkey(editor), kCtrlAltF9);
     ClickEditorButton(editor, "OK");
     ASSERT_TRUE(sent.get()) << "the sender returns when the dialog closes";
     ASSERT_TRUE(WaitUntil([&] { return first.Rows().size() == 2; }));
@@ -641,7 +641,7 @@ TEST_F(Journey, TheUninstallerAsksWhetherToDeleteTheSettingsNoByDefault) {
 }
 
 TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifestFitsTheZip) {
-    using V = std::vector<std::string>;
+    using Texts = std::vector<std::string>;
     Step("winget manifests");
     const std::string installer = WingetManifest("installer");
     const std::string version = WingetManifest("version");
@@ -672,7 +672,7 @@ TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifest
     // winget starts a nullsoft installer with /S; what it finds afterwards is what
     // the manifest says: the user's "Apps & features" entry named by the product code.
     ASSERT_EQ(RunSetup("/S"), 0u);
-    const V codes = YamlValues(installer, "ProductCode");
+    const Texts codes = YamlValues(installer, "ProductCode");
     ASSERT_EQ(codes.size(), 2u) << "the installer's and its entry's";
     EXPECT_EQ(codes[1], codes[0]);
     const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + codes[0];
@@ -698,28 +698,28 @@ TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifest
     const std::string zip = ReadFileBytes(BesideTheTest(PW_ZIP_FILE));
     ASSERT_FALSE(scoop.empty()) << "no Scoop manifest";
     ASSERT_FALSE(zip.empty()) << "no portable zip";
-    EXPECT_EQ(JsonStrings(scoop, "version"), V{PW_DISPLAY_VERSION});
-    EXPECT_EQ(JsonStrings(scoop, "hash"), V{Sha256Hex(zip)});
-    const V urls = JsonStrings(scoop, "url");
+    EXPECT_EQ(JsonStrings(scoop, "version"), Texts{PW_DISPLAY_VERSION});
+    EXPECT_EQ(JsonStrings(scoop, "hash"), Texts{Sha256Hex(zip)});
+    const Texts urls = JsonStrings(scoop, "url");
     ASSERT_EQ(urls.size(), 1u);
     EXPECT_EQ(urls[0].rfind("https://", 0), 0u) << urls[0];
     EXPECT_TRUE(EndsWith(urls[0], "/" PW_ZIP_FILE)) << urls[0];
     // The zip holds the built program and help at its top, as the manifest names them.
-    V entries;
+    Texts entries;
     for (const ZipEntry& entry : ZipEntries(zip))
         entries.push_back(entry.name + " " + std::to_string(entry.size));
     const std::string builtHelp = BesideTheTest("help\\help_index.html");
     EXPECT_EQ(entries,
-              (V{"Pathwink.exe " + std::to_string(ReadFileBytes(BuiltPathwink()).size()),
-                 "help/help_index.html " + std::to_string(ReadFileBytes(builtHelp).size())}));
-    EXPECT_EQ(JsonStrings(scoop, "bin"), V{"Pathwink.exe"});
-    EXPECT_EQ(JsonStrings(scoop, "shortcuts"), (V{"Pathwink.exe", "Pathwink"}))
+              (Texts{"Pathwink.exe " + std::to_string(ReadFileBytes(BuiltPathwink()).size()),
+                     "help/help_index.html " + std::to_string(ReadFileBytes(builtHelp).size())}));
+    EXPECT_EQ(JsonStrings(scoop, "bin"), Texts{"Pathwink.exe"});
+    EXPECT_EQ(JsonStrings(scoop, "shortcuts"), (Texts{"Pathwink.exe", "Pathwink"}))
         << "the Start menu's Pathwink starts the zip's program";
     // The settings file the program uses is kept across updates; it is made (empty)
     // before Scoop looks, so that Scoop keeps a file and not a folder.
     const std::string settingsName = LeafName(inst_.Settings());
-    EXPECT_EQ(JsonStrings(scoop, "persist"), V{settingsName});
-    const V preInstall = JsonStrings(scoop, "pre_install");
+    EXPECT_EQ(JsonStrings(scoop, "persist"), Texts{settingsName});
+    const Texts preInstall = JsonStrings(scoop, "pre_install");
     ASSERT_EQ(preInstall.size(), 1u);
     EXPECT_NE(preInstall[0].find("New-Item -ItemType File \"$dir\\" + settingsName + "\""),
               std::string::npos)

@@ -294,11 +294,11 @@ std::vector<std::string> PathsOf(const std::vector<StoredShortcut>& entries) {
 
 TEST(ShortcutsLoad, EveryStoredEntryLoadsAndOnlyMadeUpOnesAreBounded) {
     // maxInvented is 3 here (1,000 in the program).
-    using V = std::vector<std::string>;
+    using Texts = std::vector<std::string>;
     const struct {
         const char* what;
         std::vector<std::string> lines;
-        V paths;
+        Texts paths;
     } cases[] = {
         {"more stored entries than the bound",
          {"Count=5", "0Path=a", "1Path=b", "2Path=c", "3Path=d", "4Path=e"},
@@ -372,33 +372,33 @@ TEST(ShortcutsLoad, WhatALoadGivesASaveWritesAndTheNextLoadGivesAgain) {
 }
 
 TEST(SettingsEncoding, TheMarkDecidesElseValidUtf8BeyondAsciiElseAnsi) {
-    using E = SettingsEncoding;
+    using Encoding = SettingsEncoding;
     const struct {
         const char* what;
         std::string bytes;
-        E encoding;
+        Encoding encoding;
     } cases[] = {
-        {"empty", "", E::Ansi},
-        {"ASCII only", "[Options]\r\nConfirmExit=0\r\n", E::Ansi},
-        {"UTF-16 mark", std::string("\xFF\xFE[\0", 4), E::Utf16},
-        {"UTF-8 mark", "\xEF\xBB\xBF[Options]\r\n", E::Utf8WithMark},
+        {"empty", "", Encoding::Ansi},
+        {"ASCII only", "[Options]\r\nConfirmExit=0\r\n", Encoding::Ansi},
+        {"UTF-16 mark", std::string("\xFF\xFE[\0", 4), Encoding::Utf16},
+        {"UTF-8 mark", "\xEF\xBB\xBF[Options]\r\n", Encoding::Utf8WithMark},
         {"UTF-8 mark, invalid after it",
          "\xEF\xBB\xBF"
          "caf\xE9",
-         E::Utf8WithMark},
-        {"two-byte sequence", "0Path=C:\\Caf\xC3\xA9\r\n", E::Utf8},
-        {"three-byte sequence", "\xE2\x82\xAC", E::Utf8},
-        {"four-byte sequence", "\xF0\x9F\x93\x81", E::Utf8},
-        {"ANSI letter", "0Path=C:\\Caf\xE9\r\n", E::Ansi},
-        {"valid then invalid", "\xC3\xA9\xE9", E::Ansi},
-        {"sequence cut at the end", "caf\xC3", E::Ansi},
-        {"continuation byte alone", "\x80", E::Ansi},
-        {"overlong two bytes", "\xC0\xAF", E::Ansi},
-        {"overlong three bytes", "\xE0\x80\xAF", E::Ansi},
-        {"surrogate", "\xED\xA0\x80", E::Ansi},
-        {"beyond U+10FFFF", "\xF4\x90\x80\x80", E::Ansi},
-        {"lead byte F5", "\xF5\x80\x80\x80", E::Ansi},
-        {"missing continuation", "\xE2\x82x", E::Ansi},
+         Encoding::Utf8WithMark},
+        {"two-byte sequence", "0Path=C:\\Caf\xC3\xA9\r\n", Encoding::Utf8},
+        {"three-byte sequence", "\xE2\x82\xAC", Encoding::Utf8},
+        {"four-byte sequence", "\xF0\x9F\x93\x81", Encoding::Utf8},
+        {"ANSI letter", "0Path=C:\\Caf\xE9\r\n", Encoding::Ansi},
+        {"valid then invalid", "\xC3\xA9\xE9", Encoding::Ansi},
+        {"sequence cut at the end", "caf\xC3", Encoding::Ansi},
+        {"continuation byte alone", "\x80", Encoding::Ansi},
+        {"overlong two bytes", "\xC0\xAF", Encoding::Ansi},
+        {"overlong three bytes", "\xE0\x80\xAF", Encoding::Ansi},
+        {"surrogate", "\xED\xA0\x80", Encoding::Ansi},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", Encoding::Ansi},
+        {"lead byte F5", "\xF5\x80\x80\x80", Encoding::Ansi},
+        {"missing continuation", "\xE2\x82x", Encoding::Ansi},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SettingsEncodingOf(c.bytes), c.encoding) << c.what;

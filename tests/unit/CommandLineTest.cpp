@@ -41,46 +41,46 @@ TEST(StartsInTray, OnlyTheExactWordAsFirstArgument) {
 }
 
 TEST(SplitCommandLine, GroupsQuotedBlanksAndDropsTheQuotes) {
-    using V = std::vector<std::string>;
+    using Texts = std::vector<std::string>;
     EXPECT_EQ(SplitCommandLine("\"C:\\My Tools\\P.exe\"  a \"b c\"d  "),
-              (V{"C:\\My Tools\\P.exe", "a", "b cd"}));
-    EXPECT_EQ(SplitCommandLine("p \"open only"), (V{"p", "open only"}));
-    EXPECT_EQ(SplitCommandLine("p \xE9t\xE9"), (V{"p", "\xE9t\xE9"})); // ANSI letters are text
-    EXPECT_EQ(SplitCommandLine("   "), V{});
+              (Texts{"C:\\My Tools\\P.exe", "a", "b cd"}));
+    EXPECT_EQ(SplitCommandLine("p \"open only"), (Texts{"p", "open only"}));
+    EXPECT_EQ(SplitCommandLine("p \xE9t\xE9"), (Texts{"p", "\xE9t\xE9"})); // ANSI letters are text
+    EXPECT_EQ(SplitCommandLine("   "), Texts{});
 }
 
 TEST(ParseCommand, AddTakesTheFoldersAfterItMenuTakesOneWordEverythingElseStarts) {
-    using K = Command::Kind;
-    using V = std::vector<std::string>;
+    using Kind = Command::Kind;
+    using Texts = std::vector<std::string>;
     const struct {
         const char* commandLine;
-        K kind;
-        V folders;
+        Kind kind;
+        Texts folders;
     } cases[] = {
-        {"Pathwink.exe", K::Start, {}},
-        {"Pathwink.exe tray", K::Start, {}},
-        {"\"C:\\P\\Pathwink.exe\" add \"C:\\My Folder\"", K::AddFolders, {"C:\\My Folder"}},
-        {"p add \"C:\\\"", K::AddFolders, {"C:\\"}}, // a backslash before a quote is no escape
-        {"p add \"D:\\A\\\" \"E:\\\"", K::AddFolders, {"D:\\A\\", "E:\\"}},
-        {"p add . ..\\x", K::AddFolders, {".", "..\\x"}},
-        {"p add", K::AddFolders, {}},
-        {"p add \"\"", K::AddFolders, {}}, // an empty folder is none
-        {"p Add C:\\x", K::Start, {}},     // case-sensitive, like "tray"
-        {"p tray add C:\\x", K::Start, {}},
-        {"p menu add", K::MenuAdd, {}},
-        {"p menu remove", K::MenuRemove, {}},
-        {"p menu", K::MenuUnknown, {}},
-        {"p menu Remove", K::MenuUnknown, {}},
-        {"p menu add C:\\x", K::MenuAdd, {}},
-        {"p /?", K::Help, {}},
-        {"p -h", K::Help, {}},
-        {"p --help", K::Help, {}},
-        {"\"C:\\P\\Pathwink.exe\" \"/?\" tray", K::Help, {}},
-        {"p /h", K::Start, {}}, // other words start the program, as before
-        {"p /help", K::Start, {}},
-        {"p -?", K::Start, {}},
-        {"p --HELP", K::Start, {}},
-        {"p tray /?", K::Start, {}},
+        {"Pathwink.exe", Kind::Start, {}},
+        {"Pathwink.exe tray", Kind::Start, {}},
+        {"\"C:\\P\\Pathwink.exe\" add \"C:\\My Folder\"", Kind::AddFolders, {"C:\\My Folder"}},
+        {"p add \"C:\\\"", Kind::AddFolders, {"C:\\"}}, // a backslash before a quote is no escape
+        {"p add \"D:\\A\\\" \"E:\\\"", Kind::AddFolders, {"D:\\A\\", "E:\\"}},
+        {"p add . ..\\x", Kind::AddFolders, {".", "..\\x"}},
+        {"p add", Kind::AddFolders, {}},
+        {"p add \"\"", Kind::AddFolders, {}}, // an empty folder is none
+        {"p Add C:\\x", Kind::Start, {}},     // case-sensitive, like "tray"
+        {"p tray add C:\\x", Kind::Start, {}},
+        {"p menu add", Kind::MenuAdd, {}},
+        {"p menu remove", Kind::MenuRemove, {}},
+        {"p menu", Kind::MenuUnknown, {}},
+        {"p menu Remove", Kind::MenuUnknown, {}},
+        {"p menu add C:\\x", Kind::MenuAdd, {}},
+        {"p /?", Kind::Help, {}},
+        {"p -h", Kind::Help, {}},
+        {"p --help", Kind::Help, {}},
+        {"\"C:\\P\\Pathwink.exe\" \"/?\" tray", Kind::Help, {}},
+        {"p /h", Kind::Start, {}}, // other words start the program, as before
+        {"p /help", Kind::Start, {}},
+        {"p -?", Kind::Start, {}},
+        {"p --HELP", Kind::Start, {}},
+        {"p tray /?", Kind::Start, {}},
     };
     for (const auto& c : cases) {
         const Command command = ParseCommand(c.commandLine);
@@ -90,12 +90,12 @@ TEST(ParseCommand, AddTakesTheFoldersAfterItMenuTakesOneWordEverythingElseStarts
 }
 
 TEST(FoldersOfDrop, FilesStandForTheirFoldersAndEachFolderComesOnce) {
-    using V = std::vector<std::string>;
+    using Texts = std::vector<std::string>;
     // Names with a dot are files here.
     auto isFile = [](const std::string& path) { return path.find('.') != std::string::npos; };
     const struct {
         const char* what;
-        V dropped, folders;
+        Texts dropped, folders;
     } cases[] = {
         {"each folder once",
          {"C:\\A", "C:\\B\\x.txt", "C:\\B\\y.txt", "C:\\A", "C:\\B"},
