@@ -73,14 +73,10 @@ public:
     void OnHotkeysMayBeFree() override;
     void OnShowAllFoldersKeyTyped(KeyCombination key) override;
 
+private:
     // The folder switcher: shown at the pointer, or closed when it shows. inFront is
     // the window that was in front when the user asked.
     void ToggleFolderSwitcher(HWND inFront);
-    // Made at the first use; null until then.
-    FolderSwitcher* Switcher() { return switcher_.get(); }
-    const HotkeyBinding& ShowAllFoldersBinding() const { return showAllFoldersKey_; }
-
-private:
     void SaveSettings();
     // Shows the table in the list and the count of inactive shortcuts in the tooltip.
     void RefreshShortcutList();
