@@ -2135,6 +2135,17 @@ bool Storm::AnswerWaitingFoldersQuestion(const std::string& how, bool yes) {
         model_.queued.pop_front();
         OpenFlow(next);
     }
+    // The waiting folder's dialog opens from the program's message loop once the
+    // question has gone, after the storm's own sync: the next event waits for it.
+    if (model_.flow && model_.flow->editorShown &&
+        !Poll(
+            [&] {
+                const Screen now = Look();
+                return now.editorVisible && now.editorFolder == model_.flow->folder;
+            },
+            5000))
+        Fail("after No to the question, no dialog for \"" + Shortened(model_.flow->folder, 60) +
+             "\"; it shows: " + Look().Text());
     return false;
 }
 
