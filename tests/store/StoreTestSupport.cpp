@@ -10,18 +10,7 @@
 namespace storetest {
 
 std::optional<std::string> ReadBytes(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(h);
-    return bytes;
+    return pwtest::FileBytes(pwtest::Wide(path));
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
