@@ -5,6 +5,7 @@
 #include "main/MainWindowIds.h"
 #include "win/Application.h"
 #include "win/Messages.h"
+#include "win/OnDemandLibrary.h"
 #include "win/Scoped.h"
 #include "win/StartupTrace.h"
 #include "win/Text.h"
@@ -31,16 +32,12 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
         SaveSettings();
     });
     options_ = store_.LoadOptions();
-    window_->ShowOptions(options_);
     for (const StoredShortcut& stored : store_.LoadShortcuts())
         table_.AddStored(stored);
     // After the shortcuts: a combination both claim stays the folder's, as before.
     showAllFoldersKey_.OnPressed = [this] { ToggleFolderSwitcher(GetForegroundWindow()); };
     showAllFoldersKey_.SetKey(options_.showAllFoldersKey);
-    ShowAllFoldersKeyOnPage();
     TracePhase("hotkeys");
-    RefreshShortcutList();
-    TracePhase("list");
     // The tray icon talks to the shell, which takes longer than anything above:
     // it is added as soon as the message loop runs, once every hotkey works.
     window_->PostFinishStart();
@@ -117,18 +114,29 @@ bool PathwinkApp::BusyBringingItForward() {
     return true;
 }
 
+void PathwinkApp::OnPagesMade() {
+    window_->ShowOptions(options_);
+    ShowAllFoldersKeyOnPage();
+    shownRows_.clear();
+    RefreshShortcutList();
+}
+
 void PathwinkApp::RefreshShortcutList() {
+    if (trayIcon_)
+        trayIcon_->SetTooltip(display_.Tooltip());
+    if (!window_->HasPages())
+        return; // the rows are made when the window first shows
     std::vector<std::string> rows = display_.ListRows();
     // Unchanged rows are not filled again, which would lose the list's scroll position.
     if (rows != shownRows_ || rows.empty()) {
         window_->ShowShortcutRows(rows);
         shownRows_ = std::move(rows);
     }
-    if (trayIcon_)
-        trayIcon_->SetTooltip(display_.Tooltip());
 }
 
 void PathwinkApp::OnHelpClicked() {
+    if (!EnterComOnThisThread("open its help page"))
+        return;
     const std::string exe = store_.ExecutablePath();
     const std::string page = exe.substr(0, exe.find_last_of("\\/") + 1) + "help\\help_index.html";
     ShellExecuteW(window_->Handle(), L"open", Wide(page).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -244,6 +252,8 @@ void PathwinkApp::ToggleFolderSwitcher(HWND inFront) {
         return;
     }
     if (!switcher_) {
+        if (!LoadOnDemand(kCommonControlsLibrary, "show all folders"))
+            return;
         switcher_ = std::make_unique<FolderSwitcher>();
         // The folder goes where the user worked when the switcher's key was pressed,
         // by the same rule and option as a folder's own key.

@@ -70,6 +70,7 @@ public:
     void OnQueuedFlowDue() override;
     void OnStartFinishing() override;
     void OnWindowOpening() override;
+    void OnPagesMade() override;
     void OnHotkeysMayBeFree() override;
     void OnShowAllFoldersKeyTyped(KeyCombination key) override;
 

@@ -10,6 +10,7 @@
 #include "win/Application.h"
 #include "win/Messages.h"
 #include "win/ModalWindow.h"
+#include "win/OnDemandLibrary.h"
 #include "win/Text.h"
 #include "win/Window.h"
 
@@ -149,8 +150,14 @@ bool ShortcutFlows::InputPassesChecks() {
     return !Cancelled();
 }
 
+bool ShortcutFlows::EditorCanShow() {
+    return editor_ || LoadOnDemand(kCommonControlsLibrary, "show the shortcut dialog");
+}
+
 void ShortcutFlows::NewShortcut(const std::string& initialFolder) {
     Run([&] {
+        if (!EditorCanShow())
+            return;
         Editor().SetCaption("New Folder Shortcut - Pathwink");
         Editor().SetHotkeyValue(0);
         Editor().SetFolderText(initialFolder);
@@ -178,6 +185,8 @@ void ShortcutFlows::NewShortcut(const std::string& initialFolder) {
 
 void ShortcutFlows::EditSelected() {
     Run([&] {
+        if (!EditorCanShow())
+            return;
         // No other flow can run until this one ends, so the row stays where it is.
         const int index = window_.SelectedRow();
         if (index < 0 || index >= table_.Count())

@@ -68,6 +68,8 @@ private:
     void End();
     bool Cancelled() const;
     ShortcutEditor& Editor();
+    // The dialog exists or can be made (Common Controls loads); false after saying why not.
+    bool EditorCanShow();
     bool InputPassesChecks();
 
     ShortcutTable& table_;

@@ -5,15 +5,11 @@
 #include "app/CommandLine.h"
 #include "app/PathwinkApp.h"
 #include "app/SingleInstanceGuard.h"
-#include "hotkey/KeyNames.h"
 #include "win/Application.h"
 #include "win/MessageLoop.h"
 #include "win/Messages.h"
-#include "win/Scoped.h"
 #include "win/StartupTrace.h"
 #include "win/Text.h"
-
-#include <commctrl.h>
 
 #include <exception>
 #include <optional>
@@ -67,14 +63,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             return handed == HandOverResult::Taken ? 0 : 1;
     }
     TracePhase("single-instance check");
-
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
-                                             ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
-    InitCommonControlsEx(&icc);
-    // The folder browser needs COM on this (the only) thread.
-    const ScopedCom com;
-    ResourceKeyTexts();
-    TracePhase("common controls, COM and key names");
 
     int exitCode = 0;
     try {

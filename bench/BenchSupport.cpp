@@ -24,35 +24,37 @@ HWND TopLevelWindowOf(DWORD pid, const wchar_t* windowClass) {
     return nullptr;
 }
 
-HWND ChildOfClass(HWND parent, const wchar_t* windowClass) {
-    struct Search {
-        const wchar_t* windowClass;
-        HWND found;
-    } search{windowClass, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            wchar_t name[64];
-            GetClassNameW(w, name, 64);
-            if (lstrcmpiW(name, s->windowClass) != 0)
-                return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+// The stored form of entry i's combination in WriteSettings' files: one of 192 key
+// codes from 0x30 under four sets of modifiers (Ctrl+Alt first), 250 entries a set.
+int StoredKeyOfEntry(int i) {
+    const int mods[] = {0xC000, 0x6000, 0xA000, 0xE000}; // Ctrl+Alt, Shift+Ctrl, ...
+    return mods[i / 250 % 4] | (0x30 + i % 250 % 0xC0);
 }
 
-// The status text: the first static control among the main window's children.
-HWND StatusTextOf(HWND main) {
-    for (HWND w = GetWindow(main, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        wchar_t name[64];
-        GetClassNameW(w, name, 64);
-        if (lstrcmpiW(name, L"Static") == 0)
-            return w;
-    }
-    return nullptr;
+// True when a program holds the hotkey of entry i (this process cannot register it).
+bool HotkeyOfEntryIsHeld(int i) {
+    const int stored = StoredKeyOfEntry(i);
+    UINT modifiers = MOD_NOREPEAT;
+    if (stored & 0x2000)
+        modifiers |= MOD_SHIFT;
+    if (stored & 0x4000)
+        modifiers |= MOD_CONTROL;
+    if (stored & 0x8000)
+        modifiers |= MOD_ALT;
+    constexpr int kProbeId = 0xBE00;
+    if (!RegisterHotKey(nullptr, kProbeId, modifiers, stored & 0xFF))
+        return true;
+    UnregisterHotKey(nullptr, kProbeId);
+    return false;
+}
+
+// The last entry of count whose combination is not a repeat, or -1: the last hotkey
+// Pathwink registers at start-up.
+int LastRegisteredEntry(int count) {
+    for (int i = count - 1; i >= 0; --i)
+        if (i % 250 < 0xC0)
+            return i;
+    return -1;
 }
 
 } // namespace
@@ -91,9 +93,8 @@ void RemoveScratchFolder(const std::wstring& folder) {
 void WriteSettings(const std::wstring& iniFile, int count) {
     std::string text =
         "[Options]\r\nRunOnStarup=0\r\n[Shortcuts]\r\nCount=" + std::to_string(count) + "\r\n";
-    const int mods[] = {0xC000, 0x6000, 0xA000, 0xE000}; // Ctrl+Alt, Shift+Ctrl, ...
     for (int i = 0; i < count; ++i) {
-        const int key = mods[i / 250 % 4] | (0x30 + i % 250 % 0xC0);
+        const int key = StoredKeyOfEntry(i);
         char folder[32];
         std::snprintf(folder, sizeof folder, "C:\\windows\\bench%04d", i);
         const std::string n = std::to_string(i);
@@ -124,8 +125,8 @@ RunningProgram::~RunningProgram() {
     End();
 }
 
-// The windows are looked up once: each look-up asks the Wine server, which the
-// program under test needs too. Once they are known, a poll is one message that
+// The window is looked up once: each look-up asks the Wine server, which the
+// program under test needs too. Once it is known, a poll is one message that
 // waits until the program reads its messages.
 bool RunningProgram::Ready() {
     if (!window_)
@@ -134,23 +135,14 @@ bool RunningProgram::Ready() {
     if (!window_)
         return false;
     DWORD_PTR answer = 0;
-    if (program_.readyClass)
-        return SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerTimeoutMs, &answer);
-    // Pathwink fills its list last, after every hotkey was tried; with no shortcuts
-    // the status text says so at the same point.
-    if (!watched_)
-        watched_ =
-            program_.shortcuts > 0 ? ChildOfClass(window_, L"ListBox") : StatusTextOf(window_);
-    if (!watched_)
+    if (!SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerTimeoutMs, &answer))
         return false;
-    if (program_.shortcuts > 0)
-        return SendMessageTimeoutW(watched_, LB_GETCOUNT, 0, 0, SMTO_NORMAL, kAnswerTimeoutMs,
-                                   &answer) &&
-               static_cast<int>(answer) == program_.shortcuts;
-    wchar_t text[128] = L"";
-    return SendMessageTimeoutW(watched_, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text),
-                               SMTO_NORMAL, kAnswerTimeoutMs, &answer) &&
-           wcsncmp(text, L"Currently", 9) == 0;
+    // Pathwink reads messages once every hotkey was tried: the last one it registers
+    // is held by then (asked only now, so that the probe never takes a key first).
+    const int last = program_.readyClass ? -1 : LastRegisteredEntry(program_.shortcuts);
+    if (last >= 0 && !HotkeyOfEntryIsHeld(last))
+        ++unheldAtReady_;
+    return true;
 }
 
 double RunningProgram::WaitUntilReady(DWORD timeoutMs) {

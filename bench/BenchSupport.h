@@ -28,9 +28,10 @@ void RemoveScratchFolder(const std::wstring& folder);
 // entries, 768 register and 232 are refused).
 void WriteSettings(const std::wstring& iniFile, int count);
 
-// A program waited for until it is ready: Pathwink until its main window's list
-// shows every stored shortcut (for none, until its status text says so); any other
-// program until a top-level window of readyClass exists and answers a message.
+// A program waited for until it is ready: until a top-level window of readyClass
+// (for Pathwink, its main window) exists and answers a message, that is, the program
+// runs its message loop. Pathwink's loop runs once every hotkey was tried; the
+// benchmark then checks that the last stored combination it registers is held.
 struct Program {
     std::wstring label;
     std::wstring exe;
@@ -56,14 +57,17 @@ public:
     double WaitUntilReady(DWORD timeoutMs = 60000);
     // TerminateProcess, then waits for the end.
     void End();
+    // Pathwink: 1 when the last stored combination it registers was not held when its
+    // message loop answered (a start that was not ready after all).
+    int UnheldAtReady() const { return unheldAtReady_; }
 
 private:
     bool Ready();
 
     Program program_;
     PROCESS_INFORMATION info_{};
-    HWND window_ = nullptr;  // the program's top-level window, once found
-    HWND watched_ = nullptr; // Pathwink: its list, or its status text for no shortcuts
+    HWND window_ = nullptr; // the program's top-level window, once found
+    int unheldAtReady_ = 0;
     LARGE_INTEGER started_{};
 };
 

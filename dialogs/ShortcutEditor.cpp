@@ -2,6 +2,7 @@
 
 #include "win/Dpi.h"
 #include "win/ModalWindow.h"
+#include "win/OnDemandLibrary.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
 
@@ -277,7 +278,8 @@ void ShortcutEditor::OnCancelClicked() {
 
 void ShortcutEditor::OnBrowseClicked() {
     // The shell's folder browser needs COM in a single-threaded apartment.
-    const ScopedCom com;
+    if (!EnterComOnThisThread("browse for a folder"))
+        return;
     wchar_t displayName[MAX_PATH + 1] = {};
     BROWSEINFOW bi{};
     bi.hwndOwner = Handle();

@@ -3,6 +3,7 @@
 #include "win/AppMessages.h"
 #include "win/Errors.h"
 #include "win/Messages.h"
+#include "win/OnDemandLibrary.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
 #include "win/Window.h"
@@ -119,6 +120,10 @@ FolderLaunch::~FolderLaunch() = default;
 
 void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing,
                               std::optional<HWND> windowInFront) {
+    // The launch thread enters COM, through which the window in front is asked.
+    constexpr char kFeature[] = "open folders";
+    if (!LoadOnDemand(kComLibrary, kFeature) || !LoadOnDemand(kAutomationLibrary, kFeature))
+        return;
     // Made at the first launch: nothing of it is needed before.
     if (!results_)
         results_ = std::make_unique<ResultWindow>(*this);

@@ -7,6 +7,7 @@
 #include "win/AppMessages.h"
 #include "win/Application.h"
 #include "win/Dpi.h"
+#include "win/OnDemandLibrary.h"
 #include "win/StartupTrace.h"
 #include "win/Text.h"
 
@@ -28,6 +29,7 @@ using Row = ControlSpec<MainWindow>;
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kLink = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
 constexpr DWORD kCheck = BS_AUTOCHECKBOX;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN; // no title-bar buttons
 
 const char kWebsite[] = "https://www.corvane.example/";
 const char kMail[] = "mailto:pathwink@corvane.example?subject=Pathwink";
@@ -127,12 +129,10 @@ const std::vector<Row>& MainWindow::Controls() {
 
 MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     RegisterWindowClass(kClassName, 0, GetSysColorBrush(COLOR_BTNFACE));
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN; // no title-bar buttons
-    Create(0, kClassName, Application::Instance().Title().c_str(), style, 0, 0, 0, 0, nullptr);
+    Create(0, kClassName, Application::Instance().Title().c_str(), kStyle, 0, 0, 0, 0, nullptr);
     if (!Handle())
         throw std::runtime_error("The main window could not be created");
     Application::Instance().SetMainWindow(Handle());
-    TracePhase("window class and main window");
     // Folders dragged from Explorer onto any part of the window become WM_DROPFILES.
     DragAcceptFiles(Handle(), TRUE);
     // Run as administrator, the window still takes folders from Explorer and the add
@@ -143,12 +143,21 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
         ChangeWindowMessageFilterEx(Handle(), message, MSGFLT_ALLOW, nullptr);
     // The window that carries the taskbar button loses WS_EX_APPWINDOW; nothing else changes.
     SetWindowLongW(Handle(), GWL_EXSTYLE, GetWindowLongW(Handle(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
+    TracePhase("window class and main window");
+}
 
+bool MainWindow::MakePages() {
+    if (!pages_.empty())
+        return true;
+    if (!LoadOnDemand(kCommonControlsLibrary, "show its window"))
+        return false;
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
+                                                     ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
+    InitCommonControlsEx(&classes);
     const UINT dpi = DpiOf(Handle());
     CreateFonts(dpi);
-    TracePhase("fonts and icon");
     RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
-    AdjustWindowRectExForDpi(&frame, style, FALSE, 0, dpi);
+    AdjustWindowRectExForDpi(&frame, kStyle, FALSE, 0, dpi);
     SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 
@@ -156,8 +165,6 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
         pages_.push_back(std::make_unique<TabPage>(Handle(), kPageIds[i]));
         layout_.AddContainer(kPageIds[i], pages_.back()->Handle());
     }
-    INITCOMMONCONTROLSEX hotkeyClass{sizeof hotkeyClass, ICC_HOTKEY_CLASS};
-    InitCommonControlsEx(&hotkeyClass);
     layout_.Create(Handle(), Controls(), dpi, [this](FontRole r) { return FontFor(r); });
     // A key typed alone gets Ctrl+Alt, as in the shortcut dialog.
     showAllFoldersField_.SetValue(0);
@@ -178,7 +185,9 @@ MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
     PlacePages();
     SelectPage(kPageAbout);
     list_.Attach(Control(idShortcutList), Handle());
+    events_.OnPagesMade();
     TracePhase("pages and controls");
+    return true;
 }
 
 MainWindow::~MainWindow() {
@@ -188,16 +197,19 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::WatchSessionChanges() {
-    if (!watchingSession_)
+    // Without the session library, unlocks are not watched; menu and window still retry.
+    if (!watchingSession_ && LoadOnDemand(kSessionLibrary, nullptr))
         watchingSession_ =
             WTSRegisterSessionNotification(Handle(), NOTIFY_FOR_THIS_SESSION) != FALSE;
 }
 
 int MainWindow::SelectedRow() const {
-    return list_.SelectedRow();
+    return HasPages() ? list_.SelectedRow() : -1;
 }
 
 void MainWindow::ClearSelection() {
+    if (!HasPages())
+        return;
     list_.ClearSelection();
     SetListButtonsEnabled();
 }
@@ -209,6 +221,8 @@ void MainWindow::SetListButtonsEnabled() {
 }
 
 void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
+    if (!HasPages())
+        return;
     SetWindowTextW(Control(idStatusLabel),
                    rows.empty() ? L"Currently, there are no folder shortcuts defined." : L"");
     list_.ShowRows(rows);
@@ -251,6 +265,8 @@ void MainWindow::PlacePages() {
 }
 
 void MainWindow::SelectPage(int page) {
+    if (!HasPages())
+        return;
     TabCtrl_SetCurSel(Control(idTabs), page);
     for (int i = 0; i < kPageCount; ++i)
         ShowWindow(pages_[i]->Handle(), i == page ? SW_SHOW : SW_HIDE);
@@ -261,6 +277,8 @@ int MainWindow::ActivePage() const {
 }
 
 void MainWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
+    if (!HasPages())
+        return; // the pages are made at the DPI of their first showing
     CreateFonts(dpi);
     if (suggested)
         SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
@@ -273,6 +291,8 @@ void MainWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
 }
 
 void MainWindow::ShowAtStartup(int showCommand) {
+    if (!MakePages())
+        return;
     shownOnce_ = true;
     RECT r;
     GetWindowRect(Handle(), &r);
@@ -291,6 +311,8 @@ void MainWindow::ShowAtStartup(int showCommand) {
 }
 
 void MainWindow::ShowAndActivate() {
+    if (!MakePages())
+        return;
     if (!shownOnce_) {
         ShowAtStartup(SW_SHOWNORMAL);
         return;
@@ -301,6 +323,8 @@ void MainWindow::ShowAndActivate() {
 }
 
 void MainWindow::ShowOnPage(int page) {
+    if (!MakePages())
+        return;
     SelectPage(page);
     ShowAndActivate();
 }
@@ -338,6 +362,8 @@ void MainWindow::SetChecked(int id, bool checked) {
 }
 
 void MainWindow::ShowOptions(const Options& options) {
+    if (!HasPages())
+        return;
     SetChecked(idWarnWeakKeyBox, options.warnOfWeakKeys);
     SetChecked(idConfirmExitBox, options.confirmExit);
     SetChecked(idDoubleClickEditsBox, options.doubleClickEdits);
@@ -358,6 +384,8 @@ Options MainWindow::CheckedOptions() const {
 }
 
 void MainWindow::ShowAllFoldersKey(KeyCombination key, bool inactive) {
+    if (!HasPages())
+        return;
     shownShowAllFoldersKey_ = key;
     showAllFoldersField_.SetValue(key);
     SetWindowTextW(Control(idShowAllFoldersState),
@@ -381,6 +409,8 @@ void MainWindow::OnShowAllFoldersFieldChanged() {
 }
 
 void MainWindow::OpenLink(int id, const char* target) {
+    if (!EnterComOnThisThread("open the link"))
+        return;
     const std::wstring file = Wide(target);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
@@ -451,6 +481,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     case WM_PAINT:
+        if (!HasPages())
+            break;
         PaintIcon();
         return 0;
     case WM_CLOSE:

@@ -4,7 +4,10 @@
 // what the user does to its owner; it holds no shortcut and saves nothing. Its
 // native window (class "TPathwinkMainForm") exists, hidden, for the whole run, so
 // that other programs can find it and hand it folders with WM_COPYDATA; folders
-// dropped on it from Explorer are reported too.
+// dropped on it from Explorer are reported too. The pages and their controls are
+// made when the window is first shown: a start in the tray never makes them, and
+// until then what the owner shows on them is not kept (it is asked for again,
+// OnPagesMade).
 
 #include "hotkey/HotkeyField.h"
 #include "main/ShortcutList.h"
@@ -45,6 +48,8 @@ public:
     virtual void OnStartFinishing() = 0;
     // The window is about to be shown (WM_SHOWWINDOW).
     virtual void OnWindowOpening() = 0;
+    // The pages were made: what they show (rows, options, the key) is wanted now.
+    virtual void OnPagesMade() = 0;
     // The session was unlocked or reconnected, or the machine resumed: a combination
     // another program held may be free now.
     virtual void OnHotkeysMayBeFree() = 0;
@@ -64,6 +69,10 @@ public:
     explicit MainWindow(MainWindowEvents& events);
     ~MainWindow() override;
 
+    // Makes the pages and their controls unless they exist (Common Controls is loaded
+    // then); false, after telling the user, when they cannot be made.
+    bool MakePages();
+    bool HasPages() const { return !pages_.empty(); }
     // First showing: centred, honouring the process's show command (maximised, or
     // minimised, which ends in the tray).
     void ShowAtStartup(int showCommand);

@@ -1,6 +1,7 @@
 #include "main/ShortcutList.h"
 
 #include "main/RowText.h"
+#include "win/OnDemandLibrary.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
 
@@ -162,8 +163,9 @@ LRESULT CALLBACK ShortcutList::ListBoxProc(HWND list, UINT msg, WPARAM wParam, L
         break;
     case WM_NCPAINT: {
         const LRESULT result = DefSubclassProc(list, msg, wParam, lParam);
-        // Without visual styles the list has a flat bold frame in the shadow colour.
-        if (!IsAppThemed()) {
+        // Without visual styles the list has a flat bold frame in the shadow colour
+        // (and without the theme library there are none).
+        if (!LoadOnDemand(kThemeLibrary, nullptr) || !IsAppThemed()) {
             ScopedDc dc(list, nullptr, true);
             RECT r;
             GetWindowRect(list, &r);

@@ -48,7 +48,8 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
     std::string path;
     if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide)))
         path = Utf8(wide);
-    CoTaskMemFree(wide);
+    if (wide) // COM's allocator is loaded when the shell handed out memory
+        CoTaskMemFree(wide);
     return path;
 }
 

@@ -44,6 +44,7 @@ protected:
         keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
         app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys),
                                              std::move(shell), std::move(keyboard));
+        app_->Window().MakePages(); // as its first showing does
     }
     std::string Ini() const { return folder_ + "\\Pathwink.INI"; }
     std::string ReadIni() const {

@@ -55,6 +55,7 @@ protected:
         keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
         keys.machineRoot = HKEY_CURRENT_USER;
         app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys));
+        app_->Window().MakePages(); // as its first showing does
     }
     std::vector<std::string> Popup() {
         app_->BuildTrayMenu();

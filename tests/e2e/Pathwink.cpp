@@ -157,6 +157,7 @@ std::string PathwinkProcess::Profile(const char* section, const char* key, const
 }
 
 HWND StartedProgram::Control(const char* className, const char* caption) const {
+    MakePages();
     return FindChildByText(mainWindow_, className, caption);
 }
 
@@ -179,6 +180,7 @@ bool StartedProgram::Checked(const char* caption) const {
 }
 
 int StartedProgram::ActivePage() const {
+    MakePages();
     return static_cast<int>(
         SendMessageA(FindChildByClass(mainWindow_, WC_TABCONTROLA), TCM_GETCURSEL, 0, 0));
 }
@@ -348,9 +350,23 @@ std::optional<std::vector<std::wstring>> ListRows(HWND list, int timeoutMs) {
     return rows;
 }
 
+HWND StartedProgram::ShortcutList() const {
+    MakePages();
+    return FindChildByClass(mainWindow_, "ListBox");
+}
+
+void StartedProgram::MakePages() const {
+    if (!mainWindow_ || FindChildByClass(mainWindow_, WC_TABCONTROLA))
+        return;
+    // As a click on the tray icon would, once the icon is there.
+    WaitUntil([&] { return TrayWindow() != nullptr || !Running(); });
+    TrayNotify(WM_LBUTTONDOWN);
+    WaitUntil([&] { return FindChildByClass(mainWindow_, "ListBox") != nullptr || !Running(); });
+}
+
 std::vector<std::wstring> StartedProgram::WideRows() const {
     // A list that does not answer shows as one row that no test expects.
-    return ListRows(FindChildByClass(mainWindow_, "ListBox"))
+    return ListRows(ShortcutList())
         .value_or(std::vector<std::wstring>{L"<the list did not answer within 3 s>"});
 }
 
@@ -367,19 +383,18 @@ std::vector<std::string> StartedProgram::Rows() const {
 }
 
 int StartedProgram::SelectedRow() const {
-    return static_cast<int>(
-        SendMessageA(FindChildByClass(mainWindow_, "ListBox"), LB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageA(ShortcutList(), LB_GETCURSEL, 0, 0));
 }
 
 void StartedProgram::SelectRow(int row) const {
-    HWND list = FindChildByClass(mainWindow_, "ListBox");
+    HWND list = ShortcutList();
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
     SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
 }
 
 void StartedProgram::DoubleClickRow(int row) const {
-    HWND list = FindChildByClass(mainWindow_, "ListBox");
+    HWND list = ShortcutList();
     SelectRow(row);
     PostMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(list));

@@ -102,6 +102,11 @@ public:
     HWND WaitForEditorWith(const std::string& caption, const std::optional<std::string>& folder,
                            int timeoutMs = 10000) const;
     bool EditorShown() const;
+    // The main window's pages are made when it is first shown: after a start in the
+    // tray, this opens it as a click on the tray icon would (nothing when they exist).
+    // Every reader of the main window's controls below calls it first.
+    void MakePages() const;
+    HWND ShortcutList() const;
     // The list's rows as the list box holds them (in the ANSI code page, as the
     // tests' own paths are), and its selection.
     std::vector<std::string> Rows() const;

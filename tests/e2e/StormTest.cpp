@@ -875,6 +875,13 @@ std::string Storm::InitialSettings() {
 
 void Storm::FindControls() {
     HWND main = app_->MainWindow();
+    if (!FindChildByClass(main, "ListBox")) {
+        // A start in the tray makes no pages: the window is opened once, as a user
+        // would from the tray icon, and sent back with its Tray button.
+        app_->MakePages();
+        app_->Click(app_->Control("Button", "Tray"));
+        WaitUntil([main] { return !IsWindowVisible(main); }, 5000);
+    }
     list_ = FindChildByClass(main, "ListBox");
     help_ = FindChildByText(main, "Button", "Help");
     for (int i = 0; i < kOptionCount; ++i)

@@ -211,7 +211,7 @@ TEST_F(Switcher, TheKeyShowsEveryFolderAtThePointerAndTypingNarrowsInAnyScript) 
     Filter(L"\u6587\u6863", {5});       // CJK
     Filter(L"nothing like it", {});
     // Nothing typed: the table's order, as the main window's list shows it.
-    FilterTo(L"", PathsOf(FindChildByClass(app_->MainWindow(), "ListBox")));
+    FilterTo(L"", PathsOf(app_->ShortcutList()));
 
     // The selection keys, while the focus stays in the filter box.
     Filter(L"reports", {2, 3, 1});
