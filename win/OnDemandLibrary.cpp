@@ -24,10 +24,10 @@ std::string CannotLoadText(const char* library, DWORD error) {
 FARPROC WINAPI OnDelayLoadFailure(unsigned notice, PDelayLoadInfo info) {
     if (notice != dliFailLoadLib && notice != dliFailGetProc)
         return nullptr;
-    const std::string what = notice == dliFailLoadLib
-                                 ? CannotLoadText(info->szDll, info->dwLastError)
-                                 : std::string("a function of the system library ") +
-                                       info->szDll + " is missing.";
+    const std::string what =
+        notice == dliFailLoadLib
+            ? CannotLoadText(info->szDll, info->dwLastError)
+            : std::string("a function of the system library ") + info->szDll + " is missing.";
     MessageBoxW(nullptr, Wide(std::string(kProgramName) + " must close: " + what).c_str(),
                 Wide(kProgramName).c_str(), MB_OK | MB_ICONERROR | MB_TOPMOST);
     ExitProcess(3);

@@ -6,6 +6,7 @@
 #include "tests/app/GermanKeyboard.h"
 #include "tests/support/TestSupport.h"
 #include "win/Application.h"
+#include "win/OnDemandLibrary.h"
 #include "win/Text.h"
 
 #include <commctrl.h>
@@ -123,6 +124,24 @@ std::future<std::vector<std::string>> CancelDialogsInTurn(int count,
 }
 
 } // namespace
+
+// The libraries a start in the tray does not need load where a feature first needs
+// them; one the system cannot load is told with the feature and the reason, and the
+// feature does not run.
+TEST(OnDemandLibrary, ALibraryThatCannotLoadIsToldWithItsFeatureAndReason) {
+    EXPECT_TRUE(LoadOnDemand(kCommonControlsLibrary, "show its window"));
+    EXPECT_TRUE(GetModuleHandleW(kCommonControlsLibrary));
+    std::future<std::string> told = pwtest::AnswerDialog("Pathwink", IDOK);
+    EXPECT_FALSE(LoadOnDemand(L"pathwink-missing.dll", "show its window"));
+    const std::string text = told.get();
+    EXPECT_EQ(text.find("Pathwink cannot show its window: the system library "
+                        "pathwink-missing.dll could not be loaded. "),
+              0u)
+        << text;
+    EXPECT_GT(text.size(), 90u) << "the system's reason follows: " << text;
+    EXPECT_FALSE(LoadOnDemand(L"pathwink-missing.dll", nullptr))
+        << "and without a feature, silently";
+}
 
 TEST_F(AppInProcess, ADpiChangeScalesEveryBoundAndTheClientArea) {
     Open("[Options]\r\n");

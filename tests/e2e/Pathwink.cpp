@@ -371,8 +371,12 @@ std::vector<std::wstring> StartedProgram::WideRows() const {
 }
 
 std::vector<std::string> StartedProgram::Rows() const {
+    return AnsiRows(WideRows());
+}
+
+std::vector<std::string> AnsiRows(const std::vector<std::wstring>& wideRows) {
     std::vector<std::string> rows;
-    for (const std::wstring& w : WideRows()) {
+    for (const std::wstring& w : wideRows) {
         std::string row(w.size() * 2 + 1, '\0');
         row.resize(static_cast<size_t>(
             WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), row.data(),

@@ -192,6 +192,8 @@ void ClickEditorButton(HWND editor, const char* caption);
 // The rows of a shortcut list in their wide form, each read with a deadline;
 // nullopt when the program did not answer in time.
 std::optional<std::vector<std::wstring>> ListRows(HWND list, int timeoutMs = 3000);
+// Rows in the ANSI code page, as the tests' own paths are.
+std::vector<std::string> AnsiRows(const std::vector<std::wstring>& wideRows);
 
 // The "Pathwink" value of a Run key (HKEY_CURRENT_USER's or HKEY_LOCAL_MACHINE's
 // Software\Microsoft\Windows\CurrentVersion\Run), read in its wide form; nullopt

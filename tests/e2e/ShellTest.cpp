@@ -46,6 +46,7 @@ TEST(StartUp, TrayKeepsTheWindowHiddenButPresent) {
         EXPECT_TRUE(app.Running()) << args;
         EXPECT_FALSE(app.MainVisible()) << args;
         EXPECT_TRUE(IsWindow(app.MainWindow())) << "the hidden window receives messages";
+        EXPECT_EQ(GetWindow(app.MainWindow(), GW_CHILD), nullptr) << "pages made in the tray";
     }
     for (const char* args : {"Tray", "/tray", "other tray"}) {
         PathwinkProcess app;

@@ -191,6 +191,9 @@ protected:
 } // namespace
 
 TEST_F(Switcher, TheKeyShowsEveryFolderAtThePointerAndTypingNarrowsInAnyScript) {
+    // The table's order, as the main window's list shows it (read first: opening the
+    // window later would take the switcher's place in front).
+    const std::vector<std::string> tableOrder = PathsOf(app_->ShortcutList());
     FrontWindow front;
     PressKeyAt({200, 150});
     ASSERT_TRUE(WaitUntil([&] { return Shown(); })) << "the key showed no switcher";
@@ -210,8 +213,7 @@ TEST_F(Switcher, TheKeyShowsEveryFolderAtThePointerAndTypingNarrowsInAnyScript) 
     Filter(L"\u0388\u03A1\u0393", {4}); // Greek, typed in capitals: "ΈΡΓ"
     Filter(L"\u6587\u6863", {5});       // CJK
     Filter(L"nothing like it", {});
-    // Nothing typed: the table's order, as the main window's list shows it.
-    FilterTo(L"", PathsOf(app_->ShortcutList()));
+    FilterTo(L"", tableOrder); // nothing typed: the table's order
 
     // The selection keys, while the focus stays in the filter box.
     Filter(L"reports", {2, 3, 1});

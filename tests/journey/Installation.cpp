@@ -1,6 +1,7 @@
 #include "tests/journey/Installation.h"
 #include "tray/TrayIcon.h"
 
+#include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 
 #include <bcrypt.h>
@@ -394,21 +395,17 @@ bool InstalledPathwink::EditorShown() const {
 
 std::vector<std::string> InstalledPathwink::Rows() const {
     HWND list = FindChildByClass(main_, "ListBox");
-    std::vector<std::string> rows;
-    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        // LB_GETTEXT across processes is only right in its wide form under Wine.
-        const int len = static_cast<int>(SendMessageW(list, LB_GETTEXTLEN, i, 0));
-        std::wstring w(static_cast<size_t>(len) + 1, L'\0');
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(w.data()));
-        w.resize(wcslen(w.c_str()));
-        std::string row(w.size() * 2 + 1, '\0');
-        row.resize(static_cast<size_t>(
-            WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), row.data(),
-                                static_cast<int>(row.size()), nullptr, nullptr)));
-        rows.push_back(row);
+    if (!list) {
+        // A start in the tray makes the window's pages when it is first opened, as
+        // a click on the tray icon does.
+        HWND tray = nullptr;
+        WaitUntil([&] {
+            return (tray = FindTopLevel("PathwinkTrayWindow", nullptr, process_.Id())) != nullptr;
+        });
+        PostMessageA(tray, pw::TrayIcon::kCallbackMessage, 0, WM_LBUTTONDOWN);
+        WaitUntil([&] { return (list = FindChildByClass(main_, "ListBox")) != nullptr; });
     }
-    return rows;
+    return AnsiRows(ListRows(list).value_or(std::vector<std::wstring>{}));
 }
 
 std::future<bool> InstalledPathwink::SendFolder(const std::string& folder) const {
