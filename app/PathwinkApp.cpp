@@ -24,13 +24,6 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
                                                   : std::nullopt);
       }),
       display_(table_, options_, keyboard_) {
-    window_ = std::make_unique<MainWindow>(*this);
-    flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_, [this] {
-        showAllFoldersKey_.Retry(); // a deleted or changed shortcut may have freed its key
-        ShowAllFoldersKeyOnPage();
-        RefreshShortcutList(); // the list shows the table as it now is, saved or not
-        SaveSettings();
-    });
     options_ = store_.LoadOptions();
     for (const StoredShortcut& stored : store_.LoadShortcuts())
         table_.AddStored(stored);
@@ -38,6 +31,14 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
     showAllFoldersKey_.OnPressed = [this] { ToggleFolderSwitcher(GetForegroundWindow()); };
     showAllFoldersKey_.SetKey(options_.showAllFoldersKey);
     TracePhase("hotkeys");
+    // No key needs the main window: it follows once every key works.
+    window_ = std::make_unique<MainWindow>(*this);
+    flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_, [this] {
+        showAllFoldersKey_.Retry(); // a deleted or changed shortcut may have freed its key
+        ShowAllFoldersKeyOnPage();
+        RefreshShortcutList(); // the list shows the table as it now is, saved or not
+        SaveSettings();
+    });
     // The tray icon talks to the shell, which takes longer than anything above:
     // it is added as soon as the message loop runs, once every hotkey works.
     window_->PostFinishStart();

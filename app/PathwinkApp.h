@@ -24,9 +24,9 @@ namespace pw {
 
 class PathwinkApp : public MainWindowEvents {
 public:
-    // Creates the main window (hidden), then loads the options and the shortcuts
-    // and registers their hotkeys; the tray icon follows once the message loop
-    // runs. shell checks and opens folders, keyboard tells what a Ctrl+Alt
+    // Loads the options and the shortcuts and registers their hotkeys, then creates
+    // the main window (hidden, without its pages); the tray icon follows once the
+    // message loop runs. shell checks and opens folders, keyboard tells what a Ctrl+Alt
     // combination types with AltGr (tests replace either).
     explicit PathwinkApp(SettingsStore store = SettingsStore(), FolderShell shell = FolderShell(),
                          KeyboardLookups keyboard = KeyboardLookups());

@@ -253,11 +253,8 @@ Program::~Program() {
 bool Program::Start(const std::string& exe, const std::string& arguments,
                     const std::string& folder) {
     Kill();
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    std::string cmd = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-    return CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.empty() ? nullptr : folder.c_str(), &si, &pi_) != FALSE;
+    return StartProcess("\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments), folder,
+                        pi_);
 }
 
 bool Program::Running() const {

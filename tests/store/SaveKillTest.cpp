@@ -101,22 +101,9 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
         ASSERT_NE(ready, nullptr);
         std::string command =
             "\"" + helper + "\" \"" + exe + "\" " + eventName + " \"" + registryBase + "\"";
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        // Wine now and then refuses a start right after a kill (error 1359, an internal
-        // error): a few tries, so that only the saves decide the outcome.
-        bool started = false;
-        DWORD startError = 0;
-        for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-            started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                     nullptr, &si, &pi) != FALSE;
-            if (!started) {
-                startError = GetLastError();
-                Sleep(200);
-            }
-        }
-        ASSERT_TRUE(started) << helper << ": " << startError;
+        // Retried, so that only the saves decide the outcome.
+        ASSERT_TRUE(pwtest::StartProcess(command, "", pi)) << helper << ": " << GetLastError();
         HANDLE waits[] = {ready, pi.hProcess};
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, 20000);
         if (woke != WAIT_OBJECT_0) {

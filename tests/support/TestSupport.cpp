@@ -20,6 +20,20 @@ void PumpFor(int ms) {
     } while (std::chrono::steady_clock::now() < end);
 }
 
+bool StartProcess(std::string commandLine, const std::string& folder, PROCESS_INFORMATION& pi) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.empty() ? nullptr : folder.c_str(), &si, &pi))
+            return true;
+        const DWORD error = GetLastError();
+        Sleep(200);
+        SetLastError(error);
+    }
+    return false;
+}
+
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
