@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Idle cost of Pathwink: starts it in the tray with 20 shortcuts under Wine, lets
-# it settle, then reads the CPU time its process used over an idle minute
+# it settle (10 s), then reads the CPU time its process used over an idle minute
 # (utime + stime from /proc, in clock ticks) and how many times it woke up
 # (voluntary context switches of all its threads).
 #   bench/idle_cpu.sh [seconds]
@@ -17,7 +17,7 @@ cp "$PW_BUILD/bin/Pathwink.exe" "$dir/"
 trap 'pw_wine_down; rm -rf "$dir"' EXIT
 pw_wine_up "$PW_BUILD/idle-prefix" fresh >/dev/null
 wine "$dir/Pathwink.exe" tray >/dev/null 2>&1 </dev/null &
-sleep 5
+sleep 10
 pid=$(pgrep -f 'Pathwink.exe tray' | while read -r p; do
     if grep -qz "WINEPREFIX=$PW_BUILD/idle-prefix" /proc/$p/environ 2>/dev/null; then echo "$p"; fi
 done | head -1) || true
