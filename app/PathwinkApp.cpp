@@ -12,6 +12,8 @@
 
 #include <shellapi.h>
 
+#include <thread>
+
 namespace pw {
 
 PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups keyboard)
@@ -47,11 +49,11 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
 void PathwinkApp::OnStartFinishing() {
     if (trayIcon_)
         return;
-    // Common Controls is loaded now, once every hotkey works, rather than at the first
-    // window that needs it: under Wine, loading it inside the switcher's key press
-    // left the switcher unable to give the focus back. A failure is told when a
-    // window needs it.
-    LoadOnDemand(kCommonControlsLibrary, nullptr);
+    // Common Controls is loaded now, on a thread of its own so that the message loop
+    // answers meanwhile, rather than at the first window that needs it: under Wine,
+    // loading it inside the switcher's key press left the switcher unable to give
+    // the focus back. A failure is told when a window needs it.
+    std::thread([] { LoadOnDemand(kCommonControlsLibrary, nullptr); }).detach();
     trayIcon_ = std::make_unique<TrayIcon>();
     trayIcon_->SetTooltip(display_.Tooltip());
     trayIcon_->SetMenuOwner(window_->Handle());
