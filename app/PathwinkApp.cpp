@@ -12,8 +12,6 @@
 
 #include <shellapi.h>
 
-#include <thread>
-
 namespace pw {
 
 PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups keyboard)
@@ -49,11 +47,6 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
 void PathwinkApp::OnStartFinishing() {
     if (trayIcon_)
         return;
-    // Common Controls is loaded now, on a thread of its own so that the message loop
-    // answers meanwhile, rather than at the first window that needs it: under Wine,
-    // loading it inside the switcher's key press left the switcher unable to give
-    // the focus back. A failure is told when a window needs it.
-    std::thread([] { LoadOnDemand(kCommonControlsLibrary, nullptr); }).detach();
     trayIcon_ = std::make_unique<TrayIcon>();
     trayIcon_->SetTooltip(display_.Tooltip());
     trayIcon_->SetMenuOwner(window_->Handle());
@@ -66,6 +59,10 @@ void PathwinkApp::OnStartFinishing() {
                                     InactiveNoticeText(display_.InactiveShortcuts()));
     trayIcon_->Show();
     window_->WatchSessionChanges();
+    // Common Controls is loaded now, rather than at the first window that needs it:
+    // under Wine, loading it inside the switcher's key press left the switcher unable
+    // to give the focus back. A failure is told when a window needs it.
+    LoadOnDemand(kCommonControlsLibrary, nullptr);
     TracePhase("tray icon (after ready)");
 }
 
