@@ -66,6 +66,20 @@ std::wstring Beside(const wchar_t* name) {
     return s.substr(0, s.find_last_of(L'\\') + 1) + name;
 }
 
+std::string ReadWholeFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        text.append(buffer, n);
+    CloseHandle(file);
+    return text;
+}
+
 std::wstring MakeScratchFolder(const wchar_t* tag) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

@@ -15,6 +15,10 @@ namespace bench {
 // A file beside the running benchmark.
 std::wstring Beside(const wchar_t* name);
 
+// The whole of a file (one that another program may be writing meanwhile); empty when
+// it cannot be opened.
+std::string ReadWholeFile(const std::wstring& path);
+
 // A new empty folder under %TEMP% whose name holds tag, this process's id and the time.
 std::wstring MakeScratchFolder(const wchar_t* tag);
 // Deletes the files of folder (not its subfolders), then folder itself.

@@ -31,20 +31,6 @@ using namespace bench;
 
 namespace {
 
-std::string ReadSmallFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text;
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        text.append(buffer, n);
-    CloseHandle(file);
-    return text;
-}
-
 // The Linux process whose command line names a file in folder (unique to one run),
 // found through Wine's Z: drive; 0 when none.
 unsigned long LinuxPidRunningFrom(const std::wstring& folder) {
@@ -59,7 +45,7 @@ unsigned long LinuxPidRunningFrom(const std::wstring& folder) {
         const std::wstring name = found.cFileName;
         if (name.empty() || name.find_first_not_of(L"0123456789") != std::wstring::npos)
             continue;
-        const std::string commandLine = ReadSmallFile(L"Z:\\proc\\" + name + L"\\cmdline");
+        const std::string commandLine = ReadWholeFile(L"Z:\\proc\\" + name + L"\\cmdline");
         if (commandLine.find(wanted) != std::string::npos)
             pid = std::wcstoul(name.c_str(), nullptr, 10);
     } while (!pid && FindNextFileW(search, &found));
@@ -93,7 +79,7 @@ Reading Read(const RunningProgram& run, const std::wstring& folder) {
     }
     if (const unsigned long pid = LinuxPidRunningFrom(folder)) {
         const std::string status =
-            ReadSmallFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\status");
+            ReadWholeFile(L"Z:\\proc\\" + std::to_wstring(pid) + L"\\status");
         r.vmRss = StatusMiB(status, "VmRSS");
         r.rssAnon = StatusMiB(status, "RssAnon");
     }

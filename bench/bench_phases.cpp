@@ -38,20 +38,6 @@ struct Phase {
     double at; // ms since process creation
 };
 
-std::string ReadWholeFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text;
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        text.append(buffer, n);
-    CloseHandle(file);
-    return text;
-}
-
 std::vector<Phase> ParseTrace(const std::string& text) {
     std::vector<Phase> phases;
     size_t start = 0;

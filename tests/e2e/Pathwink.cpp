@@ -356,12 +356,22 @@ HWND StartedProgram::ShortcutList() const {
 }
 
 void StartedProgram::MakePages() const {
-    if (!mainWindow_ || FindChildByClass(mainWindow_, WC_TABCONTROLA))
+    MakePagesFromTray(mainWindow_, pi_.dwProcessId);
+}
+
+void MakePagesFromTray(HWND mainWindow, DWORD processId) {
+    if (!mainWindow || FindChildByClass(mainWindow, WC_TABCONTROLA))
         return;
     // As a click on the tray icon would, once the icon is there.
-    WaitUntil([&] { return TrayWindow() != nullptr || !Running(); });
-    TrayNotify(WM_LBUTTONDOWN);
-    WaitUntil([&] { return FindChildByClass(mainWindow_, "ListBox") != nullptr || !Running(); });
+    HWND tray = nullptr;
+    WaitUntil([&] {
+        return (tray = FindTopLevel("PathwinkTrayWindow", nullptr, processId)) != nullptr ||
+               !IsWindow(mainWindow);
+    });
+    PostMessageA(tray, pw::TrayIcon::kCallbackMessage, 0, WM_LBUTTONDOWN);
+    WaitUntil([&] {
+        return FindChildByClass(mainWindow, "ListBox") != nullptr || !IsWindow(mainWindow);
+    });
 }
 
 std::vector<std::wstring> StartedProgram::WideRows() const {

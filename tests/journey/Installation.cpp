@@ -391,18 +391,9 @@ bool InstalledPathwink::EditorShown() const {
 }
 
 std::vector<std::string> InstalledPathwink::Rows() const {
-    HWND list = FindChildByClass(main_, "ListBox");
-    if (!list) {
-        // A start in the tray makes the window's pages when it is first opened, as
-        // a click on the tray icon does.
-        HWND tray = nullptr;
-        WaitUntil([&] {
-            return (tray = FindTopLevel("PathwinkTrayWindow", nullptr, process_.Id())) != nullptr;
-        });
-        PostMessageA(tray, pw::TrayIcon::kCallbackMessage, 0, WM_LBUTTONDOWN);
-        WaitUntil([&] { return (list = FindChildByClass(main_, "ListBox")) != nullptr; });
-    }
-    return AnsiRows(ListRows(list).value_or(std::vector<std::wstring>{}));
+    MakePagesFromTray(main_, process_.Id());
+    return AnsiRows(
+        ListRows(FindChildByClass(main_, "ListBox")).value_or(std::vector<std::wstring>{}));
 }
 
 std::future<bool> InstalledPathwink::SendFolder(const std::string& folder) const {
