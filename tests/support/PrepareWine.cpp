@@ -36,23 +36,41 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::wstring path = Wide(folder);
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.lpVerb = L"explore";
-    info.lpFile = path.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&info)) {
-        std::printf("prepare_wine: the shell refused to explore %s (error %lu) after %.1f s\n",
-                    folder.c_str(), GetLastError(), SecondsSince(start));
-        RemoveTree(folder);
-        return 1;
-    }
+    // On a fresh prefix the first Explorer process can end without a window (seen
+    // once in a clean run, with the shell reporting success): the folder is asked
+    // for again, up to four times within the deadline, and each attempt is logged.
+    constexpr int kAttempts = 4;
     HWND window = nullptr;
-    WaitUntil([&] { return (window = FindExplorerFor(folder)) != nullptr; }, deadlineMs);
+    for (int attempt = 1; attempt <= kAttempts && !window; ++attempt) {
+        SHELLEXECUTEINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | SEE_MASK_NOCLOSEPROCESS;
+        info.lpVerb = L"explore";
+        info.lpFile = path.c_str();
+        info.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExW(&info)) {
+            std::printf("prepare_wine: the shell refused to explore %s (error %lu) after %.1f s\n",
+                        folder.c_str(), GetLastError(), SecondsSince(start));
+            Sleep(1000);
+            continue;
+        }
+        WaitUntil([&] { return (window = FindExplorerFor(folder)) != nullptr; },
+                  deadlineMs / kAttempts);
+        if (!window) {
+            DWORD exitCode = STILL_ACTIVE;
+            std::string process = "was not reported";
+            if (info.hProcess && GetExitCodeProcess(info.hProcess, &exitCode))
+                process = exitCode == STILL_ACTIVE ? "still runs"
+                                                   : "ended with " + std::to_string(exitCode);
+            std::printf("prepare_wine: attempt %d: %s; the started process %s (after %.1f s)\n",
+                        attempt, WaitAndCloseExplorer(folder, 0).message(), process.c_str(),
+                        SecondsSince(start));
+        }
+        if (info.hProcess)
+            CloseHandle(info.hProcess);
+    }
     if (!window) {
-        std::printf("prepare_wine: %s (after %.1f s)\n", WaitAndCloseExplorer(folder, 0).message(),
-                    SecondsSince(start));
+        RemoveTree(folder);
         return 1;
     }
     std::printf("prepare_wine: Explorer's first window (\"%s\") came after %.1f s",
