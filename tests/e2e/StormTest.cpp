@@ -2158,8 +2158,12 @@ bool Storm::AnswerWaitingFoldersQuestion(const std::string& how, bool yes) {
 
 void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     if (!killedByTest && !model_.queued.empty() &&
-        !AnswerWaitingFoldersQuestion(how, dice_.Percent(75)))
+        !AnswerWaitingFoldersQuestion(how, dice_.Percent(75))) {
+        // The program runs on, and the events that end it do not settle: the next
+        // event must act on the waiting folder's dialog, not on the one that closed.
+        Settle();
         return;
+    }
     // What the program showed at the last settle is what it must have kept.
     const std::vector<std::string> rowsBefore = seen_.rows;
     const OptionSet optionsBefore = seen_.checks;
