@@ -11,7 +11,6 @@
 #include "tests/e2e/FileDialogHost.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
-#include "tray/TrayIcon.h"
 
 #include <cstdio>
 #include <fstream>
@@ -39,19 +38,6 @@ std::string Utf16Settings(const std::wstring& text) {
     const std::wstring withMark = L"\xFEFF" + text;
     return std::string(reinterpret_cast<const char*>(withMark.data()),
                        withMark.size() * sizeof(wchar_t));
-}
-
-// Opens the tray menu and chooses the entry reached by `downs` presses of Down.
-void ChooseFromTrayMenu(const PathwinkProcess& app, int downs) {
-    PostMessageA(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()),
-                 pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    WaitUntil([&] {
-        return (menu = FindTopLevel("#32768", nullptr, app.ProcessId())) && IsWindowVisible(menu);
-    });
-    for (int i = 0; i < downs; ++i)
-        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
 }
 
 // The folder switcher at the pointer, its filter narrowing the list to "rep".

@@ -1293,7 +1293,7 @@ void Storm::CloseStrayExplorers() {
 
 void Storm::OpenFlow(Flow flow) {
     model_.flow = std::move(flow);
-    model_.layers.push_back({Layer::FlowWindow, {}});
+    model_.layers.push_back({Layer::FlowWindow, {}, {}});
 }
 
 void Storm::StartChecks() {
@@ -1718,7 +1718,7 @@ void Storm::ExitButtonEvent() {
     Log("Exit");
     app_->Click("Exit");
     if (model_.options.on[kConfirmExit])
-        model_.layers.push_back({Layer::ExitQuestion, {}});
+        model_.layers.push_back({Layer::ExitQuestion, {}, {}});
     else
         ProgramEnded("the Exit button", false);
 }
