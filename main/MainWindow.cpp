@@ -151,8 +151,8 @@ bool MainWindow::MakePages() {
         return true;
     if (!LoadOnDemand(kCommonControlsLibrary, "show its window"))
         return false;
-    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
-                                                     ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
+    // The Windows 95 classes include the tabs and the hot-key field.
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&classes);
     const UINT dpi = DpiOf(Handle());
     CreateFonts(dpi);

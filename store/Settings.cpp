@@ -136,7 +136,7 @@ public:
     }
     ~ReadableSettings() {
         // Drops the profile functions' parsed copy of the file just read (the most
-        // recently used one): with a thousand shortcuts it held over 0.3 MiB for the
+        // recently used one): with a thousand shortcuts it held about 0.2 MiB for the
         // whole run. Named, the call would open the file for writing first, which
         // fails for a read-only one.
         WritePrivateProfileStringW(nullptr, nullptr, nullptr, nullptr);
