@@ -8,7 +8,7 @@
 #include "app/ShortcutDisplay.h"
 #include "app/ShortcutFlows.h"
 #include "hotkey/AltGrCharacters.h"
-#include "hotkey/FolderLaunch.h"
+#include "open/FolderLaunch.h"
 #include "main/MainWindow.h"
 #include "store/Settings.h"
 #include "store/ShortcutTable.h"

@@ -3,7 +3,7 @@
 #include "app/KeyChecks.h"
 
 #include "dialogs/ShortcutEditor.h"
-#include "hotkey/FolderLaunch.h"
+#include "open/FolderLaunch.h"
 #include "hotkey/KeyNames.h"
 #include "main/MainWindow.h"
 #include "store/SettingsFormat.h"

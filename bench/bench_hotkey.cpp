@@ -12,7 +12,7 @@
 //   wine bench_hotkey.exe [presses]      (default 200, after 10 that are not counted)
 
 #include "bench/BenchSupport.h"
-#include "hotkey/FolderLaunch.h"
+#include "open/FolderLaunch.h"
 #include "hotkey/KeyCombination.h"
 #include "store/ShortcutTable.h"
 

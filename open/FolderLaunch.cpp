@@ -1,4 +1,4 @@
-#include "hotkey/FolderLaunch.h"
+#include "open/FolderLaunch.h"
 
 #include "win/AppMessages.h"
 #include "win/Errors.h"

@@ -1,4 +1,4 @@
-#include "hotkey/PlaceFolder.h"
+#include "open/PlaceFolder.h"
 
 #include "win/Scoped.h"
 #include "win/Text.h"

@@ -7,7 +7,7 @@
 // told on the window thread once it is known. A path the shell cannot open (MAX_PATH or longer:
 // Explorer has no way to show it, and some shells die of it) is never handed to it.
 
-#include "hotkey/PlaceFolder.h"
+#include "open/PlaceFolder.h"
 
 #include <windows.h>
 

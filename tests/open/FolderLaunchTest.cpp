@@ -3,7 +3,7 @@
 // the launch run on a thread of their own, and what they find comes back through
 // the window thread's messages.
 
-#include "hotkey/FolderLaunch.h"
+#include "open/FolderLaunch.h"
 #include "tests/support/TestSupport.h"
 #include "win/AppMessages.h"
 #include "win/Errors.h"

@@ -8,7 +8,7 @@
 // every call into the shell runs on a thread of its own for at most kShellWaitMs;
 // what does not answer in time is left, and the next step is tried.
 
-#include "hotkey/FolderPlacement.h"
+#include "open/FolderPlacement.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 // does not answer. The windows are the trees Wine 8 shows and those Windows
 // documents for its dialogs.
 
-#include "hotkey/FolderPlacement.h"
+#include "open/FolderPlacement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "hotkey/FolderPlacement.h"
+#include "open/FolderPlacement.h"
 
 #include <algorithm>
 #include <cctype>
