@@ -157,8 +157,8 @@ void FolderSwitcher::PlaceAtPointer() {
 void FolderSwitcher::Refilter() {
     const HWND box = layout_[idFilterBox];
     std::wstring typed(static_cast<std::size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
-    typed.resize(static_cast<std::size_t>(GetWindowTextW(box, typed.data(),
-                                                         static_cast<int>(typed.size()))));
+    typed.resize(static_cast<std::size_t>(
+        GetWindowTextW(box, typed.data(), static_cast<int>(typed.size()))));
     std::vector<int> ranked = RankFolders(foldedPaths_, FoldCase(Utf8(typed)));
     const HWND list = layout_[idFolderList];
     // A character that keeps every row where it was (the first letters typed into a
@@ -170,17 +170,18 @@ void FolderSwitcher::Refilter() {
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     for (const int index : shown_)
-        SendMessageW(list, LB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(Wide(rows_[static_cast<std::size_t>(index)]).c_str()));
+        SendMessageW(
+            list, LB_ADDSTRING, 0,
+            reinterpret_cast<LPARAM>(Wide(rows_[static_cast<std::size_t>(index)]).c_str()));
     if (!shown_.empty())
         SendMessageW(list, LB_SETCURSEL, 0, 0);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 
-    const std::string count = shown_.size() == rows_.size()
-                                  ? "Folders: " + std::to_string(rows_.size())
-                                  : "Folders: " + std::to_string(shown_.size()) + " of " +
-                                        std::to_string(rows_.size());
+    const std::string count =
+        shown_.size() == rows_.size()
+            ? "Folders: " + std::to_string(rows_.size())
+            : "Folders: " + std::to_string(shown_.size()) + " of " + std::to_string(rows_.size());
     SetWindowTextW(layout_[idCountLabel], Wide(count).c_str());
 }
 
@@ -288,8 +289,8 @@ LRESULT FolderSwitcher::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam));
         if (const auto* r = reinterpret_cast<const RECT*>(lParam))
-            SetWindowPos(Handle(), nullptr, r->left, r->top, r->right - r->left,
-                         r->bottom - r->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(Handle(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     case WM_CLOSE:
         Dismiss();
