@@ -1,7 +1,6 @@
 #include "app/AddCommand.h"
 
 #include "main/CopyData.h"
-#include "main/MainWindow.h"
 #include "main/RowText.h"
 #include "store/ExplorerMenu.h"
 #include "store/Settings.h"
@@ -94,7 +93,7 @@ HandOverResult HandOverFolders(const std::vector<std::string>& folders,
     const DWORD start = GetTickCount();
     size_t next = 0;
     for (;;) {
-        HWND window = FindWindowW(Wide(MainWindow::kClassName).c_str(), nullptr);
+        HWND window = FindWindowW(Wide(kProgramWindowClass).c_str(), nullptr);
         // Started from Explorer's menu, this process may bring a window to the front
         // and the running copy may not: it is allowed to, so its dialog is not
         // hidden behind Explorer.

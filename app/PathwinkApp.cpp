@@ -12,33 +12,53 @@
 
 #include <shellapi.h>
 
+#include <optional>
+
 namespace pw {
+
+namespace {
+
+// The folder goes where the user worked when its key was pressed (the window in
+// front then), unless the option sends every folder to a new window.
+std::optional<HWND> WhereToOpen(const Options& options, HWND inFront) {
+    return options.openInFront ? std::optional<HWND>(inFront) : std::nullopt;
+}
+
+} // namespace
 
 PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups keyboard)
     : store_(std::move(store)), keyboard_(std::move(keyboard)), launch_(std::move(shell)),
       table_([this](const std::string& folder) {
-          // Where the user works is the window in front at the key press, taken now:
-          // by the time the launch runs, the folder's own window may be in front.
+          // Taken now: by the time the launch runs, the folder's own window may be in front.
           launch_.OpenFolder(folder, FolderLaunch::IfMissing::Tell,
-                             options_.openInFront ? std::optional<HWND>(GetForegroundWindow())
-                                                  : std::nullopt);
+                             WhereToOpen(options_, GetForegroundWindow()));
       }),
-      display_(table_, options_, keyboard_) {
+      display_(table_, options_, keyboard_),
+      switcherKey_(
+          table_, display_,
+          [this](const std::string& path, HWND inFront) {
+              launch_.OpenFolder(path, FolderLaunch::IfMissing::Tell,
+                                 WhereToOpen(options_, inFront));
+          },
+          [this] { return menuOpen_; }) {
     options_ = store_.LoadOptions();
     for (const StoredShortcut& stored : store_.LoadShortcuts())
         table_.AddStored(stored);
     // After the shortcuts: a combination both claim stays the folder's, as before.
-    showAllFoldersKey_.OnPressed = [this] { ToggleFolderSwitcher(GetForegroundWindow()); };
-    showAllFoldersKey_.SetKey(options_.showAllFoldersKey);
+    switcherKey_.Load(options_.showAllFoldersKey);
     TracePhase("hotkeys");
-    // No key needs the main window: it follows once every key works.
-    window_ = std::make_unique<MainWindow>(*this);
-    flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_, [this] {
-        showAllFoldersKey_.Retry(); // a deleted or changed shortcut may have freed its key
-        ShowAllFoldersKeyOnPage();
-        RefreshShortcutList(); // the list shows the table as it now is, saved or not
-        SaveSettings();
-    });
+    // No key needs the program's window: it follows once every key works.
+    window_ = std::make_unique<ProgramWindow>(static_cast<ProgramEvents&>(*this));
+    flows_ = std::make_unique<ShortcutFlows>(
+        table_, options_, keyboard_, *window_, [this](ShortcutFlows::Change change) {
+            if (change == ShortcutFlows::Change::Edited && pages_)
+                pages_->ClearSelection();
+            // A deleted or changed shortcut may have
+            // freed the switcher's key.
+            switcherKey_.Retry();
+            RefreshShortcutList();
+            SaveSettings();
+        });
     // The tray icon talks to the shell, which takes longer than anything above:
     // it is added as soon as the message loop runs, once every hotkey works.
     window_->PostFinishStart();
@@ -47,12 +67,18 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
 void PathwinkApp::OnStartFinishing() {
     if (trayIcon_)
         return;
-    trayIcon_ = std::make_unique<TrayIcon>();
+    trayIcon_ = std::make_unique<TrayIcon>(window_->Handle());
+    window_->ServeTray(trayIcon_.get());
     trayIcon_->SetTooltip(display_.Tooltip());
     trayIcon_->SetMenuOwner(window_->Handle());
     trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
-    trayIcon_->OnSelected = [this] { OnTrayIconSelected(); };
-    trayIcon_->OnNotificationClicked = [this] { window_->ShowOnPage(mainwindow::kPageShortcuts); };
+    trayIcon_->OnSelected = [this] {
+        if (MainWindow* pages = Pages()) {
+            pages->ShowAndActivate();
+            BringOwnedPopupForward(window_->Handle());
+        }
+    };
+    trayIcon_->OnNotificationClicked = [this] { ShowOnPage(mainwindow::kPageShortcuts); };
     const int inactive = table_.RefusedCount();
     if (inactive > 0) // said once per start, as soon as the icon is there to say it
         trayIcon_->ShowNotification(InactiveNoticeTitle(inactive),
@@ -64,6 +90,29 @@ void PathwinkApp::OnStartFinishing() {
     // to give the focus back. A failure is told when a window needs it.
     LoadOnDemand(kCommonControlsLibrary, nullptr);
     TracePhase("tray icon (after ready)");
+}
+
+MainWindow* PathwinkApp::Pages() {
+    if (pages_)
+        return pages_.get();
+    pages_ = MainWindow::Make(window_->Handle(), *this);
+    if (!pages_)
+        return nullptr;
+    window_->ShowView(pages_.get());
+    pages_->ShowOptions(options_);
+    pages_->ShowAllFoldersKey(switcherKey_.Binding().Key(), switcherKey_.Binding().Refused());
+    RefreshShortcutList();
+    return pages_.get();
+}
+
+void PathwinkApp::ShowAtStartup(int showCommand) {
+    if (MainWindow* pages = Pages())
+        pages->ShowAtStartup(showCommand);
+}
+
+void PathwinkApp::ShowOnPage(int page) {
+    if (MainWindow* pages = Pages())
+        pages->ShowOnPage(page);
 }
 
 void PathwinkApp::SaveSettings() {
@@ -96,7 +145,7 @@ void PathwinkApp::Close() {
     }
     closing_ = true;
     table_.ReleaseAll();
-    window_->Hide();
+    ShowWindow(window_->Handle(), SW_HIDE);
     Application::Instance().Terminate();
 }
 
@@ -119,27 +168,20 @@ bool PathwinkApp::BusyBringingItForward() {
     return true;
 }
 
-void PathwinkApp::OnPagesMade() {
-    window_->ShowOptions(options_);
-    ShowAllFoldersKeyOnPage();
-    shownRows_.clear();
-    RefreshShortcutList();
-}
-
 void PathwinkApp::RefreshShortcutList() {
     if (trayIcon_)
         trayIcon_->SetTooltip(display_.Tooltip());
-    if (!window_->HasPages())
+    if (!pages_)
         return; // the rows are made when the window first shows
     std::vector<std::string> rows = display_.ListRows();
     // Unchanged rows are not filled again, which would lose the list's scroll position.
     if (rows != shownRows_ || rows.empty()) {
-        window_->ShowShortcutRows(rows);
+        pages_->ShowShortcutRows(rows);
         shownRows_ = std::move(rows);
     }
 }
 
-void PathwinkApp::OnHelpClicked() {
+void PathwinkApp::OpenHelp() {
     if (!EnterComOnThisThread("open its help page"))
         return;
     const std::string exe = store_.ExecutablePath();
@@ -160,13 +202,13 @@ void PathwinkApp::OnNewClicked() {
 }
 
 void PathwinkApp::OnEditClicked() {
-    if (!BusyBringingItForward())
-        flows_->EditSelected();
+    if (pages_ && !BusyBringingItForward())
+        flows_->EditShortcut(pages_->SelectedRow());
 }
 
 void PathwinkApp::OnDeleteClicked() {
-    if (!BusyBringingItForward())
-        flows_->DeleteSelected();
+    if (pages_ && !BusyBringingItForward())
+        flows_->DeleteShortcut(pages_->SelectedRow());
 }
 
 void PathwinkApp::OnFolderHandedOver(const std::string& folder) {
@@ -214,69 +256,25 @@ void PathwinkApp::OnHotkeysMayBeFree() {
 }
 
 bool PathwinkApp::RetryRefusedKeys() {
-    const bool switcherWasRefused = showAllFoldersKey_.Refused();
-    showAllFoldersKey_.Retry();
-    ShowAllFoldersKeyOnPage();
+    const bool switcherActive = switcherKey_.Retry();
+    if (pages_)
+        pages_->ShowAllFoldersKey(switcherKey_.Binding().Key(), switcherKey_.Binding().Refused());
     const bool shortcutsActive = table_.RetryRefused() > 0;
-    return shortcutsActive || (switcherWasRefused && !showAllFoldersKey_.Refused());
-}
-
-void PathwinkApp::ShowAllFoldersKeyOnPage() {
-    window_->ShowAllFoldersKey(showAllFoldersKey_.Key(), showAllFoldersKey_.Refused());
+    return shortcutsActive || switcherActive;
 }
 
 void PathwinkApp::OnShowAllFoldersKeyTyped(KeyCombination key) {
-    const KeyCombination oldKey = showAllFoldersKey_.Key();
-    // The questions and the message of a shortcut's key; No keeps the old key.
-    if (key != 0 && !KeyPassesQuestions(key, options_, keyboard_, "shows all folders",
-                                        [] { return Application::Instance().Terminated(); })) {
-        ShowAllFoldersKeyOnPage();
-        return;
-    }
-    showAllFoldersKey_.SetKey(key);
-    showAllFoldersKey_.Retry(); // the same key, refused at start-up, may be free by now
-    if (key != 0 && !showAllFoldersKey_.Registered()) {
-        showAllFoldersKey_.SetKey(oldKey);
-        ShowAllFoldersKeyOnPage();
+    const KeyCombination oldKey = switcherKey_.Binding().Key();
+    const SwitcherKey::Outcome outcome = switcherKey_.Change(key, options_, keyboard_);
+    pages_->ShowAllFoldersKey(switcherKey_.Binding().Key(), switcherKey_.Binding().Refused());
+    if (outcome == SwitcherKey::Outcome::Refused)
         PlainMessage(kRegistrationFailedText);
+    if (outcome != SwitcherKey::Outcome::Taken)
         return;
-    }
     if (key != oldKey)
         table_.RetryRefused(); // the old key may be what an inactive shortcut waited for
     options_.showAllFoldersKey = key;
-    ShowAllFoldersKeyOnPage();
     SaveSettings();
-}
-
-void PathwinkApp::ToggleFolderSwitcher(HWND inFront) {
-    // A switcher opened inside the tray menu's loop would stay behind the menu.
-    if (menuOpen_)
-        return;
-    if (switcher_ && switcher_->Showing()) {
-        switcher_->Dismiss();
-        return;
-    }
-    if (!switcher_) {
-        if (!LoadOnDemand(kCommonControlsLibrary, "show all folders"))
-            return;
-        switcher_ = std::make_unique<FolderSwitcher>();
-        // The folder goes where the user worked when the switcher's key was pressed,
-        // by the same rule and option as a folder's own key.
-        switcher_->OnChosen = [this](const std::string& path, HWND chosenInFront) {
-            launch_.OpenFolder(path, FolderLaunch::IfMissing::Tell,
-                               options_.openInFront ? std::optional<HWND>(chosenInFront)
-                                                    : std::nullopt);
-        };
-    }
-    std::vector<std::string> paths;
-    paths.reserve(static_cast<std::size_t>(table_.Count()));
-    for (int i = 0; i < table_.Count(); ++i)
-        paths.push_back(table_.Path(i));
-    switcher_->Show(display_.ListRows(), std::move(paths), inFront);
-}
-
-void PathwinkApp::OnCloseRequested() {
-    RequestClose();
 }
 
 void PathwinkApp::OnSessionEnding() {
@@ -291,7 +289,7 @@ void PathwinkApp::OnSessionEnding() {
 }
 
 void PathwinkApp::OnListDoubleClicked() {
-    const int row = window_->SelectedRow();
+    const int row = pages_->SelectedRow();
     if (row < 0 || row >= table_.Count())
         return;
     if (options_.doubleClickEdits) {
@@ -303,18 +301,9 @@ void PathwinkApp::OnListDoubleClicked() {
     launch_.OpenFolder(table_.Path(row), FolderLaunch::IfMissing::StaySilent);
 }
 
-void PathwinkApp::OnTrayIconSelected() {
-    window_->ShowAndActivate();
-    BringOwnedPopupForward(window_->Handle());
-}
-
-void PathwinkApp::BuildTrayMenu() {
-    trayMenu_.Build(display_.MenuEntries(), display_.ShowAllFoldersEntry(showAllFoldersKey_));
-}
-
 void PathwinkApp::ShowTrayMenu(POINT at) {
     OnHotkeysMayBeFree(); // the menu shows what works at this moment
-    BuildTrayMenu();
+    trayMenu_.Build(display_.MenuEntries(), display_.ShowAllFoldersEntry(switcherKey_.Binding()));
     menuOpen_ = true;
     const TrayMenu::Choice choice = trayMenu_.Show(window_->Handle(), at);
     menuOpen_ = false;
@@ -324,32 +313,22 @@ void PathwinkApp::ShowTrayMenu(POINT at) {
     case TrayMenu::Command::None:
         return;
     case TrayMenu::Command::ConfigureShortcuts:
-        window_->ShowOnPage(mainwindow::kPageShortcuts);
-        return;
+        return ShowOnPage(mainwindow::kPageShortcuts);
     case TrayMenu::Command::ConfigureOptions:
-        window_->ShowOnPage(mainwindow::kPageOptions);
-        return;
+        return ShowOnPage(mainwindow::kPageOptions);
     case TrayMenu::Command::About:
-        window_->ShowOnPage(mainwindow::kPageAbout);
-        return;
+        return ShowOnPage(mainwindow::kPageAbout);
     case TrayMenu::Command::Help:
-        OnHelpClicked();
-        return;
+        return OpenHelp();
     case TrayMenu::Command::Exit:
-        RequestClose();
-        return;
+        return RequestClose();
     case TrayMenu::Command::OpenFolder:
-        OnFolderChosen(choice.folder);
-        return;
+        // The window in front is the taskbar or Pathwink's own: a new window, as from the list.
+        return launch_.OpenFolder(choice.folder);
     case TrayMenu::Command::ShowAllFolders:
-        ToggleFolderSwitcher(nullptr); // the menu was in front: nothing to give the focus back to
-        return;
+        // The menu was in front: nothing to give the focus back to.
+        return switcherKey_.Toggle(nullptr);
     }
-}
-
-void PathwinkApp::OnFolderChosen(const std::string& path) {
-    // The window in front is the taskbar or Pathwink's own: a new window, as from the list.
-    launch_.OpenFolder(path);
 }
 
 } // namespace pw

@@ -2,9 +2,9 @@
 
 #include "app/KeyChecks.h"
 
+#include "app/ProgramWindow.h"
 #include "dialogs/ShortcutEditor.h"
 #include "hotkey/KeyNames.h"
-#include "main/MainWindow.h"
 #include "open/FolderLaunch.h"
 #include "store/SettingsFormat.h"
 #include "win/Application.h"
@@ -56,8 +56,8 @@ std::string WaitingFoldersQuestion(const std::deque<std::string>& folders) {
 }
 
 ShortcutFlows::ShortcutFlows(ShortcutTable& table, const Options& options,
-                             const KeyboardLookups& keyboard, MainWindow& window,
-                             std::function<void()> onTableChanged)
+                             const KeyboardLookups& keyboard, ProgramWindow& window,
+                             std::function<void(Change)> onTableChanged)
     : table_(table), options_(options), keyboard_(keyboard), window_(window),
       onTableChanged_(std::move(onTableChanged)) {}
 
@@ -177,18 +177,17 @@ void ShortcutFlows::NewShortcut(const std::string& initialFolder) {
                     return;
                 continue;
             }
-            onTableChanged_();
+            onTableChanged_(Change::Added);
             return;
         }
     });
 }
 
-void ShortcutFlows::EditSelected() {
+void ShortcutFlows::EditShortcut(int index) {
     Run([&] {
         if (!EditorCanShow())
             return;
         // No other flow can run until this one ends, so the row stays where it is.
-        const int index = window_.SelectedRow();
         if (index < 0 || index >= table_.Count())
             return;
         Editor().SetCaption("Edit Folder Shortcut - Pathwink");
@@ -205,40 +204,30 @@ void ShortcutFlows::EditSelected() {
             }
             HotkeyBinding& binding = table_.Binding(index);
             const KeyCombination oldKey = binding.Key();
-            const KeyCombination newKey = Editor().HotkeyValue();
             // An inactive shortcut whose key stays as it was may get another folder:
             // it stays inactive (and marked so) until its combination is free.
-            const bool staysInactive = binding.Refused() && newKey == oldKey;
-            binding.SetKey(newKey);
-            binding.Retry(); // an unchanged key that was refused may be free by now
-            if (newKey != 0 && !binding.Registered() && !staysInactive) {
-                // The old key comes back (and registers again when it is not 0) before
-                // the message is shown, so a Cancel, a save at the end of the logon or
-                // a close meanwhile all find the entry exactly as it was.
-                binding.SetKey(oldKey);
+            if (!binding.ChangeKey(Editor().HotkeyValue())) {
                 PlainMessage(kRegistrationFailedText);
                 if (Cancelled())
                     return;
                 continue;
             }
             table_.SetPath(index, Editor().FolderText());
-            if (newKey != oldKey)
+            if (binding.Key() != oldKey)
                 table_.RetryRefused(); // the old key may be what an inactive shortcut waited for
-            window_.ClearSelection();
-            onTableChanged_();
+            onTableChanged_(Change::Edited);
             return;
         }
     });
 }
 
-void ShortcutFlows::DeleteSelected() {
+void ShortcutFlows::DeleteShortcut(int index) {
     Run([&] {
-        const int index = window_.SelectedRow();
         if (index < 0 || index >= table_.Count())
             return;
         table_.Delete(index);
         table_.RetryRefused(); // its key may be what an inactive shortcut waited for
-        onTableChanged_();
+        onTableChanged_(Change::Deleted);
     });
 }
 

@@ -21,7 +21,7 @@
 
 namespace pw {
 
-class MainWindow;
+class ProgramWindow;
 class ShortcutEditor;
 
 // The question an exit asks while handed-over folders still wait for their dialogs:
@@ -30,19 +30,22 @@ std::string WaitingFoldersQuestion(const std::deque<std::string>& folders);
 
 class ShortcutFlows {
 public:
+    enum class Change { Added, Edited, Deleted };
     // onTableChanged runs after every change of the table (the owner shows and
-    // saves it; a failed save throws out of the flow). Options are read at each check.
+    // saves it; a failed save throws out of the flow). Options are read at each check;
+    // the editor and the questions belong to window.
     ShortcutFlows(ShortcutTable& table, const Options& options, const KeyboardLookups& keyboard,
-                  MainWindow& window, std::function<void()> onTableChanged);
+                  ProgramWindow& window, std::function<void(Change)> onTableChanged);
     ~ShortcutFlows();
     ShortcutFlows(const ShortcutFlows&) = delete;
     ShortcutFlows& operator=(const ShortcutFlows&) = delete;
 
     // Each starts its flow and returns when it has ended. The caller makes sure
     // that no flow runs (see Running).
+    // Edit and delete take the table's index of the shortcut (-1: none).
     void NewShortcut(const std::string& initialFolder);
-    void EditSelected();
-    void DeleteSelected();
+    void EditShortcut(int index);
+    void DeleteShortcut(int index);
 
     // Folders that get the New dialog one after the other, once the running flow
     // (and the folders already waiting) are done; the next one starts from the
@@ -75,8 +78,8 @@ private:
     ShortcutTable& table_;
     const Options& options_;
     const KeyboardLookups& keyboard_;
-    MainWindow& window_;
-    std::function<void()> onTableChanged_;
+    ProgramWindow& window_;
+    std::function<void(Change)> onTableChanged_;
     std::unique_ptr<ShortcutEditor> editor_; // made when first needed
     std::deque<std::string> queued_;
     bool running_ = false;

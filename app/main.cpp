@@ -72,7 +72,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (adding)
             pathwink.AddFoldersInTurn(folders);
         else if (!StartsInTray(Utf8(GetCommandLineW())))
-            pathwink.Window().ShowAtStartup(ShowCommandOfStart());
+            pathwink.ShowAtStartup(ShowCommandOfStart());
         TracePhase("ready");
         exitCode = RunMessageLoop();
     } catch (const std::exception& e) {

@@ -290,15 +290,14 @@ void ShortcutEditor::OnBrowseClicked() {
     bi.lpfn = nullptr;
     bi.lParam = 0;
     bi.iImage = 0;
-    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&bi)) {
+    if (const UniqueCoTaskMem<ITEMIDLIST> item(SHBrowseForFolderW(&bi)); item) {
         // A path longer than MAX_PATH is given whole (the plain call would fail).
         std::wstring path(32768, L'\0');
-        if (SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()),
+        if (SHGetPathFromIDListEx(item.Get(), path.data(), static_cast<DWORD>(path.size()),
                                   GPFIDL_DEFAULT)) {
             path.resize(wcslen(path.c_str()));
             SetFolderText(Utf8(path));
         }
-        CoTaskMemFree(item);
     }
 }
 

@@ -79,6 +79,19 @@ void HotkeyBinding::SetKey(KeyCombination key) {
     RegisterStep();
 }
 
+bool HotkeyBinding::ChangeKey(KeyCombination key) {
+    const KeyCombination oldKey = key_;
+    const bool staysInactive = Refused() && key == oldKey;
+    SetKey(key);
+    Retry(); // an unchanged key that was refused may be free by now
+    if (key == 0 || registered_ || staysInactive)
+        return true;
+    // The old key comes back before anyone is told, so that a Cancel, a save at the end
+    // of the logon or a close meanwhile all find the binding exactly as it was.
+    SetKey(oldKey);
+    return false;
+}
+
 void HotkeyBinding::RegisterStep() {
     // Virtual key 0 would be a registration of keys that have no virtual-key code.
     if (registered_ || id_ == 0 || key_ == 0)

@@ -27,6 +27,10 @@ public:
     void SetKey(KeyCombination key);
     // Asks the system again for a refused combination.
     void Retry() { RegisterStep(); }
+    // What the user asked for: key from now on, or, when the system refuses it, the key
+    // held before (registered again). True when the binding has key: registered, 0, or
+    // the same refused key as before, which stays inactive until its combination is free.
+    bool ChangeKey(KeyCombination key);
 
     bool Registered() const { return registered_; }
     // A key, yet not registered: the system refused the combination (another

@@ -2,6 +2,8 @@
 // Key combinations: one 16-bit value everywhere (virtual key in bits 0-7,
 // Shift 0x2000, Ctrl 0x4000, Alt 0x8000; 0 = no hotkey). Pure logic, no Win32.
 
+#include "win/ResourceIds.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -37,29 +39,10 @@ KeyCombination KeyCombinationFromHotkeyControl(std::uint16_t controlValue);
 // The other way: the control's modifier byte (HOTKEYF_SHIFT, _CONTROL, _ALT) of a value.
 std::uint8_t HotkeyControlModifiersOf(KeyCombination value);
 
-// The texts of the string table, in this order: BkSp, Tab, Esc, Enter, Space, PgUp,
-// PgDn, End, Home, Left, Up, Right, Down, Ins, Del, Shift+, Ctrl+, Alt+.
-enum KeyText {
-    ktBkSp,
-    ktTab,
-    ktEsc,
-    ktEnter,
-    ktSpace,
-    ktPgUp,
-    ktPgDn,
-    ktEnd,
-    ktHome,
-    ktLeft,
-    ktUp,
-    ktRight,
-    ktDown,
-    ktIns,
-    ktDel,
-    ktShift,
-    ktCtrl,
-    ktAlt,
-    ktCount
-};
+// The texts of the string table, in the order its one list gives (win/ResourceIds.h).
+#define PW_KEY_TEXT_NAME(offset, name, text) kt##name = offset,
+enum KeyText { PW_KEY_TEXTS(PW_KEY_TEXT_NAME) ktCount };
+#undef PW_KEY_TEXT_NAME
 using KeyTexts = std::array<std::string, ktCount>;
 
 // Names a key the table does not cover (the keyboard layout's name; may be empty).

@@ -1,11 +1,8 @@
 #include "main/MainWindow.h"
 
 #include "PathwinkVersion.h"
-#include "main/CopyData.h"
 #include "main/MainWindowIds.h"
 #include "main/RowText.h"
-#include "win/AppMessages.h"
-#include "win/Application.h"
 #include "win/Dpi.h"
 #include "win/OnDemandLibrary.h"
 #include "win/StartupTrace.h"
@@ -13,7 +10,6 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <wtsapi32.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -29,29 +25,12 @@ using Row = ControlSpec<MainWindow>;
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kLink = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
 constexpr DWORD kCheck = BS_AUTOCHECKBOX;
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN; // no title-bar buttons
 
 const char kWebsite[] = "https://www.corvane.example/";
 const char kMail[] = "mailto:pathwink@corvane.example?subject=Pathwink";
 
 const char* const kPageCaptions[kPageCount] = {"Folder Shortcuts", "Options", "About"};
 const int kPageIds[kPageCount] = {idShortcutsPage, idOptionsPage, idAboutPage};
-
-// The paths of a drop, in order, each read whole (no MAX_PATH cut); the drop's
-// memory is freed.
-std::vector<std::string> DroppedPaths(HDROP drop) {
-    std::vector<std::string> paths;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
-        std::wstring path(length + 1, L'\0');
-        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
-        if (!path.empty())
-            paths.push_back(Utf8(path));
-    }
-    DragFinish(drop);
-    return paths;
-}
 
 } // namespace
 
@@ -127,37 +106,20 @@ const std::vector<Row>& MainWindow::Controls() {
     return rows;
 }
 
-MainWindow::MainWindow(MainWindowEvents& events) : events_(events) {
-    RegisterWindowClass(kClassName, 0, GetSysColorBrush(COLOR_BTNFACE));
-    Create(0, kClassName, Application::Instance().Title().c_str(), kStyle, 0, 0, 0, 0, nullptr);
-    if (!Handle())
-        throw std::runtime_error("The main window could not be created");
-    Application::Instance().SetMainWindow(Handle());
-    // Folders dragged from Explorer onto any part of the window become WM_DROPFILES.
-    DragAcceptFiles(Handle(), TRUE);
-    // Run as administrator, the window still takes folders from Explorer and the add
-    // command, which run without: exactly the messages that hand folders over (a
-    // drop's two among them) pass the system's filter, and nothing else does.
-    constexpr UINT kCopyGlobalData = 0x0049; // WM_COPYGLOBALDATA, the drop's data
-    for (const UINT message : {UINT(WM_COPYDATA), UINT(WM_DROPFILES), kCopyGlobalData})
-        ChangeWindowMessageFilterEx(Handle(), message, MSGFLT_ALLOW, nullptr);
-    // The window that carries the taskbar button loses WS_EX_APPWINDOW; nothing else changes.
-    SetWindowLongW(Handle(), GWL_EXSTYLE, GetWindowLongW(Handle(), GWL_EXSTYLE) & ~WS_EX_APPWINDOW);
-    TracePhase("window class and main window");
+std::unique_ptr<MainWindow> MainWindow::Make(HWND window, MainWindowEvents& events) {
+    if (!LoadOnDemand(kCommonControlsLibrary, "show its window"))
+        return nullptr;
+    return std::make_unique<MainWindow>(window, events);
 }
 
-bool MainWindow::MakePages() {
-    if (!pages_.empty())
-        return true;
-    if (!LoadOnDemand(kCommonControlsLibrary, "show its window"))
-        return false;
+MainWindow::MainWindow(HWND window, MainWindowEvents& events) : window_(window), events_(events) {
     // The Windows 95 classes include the tabs and the hot-key field.
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&classes);
     const UINT dpi = DpiOf(Handle());
     CreateFonts(dpi);
     RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
-    AdjustWindowRectExForDpi(&frame, kStyle, FALSE, 0, dpi);
+    AdjustWindowRectExForDpi(&frame, GetWindowLongW(Handle(), GWL_STYLE), FALSE, 0, dpi);
     SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 
@@ -185,31 +147,16 @@ bool MainWindow::MakePages() {
     PlacePages();
     SelectPage(kPageAbout);
     list_.Attach(Control(idShortcutList), Handle());
-    events_.OnPagesMade();
     TracePhase("pages and controls");
-    return true;
 }
 
-MainWindow::~MainWindow() {
-    if (watchingSession_)
-        WTSUnRegisterSessionNotification(Handle());
-    DestroyHandle();
-}
-
-void MainWindow::WatchSessionChanges() {
-    // Without the session library, unlocks are not watched; menu and window still retry.
-    if (!watchingSession_ && LoadOnDemand(kSessionLibrary, nullptr))
-        watchingSession_ =
-            WTSRegisterSessionNotification(Handle(), NOTIFY_FOR_THIS_SESSION) != FALSE;
-}
+MainWindow::~MainWindow() = default;
 
 int MainWindow::SelectedRow() const {
-    return HasPages() ? list_.SelectedRow() : -1;
+    return list_.SelectedRow();
 }
 
 void MainWindow::ClearSelection() {
-    if (!HasPages())
-        return;
     list_.ClearSelection();
     SetListButtonsEnabled();
 }
@@ -221,8 +168,6 @@ void MainWindow::SetListButtonsEnabled() {
 }
 
 void MainWindow::ShowShortcutRows(const std::vector<std::string>& rows) {
-    if (!HasPages())
-        return;
     SetWindowTextW(Control(idStatusLabel),
                    rows.empty() ? L"Currently, there are no folder shortcuts defined." : L"");
     list_.ShowRows(rows);
@@ -265,8 +210,6 @@ void MainWindow::PlacePages() {
 }
 
 void MainWindow::SelectPage(int page) {
-    if (!HasPages())
-        return;
     TabCtrl_SetCurSel(Control(idTabs), page);
     for (int i = 0; i < kPageCount; ++i)
         ShowWindow(pages_[i]->Handle(), i == page ? SW_SHOW : SW_HIDE);
@@ -277,8 +220,6 @@ int MainWindow::ActivePage() const {
 }
 
 void MainWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
-    if (!HasPages())
-        return; // the pages are made at the DPI of their first showing
     CreateFonts(dpi);
     if (suggested)
         SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
@@ -291,8 +232,6 @@ void MainWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
 }
 
 void MainWindow::ShowAtStartup(int showCommand) {
-    if (!MakePages())
-        return;
     shownOnce_ = true;
     RECT r;
     GetWindowRect(Handle(), &r);
@@ -311,8 +250,6 @@ void MainWindow::ShowAtStartup(int showCommand) {
 }
 
 void MainWindow::ShowAndActivate() {
-    if (!MakePages())
-        return;
     if (!shownOnce_) {
         ShowAtStartup(SW_SHOWNORMAL);
         return;
@@ -323,22 +260,12 @@ void MainWindow::ShowAndActivate() {
 }
 
 void MainWindow::ShowOnPage(int page) {
-    if (!MakePages())
-        return;
     SelectPage(page);
     ShowAndActivate();
 }
 
 void MainWindow::Hide() {
     ShowWindow(Handle(), SW_HIDE);
-}
-
-void MainWindow::PostQueuedFlow() {
-    PostMessageW(Handle(), kRunQueuedFlowMessage, 0, 0);
-}
-
-void MainWindow::PostFinishStart() {
-    PostMessageW(Handle(), kFinishStartMessage, 0, 0);
 }
 
 void MainWindow::PaintIcon() {
@@ -362,8 +289,6 @@ void MainWindow::SetChecked(int id, bool checked) {
 }
 
 void MainWindow::ShowOptions(const Options& options) {
-    if (!HasPages())
-        return;
     SetChecked(idWarnWeakKeyBox, options.warnOfWeakKeys);
     SetChecked(idConfirmExitBox, options.confirmExit);
     SetChecked(idDoubleClickEditsBox, options.doubleClickEdits);
@@ -384,8 +309,6 @@ Options MainWindow::CheckedOptions() const {
 }
 
 void MainWindow::ShowAllFoldersKey(KeyCombination key, bool inactive) {
-    if (!HasPages())
-        return;
     shownShowAllFoldersKey_ = key;
     showAllFoldersField_.SetValue(key);
     SetWindowTextW(Control(idShowAllFoldersState),
@@ -443,104 +366,63 @@ LRESULT MainWindow::ColorStatic(HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_COMMAND: {
-        const int id = LOWORD(wParam);
-        const WORD code = HIWORD(wParam);
-        if (id == idShortcutList) {
-            if (code == LBN_SELCHANGE || code == LBN_SELCANCEL)
-                SetListButtonsEnabled();
-            else if (code == LBN_DBLCLK && SelectedRow() >= 0)
-                events_.OnListDoubleClicked();
-            return 0;
-        }
-        if (id == idShowAllFoldersField && code == EN_CHANGE) {
-            OnShowAllFoldersFieldChanged();
-            return 0;
-        }
-        if (code == BN_CLICKED || code == STN_CLICKED)
-            DispatchClick(*this, Controls(), id);
-        return 0;
+LRESULT MainWindow::HandleCommand(WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    const WORD code = HIWORD(wParam);
+    if (id == idShortcutList) {
+        if (code == LBN_SELCHANGE || code == LBN_SELCANCEL)
+            SetListButtonsEnabled();
+        else if (code == LBN_DBLCLK && SelectedRow() >= 0)
+            events_.OnListDoubleClicked();
+    } else if (id == idShowAllFoldersField && code == EN_CHANGE) {
+        OnShowAllFoldersFieldChanged();
+    } else if (code == BN_CLICKED || code == STN_CLICKED) {
+        DispatchClick(*this, Controls(), id);
     }
+    return 0;
+}
+
+bool MainWindow::HandleViewMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    switch (msg) {
+    case WM_COMMAND:
+        result = HandleCommand(wParam);
+        return true;
     case WM_NOTIFY: {
         const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
         if (hdr->idFrom == idTabs && hdr->code == TCN_SELCHANGE)
             SelectPage(ActivePage());
-        return 0;
+        return true;
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-        return ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        result = ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return true;
     case WM_SETCURSOR: {
         const int id = GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
-        if (id == idWebsiteLink || id == idMailLink) {
-            SetCursor(LoadCursor(nullptr, IDC_HAND));
-            return TRUE;
-        }
-        break;
+        if (id != idWebsiteLink && id != idMailLink)
+            return false;
+        SetCursor(LoadCursor(nullptr, IDC_HAND));
+        result = TRUE;
+        return true;
     }
     case WM_PAINT:
-        if (!HasPages())
-            break;
         PaintIcon();
-        return 0;
-    case WM_CLOSE:
-        events_.OnCloseRequested();
-        return 0;
+        return true;
     case WM_SIZE:
         // Hidden, the minimised window leaves no taskbar button: the tray icon is its way back.
         if (wParam == SIZE_MINIMIZED)
             Hide();
-        break;
+        return false;
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
-        return 0;
-    case WM_COPYDATA: {
-        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (!data)
-            events_.OnFolderHandedOver(std::string());
-        else if (data->dwData == kCopyDataUtf16)
-            events_.OnFolderHandedOver(Utf8(CopyDataUtf16Text(data->lpData, data->cbData)));
-        else if (data->dwData == kCopyDataUtf16NoWait) {
-            const std::string folder = Utf8(CopyDataUtf16Text(data->lpData, data->cbData));
-            ReplyMessage(TRUE); // the sender goes on; its block is not read after this
-            events_.OnFolderHandedOver(folder);
-        } else
-            events_.OnFolderHandedOver(Utf8FromAnsi(CopyDataText(data->lpData, data->cbData)));
-        return 0;
-    }
+        return true;
     case WM_SHOWWINDOW:
         if (wParam)
             events_.OnWindowOpening();
-        break;
-    case WM_WTSSESSION_CHANGE:
-        // Back at the desktop: a program that held a combination may have ended meanwhile.
-        if (wParam == WTS_SESSION_UNLOCK || wParam == WTS_CONSOLE_CONNECT ||
-            wParam == WTS_REMOTE_CONNECT)
-            events_.OnHotkeysMayBeFree();
-        return 0;
-    case WM_POWERBROADCAST:
-        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
-            events_.OnHotkeysMayBeFree();
-        return TRUE;
-    case WM_DROPFILES:
-        events_.OnPathsDropped(DroppedPaths(reinterpret_cast<HDROP>(wParam)));
-        return 0;
-    case kFinishStartMessage:
-        events_.OnStartFinishing();
-        return 0;
-    case kRunQueuedFlowMessage:
-        events_.OnQueuedFlowDue();
-        return 0;
-    case WM_QUERYENDSESSION:
-        return TRUE;
-    case WM_ENDSESSION:
-        if (wParam)
-            events_.OnSessionEnding();
-        return 0;
+        return false;
     }
-    return Window::HandleMessage(msg, wParam, lParam);
+    return false;
 }
 
 } // namespace pw

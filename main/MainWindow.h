@@ -1,13 +1,9 @@
 #pragma once
-// The configuration window: three pages (Folder Shortcuts, Options, About) and the
-// bottom bar. It shows what it is given (the list's rows, the options) and raises
-// what the user does to its owner; it holds no shortcut and saves nothing. Its
-// native window (class "TPathwinkMainForm") exists, hidden, for the whole run, so
-// that other programs can find it and hand it folders with WM_COPYDATA; folders
-// dropped on it from Explorer are reported too. The pages and their controls are
-// made when the window is first shown: a start in the tray never makes them, and
-// until then what the owner shows on them is not kept (it is asked for again,
-// OnPagesMade).
+// The configuration pages: three tabs (Folder Shortcuts, Options, About) and the
+// bottom bar, drawn in the program's window once it is first shown (a start in the
+// tray never makes them). They show what they are given (the list's rows, the
+// options) and raise what the user does to their owner; they hold no shortcut and
+// save nothing.
 
 #include "hotkey/HotkeyField.h"
 #include "main/ShortcutList.h"
@@ -23,7 +19,7 @@
 
 namespace pw {
 
-// What the main window reports; implemented by the program's owner of state.
+// What the pages report; implemented by the program's owner of state.
 class MainWindowEvents {
 public:
     virtual void OnNewClicked() = 0;
@@ -34,25 +30,8 @@ public:
     virtual void OnHelpClicked() = 0;
     // A check box of the Options page was clicked; the window's options are read back.
     virtual void OnOptionsChanged(const Options& options) = 0;
-    // WM_CLOSE: Alt+F4, another program, the installer.
-    virtual void OnCloseRequested() = 0;
-    // WM_COPYDATA's text, cut at its first NUL.
-    virtual void OnFolderHandedOver(const std::string& folder) = 0;
-    // WM_DROPFILES: the files and folders dropped on the window, in order.
-    virtual void OnPathsDropped(const std::vector<std::string>& paths) = 0;
-    // WM_ENDSESSION(TRUE): the logon ends now.
-    virtual void OnSessionEnding() = 0;
-    // What PostQueuedFlow asked for, from the message loop.
-    virtual void OnQueuedFlowDue() = 0;
-    // What PostFinishStart asked for: the rest of the start-up, from the message loop.
-    virtual void OnStartFinishing() = 0;
     // The window is about to be shown (WM_SHOWWINDOW).
     virtual void OnWindowOpening() = 0;
-    // The pages were made: what they show (rows, options, the key) is wanted now.
-    virtual void OnPagesMade() = 0;
-    // The session was unlocked or reconnected, or the machine resumed: a combination
-    // another program held may be free now.
-    virtual void OnHotkeysMayBeFree() = 0;
     // A whole combination (or none, 0) was typed into the Options page's key that
     // shows all folders. The owner checks it and shows what it keeps (ShowAllFoldersKey).
     virtual void OnShowAllFoldersKeyTyped(KeyCombination key) = 0;
@@ -61,18 +40,17 @@ protected:
     ~MainWindowEvents() = default;
 };
 
-class MainWindow : public Window {
+class MainWindow : public WindowView {
 public:
-    // The window class other programs look for.
-    static constexpr const char* kClassName = "TPathwinkMainForm";
+    // Makes the pages and their controls in window (Common Controls is loaded then);
+    // null, after telling the user, when they cannot be made.
+    static std::unique_ptr<MainWindow> Make(HWND window, MainWindowEvents& events);
+    MainWindow(HWND window, MainWindowEvents& events);
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
 
-    explicit MainWindow(MainWindowEvents& events);
-    ~MainWindow() override;
-
-    // Makes the pages and their controls unless they exist (Common Controls is loaded
-    // then); false, after telling the user, when they cannot be made.
-    bool MakePages();
-    bool HasPages() const { return !pages_.empty(); }
+    HWND Handle() const { return window_; }
     // First showing: centred, honouring the process's show command (maximised, or
     // minimised, which ends in the tray).
     void ShowAtStartup(int showCommand);
@@ -94,15 +72,7 @@ public:
     // The key that shows all folders, and whether another program holds it.
     void ShowAllFoldersKey(KeyCombination key, bool inactive);
 
-    // Posts a request that comes back as OnQueuedFlowDue once the current message is done.
-    void PostQueuedFlow();
-    // Posts a request that comes back as OnStartFinishing once the message loop runs.
-    void PostFinishStart();
-    // From now on the session's unlock and reconnection are reported (OnHotkeysMayBeFree).
-    void WatchSessionChanges();
-
-protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool HandleViewMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void CreateFonts(UINT dpi);
@@ -123,6 +93,7 @@ private:
     void OnHelpClicked() { events_.OnHelpClicked(); }
     void OnExitClicked() { events_.OnExitClicked(); }
     void OnTrayClicked() { Hide(); }
+    LRESULT HandleCommand(WPARAM wParam);
     void OnNewClicked() { events_.OnNewClicked(); }
     void OnEditClicked() { events_.OnEditClicked(); }
     void OnDeleteClicked() { events_.OnDeleteClicked(); }
@@ -133,6 +104,7 @@ private:
 
     static const std::vector<ControlSpec<MainWindow>>& Controls();
 
+    HWND window_;
     MainWindowEvents& events_;
     Layout layout_;
     UniqueFont fontNormal_, fontBold_, fontTitle_, fontLink_;
@@ -140,7 +112,6 @@ private:
     std::vector<std::unique_ptr<TabPage>> pages_;
     bool visitedWebsite_ = false, visitedMail_ = false;
     bool shownOnce_ = false;
-    bool watchingSession_ = false;
     ShortcutList list_;
     HotkeyField showAllFoldersField_;
     KeyCombination shownShowAllFoldersKey_ = 0;

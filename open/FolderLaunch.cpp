@@ -136,14 +136,13 @@ void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing,
     job->number = ++lastJobNumber_;
     // The thread holds the job as long as it runs, whatever becomes of the launcher.
     auto threadsJob = std::make_unique<std::shared_ptr<Job>>(job);
-    const HANDLE thread = CreateThread(nullptr, 0, RunJob, threadsJob.get(), 0, nullptr);
+    const UniqueKernelHandle thread(CreateThread(nullptr, 0, RunJob, threadsJob.get(), 0, nullptr));
     if (!thread) {
         const std::string reason = SystemReason(GetLastError());
         PlainMessage(
             [&](std::size_t n) { return LaunchFailedText(ShortenedInMiddle(path, n), reason); });
         return;
     }
-    CloseHandle(thread);
     threadsJob.release();
     jobs_.emplace(job->number, std::move(job));
 }

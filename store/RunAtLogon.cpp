@@ -44,12 +44,10 @@ bool IsUnder(const std::string& path, const std::string& folder) {
 }
 
 std::string KnownFolder(REFKNOWNFOLDERID id) {
-    PWSTR wide = nullptr;
+    UniqueCoTaskMem<wchar_t> wide; // COM's allocator is loaded when the shell handed out memory
     std::string path;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &wide)))
-        path = Utf8(wide);
-    if (wide) // COM's allocator is loaded when the shell handed out memory
-        CoTaskMemFree(wide);
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, wide.Put())))
+        path = Utf8(wide.Get());
     return path;
 }
 
@@ -58,31 +56,24 @@ bool IsAdministrativeSid(PSID sid) {
         if (IsWellKnownSid(sid, type))
             return true;
     // The account that installs system files owns Program Files and Windows.
-    wchar_t* text = nullptr;
-    bool installer = false;
-    if (ConvertSidToStringSidW(sid, &text)) {
-        installer = lstrcmpiW(text, L"S-1-5-80-956008885-3418522649-1831038044-1853292631-"
-                                    L"2271478464") == 0;
-        LocalFree(text);
-    }
-    return installer;
+    UniqueLocalMem<wchar_t*> text;
+    return ConvertSidToStringSidW(sid, text.Put()) &&
+           lstrcmpiW(text.Get(), L"S-1-5-80-956008885-3418522649-1831038044-1853292631-"
+                                 L"2271478464") == 0;
 }
 
-// The object's owner and DACL; null when they cannot be read. Freed with LocalFree.
-PSECURITY_DESCRIPTOR ReadSecurity(const std::string& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+// The object's owner and DACL; empty when they cannot be read.
+UniqueLocalMem<PSECURITY_DESCRIPTOR> ReadSecurity(const std::string& path) {
+    UniqueLocalMem<PSECURITY_DESCRIPTOR> descriptor;
     if (GetNamedSecurityInfoW(Wide(path).c_str(), SE_FILE_OBJECT,
                               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
-        return nullptr;
+                              nullptr, nullptr, nullptr, descriptor.Put()) != ERROR_SUCCESS)
+        descriptor.Reset();
     return descriptor;
 }
 
 bool MayChange(const std::string& path, SecuredRole role) {
-    PSECURITY_DESCRIPTOR descriptor = ReadSecurity(path);
-    const bool mayChange = OrdinaryUsersMayChange(descriptor, role);
-    LocalFree(descriptor);
-    return mayChange;
+    return OrdinaryUsersMayChange(ReadSecurity(path).Get(), role);
 }
 
 // The folder that holds path ("C:\" for "C:\Tools"); "" for a root or a bare name.

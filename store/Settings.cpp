@@ -281,13 +281,9 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     if (toUtf16 && !WriteWholeFile(wideTemp, SettingsBytesAsUtf16(bytes, encoding)))
         throw WriteFailure(file, GetLastError());
 
-    const std::pair<const wchar_t*, bool> values[] = {
-        {L"WarnWeakKey", options.warnOfWeakKeys},   {L"ConfirmExit", options.confirmExit},
-        {L"DClickEdits", options.doubleClickEdits}, {L"RunOnStarup", options.runAtLogon},
-        {L"WarnAltGr", options.warnOfAltGr},        {L"OpenInFront", options.openInFront},
-    };
-    for (const auto& [key, on] : values)
-        if (!WritePrivateProfileStringW(kOptionsSection, key, on ? L"1" : L"0", tempPath))
+    for (const OptionKey& key : kOptionKeys)
+        if (!WritePrivateProfileStringW(kOptionsSection, key.name, options.*key.field ? L"1" : L"0",
+                                        tempPath))
             throw WriteFailure(file, GetLastError());
     for (const KeyOptionKey& key : kKeyOptionKeys)
         if (!WritePrivateProfileStringW(kOptionsSection, key.name,

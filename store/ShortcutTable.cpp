@@ -30,20 +30,7 @@ ShortcutTable::~ShortcutTable() {
 std::unique_ptr<HotkeyBinding> ShortcutTable::NewBinding(KeyCombination key) {
     auto binding = std::make_unique<HotkeyBinding>();
     binding->SetKey(key); // a non-zero key registers here
-    binding->OnPressed = [this, raw = binding.get()] { OnBindingPressed(raw); };
     return binding;
-}
-
-void ShortcutTable::OnBindingPressed(const HotkeyBinding* binding) {
-    for (const Entry& entry : entries_) {
-        if (entry.binding.get() == binding) {
-            // A copy: the handler may run a loop in which the entry goes.
-            const std::string folder = entry.path;
-            if (onShortcutPressed_)
-                onShortcutPressed_(folder);
-            return;
-        }
-    }
 }
 
 bool ShortcutTable::AddShortcut(const std::string& path, KeyCombination key) {
@@ -61,40 +48,41 @@ void ShortcutTable::AddStored(const StoredShortcut& stored) {
 void ShortcutTable::Delete(int index) {
     if (index < 0 || index >= Count())
         return;
-    entries_[index].binding.reset();
+    entries_[index]->binding.reset();
     entries_.erase(entries_.begin() + index);
 }
 
 void ShortcutTable::SetPath(int index, const std::string& path) {
     if (index < 0 || index >= Count())
         return;
-    std::unique_ptr<HotkeyBinding> binding = std::move(entries_[index].binding);
+    std::unique_ptr<Entry> entry = std::move(entries_[index]);
     entries_.erase(entries_.begin() + index);
-    Insert(path, std::move(binding));
+    entry->path = path;
+    entries_.insert(entries_.begin() + InsertionPoint(entry->path), std::move(entry));
 }
 
 std::vector<StoredShortcut> ShortcutTable::Stored() const {
     std::vector<StoredShortcut> stored;
     stored.reserve(entries_.size());
-    for (const Entry& entry : entries_)
-        stored.push_back({entry.path, entry.binding->Key()});
+    for (const auto& entry : entries_)
+        stored.push_back({entry->path, entry->binding->Key()});
     return stored;
 }
 
 void ShortcutTable::ReleaseAll() {
-    for (Entry& entry : entries_)
-        entry.binding.reset();
+    for (auto& entry : entries_)
+        entry->binding.reset();
     entries_.clear();
 }
 
 int ShortcutTable::InsertionPoint(const std::string& path) const {
     // A saved file is sorted: its entries load in order, each after the last.
-    if (Count() > 0 && PathLess(entries_.back().path, path))
+    if (Count() > 0 && PathLess(entries_.back()->path, path))
         return Count();
     int low = 0, high = Count();
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (PathLess(entries_[mid].path, path))
+        if (PathLess(entries_[mid]->path, path))
             low = mid + 1;
         else
             high = mid;
@@ -103,24 +91,31 @@ int ShortcutTable::InsertionPoint(const std::string& path) const {
 }
 
 void ShortcutTable::Insert(std::string path, std::unique_ptr<HotkeyBinding> binding) {
-    const int at = InsertionPoint(path);
-    entries_.insert(entries_.begin() + at, Entry{std::move(path), std::move(binding)});
+    auto entry = std::make_unique<Entry>(Entry{std::move(path), std::move(binding)});
+    entry->binding->OnPressed = [this, pressed = entry.get()] {
+        // A copy: the handler may run a loop in which the entry goes.
+        const std::string folder = pressed->path;
+        if (onShortcutPressed_)
+            onShortcutPressed_(folder);
+    };
+    const int at = InsertionPoint(entry->path);
+    entries_.insert(entries_.begin() + at, std::move(entry));
 }
 
 int ShortcutTable::RetryRefused() {
     int nowHeld = 0;
-    for (Entry& e : entries_) {
-        if (!e.binding->Refused())
+    for (auto& e : entries_) {
+        if (!e->binding->Refused())
             continue;
-        e.binding->Retry();
-        nowHeld += e.binding->Registered() ? 1 : 0;
+        e->binding->Retry();
+        nowHeld += e->binding->Registered() ? 1 : 0;
     }
     return nowHeld;
 }
 
 int ShortcutTable::RefusedCount() const {
     return static_cast<int>(std::count_if(entries_.begin(), entries_.end(),
-                                          [](const Entry& e) { return e.binding->Refused(); }));
+                                          [](const auto& e) { return e->binding->Refused(); }));
 }
 
 } // namespace pw

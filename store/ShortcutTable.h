@@ -3,7 +3,8 @@
 // sorted by path without regard to letter case (CompareStringW, user's default
 // locale, NORM_IGNORECASE). A new entry goes before all entries that compare equal.
 // Accessed only by index, by count and by sorted insertion. An entry's folder
-// lives here only; its binding knows just the key.
+// lives here only; its binding knows just the key, and its press goes straight to
+// its entry (the hotkey's id finds the binding, whose handler holds the entry).
 
 #include "hotkey/HotkeyBinding.h"
 #include "store/SettingsFormat.h"
@@ -47,8 +48,8 @@ public:
     int RefusedCount() const;
 
     int Count() const { return static_cast<int>(entries_.size()); }
-    const std::string& Path(int index) const { return entries_.at(index).path; }
-    HotkeyBinding& Binding(int index) const { return *entries_.at(index).binding; }
+    const std::string& Path(int index) const { return entries_.at(index)->path; }
+    HotkeyBinding& Binding(int index) const { return *entries_.at(index)->binding; }
     // Every entry's folder and key, in the table's order: what the settings file keeps.
     std::vector<StoredShortcut> Stored() const;
 
@@ -61,10 +62,10 @@ private:
     int InsertionPoint(const std::string& path) const;
     std::unique_ptr<HotkeyBinding> NewBinding(KeyCombination key);
     void Insert(std::string path, std::unique_ptr<HotkeyBinding> binding);
-    void OnBindingPressed(const HotkeyBinding* binding);
 
     PressedHandler onShortcutPressed_;
-    std::vector<Entry> entries_;
+    // Each entry stays where it was made while the order moves it: its press holds it.
+    std::vector<std::unique_ptr<Entry>> entries_;
 };
 
 } // namespace pw

@@ -12,8 +12,6 @@
 namespace pw {
 namespace {
 
-constexpr char kHiddenWindowClass[] = "PathwinkTrayWindow";
-
 // The waits before each new try of a refused add; the tries end with the list.
 constexpr UINT kRetryDelaysMs[] = {1000, 2000, 4000, 8000, 16000};
 
@@ -41,15 +39,10 @@ UINT TrayIcon::TaskbarCreatedMessage() {
     return message;
 }
 
-TrayIcon::TrayIcon() : icon_(LoadProgramIcon()) {
-    TaskbarCreatedMessage(); // registered before the window exists that may receive it
-    RegisterWindowClass(kHiddenWindowClass);
-    // Top-level, not message-only: the taskbar's broadcast and the end-of-logon
-    // messages reach top-level windows only. Never shown.
-    Create(WS_EX_TOOLWINDOW, kHiddenWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr);
+TrayIcon::TrayIcon(HWND window) : window_(window), icon_(LoadProgramIcon()) {
     // The whole current record: its size tells the shell which fields it may read.
     record_.cbSize = sizeof record_;
-    record_.hWnd = Handle();
+    record_.hWnd = window;
     record_.uID = kIconId;
     // With the current version the shell shows the standard tooltip only when asked to.
     record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_SHOWTIP;
@@ -59,7 +52,18 @@ TrayIcon::TrayIcon() : icon_(LoadProgramIcon()) {
 
 TrayIcon::~TrayIcon() {
     Hide();
-    DestroyHandle();
+}
+
+bool TrayIcon::TellShell(DWORD message, const NOTIFYICONDATAW& record) {
+    if (Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&record)))
+        return true;
+    // A refusal is normal (no taskbar yet, an icon already gone) and each caller acts on
+    // it; the record is for whoever looks into a missing icon.
+    const std::wstring line = L"Pathwink: the shell refused tray icon call " +
+                              std::to_wstring(message) + L" (error " +
+                              std::to_wstring(GetLastError()) + L")\n";
+    OutputDebugStringW(line.c_str());
+    return false;
 }
 
 void TrayIcon::Show() {
@@ -86,7 +90,7 @@ void TrayIcon::SetTooltip(const std::string& tooltip) {
     // shell's; afterwards the record carries it only while there is one. An icon not
     // added yet gets it with its add.
     record_.uFlags |= NIF_TIP;
-    const bool changed = !iconAdded_ || Shell_NotifyIconW(NIM_MODIFY, &record_);
+    const bool changed = !iconAdded_ || TellShell(NIM_MODIFY, record_);
     if (tooltip.empty())
         record_.uFlags &= ~NIF_TIP;
     if (!changed)
@@ -106,7 +110,7 @@ bool TrayIcon::SendNotification() {
     record_.uFlags |= NIF_INFO;
     record_.dwInfoFlags = NIIF_WARNING;
     record_.uTimeout = 15000; // the shell keeps it within its own bounds
-    const bool shown = Shell_NotifyIconW(NIM_MODIFY, &record_) != FALSE;
+    const bool shown = TellShell(NIM_MODIFY, record_) != FALSE;
     // The record's later adds and changes carry no balloon.
     record_.uFlags &= ~NIF_INFO;
     if (shown)
@@ -118,16 +122,16 @@ void TrayIcon::AddIcon(bool restartDelays) {
     StopRetry();
     if (restartDelays)
         retryStep_ = 0;
-    if (!Handle())
+    if (!window_)
         return;
-    iconAdded_ = Shell_NotifyIconW(NIM_ADD, &record_) != FALSE;
+    iconAdded_ = TellShell(NIM_ADD, record_) != FALSE;
     if (iconAdded_) {
         // Asked after every add: a new taskbar knows nothing of an earlier one. A
         // refusal needs nothing more: that shell sends the old form of its
         // notifications, which HandleNotification reads as well, and the next add
         // asks again.
         record_.uVersion = NOTIFYICON_VERSION_4;
-        Shell_NotifyIconW(NIM_SETVERSION, &record_);
+        TellShell(NIM_SETVERSION, record_);
         // A refusal keeps it pending for the next add: renewing the icon at once could
         // go round for ever with a shell that takes icons but no balloons.
         if (notificationPending_)
@@ -137,7 +141,7 @@ void TrayIcon::AddIcon(bool restartDelays) {
     // Refused: the icon stays wanted, so a later try or the new taskbar's broadcast adds it.
     if (retryStep_ < std::size(kRetryDelaysMs))
         retryPending_ =
-            SetTimer(Handle(), kRetryTimerId, kRetryDelaysMs[retryStep_++], nullptr) != 0;
+            SetTimer(window_, kRetryTimerId, kRetryDelaysMs[retryStep_++], nullptr) != 0;
 }
 
 void TrayIcon::RenewIcon() {
@@ -149,13 +153,13 @@ void TrayIcon::RemoveIcon() {
     StopRetry();
     // A refusal says the shell holds no such icon (it went with the old taskbar, or
     // was never taken): gone either way.
-    Shell_NotifyIconW(NIM_DELETE, &record_);
+    TellShell(NIM_DELETE, record_);
     iconAdded_ = false;
 }
 
 void TrayIcon::StopRetry() {
     if (retryPending_)
-        KillTimer(Handle(), kRetryTimerId);
+        KillTimer(window_, kRetryTimerId);
     retryPending_ = false;
 }
 
@@ -207,42 +211,44 @@ void TrayIcon::RequestMenu(POINT at) {
     handler(at);
 }
 
-LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+bool TrayIcon::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
     switch (msg) {
-    case WM_NCCREATE:
-    case WM_CREATE:
-    case WM_NCDESTROY:
-        return DefWindowProcW(Handle(), msg, wParam, lParam);
     case kCallbackMessage:
         HandleNotification(wParam, lParam);
-        return 0;
+        return true;
     case WM_TIMER:
         // Each delay is a single wait: the timer goes, and a new refusal sets the next.
-        if (wParam == kRetryTimerId && retryPending_)
+        if (wParam != kRetryTimerId)
+            return false;
+        if (retryPending_)
             AddIcon(false);
-        return 0;
-    case WM_QUERYENDSESSION:
-        return TRUE;
+        return true;
     case WM_ENDSESSION:
         if (wParam)
             RemoveIcon();
-        return 0;
+        return true;
     }
+    if (msg != TaskbarCreatedMessage() || msg == 0)
+        return false;
+    OnTaskbarCreated();
+    return true;
+}
+
+void TrayIcon::OnTaskbarCreated() {
     // The old taskbar's icons went with it; a shell that kept ours gets it anew, not twice.
-    const UINT taskbarCreated = TaskbarCreatedMessage();
-    if (taskbarCreated && msg == taskbarCreated && wanted_) {
-        // A new taskbar holds no icon. Any program may send the broadcast, though: an
-        // icon the shell still holds is kept, and with it its notification.
-        NOTIFYICONDATAW probe = record_;
-        probe.uFlags = NIF_MESSAGE;
-        if (!iconAdded_)
-            RenewIcon();
-        else if (!Shell_NotifyIconW(NIM_MODIFY, &probe))
-            AddIcon(true); // gone with the old taskbar
-        else if (notificationPending_)
-            SendNotification();
-    }
-    return 0;
+    if (!wanted_)
+        return;
+    // A new taskbar holds no icon. Any program may send the broadcast, though: an
+    // icon the shell still holds is kept, and with it its notification.
+    NOTIFYICONDATAW probe = record_;
+    probe.uFlags = NIF_MESSAGE;
+    if (!iconAdded_)
+        RenewIcon();
+    else if (!TellShell(NIM_MODIFY, probe))
+        AddIcon(true); // gone with the old taskbar
+    else if (notificationPending_)
+        SendNotification();
 }
 
 } // namespace pw

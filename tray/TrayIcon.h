@@ -1,8 +1,10 @@
 #pragma once
 // TrayIcon: the program's icon in the notification area. It hands the shell one
 // notify record through Shell_NotifyIconW and turns the shell's notifications,
-// sent to a hidden top-level window of its own (class "PathwinkTrayWindow"), into
-// three events: the icon selected, the menu requested, the notification clicked.
+// sent to a hidden top-level window that serves it (the program's window, which
+// hands them on through HandleWindowMessage), into three events: the icon
+// selected, the menu requested, the notification clicked. Every call to the shell
+// goes through one function, which records a refusal in the debugger's output.
 //
 // After each add it asks for the current notification-icon version, with which the
 // keyboard reaches the icon (Win+B, the arrow keys): Enter or Space selects it as
@@ -23,7 +25,6 @@
 
 #include "win/AppMessages.h"
 #include "win/Scoped.h"
-#include "win/Window.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -33,7 +34,7 @@
 
 namespace pw {
 
-class TrayIcon : private Window {
+class TrayIcon {
 public:
     // The message the shell sends to the hidden window about the icon.
     static constexpr UINT kCallbackMessage = kTrayIconMessage;
@@ -42,13 +43,15 @@ public:
     static constexpr UINT kIconId = 1;
     // The longest tooltip the record holds (its buffer has room for the terminator).
     static constexpr size_t kMaxTipLength = 127;
-    // The hidden window's timer, which exists only while a refused add waits for its next try.
+    // The serving window's timer, which exists only while a refused add waits for its next try.
     static constexpr UINT_PTR kRetryTimerId = 1;
 
-    // Shows the program's icon resource "MAINICON". Nothing is added yet.
-    TrayIcon();
-    // Removes the icon, then destroys the hidden window.
-    ~TrayIcon() override;
+    // Shows the program's icon resource "MAINICON" from window, a hidden top-level
+    // window (the taskbar's broadcast and the end-of-logon messages reach top-level
+    // windows only) that hands on its messages. Nothing is added yet.
+    explicit TrayIcon(HWND window);
+    // Removes the icon.
+    ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
@@ -63,6 +66,10 @@ public:
 
     // The "TaskbarCreated" message, registered once per process.
     static UINT TaskbarCreatedMessage();
+
+    // A message of the serving window: the shell's notifications, the retry timer, the
+    // taskbar's restart and the end of the logon are the icon's (true, with the result).
+    bool HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     // Shows a notification from the icon with a title (at most 63 UTF-16 units) and a
     // text (at most 255); longer ones are cut, never within a character.
@@ -82,7 +89,9 @@ public:
     void SetMenuOwner(HWND owner) { menuOwner_ = owner; }
 
 private:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Shell_NotifyIconW with the record; a refusal is recorded and returned.
+    bool TellShell(DWORD message, const NOTIFYICONDATAW& record);
+    void OnTaskbarCreated();
     void HandleNotification(WPARAM wParam, LPARAM lParam);
     void RequestMenu(POINT at);
     // Tries an add; a refusal waits for the next delay, the first one when restartDelays.
@@ -94,6 +103,7 @@ private:
     // Hands the pending notification to the shell; false when refused (it stays pending).
     bool SendNotification();
 
+    HWND window_;
     UniqueIcon icon_;
     NOTIFYICONDATAW record_{};
     std::string tooltip_;

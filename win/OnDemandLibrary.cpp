@@ -1,5 +1,7 @@
 #include "win/OnDemandLibrary.h"
 
+#include "win/Scoped.h"
+
 #include "win/Errors.h"
 #include "win/Messages.h"
 #include "win/ProgramName.h"
@@ -52,7 +54,7 @@ bool EnterComOnThisThread(const char* feature) {
     if (!LoadOnDemand(kComLibrary, feature))
         return false;
     // Kept until the process ends: the shell's objects made on this thread may live as long.
-    entered = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    entered = SUCCEEDED(CoInitializeEx(nullptr, kComApartment));
     return true;
 }
 

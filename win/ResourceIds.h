@@ -1,24 +1,26 @@
 #pragma once
 // Resource identifiers shared by resources/pathwink.rc.in and the code.
 
-// The eighteen texts of key names and modifier prefixes, in this order.
+// The string table's key names and modifier prefixes, from IDS_KEY_FIRST on. Each row
+// is its offset, the name the code knows it by (KeyText's kt<name>) and its text; the
+// string table and KeyText are both made of this one list.
 #define IDS_KEY_FIRST 1000
-#define IDS_KEY_BKSP 1000
-#define IDS_KEY_TAB 1001
-#define IDS_KEY_ESC 1002
-#define IDS_KEY_ENTER 1003
-#define IDS_KEY_SPACE 1004
-#define IDS_KEY_PGUP 1005
-#define IDS_KEY_PGDN 1006
-#define IDS_KEY_END 1007
-#define IDS_KEY_HOME 1008
-#define IDS_KEY_LEFT 1009
-#define IDS_KEY_UP 1010
-#define IDS_KEY_RIGHT 1011
-#define IDS_KEY_DOWN 1012
-#define IDS_KEY_INS 1013
-#define IDS_KEY_DEL 1014
-#define IDS_KEY_SHIFT 1015
-#define IDS_KEY_CTRL 1016
-#define IDS_KEY_ALT 1017
-#define IDS_KEY_COUNT 18
+#define PW_KEY_TEXTS(ROW)                                                                          \
+    ROW(0, BkSp, "BkSp")                                                                           \
+    ROW(1, Tab, "Tab")                                                                             \
+    ROW(2, Esc, "Esc")                                                                             \
+    ROW(3, Enter, "Enter")                                                                         \
+    ROW(4, Space, "Space")                                                                         \
+    ROW(5, PgUp, "PgUp")                                                                           \
+    ROW(6, PgDn, "PgDn")                                                                           \
+    ROW(7, End, "End")                                                                             \
+    ROW(8, Home, "Home")                                                                           \
+    ROW(9, Left, "Left")                                                                           \
+    ROW(10, Up, "Up")                                                                              \
+    ROW(11, Right, "Right")                                                                        \
+    ROW(12, Down, "Down")                                                                          \
+    ROW(13, Ins, "Ins")                                                                            \
+    ROW(14, Del, "Del")                                                                            \
+    ROW(15, Shift, "Shift+")                                                                       \
+    ROW(16, Ctrl, "Ctrl+")                                                                         \
+    ROW(17, Alt, "Alt+")

@@ -29,6 +29,12 @@ public:
     }
 
     Handle Get() const { return handle_; }
+    // For a function that hands out a new handle through a pointer: the old one is
+    // closed first, and the new one is owned from then on.
+    Handle* Put() {
+        Reset();
+        return &handle_;
+    }
     explicit operator bool() const { return handle_ != Traits::Invalid(); }
     Handle Release() { return std::exchange(handle_, Traits::Invalid()); }
     void Reset(Handle h = Traits::Invalid()) {
@@ -96,12 +102,14 @@ private:
     bool armed_ = true;
 };
 
-// COM entered on this thread for the scope (a single-threaded apartment, as the
-// shell's dialogs and verbs need), and left again if the entry succeeded.
+// The apartment every thread of the program enters COM with: a single-threaded one,
+// as the shell's dialogs and verbs need, without the old OLE 1 DDE.
+constexpr DWORD kComApartment = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
+
+// COM entered on this thread for the scope, and left again if the entry succeeded.
 class ScopedCom {
 public:
-    ScopedCom()
-        : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ScopedCom() : result_(CoInitializeEx(nullptr, kComApartment)) {}
     ~ScopedCom() {
         if (SUCCEEDED(result_))
             CoUninitialize();
@@ -162,6 +170,15 @@ template <class T> struct CoTaskMemTraits {
     static void Close(Handle h) { CoTaskMemFree(h); }
 };
 template <class T> using UniqueCoTaskMem = UniqueHandle<CoTaskMemTraits<T>>;
+
+// Memory the system allocated with LocalAlloc for the caller (a message text, a
+// security descriptor, a SID's text).
+template <class T> struct LocalMemTraits {
+    using Handle = T;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { LocalFree(h); }
+};
+template <class T> using UniqueLocalMem = UniqueHandle<LocalMemTraits<T>>;
 
 // A window's device context (GetWindowDC for the whole window when asked) with
 // font selected; both undone at the end of the scope.

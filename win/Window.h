@@ -32,6 +32,17 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// What draws in a window it does not own (the configuration pages in the program's
+// window): the window offers it each message that is not the window's own.
+class WindowView {
+public:
+    // True when the view took the message, with the result to return.
+    virtual bool HandleViewMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+
+protected:
+    ~WindowView() = default;
+};
+
 // Brings the visible, enabled window that owner shows last activated (a dialog, a
 // question, the folder browser) to the front; false when it shows none.
 bool BringOwnedPopupForward(HWND owner);

@@ -9,10 +9,14 @@
 #include "app/PathwinkApp.h"
 #include "tests/app/GermanKeyboard.h"
 #include "tests/support/TestSupport.h"
+#include "win/AppMessages.h"
 #include "win/Application.h"
+#include "win/ProgramName.h"
+#include "win/Scoped.h"
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -61,10 +65,15 @@ int main(int argc, char** argv) {
     keys.machineKey = keys.userKey = "Software\\PathwinkPreview\\Run";
     PathwinkApp app(SettingsStore([exe] { return exe; }, keys), FolderShell(),
                     pwtest::GermanKeyboard());
-    app.Window().ShowOnPage(0);
+    pwtest::PumpFor(100); // the tray icon comes from the message loop
+    // The shortcuts' page, as the tray icon's notice opens it.
+    HWND window = pwtest::FindTopLevel(kProgramWindowClass, nullptr, GetCurrentProcessId());
+    SendMessageW(window, kTrayIconMessage, 0, MAKELPARAM(NIN_BALLOONUSERCLICK, TrayIcon::kIconId));
 
     bool ok = false;
+    std::atomic<bool> done{false};
     std::thread user([&] {
+        const ScopeExit finished([&] { done = true; });
         HWND editor = WaitForVisible("TDlgNewShortcut", nullptr);
         if (!editor)
             return;
@@ -85,7 +94,8 @@ int main(int argc, char** argv) {
         if (editor)
             PostClick(pwtest::FindChildByText(editor, "Button", "Cancel"));
     });
-    app.OnNewClicked();
+    PostClick(pwtest::FindChildByText(window, "Button", "New Shortcut"));
+    pwtest::WaitUntil([&] { return done.load(); }, 120000);
     user.join();
     pwtest::RemoveTree(folder);
     return ok ? 0 : 1;

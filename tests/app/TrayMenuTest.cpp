@@ -2,67 +2,21 @@
 // process): fixed entries, one entry per shortcut in table order with its key
 // text, separators never first, last or doubled, nothing accumulating.
 
-#include "app/PathwinkApp.h"
+#include "tests/app/AppInProcess.h"
 #include "tests/support/TestSupport.h"
-#include "win/Application.h"
 #include "win/Scoped.h"
 
 #include <gtest/gtest.h>
 
 #include <wtsapi32.h>
 
-#include <fstream>
-#include <thread>
-
 using namespace pw;
 
 namespace {
 
-std::vector<std::string> MenuTexts(HMENU menu) {
-    std::vector<std::string> texts;
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        MENUITEMINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE;
-        GetMenuItemInfoA(menu, i, TRUE, &info);
-        if (info.fType & MFT_SEPARATOR) {
-            texts.push_back("-");
-            continue;
-        }
-        char buf[1024] = "";
-        GetMenuStringA(menu, i, buf, sizeof buf, MF_BYPOSITION);
-        texts.push_back(buf);
-    }
-    return texts;
-}
-
-class TrayMenuContent : public ::testing::Test {
+class TrayMenuContent : public AppInProcess {
 protected:
-    void SetUp() override {
-        Application::Instance().SetTitle("PathwinkTrayMenuTest");
-        folder_ = pwtest::MakeTempFolder("pwmenu");
-    }
-    void TearDown() override {
-        app_.reset();
-        pwtest::RemoveTree(folder_);
-        Application::Instance().SetTitle("Pathwink");
-    }
-    void Open(const std::string& settings) {
-        std::ofstream(folder_ + "\\Pathwink.INI", std::ios::binary) << settings;
-        const std::string exe = folder_ + "\\Pathwink.exe";
-        RunAtLogonKeys keys;
-        keys.machineKey = keys.userKey = "Software\\PathwinkTests\\Run";
-        keys.machineRoot = HKEY_CURRENT_USER;
-        app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys));
-        app_->Window().MakePages(); // as its first showing does
-    }
-    std::vector<std::string> Popup() {
-        app_->BuildTrayMenu();
-        return MenuTexts(app_->Menu().Handle());
-    }
-    std::string folder_;
-    std::unique_ptr<PathwinkApp> app_;
+    std::vector<std::string> Popup() { return TrayMenuUtf8(); }
 };
 
 const std::vector<std::string> kFixed = {"Configure Shortcuts",
@@ -109,16 +63,16 @@ TEST_F(TrayMenuContent, NamesTheKeyThatShowsAllFoldersWithItsInactiveMark) {
     }
     // The session is unlocked after the other program let go: the key is retried.
     UnregisterHotKey(nullptr, 0x7300);
-    SendMessageW(app_->Window().Handle(), WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    SendMessageW(Window(), WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
     EXPECT_EQ(Popup()[3], "Show all folders\tCtrl+Alt+J") << "active once it is free";
 }
 
 TEST_F(TrayMenuContent, FollowsTheTableAfterADelete) {
     Open("[Shortcuts]\r\nCount=1\r\n0Path=C:\\Only\r\n0ShortCut=0\r\n");
     EXPECT_EQ(Popup().front(), "C:\\Only");
-    HWND list = pwtest::FindChildByClass(app_->Window().Handle(), "ListBox");
+    HWND list = pwtest::FindChildByClass(Window(), "ListBox");
     SendMessageA(list, LB_SETCURSEL, 0, 0);
-    app_->OnDeleteClicked();
+    Click(pwtest::FindChildByText(Window(), "Button", "Delete Selected"));
     EXPECT_EQ(Popup(), kFixed);
 }
 
@@ -140,80 +94,40 @@ TEST_F(TrayMenuContent, AKeyHeldElsewhereIsMarkedInactiveUntilARetryFindsItFree)
     std::vector<std::string> entries = Popup();
     entries.resize(marked.size());
     EXPECT_EQ(entries, marked);
-    EXPECT_EQ(app_->Table().RefusedCount(), 3);
 
-    HWND window = app_->Window().Handle();
+    HWND window = Window();
     SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); // all still held
-    EXPECT_EQ(app_->Table().RefusedCount(), 3);
+    entries = Popup();
+    entries.resize(marked.size());
+    EXPECT_EQ(entries, marked);
 
     // The machine resumes after K was let go; the session is unlocked after J was.
     UnregisterHotKey(nullptr, 0x7100 + 'K');
     SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0); // no reason to look
-    EXPECT_EQ(app_->Table().RefusedCount(), 3);
+    EXPECT_TRUE(pwtest::IsFree(MOD_CONTROL | MOD_ALT, 'K')) << "a lock asks for no key";
     SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_FALSE(pwtest::IsFree(MOD_CONTROL | MOD_ALT, 'K')) << "the program holds it now";
     EXPECT_EQ(Popup()[2], "C:\\Held K\tCtrl+Alt+K") << "active again once the other side let go";
     UnregisterHotKey(nullptr, 0x7100 + 'J');
     SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    EXPECT_FALSE(pwtest::IsFree(MOD_CONTROL | MOD_ALT, 'J')) << "the unlock asked again";
     EXPECT_EQ(Popup()[1], "C:\\Held J\tCtrl+Alt+J");
-    EXPECT_FALSE(RegisterHotKey(nullptr, 0x7200, MOD_CONTROL | MOD_ALT, 'K'))
-        << "the program holds it now";
 
     // The menu, opened from the tray icon after L was let go, shows it active.
     UnregisterHotKey(nullptr, 0x7100 + 'L');
-    pwtest::PumpFor(300); // the tray icon is added once the message loop runs
-    HWND tray = pwtest::FindTopLevel("PathwinkTrayWindow", nullptr, GetCurrentProcessId());
-    ASSERT_TRUE(tray);
-    std::thread user([] {
-        HWND menu = nullptr;
-        pwtest::WaitUntil([&] {
-            menu = pwtest::FindTopLevel("#32768", nullptr, GetCurrentProcessId());
-            return menu && IsWindowVisible(menu);
-        });
-        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    });
-    PostMessageA(tray, TrayIcon::kCallbackMessage, MAKEWPARAM(400, 300),
-                 MAKELPARAM(WM_CONTEXTMENU, TrayIcon::kIconId));
-    pwtest::PumpFor(1000);
-    user.join();
-    EXPECT_EQ(MenuTexts(app_->Menu().Handle())[3], "C:\\Held L\tCtrl+Alt+L")
-        << "the menu as it was shown";
-    EXPECT_EQ(app_->Table().RefusedCount(), 0);
+    EXPECT_EQ(Popup()[3], "C:\\Held L\tCtrl+Alt+L") << "the menu as it was shown";
+    for (UINT vk : {'J', 'K', 'L'})
+        EXPECT_FALSE(pwtest::IsFree(MOD_CONTROL | MOD_ALT, vk)) << "every shortcut holds its key";
 }
 
 TEST_F(TrayMenuContent, AFolderEntryOpensExactlyItsPathAmpersandIncluded) {
     const std::string target = pwtest::MakeTempFolder("pw&amp");
-    Open("[Options]\r\n");
-    app_->OnFolderChosen(target);
+    Open("[Shortcuts]\r\nCount=1\r\n0Path=" + target + "\r\n0ShortCut=0\r\n");
+    TrayMenu(1); // its entry, the first
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(target)) << target;
     pwtest::PumpFor(300);
     pwtest::RemoveTree(target);
 }
-
-namespace {
-
-// The menu's entries as GetMenuStringW gives them ("-" for a separator).
-std::vector<std::wstring> WideMenuTexts(HMENU menu) {
-    std::vector<std::wstring> texts;
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_FTYPE;
-        GetMenuItemInfoW(menu, i, TRUE, &info);
-        if (info.fType & MFT_SEPARATOR) {
-            texts.push_back(L"-");
-            continue;
-        }
-        const int length = GetMenuStringW(menu, i, nullptr, 0, MF_BYPOSITION);
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        GetMenuStringW(menu, i, text.data(), length + 1, MF_BYPOSITION);
-        text.resize(static_cast<size_t>(length));
-        texts.push_back(text);
-    }
-    return texts;
-}
-
-} // namespace
 
 TEST_F(TrayMenuContent, ShowsFoldersInAnyScriptExactlyAsTheUtf16SettingsFileHoldsThem) {
     // The form the program saves once a path does not fit the ANSI code page:
@@ -228,6 +142,5 @@ TEST_F(TrayMenuContent, ShowsFoldersInAnyScriptExactlyAsTheUtf16SettingsFileHold
                                           L"D:\\3 Архив 🗂\tShift+Ctrl+F5", L"-"};
     for (const std::string& fixed : kFixed)
         expected.push_back(std::wstring(fixed.begin(), fixed.end()));
-    app_->BuildTrayMenu();
-    EXPECT_EQ(WideMenuTexts(app_->Menu().Handle()), expected);
+    EXPECT_EQ(TrayMenu(), expected);
 }

@@ -260,7 +260,7 @@ HWND StartedProgram::WaitForEditorWith(const std::string& caption,
 }
 
 HWND StartedProgram::TrayWindow() const {
-    return FindTopLevel("PathwinkTrayWindow", nullptr, pi_.dwProcessId);
+    return FindTopLevel("TPathwinkMainForm", nullptr, pi_.dwProcessId);
 }
 
 void StartedProgram::TrayNotify(UINT notification) const {
@@ -365,7 +365,7 @@ void MakePagesFromTray(HWND mainWindow, DWORD processId) {
     // As a click on the tray icon would, once the icon is there.
     HWND tray = nullptr;
     WaitUntil([&] {
-        return (tray = FindTopLevel("PathwinkTrayWindow", nullptr, processId)) != nullptr ||
+        return (tray = FindTopLevel("TPathwinkMainForm", nullptr, processId)) != nullptr ||
                !IsWindow(mainWindow);
     });
     PostMessageA(tray, pw::TrayIcon::kCallbackMessage, 0, WM_LBUTTONDOWN);

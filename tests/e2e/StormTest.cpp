@@ -20,6 +20,7 @@
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 #include "tray/TrayIcon.h"
+#include "win/AppMessages.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -886,7 +887,7 @@ void Storm::FindControls() {
     help_ = FindChildByText(main, "Button", "Help");
     for (int i = 0; i < kOptionCount; ++i)
         checkBoxes_[i] = FindChildByText(main, "Button", kOptionCaptions[i]);
-    tray_ = FindTopLevel("PathwinkTrayWindow", nullptr, app_->ProcessId());
+    tray_ = FindTopLevel("TPathwinkMainForm", nullptr, app_->ProcessId());
 }
 
 bool Storm::StartProgram() {
@@ -1893,13 +1894,14 @@ void Storm::OwnMessagesPostedEvent() {
     // Any program can post these numbers with anything in them; none may be taken
     // as a pointer, and none that the program did not ask for may change anything.
     const LPARAM junk = static_cast<LPARAM>(0x10000 + dice_.Below(0x7FFF0000));
-    Log("WM_APP+1 to +4 posted to the program's windows with 0x" + Hex(static_cast<DWORD>(junk)));
+    Log("the program's own messages posted to its windows with 0x" + Hex(static_cast<DWORD>(junk)));
     if (HWND launch = FindWindowExA(HWND_MESSAGE, nullptr, "PathwinkLaunchWindow", nullptr))
         for (const WPARAM number : {WPARAM(0), WPARAM(1), WPARAM(2), WPARAM(junk)})
-            PostMessageA(launch, WM_APP + 3, number, junk);
-    PostMessageA(tray_, WM_APP + 1, static_cast<WPARAM>(junk), MAKELPARAM(0x7F7F, 0x7F7F));
-    PostMessageA(app_->MainWindow(), WM_APP + 4, static_cast<WPARAM>(junk), junk);
-    PostMessageA(app_->MainWindow(), WM_APP + 2, static_cast<WPARAM>(junk), junk);
+            PostMessageA(launch, pw::kLaunchDoneMessage, number, junk);
+    PostMessageA(tray_, pw::kTrayIconMessage, static_cast<WPARAM>(junk),
+                 MAKELPARAM(0x7F7F, 0x7F7F));
+    PostMessageA(app_->MainWindow(), pw::kFinishStartMessage, static_cast<WPARAM>(junk), junk);
+    PostMessageA(app_->MainWindow(), pw::kRunQueuedFlowMessage, static_cast<WPARAM>(junk), junk);
 }
 
 void Storm::HandEditInUtf8() {

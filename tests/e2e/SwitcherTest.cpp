@@ -322,7 +322,7 @@ TEST(SwitcherKey, TheOptionsPageKeyIsCheckedLikeAShortcutsSavedAndLoaded) {
     ASSERT_TRUE(field);
     EXPECT_EQ(FieldValue(field), kControlCtrlAlt | VK_SPACE);
     // The Options page, from the tray menu.
-    PostMessageW(FindTopLevel("PathwinkTrayWindow", nullptr, app.ProcessId()),
+    PostMessageW(FindTopLevel("TPathwinkMainForm", nullptr, app.ProcessId()),
                  pw::TrayIcon::kCallbackMessage, 0, WM_RBUTTONUP);
     HWND menu = nullptr;
     ASSERT_TRUE(WaitUntil([&] {

@@ -419,8 +419,8 @@ TEST(UnicodeProgramFolder, FindsItsSettingsAndHelpThereAndItsRunAtLogonCommandSt
         << "the run-at-logon command started nothing";
     EXPECT_FALSE(IsWindowVisible(atLogon.MainWindow())) << "not started in the tray";
     EXPECT_TRUE(WaitUntil([&] {
-        return FindTopLevel("PathwinkTrayWindow", nullptr, atLogon.ProcessId()) != nullptr;
-    })) << "no tray icon window";
+        return FindTopLevel("TPathwinkMainForm", nullptr, atLogon.ProcessId()) != nullptr;
+    })) << "no window serving the tray icon";
     EXPECT_EQ(atLogon.WideRows(), rows);
     EXPECT_TRUE(atLogon.Checked(kDClickEditsCaption)) << "the saved option was not read";
     EXPECT_TRUE(atLogon.ClosedWithin(5000));

@@ -412,10 +412,10 @@ std::future<bool> InstalledPathwink::SendFolder(const std::string& folder) const
 
 HWND InstalledPathwink::OpenTrayMenu() const {
     constexpr UINT kTrayCallback = pw::TrayIcon::kCallbackMessage;
-    // The icon's window is made after the main window, near the end of start-up.
+    // The program's window serves the icon, which is added near the end of start-up.
     HWND tray = nullptr;
     if (!WaitUntil([&] {
-            return (tray = FindTopLevel("PathwinkTrayWindow", nullptr, process_.Id())) != nullptr;
+            return (tray = FindTopLevel("TPathwinkMainForm", nullptr, process_.Id())) != nullptr;
         }))
         return nullptr;
     PostMessageA(tray, kTrayCallback, 0, WM_RBUTTONUP);

@@ -44,6 +44,29 @@ public:
     }
 };
 
+// The icon as the program's window serves it: a hidden top-level window (of the class
+// the helpers below look for) that hands the icon its messages.
+class TrayWindow : public Window {
+public:
+    TrayWindow() {
+        RegisterWindowClass("PathwinkTrayWindow");
+        Create(WS_EX_TOOLWINDOW, "PathwinkTrayWindow", "", WS_POPUP, 0, 0, 0, 0, nullptr);
+    }
+    TrayIcon* served = nullptr;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        LRESULT result = 0;
+        if (served && served->HandleWindowMessage(msg, wParam, lParam, result))
+            return result;
+        return Window::HandleMessage(msg, wParam, lParam);
+    }
+};
+class HostedTrayIcon : private TrayWindow, public TrayIcon {
+public:
+    HostedTrayIcon() : TrayIcon(TrayWindow::Handle()) { served = this; }
+};
+
 // Records the events of an icon, in order, and where the menu was asked for.
 struct EventLog {
     std::vector<std::string> seen;
@@ -209,7 +232,7 @@ TEST(TrayIcon, ShowAddsOneIconWithItsTooltipAndDestructionRemovesIt) {
     ASSERT_TRUE(IconsWithTip("Pathwink").empty()) << "an icon of another test or program is left";
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    auto tray = std::make_unique<TrayIcon>();
+    auto tray = std::make_unique<HostedTrayIcon>();
     tray->SetTooltip("Pathwink");
     const HWND hwnd = HiddenWindow();
     ASSERT_NE(hwnd, nullptr) << "no hidden window of the class PathwinkTrayWindow";
@@ -241,7 +264,7 @@ TEST(TrayIcon, ShowAddsOneIconWithItsTooltipAndDestructionRemovesIt) {
 TEST(TrayIcon, TheShellGetsTheWholeCurrentRecordAndIsAskedForTheCurrentVersion) {
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    auto tray = std::make_unique<TrayIcon>();
+    auto tray = std::make_unique<HostedTrayIcon>();
     tray->Show();
     const std::vector<ShellCall> calls = shell.Take();
     ASSERT_EQ(Describe(calls), (Calls{"add", "version 4"}))
@@ -254,14 +277,14 @@ TEST(TrayIcon, TheShellGetsTheWholeCurrentRecordAndIsAskedForTheCurrentVersion) 
     EXPECT_EQ(record.cbSize, sizeof(void*) == 8 ? 976u : 956u);
     EXPECT_EQ(record.hWnd, HiddenWindow());
     EXPECT_EQ(record.uID, 1u);
-    EXPECT_EQ(record.uCallbackMessage, static_cast<UINT>(WM_APP + 1));
+    EXPECT_EQ(record.uCallbackMessage, kTrayIconMessage);
     EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_SHOWTIP))
         << "no tip while the tooltip is empty; the standard tooltip with the current version";
     EXPECT_NE(record.hIcon, nullptr);
     EXPECT_EQ(calls[1].record.hWnd, record.hWnd);
     EXPECT_EQ(calls[1].record.uID, record.uID);
 
-    TrayIcon other;
+    HostedTrayIcon other;
     const auto windows =
         pwtest::FindTopLevels("PathwinkTrayWindow", nullptr, GetCurrentProcessId());
     EXPECT_EQ(windows.size(), 2u) << "each icon has its own window, so its own identity";
@@ -298,7 +321,7 @@ TEST(TrayIcon, TheShellGetsItsOwnCopyOfTheProgramsIconAtTheTraysSize) {
     ASSERT_TRUE(designedSmall);
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    TrayIcon tray;
+    HostedTrayIcon tray;
     tray.Show();
     const std::vector<ShellCall> calls = shell.Take();
     ASSERT_EQ(Describe(calls), (Calls{"add", "version 4"}));
@@ -329,7 +352,7 @@ TEST(TrayIcon, ClicksOnTheShownIconReachItsHandlers) {
         ASSERT_TRUE(shell.Installed());
         if (!c.currentVersion)
             shell.Refuse(NIM_SETVERSION, 1);
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetTooltip(tip);
         EventLog log;
         log.Bind(tray);
@@ -366,7 +389,7 @@ TEST(TrayIcon, EnterAndShiftF10OnTheShownIconSelectItAndOpenTheMenuAtTheIcon) {
     TakeThreadWakeUps();
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    TrayIcon tray;
+    HostedTrayIcon tray;
     tray.SetMenuOwner(owner.Handle());
     EventLog log;
     log.Bind(tray);
@@ -443,7 +466,7 @@ TEST(TrayIcon, OnlyASelectionAMenuRequestAndANotificationClickDoAnything) {
         SetForegroundWindow(front.Handle());
         ASSERT_EQ(GetForegroundWindow(), front.Handle());
         TakeThreadWakeUps();
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetMenuOwner(owner.Handle());
         EventLog log;
         log.Bind(tray);
@@ -494,7 +517,7 @@ TEST(TrayIcon, TheMenuOpensWhereAskedWithItsOwnerInFrontAndAWakeUpAfter) {
         ASSERT_EQ(GetForegroundWindow(), front.Handle());
         TakeThreadWakeUps();
 
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetMenuOwner(c.menuOwner);
         int calls = 0;
         POINT at{};
@@ -518,7 +541,7 @@ TEST(TrayIcon, TheMenuOpensWhereAskedWithItsOwnerInFrontAndAWakeUpAfter) {
         EXPECT_EQ(TakeThreadWakeUps(), 1) << "one WM_NULL to the thread's queue after the menu";
     }
 
-    TrayIcon noMenu;
+    HostedTrayIcon noMenu;
     SetForegroundWindow(front.Handle());
     noMenu.SetMenuOwner(owner.Handle());
     Notify(WM_CONTEXTMENU);
@@ -528,7 +551,7 @@ TEST(TrayIcon, TheMenuOpensWhereAskedWithItsOwnerInFrontAndAWakeUpAfter) {
 
 TEST(TrayIcon, AMenuThatFailsIsReportedAndStillGetsItsWakeUp) {
     TakeThreadWakeUps();
-    TrayIcon tray;
+    HostedTrayIcon tray;
     tray.OnMenuRequested = [](POINT) { throw std::runtime_error("The menu could not be built"); };
     // The report's own message loop takes the wake-up posted after the failure.
     WakeUpWatch watch;
@@ -544,7 +567,7 @@ TEST(TrayIcon, TheTooltipIsCutTo127Characters) {
     for (size_t length : {1u, 126u, 127u, 128u, 200u}) {
         SCOPED_TRACE("tooltip of " + std::to_string(length) + " characters");
         const std::string tip = Pattern(length);
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetTooltip(tip);
         tray.Show();
         EXPECT_EQ(IconsWithTip(tip.substr(0, 127)).size(), 1u);
@@ -563,7 +586,7 @@ TEST(TrayIcon, TheTooltipIsCutTo127Characters) {
     for (const auto& c : wide) {
         ShellCallLog shell;
         ASSERT_TRUE(shell.Installed());
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetTooltip(c.tip);
         tray.Show();
         const std::vector<ShellCall> calls = shell.Take();
@@ -574,7 +597,7 @@ TEST(TrayIcon, TheTooltipIsCutTo127Characters) {
     // Changes while shown reach the icon, an emptied tooltip included.
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    TrayIcon tray;
+    HostedTrayIcon tray;
     tray.SetTooltip(UniqueTip("first tip"));
     tray.Show();
     const auto before = IconsWithTip(UniqueTip("first tip"));
@@ -627,7 +650,7 @@ TEST(TrayIcon, AChangeTheShellRefusesRenewsTheIcon) {
         const std::string oldTip = UniqueTip("old tip"), newTip = UniqueTip("new tip");
         ShellCallLog shell;
         ASSERT_TRUE(shell.Installed());
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetTooltip(oldTip);
         tray.Show();
         ASSERT_EQ(Describe(shell.Take()), (Calls{"add", "version 4"}));
@@ -680,7 +703,7 @@ TEST(TrayIcon, ANotificationIsShownOnceAndOneTheShellRefusedWaitsForTheNextAdd) 
         SCOPED_TRACE(c.what);
         ShellCallLog shell;
         ASSERT_TRUE(shell.Installed());
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetTooltip(UniqueTip("notification test"));
         if (!c.beforeShow) {
             tray.Show();
@@ -720,7 +743,7 @@ TEST(TrayIcon, HideRemovesTheIconAndShowBringsItBack) {
     ASSERT_TRUE(shell.Installed());
     {
         // Never shown (a second copy of the program): nothing ever reaches the shell.
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetTooltip(tip);
         tray.Hide();
         EXPECT_FALSE(ShellHoldsIcon());
@@ -729,7 +752,7 @@ TEST(TrayIcon, HideRemovesTheIconAndShowBringsItBack) {
     EXPECT_EQ(Describe(shell.Take()), Calls{});
     EXPECT_EQ(IconsInWineTray().size(), iconsBefore);
 
-    TrayIcon tray;
+    HostedTrayIcon tray;
     tray.SetTooltip(tip);
     tray.Show();
     const HWND hwnd = HiddenWindow();
@@ -768,7 +791,7 @@ TEST(TrayIcon, TheTaskbarsBroadcastAddsTheIconAgainWhileItIsShown) {
         const std::string tip = UniqueTip("broadcast test");
         ShellCallLog shell;
         ASSERT_TRUE(shell.Installed());
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetTooltip(tip);
         if (c.show)
             tray.Show();
@@ -804,7 +827,7 @@ TEST(TrayIcon, TheEndOfTheLogonRemovesTheIconOnlyWhenItReallyEnds) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.SetTooltip(UniqueTip("end session test"));
         tray.Show();
         EXPECT_EQ(SendMessageA(HiddenWindow(), c.message, c.ending, 0), c.answer);
@@ -816,7 +839,7 @@ TEST(TrayIcon, ARefusedAddIsTriedAgainUntilTheShellTakesTheIcon) {
     const std::string tip = UniqueTip("retry test");
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    TrayIcon tray;
+    HostedTrayIcon tray;
     tray.SetTooltip(tip);
     const HWND hwnd = HiddenWindow();
     const UINT id = TrayIcon::kIconId;
@@ -840,7 +863,7 @@ TEST(TrayIcon, ARefusedAddIsTriedAgainUntilTheShellTakesTheIcon) {
 TEST(TrayIcon, TheFirstTryOfTheProgramsOwnDelaysComesAfterOneSecond) {
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    TrayIcon tray;
+    HostedTrayIcon tray;
     tray.SetTooltip(UniqueTip("default delays"));
     const HWND hwnd = HiddenWindow();
     const UINT id = TrayIcon::kIconId;
@@ -860,7 +883,7 @@ TEST(TrayIcon, TheFirstTryOfTheProgramsOwnDelaysComesAfterOneSecond) {
 TEST(TrayIcon, TheTaskbarsBroadcastBringsInARefusedIconAndEndsTheTries) {
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    TrayIcon tray; // the program's own delays: the broadcast comes before the first try
+    HostedTrayIcon tray; // the program's own delays: the broadcast comes before the first try
     tray.SetTooltip(UniqueTip("refused then broadcast"));
     const HWND hwnd = HiddenWindow();
     shell.Refuse(NIM_ADD, 1);
@@ -886,7 +909,7 @@ TEST(TrayIcon, TheTriesEndWithTheLastDelayOrWhenTheIconIsHidden) {
         ShellCallLog shell;
         ASSERT_TRUE(shell.Installed());
         shell.Refuse(NIM_ADD, 100);
-        TrayIcon tray;
+        HostedTrayIcon tray;
         tray.Show();
         const HWND hwnd = HiddenWindow();
         Calls expected{"add (refused)"};
@@ -923,7 +946,7 @@ TEST(TrayIcon, TheTriesEndWithTheLastDelayOrWhenTheIconIsHidden) {
 TEST(TrayIcon, AnIconFreedWhileARetryWaitsLeavesNothingBehind) {
     ShellCallLog shell;
     ASSERT_TRUE(shell.Installed());
-    auto tray = std::make_unique<TrayIcon>();
+    auto tray = std::make_unique<HostedTrayIcon>();
     const HWND hwnd = HiddenWindow();
     const UINT id = TrayIcon::kIconId;
     ASSERT_TRUE(ShellAddIcon(hwnd, id, "in the way"));
@@ -948,7 +971,7 @@ TEST(TrayIcon, AnIconMayBeFreedByItsOwnHandlers) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TakeThreadWakeUps();
-        auto tray = std::make_unique<TrayIcon>();
+        auto tray = std::make_unique<HostedTrayIcon>();
         tray->SetTooltip(UniqueTip("freed by handler"));
         tray->Show();
         const HWND hwnd = HiddenWindow();

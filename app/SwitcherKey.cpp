@@ -1,0 +1,46 @@
+#include "app/SwitcherKey.h"
+
+#include "app/KeyChecks.h"
+#include "win/Application.h"
+#include "win/OnDemandLibrary.h"
+
+namespace pw {
+
+SwitcherKey::SwitcherKey(const ShortcutTable& table, const ShortcutDisplay& display,
+                         std::function<void(const std::string&, HWND)> open,
+                         std::function<bool()> blocked)
+    : table_(table), display_(display), open_(std::move(open)), blocked_(std::move(blocked)) {
+    binding_.OnPressed = [this] { Toggle(GetForegroundWindow()); };
+}
+
+SwitcherKey::Outcome SwitcherKey::Change(KeyCombination key, const Options& options,
+                                         const KeyboardLookups& keyboard) {
+    if (key != 0 && !KeyPassesQuestions(key, options, keyboard, "shows all folders",
+                                        [] { return Application::Instance().Terminated(); }))
+        return Outcome::Declined;
+    return binding_.ChangeKey(key) ? Outcome::Taken : Outcome::Refused;
+}
+
+void SwitcherKey::Toggle(HWND inFront) {
+    if (blocked_())
+        return;
+    if (switcher_ && switcher_->Showing()) {
+        switcher_->Dismiss();
+        return;
+    }
+    if (!switcher_) {
+        if (!LoadOnDemand(kCommonControlsLibrary, "show all folders"))
+            return;
+        switcher_ = std::make_unique<FolderSwitcher>();
+        switcher_->OnChosen = [this](const std::string& path, HWND chosenInFront) {
+            open_(path, chosenInFront);
+        };
+    }
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(table_.Count()));
+    for (int i = 0; i < table_.Count(); ++i)
+        paths.push_back(table_.Path(i));
+    switcher_->Show(display_.ListRows(), std::move(paths), inFront);
+}
+
+} // namespace pw
