@@ -1,20 +1,22 @@
 #!/usr/bin/env python3
 """Writes the package-manager manifests of one Pathwink release:
 
-  <out>/winget/Corvane.Pathwink.yaml               version manifest
-  <out>/winget/Corvane.Pathwink.installer.yaml     the per-user installer
-  <out>/winget/Corvane.Pathwink.locale.en-US.yaml  default locale
+  <out>/manifests/c/Corvane/Pathwink/<version>/   the winget manifests, where the
+      Corvane.Pathwink.yaml                      community repository keeps them:
+      Corvane.Pathwink.installer.yaml            version, per-user installer and
+      Corvane.Pathwink.locale.en-US.yaml         default locale
   <out>/scoop/pathwink.json                        the portable zip
 
     python3 make_manifests.py --version 1.3 --setup <setup.exe> --zip <portable.zip>
-                              --out <folder> [--url <address template>]
+                              --out <folder> (--url <address template> | --template)
 
-The name, publisher, web address, uninstall key and settings file name are read
-from pathwink.nsi beside this script, so that the manifests claim what the
-installer writes. The address template holds {version} and {file}; each package's
-download address is the template with the version and its file name filled in.
-Used by tools/package and by the journey test's build (which installs the setup
-under Wine and checks each claim).
+The name, publisher, web address, uninstall key, settings file name and exit codes
+are read from pathwink.nsi beside this script, so that the manifests claim what the
+installer writes and does. The address template holds {version} and {file}; each
+package's download address is the template with the version and its file name
+filled in. --template writes manifests with a placeholder address instead, which
+cannot be published. Used by tools/package and by the journey test's build (which
+installs the setup under Wine and checks each claim).
 """
 
 import argparse
@@ -27,8 +29,9 @@ import sys
 MANIFEST_VERSION = "1.6.0"  # the winget manifest schema
 PACKAGE_ID = "Corvane.Pathwink"
 LOCALE = "en-US"
-# The same for the winget and the Scoop manifest.
-LICENSE = "Freeware"
+# The same for the winget and the Scoop manifest, and what the README says: no licence
+# has been chosen yet ("Unknown" is Scoop's word for that).
+LICENSE = "Unknown"
 SHORT_DESCRIPTION = "Opens your favourite folders with one key combination each."
 DESCRIPTION = (
     "Pathwink gives your favourite folders their own key combinations: while it runs, "
@@ -38,9 +41,9 @@ DESCRIPTION = (
 )
 TAGS = ["explorer", "folders", "hotkeys", "shortcuts", "tray"]
 MINIMUM_OS_VERSION = "10.0.14393.0"  # Windows 10 version 1607
-# The installer's exit code when a running Pathwink did not exit (NSIS's Abort).
-EXIT_PATHWINK_RUNS = 2
-DEFAULT_URL = "https://www.corvane.example/download/pathwink/{version}/{file}"
+# NSIS's own exit code when the user cancels the wizard.
+EXIT_CANCELLED = 1
+PLACEHOLDER_URL = "https://www.corvane.example/download/pathwink/{version}/{file}"
 
 
 def nsis_defines(script):
@@ -103,8 +106,13 @@ def main(argv):
     parser.add_argument("--version", required=True, help='the version users see, e.g. "1.3"')
     parser.add_argument("--setup", required=True, help="the installer")
     parser.add_argument("--zip", required=True, help="the portable zip")
-    parser.add_argument("--out", required=True, help="folder for winget/ and scoop/")
-    parser.add_argument("--url", default=DEFAULT_URL, help="download address template")
+    parser.add_argument("--out", required=True, help="folder for manifests/ and scoop/")
+    address = parser.add_mutually_exclusive_group(required=True)
+    address.add_argument("--url", help="download address template")
+    address.add_argument(
+        "--template", action="store_const", dest="url", const=PLACEHOLDER_URL,
+        help="placeholder download address: manifests to look at, not to publish",
+    )
     args = parser.parse_args(argv[1:])
 
     if not re.fullmatch(r"https://[^\s{}]+(\{(version|file)\}[^\s{}]*)*", args.url) or (
@@ -114,6 +122,11 @@ def main(argv):
     for path in (args.setup, args.zip):
         if not os.path.isfile(path):
             parser.error("no file %s" % path)
+    # Scoop's update finds the next zip by its name, with the version in it.
+    zip_name = os.path.basename(args.zip)
+    if zip_name.count(args.version) != 1:
+        parser.error("the zip's name must hold the version once: %s" % zip_name)
+    before, after = zip_name.split(args.version)
 
     nsi = nsis_defines(os.path.join(os.path.dirname(os.path.abspath(__file__)), "pathwink.nsi"))
     name, publisher, web = nsi["PW_NAME"], nsi["PW_MAKER"], nsi["PW_WEB"]
@@ -122,10 +135,8 @@ def main(argv):
     product_code = nsi["PW_UNINSTALL_KEY"].split("\\")[-1]
     settings = nsi["PW_SETTINGS"]
 
-    def url(path):
-        return args.url.replace("{version}", args.version).replace(
-            "{file}", os.path.basename(path)
-        )
+    def url(version, file):
+        return args.url.replace("{version}", version).replace("{file}", file)
 
     v = {
         k: scalar(x)
@@ -134,7 +145,7 @@ def main(argv):
             version=args.version,
             locale=LOCALE,
             os=MINIMUM_OS_VERSION,
-            url=url(args.setup),
+            url=url(args.version, os.path.basename(args.setup)),
             sha256=sha256(args.setup).upper(),
             product_code=product_code,
             name=name,
@@ -147,14 +158,23 @@ def main(argv):
             moniker=name.lower(),
         ).items()
     }
-    v["in_use"] = str(EXIT_PATHWINK_RUNS)  # an integer in the schema
+    # Integers in the schema. A folder whose path holds "%" gets all but Explorer's menu
+    # item: installed, so a success for winget.
+    v["cancelled"] = str(EXIT_CANCELLED)
+    v["in_use"] = nsi["PW_EXIT_IN_USE"]
+    v["no_menu_item"] = nsi["PW_EXIT_NO_MENU_ITEM"]
     v["tags"] = "".join("- %s\n" % scalar(t) for t in TAGS)
     head = "PackageIdentifier: {id}\nPackageVersion: {version}\n"
-    winget = os.path.join(args.out, "winget")
+    # The community repository's layout: manifests/<first letter>/<publisher>/<name>/<version>.
+    winget = os.path.join(
+        args.out, "manifests", PACKAGE_ID[0].lower(), *PACKAGE_ID.split("."), args.version
+    )
     write(
         os.path.join(winget, PACKAGE_ID + ".yaml"),
         yaml_document("version", (head + "DefaultLocale: {locale}\n").format(**v)),
     )
+    # The "Apps & features" entry says only what the other fields say (its name and
+    # publisher, the package version): the installer's product code is all winget needs.
     write(
         os.path.join(winget, PACKAGE_ID + ".installer.yaml"),
         yaml_document(
@@ -167,20 +187,19 @@ def main(argv):
                 "- interactive\n"
                 "- silent\n"
                 "- silentWithProgress\n"
-                "UpgradeBehavior: install\n"
+                "InstallerSuccessCodes:\n"
+                "- {no_menu_item}\n"
                 "ExpectedReturnCodes:\n"
+                "- InstallerReturnCode: {cancelled}\n"
+                "  ReturnResponse: cancelledByUser\n"
                 "- InstallerReturnCode: {in_use}\n"
                 "  ReturnResponse: packageInUse\n"
+                "UpgradeBehavior: install\n"
                 "Installers:\n"
                 "- Architecture: x64\n"
                 "  InstallerUrl: {url}\n"
                 "  InstallerSha256: {sha256}\n"
                 "  ProductCode: {product_code}\n"
-                "  AppsAndFeaturesEntries:\n"
-                "  - DisplayName: {name}\n"
-                "    Publisher: {publisher}\n"
-                "    DisplayVersion: {version}\n"
-                "    ProductCode: {product_code}\n"
             ).format(**v),
         ),
     )
@@ -205,23 +224,34 @@ def main(argv):
     )
 
     exe = name + ".exe"
-    # Scoop keeps a persisted file as a hard link into its persist folder, and makes a
-    # folder of a name that exists in neither place: an empty settings file is made
-    # first, so that the program's file is what it keeps.
+    # In the order the official buckets' contribution guide gives. Scoop keeps a
+    # persisted file as a hard link into its persist folder, and makes a folder of a
+    # name that exists in neither place: an empty settings file is made first, so that
+    # the program's file is what it keeps. checkver finds the newest zip's name on the
+    # home page; autoupdate makes its address from that version.
     scoop = {
         "version": args.version,
         "description": SHORT_DESCRIPTION,
         "homepage": web,
         "license": LICENSE,
-        "architecture": {"64bit": {"url": url(args.zip), "hash": sha256(args.zip)}},
-        "bin": exe,
-        "shortcuts": [[exe, name]],
-        "pre_install": [
+        "notes": "Your folder shortcuts and options are kept in $persist_dir\\%s." % settings,
+        "architecture": {
+            "64bit": {"url": url(args.version, zip_name), "hash": sha256(args.zip)}
+        },
+        "pre_install": (
             'if (!(Test-Path "$persist_dir\\%s")) { New-Item -ItemType File "$dir\\%s" | Out-Null }'
             % (settings, settings)
-        ],
+        ),
+        "bin": exe,
+        "shortcuts": [[exe, name]],
         "persist": settings,
-        "notes": "Your folder shortcuts and options are kept in $persist_dir\\%s." % settings,
+        "checkver": {
+            "url": web,
+            "regex": before.replace(".", r"\.") + r"([\d.]+)" + after.replace(".", r"\."),
+        },
+        "autoupdate": {
+            "architecture": {"64bit": {"url": url("$version", before + "$version" + after)}}
+        },
     }
     write(
         os.path.join(args.out, "scoop", name.lower() + ".json"),

@@ -9,9 +9,11 @@
 ;
 ; Silent use: "Pathwink-<version>-setup.exe /S" installs with the default components
 ; (the program and Explorer's "Add to Pathwink..."; a running copy is asked to exit
-; first); "Uninstall.exe /S" uninstalls and keeps the settings file. Exit code 2
-; means a running copy did not exit, or another error stopped the work; exit code 1
-; that all was installed but Explorer's menu item, which a folder holding "%" cannot have.
+; first); "Uninstall.exe /S" uninstalls and keeps the settings file. Exit codes: 0
+; installed; 1 cancelled in the wizard (NSIS's own); 2 a running copy did not exit, or
+; another error stopped the work; 3 all installed but Explorer's menu item, which a
+; folder holding "%" cannot have. The winget manifest declares 1 to 3 (make_manifests.py
+; reads 2 and 3 here); 1 is taken, so the partial success has a code of its own.
 
 Unicode true
 ; 64-bit stubs: the installer then runs under 64-bit Windows and Wine without WoW64.
@@ -30,6 +32,8 @@ SetCompressor /SOLID lzma
 !define PW_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PW_NAME}"
 !define PW_RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define PW_SETTINGS "Pathwink.INI"
+!define PW_EXIT_IN_USE "2"
+!define PW_EXIT_NO_MENU_ITEM "3"
 ; Explorer's "Add to Pathwink..." (the program writes the same with "menu add").
 !define PW_CLASSES "Software\Classes"
 !define PW_VERB "Pathwink.Add"
@@ -85,7 +89,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) ${PW_MAKER}"
 ; (WM_CLOSE saves the settings and ends it without a question), and waits until
 ; its window is gone and its process has ended, up to ~10 s per copy. A copy that
 ; stays: the user may exit it and retry; cancelling (or silent mode) aborts with
-; exit code 2.
+; PW_EXIT_IN_USE (2).
 !macro PW_CLOSE_RUNNING_FUNCTION un
 Function ${un}CloseRunningPathwink
   Push $R0
@@ -134,7 +138,7 @@ Function ${un}CloseRunningPathwink
       ${Continue}
     ${EndIf}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PW_NAME} is still running.$\r$\n$\r$\nPlease exit it (right-click its tray icon and choose $\"Exit Pathwink$\", or close any dialog it shows), then click Retry." /SD IDCANCEL IDRETRY retry
-    SetErrorLevel 2
+    SetErrorLevel ${PW_EXIT_IN_USE}
     Abort "${PW_NAME} is still running."
     retry:
   ${Loop}
@@ -294,7 +298,7 @@ Section "Add to Pathwink... in Explorer's folder menu" SecExplorerMenu
   ${If} $R0 = 1
     DetailPrint "$\"Add to ${PW_NAME}...$\" was not put into Explorer's folder menu: the folder holds $\"%$\"."
     MessageBox MB_OK|MB_ICONEXCLAMATION "$\"Add to ${PW_NAME}...$\" was not put into Explorer's folder menu: the folder$\r$\n$\r$\n$INSTDIR$\r$\n$\r$\nholds $\"%$\", which Explorer reads as a placeholder (%1 stands for the folder clicked), so the item could not start ${PW_NAME}. Install into a folder whose path has no $\"%$\" to have it." /SD IDOK
-    SetErrorLevel 1
+    SetErrorLevel ${PW_EXIT_NO_MENU_ITEM}
   ${Else}
     !insertmacro PW_WRITE_VERB "Directory" "%1"
     !insertmacro PW_WRITE_VERB "Drive" "%1"

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <regex>
 
 using namespace pwtest;
 
@@ -31,6 +32,7 @@ constexpr WORD kCtrlAltF9 = 0x0678;
 constexpr int kSettingsCtrl = 16384, kSettingsAlt = 32768; // the settings file's encoding
 constexpr DWORD kAbortedByScript = 2;                      // NSIS's exit code for Abort
 const std::string kUninstallCaption = "Uninstall Pathwink " PW_DISPLAY_VERSION;
+const char kWingetFolder[] = "manifests\\c\\Corvane\\Pathwink\\" PW_DISPLAY_VERSION;
 
 // Marks a step in the log with the time since the test began, so that a slow or
 // failing step is easy to find in build/test-logs/journey_tests.log.
@@ -152,10 +154,11 @@ std::string One(const std::string& yaml, const std::string& key) {
 }
 
 // A winget manifest the build made beside the test, by its kind: "installer",
-// "version" or "defaultLocale"; "" when there is none. Their file names are the
-// package identifier, then ".installer" or ".locale.<DefaultLocale>", then ".yaml".
+// "version" or "defaultLocale"; "" when there is none. They are in the folder where the
+// community repository keeps them; their names are the package identifier, then
+// ".installer" or ".locale.<DefaultLocale>", then ".yaml".
 std::string WingetManifest(const std::string& kind) {
-    const std::string folder = BesideTheTest("winget");
+    const std::string folder = BesideTheTest(kWingetFolder);
     std::string installer;
     for (const std::string& name : FolderEntries(folder))
         if (EndsWith(name, ".installer.yaml"))
@@ -492,10 +495,9 @@ TEST_F(Journey, ASilentInstallGivesUpWithAnErrorWhenPathwinkDoesNotExit) {
     const DWORD took = GetTickCount() - start;
 
     EXPECT_EQ(code, kAbortedByScript);
-    const std::string manifest = WingetManifest("installer");
-    EXPECT_EQ(One(manifest, "InstallerReturnCode"), std::to_string(code))
-        << "the winget manifest tells what this code means";
-    EXPECT_EQ(One(manifest, "ReturnResponse"), "packageInUse");
+    const std::string response =
+        "InstallerReturnCode: " + std::to_string(code) + "\n  ReturnResponse: packageInUse\n";
+    EXPECT_NE(WingetManifest("installer").find(response), std::string::npos) << "winget says why";
     EXPECT_GE(stuck.Closes(), 1) << "it was asked to exit";
     EXPECT_GE(took, 9000u) << "it was given time to exit";
     EXPECT_FALSE(FileExists(inst_.Exe())) << "nothing installed";
@@ -646,7 +648,7 @@ TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifest
     const std::string installer = WingetManifest("installer");
     const std::string version = WingetManifest("version");
     const std::string locale = WingetManifest("defaultLocale");
-    ASSERT_FALSE(installer.empty()) << "no winget manifests in " << BesideTheTest("winget");
+    ASSERT_FALSE(installer.empty()) << "no winget manifests in " << BesideTheTest(kWingetFolder);
     ASSERT_FALSE(version.empty()) << "no version manifest named after the package";
     ASSERT_FALSE(locale.empty()) << "no manifest of the default locale";
     for (const std::string* manifest : {&installer, &version, &locale}) {
@@ -672,18 +674,15 @@ TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifest
     // winget starts a nullsoft installer with /S; what it finds afterwards is what
     // the manifest says: the user's "Apps & features" entry named by the product code.
     ASSERT_EQ(RunSetup("/S"), 0u);
-    const Texts codes = YamlValues(installer, "ProductCode");
-    ASSERT_EQ(codes.size(), 2u) << "the installer's and its entry's";
-    EXPECT_EQ(codes[1], codes[0]);
-    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + codes[0];
+    const std::string key =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + One(installer, "ProductCode");
     EXPECT_EQ(One(installer, "Scope"), "user");
     EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, key.c_str())) << key;
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, key.c_str())) << "nothing for every user";
     const HKEY cu = HKEY_CURRENT_USER;
-    EXPECT_EQ(RegString(cu, key.c_str(), "DisplayName"), One(installer, "DisplayName"));
-    EXPECT_EQ(RegString(cu, key.c_str(), "Publisher"), One(installer, "Publisher"));
-    EXPECT_EQ(RegString(cu, key.c_str(), "DisplayVersion"), One(installer, "DisplayVersion"));
-    EXPECT_EQ(One(installer, "DisplayVersion"), PW_DISPLAY_VERSION);
+    // The entry says what the package's own fields say, which the manifest need not repeat.
+    EXPECT_EQ(installer.find("AppsAndFeaturesEntries"), std::string::npos);
+    EXPECT_EQ(RegString(cu, key.c_str(), "DisplayVersion"), One(installer, "PackageVersion"));
     EXPECT_EQ(RegString(cu, key.c_str(), "DisplayName"), One(locale, "PackageName"));
     EXPECT_EQ(RegString(cu, key.c_str(), "Publisher"), One(locale, "Publisher"));
     EXPECT_EQ(RegString(cu, key.c_str(), "URLInfoAbout"), One(locale, "PublisherUrl"));
@@ -704,6 +703,26 @@ TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifest
     ASSERT_EQ(urls.size(), 1u);
     EXPECT_EQ(urls[0].rfind("https://", 0), 0u) << urls[0];
     EXPECT_TRUE(EndsWith(urls[0], "/" PW_ZIP_FILE)) << urls[0];
+    EXPECT_EQ(JsonStrings(scoop, "license"), Texts{One(locale, "License")});
+    size_t last = 0; // the fields in the official buckets' order
+    for (const char* field :
+         {"version", "description", "homepage", "license", "notes", "architecture", "pre_install",
+          "bin", "shortcuts", "persist", "checkver", "autoupdate"}) {
+        const size_t at = scoop.find("\"" + std::string(field) + "\":");
+        EXPECT_TRUE(at != std::string::npos && at > last) << field;
+        last = at;
+    }
+    // An update needs no hand edit: the newest zip's version from its name on the home
+    // page (not the setup's), and the zip's address from that version.
+    const Texts checkver = JsonStrings(scoop, "checkver"),
+                update = JsonStrings(scoop, "autoupdate");
+    ASSERT_FALSE(checkver.empty() || update.empty()); // an object's keys and strings
+    const std::string page =
+        "<a href=\"" PW_SETUP_FILE "\"><a href=\"Pathwink-9.10-portable.zip\">";
+    std::smatch found;
+    EXPECT_TRUE(std::regex_search(page, found, std::regex(checkver.back())) && found[1] == "9.10");
+    EXPECT_EQ(std::regex_replace(update.back(), std::regex("\\$version"), PW_DISPLAY_VERSION),
+              urls[0]);
     // The zip holds the built program and help at its top, as the manifest names them.
     Texts entries;
     for (const ZipEntry& entry : ZipEntries(zip))
@@ -721,6 +740,7 @@ TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifest
     EXPECT_EQ(JsonStrings(scoop, "persist"), Texts{settingsName});
     const Texts preInstall = JsonStrings(scoop, "pre_install");
     ASSERT_EQ(preInstall.size(), 1u);
+    EXPECT_NE(scoop.find("\"pre_install\": \""), std::string::npos) << "a string, not a list";
     EXPECT_NE(preInstall[0].find("New-Item -ItemType File \"$dir\\" + settingsName + "\""),
               std::string::npos)
         << preInstall[0];
@@ -750,7 +770,12 @@ TEST_F(Journey, TheWingetManifestClaimsWhatTheInstallerWritesAndTheScoopManifest
 TEST_F(Journey, InAFolderWhosePathHoldsAPercentSignExplorersMenuItemIsLeftOutAndSaid) {
     // Explorer would read "%1" in the program's path as the folder clicked.
     const std::string dir = Folder("pwsetup") + "\\Tools %1 Pathwink";
-    ASSERT_EQ(RunSetup("/S /D=" + dir), 1u) << "all but the menu item";
+    const DWORD code = RunSetup("/S /D=" + dir);
+    ASSERT_EQ(code, 3u) << "all but the menu item";
+    EXPECT_NE(WingetManifest("installer")
+                  .find("InstallerSuccessCodes:\n- " + std::to_string(code) + "\n"),
+              std::string::npos)
+        << "installed, for winget too";
     EXPECT_TRUE(FileExists(dir + "\\Pathwink.exe"));
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"), dir);
     for (const char* cls : kVerbClasses)
