@@ -14,26 +14,25 @@ namespace pw {
 
 namespace {
 
-constexpr char kAddUsage[] = "Which folder should Pathwink add? Name it after \"add\", for "
-                             "example:\nPathwink.exe add \"C:\\Projects\"";
-constexpr char kMenuUsage[] = "Pathwink.exe menu add puts \"Add to Pathwink...\" into Explorer's "
-                              "menu of folders and drives; Pathwink.exe menu remove takes it out.";
+constexpr char kAddUsage[] =
+    "Which folder should " PATHWINK_NAME " add? Name it after \"add\", for "
+    "example:\n" PATHWINK_NAME ".exe add \"C:\\Projects\"";
+constexpr char kMenuUsage[] =
+    PATHWINK_NAME ".exe menu add puts \"Add to " PATHWINK_NAME "...\" into Explorer's "
+                  "menu of folders and drives; " PATHWINK_NAME ".exe menu remove takes it out.";
 // Short paragraphs without indents: the box wraps long lines at its own width.
-constexpr char kCommandHelp[] =
-    "Pathwink.exe [tray]\n"
-    "Starts Pathwink; with tray, hidden with only its tray icon. Exit code 0 when it ends "
-    "or another copy already runs; 1 after an error.\n\n"
-    "Pathwink.exe add \"<folder>\" ...\n"
-    "Opens the New Folder Shortcut dialog for each folder in the running Pathwink, or "
+constexpr char kCommandHelp[] = PATHWINK_NAME
+    ".exe [tray]\n"
+    "Starts " PATHWINK_NAME "; with tray, hidden with only its tray icon. Exit code 0 when it ends "
+    "or another copy already runs; 1 after an error.\n\n" PATHWINK_NAME
+    ".exe add \"<folder>\" ...\n"
+    "Opens the New Folder Shortcut dialog for each folder in the running " PATHWINK_NAME ", or "
     "starts one in the tray for them. Exit code 0; 1 when no folder is named or the "
-    "running Pathwink does not answer.\n\n"
-    "Pathwink.exe menu add\n"
-    "Puts \"Add to Pathwink...\" into Explorer's menu of folders and drives. Exit code 0; "
-    "1 when the registry refused.\n\n"
-    "Pathwink.exe menu remove\n"
-    "Takes \"Add to Pathwink...\" out of Explorer's menu. Exit code 0; 1 when the "
-    "registry refused.\n\n"
-    "Pathwink.exe /?  (or -h, --help)\n"
+    "running " PATHWINK_NAME " does not answer.\n\n" PATHWINK_NAME ".exe menu add\n"
+    "Puts \"Add to " PATHWINK_NAME "...\" into Explorer's menu of folders and drives. Exit code 0; "
+    "1 when the registry refused.\n\n" PATHWINK_NAME ".exe menu remove\n"
+    "Takes \"Add to " PATHWINK_NAME "...\" out of Explorer's menu. Exit code 0; 1 when the "
+    "registry refused.\n\n" PATHWINK_NAME ".exe /?  (or -h, --help)\n"
     "Shows this. Exit code 0.\n\n"
     "The words are lower case, as shown.";
 // A copy that is starting shows its window within a second or two; one that is
@@ -117,7 +116,7 @@ HandOverResult HandOverFolders(const std::vector<std::string>& folders,
     std::string notTaken;
     for (size_t i = next; i < folders.size(); ++i)
         notTaken += "\n" + folders[i];
-    TopmostMessageBox("Pathwink is running but does not answer. It did not take:" + notTaken,
+    TopmostMessageBox(PATHWINK_NAME " is running but does not answer. It did not take:" + notTaken,
                       kProgramName, MB_OK | MB_ICONEXCLAMATION);
     return HandOverResult::NotAnswered;
 }

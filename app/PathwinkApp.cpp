@@ -40,7 +40,7 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
               launch_.OpenFolder(path, FolderLaunch::IfMissing::Tell,
                                  WhereToOpen(options_, inFront));
           },
-          [this] { return menuOpen_; }) {
+          [this] { return tray_->MenuOpen(); }) {
     options_ = store_.LoadOptions();
     for (const StoredShortcut& stored : store_.LoadShortcuts())
         table_.AddStored(stored);
@@ -49,41 +49,36 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
     TracePhase("hotkeys");
     // No key needs the program's window: it follows once every key works.
     window_ = std::make_unique<ProgramWindow>(static_cast<ProgramEvents&>(*this));
-    flows_ = std::make_unique<ShortcutFlows>(
-        table_, options_, keyboard_, *window_, [this](ShortcutFlows::Change change) {
-            if (change == ShortcutFlows::Change::Edited && pages_)
-                pages_->ClearSelection();
-            // A deleted or changed shortcut may have
-            // freed the switcher's key.
-            switcherKey_.Retry();
-            RefreshShortcutList();
-            SaveSettings();
-        });
+    tray_ = std::make_unique<ProgramTray>(window_->Handle(), display_, switcherKey_.Binding());
+    flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_,
+                                             [this](auto change) { OnTableChanged(change); });
     // The tray icon talks to the shell, which takes longer than anything above:
     // it is added as soon as the message loop runs, once every hotkey works.
     window_->PostFinishStart();
 }
 
+void PathwinkApp::OnTableChanged(ShortcutFlows::Change change) {
+    if (change == ShortcutFlows::Change::Edited && pages_)
+        pages_->ClearSelection();
+    switcherKey_.Retry();  // a deleted or changed shortcut may have freed its key
+    RefreshShortcutList(); // the list shows the table as it now is, saved or not
+    SaveSettings();
+}
+
 void PathwinkApp::OnStartFinishing() {
-    if (trayIcon_)
+    if (tray_->Shown())
         return;
-    trayIcon_ = std::make_unique<TrayIcon>(window_->Handle());
-    window_->ServeTray(trayIcon_.get());
-    trayIcon_->SetTooltip(display_.Tooltip());
-    trayIcon_->SetMenuOwner(window_->Handle());
-    trayIcon_->OnMenuRequested = [this](POINT at) { ShowTrayMenu(at); };
-    trayIcon_->OnSelected = [this] {
+    tray_->OnSelected = [this] {
         if (MainWindow* pages = Pages()) {
             pages->ShowAndActivate();
             BringOwnedPopupForward(window_->Handle());
         }
     };
-    trayIcon_->OnNotificationClicked = [this] { ShowOnPage(mainwindow::kPageShortcuts); };
-    const int inactive = table_.RefusedCount();
-    if (inactive > 0) // said once per start, as soon as the icon is there to say it
-        trayIcon_->ShowNotification(InactiveNoticeTitle(inactive),
-                                    InactiveNoticeText(display_.InactiveShortcuts()));
-    trayIcon_->Show();
+    tray_->OnNoticeClicked = [this] { ShowOnPage(mainwindow::kPageShortcuts); };
+    tray_->BeforeMenu = [this] { OnHotkeysMayBeFree(); }; // the menu shows what works now
+    tray_->OnChosen = [this](const TrayMenu::Choice& choice) { OnTrayMenuChoice(choice); };
+    tray_->Show();
+    window_->ServeTray(tray_->Icon());
     window_->WatchSessionChanges();
     // Common Controls is loaded now, rather than at the first window that needs it:
     // under Wine, loading it inside the switcher's key press left the switcher unable
@@ -140,7 +135,7 @@ void PathwinkApp::Close() {
         // A reason that stays (a folder nobody may write to, a full disk) must not
         // keep the program from ending.
         ReportError(e.what());
-        if (QuestionBox("Exit Pathwink without saving?", kProgramName) != IDYES)
+        if (QuestionBox("Exit " PATHWINK_NAME " without saving?", kProgramName) != IDYES)
             return;
     }
     closing_ = true;
@@ -160,7 +155,7 @@ void PathwinkApp::RequestClose() {
 
 bool PathwinkApp::BusyBringingItForward() {
     // A dialog opened inside the tray menu's loop would stay behind the menu.
-    if (menuOpen_)
+    if (tray_->MenuOpen())
         return true;
     if (!flows_->Running() && !flows_->CloseWaits() && !exiting_)
         return false;
@@ -169,8 +164,7 @@ bool PathwinkApp::BusyBringingItForward() {
 }
 
 void PathwinkApp::RefreshShortcutList() {
-    if (trayIcon_)
-        trayIcon_->SetTooltip(display_.Tooltip());
+    tray_->RefreshTooltip();
     if (!pages_)
         return; // the rows are made when the window first shows
     std::vector<std::string> rows = display_.ListRows();
@@ -225,12 +219,12 @@ void PathwinkApp::OnPathsDropped(const std::vector<std::string>& paths) {
 }
 
 void PathwinkApp::OnQueuedFlowDue() {
-    if (!exiting_ && !menuOpen_)
+    if (!exiting_ && !tray_->MenuOpen())
         flows_->RunNextQueued();
 }
 
 void PathwinkApp::OnExitClicked() {
-    if (!options_.confirmExit || QuestionBox("Exit Pathwink?", "Confirmation") == IDYES)
+    if (!options_.confirmExit || QuestionBox("Exit " PATHWINK_NAME "?", "Confirmation") == IDYES)
         RequestClose();
 }
 
@@ -301,12 +295,7 @@ void PathwinkApp::OnListDoubleClicked() {
     launch_.OpenFolder(table_.Path(row), FolderLaunch::IfMissing::StaySilent);
 }
 
-void PathwinkApp::ShowTrayMenu(POINT at) {
-    OnHotkeysMayBeFree(); // the menu shows what works at this moment
-    trayMenu_.Build(display_.MenuEntries(), display_.ShowAllFoldersEntry(switcherKey_.Binding()));
-    menuOpen_ = true;
-    const TrayMenu::Choice choice = trayMenu_.Show(window_->Handle(), at);
-    menuOpen_ = false;
+void PathwinkApp::OnTrayMenuChoice(const TrayMenu::Choice& choice) {
     // Folders handed over while the menu was open get their dialogs now.
     window_->PostQueuedFlow();
     switch (choice.command) {

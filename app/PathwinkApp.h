@@ -1,11 +1,11 @@
 #pragma once
 // The program's one owner of state: the options, the shortcut table with its
 // hotkey bindings, the settings store, the program's window, the configuration
-// pages once shown, the tray icon and its menu. It wires them, starts the program
-// and closes it; the flows that change shortcuts run in ShortcutFlows, the folder
-// switcher and its key in SwitcherKey, and the windows only show what they are
-// given and report what the user does.
+// pages once shown, the tray. It wires them, starts the program and closes it; the
+// flows that change shortcuts run in ShortcutFlows, the switcher and its key in
+// SwitcherKey, and the windows show what they are given and report what the user does.
 
+#include "app/ProgramTray.h"
 #include "app/ProgramWindow.h"
 #include "app/ShortcutDisplay.h"
 #include "app/ShortcutFlows.h"
@@ -15,8 +15,6 @@
 #include "open/FolderLaunch.h"
 #include "store/Settings.h"
 #include "store/ShortcutTable.h"
-#include "tray/TrayIcon.h"
-#include "tray/TrayMenu.h"
 
 #include <memory>
 #include <string>
@@ -26,10 +24,9 @@ namespace pw {
 
 class PathwinkApp : private ProgramEvents, private MainWindowEvents {
 public:
-    // Loads the options and the shortcuts and registers their hotkeys, then creates
-    // the program's window (hidden, without its pages); the tray icon follows once the
-    // message loop runs. shell checks and opens folders, keyboard tells what a Ctrl+Alt
-    // combination types with AltGr (tests replace either).
+    // Loads the options and the shortcuts and registers their hotkeys, then creates the
+    // program's window (hidden, without pages); the tray icon follows from the message
+    // loop. shell opens folders, keyboard tells what Ctrl+Alt combinations type with AltGr.
     explicit PathwinkApp(SettingsStore store = SettingsStore(), FolderShell shell = FolderShell(),
                          KeyboardLookups keyboard = KeyboardLookups());
     PathwinkApp(const PathwinkApp&) = delete;
@@ -42,21 +39,20 @@ public:
     void AddFoldersInTurn(const std::vector<std::string>& folders);
 
 private:
-    // Saves, releases every hotkey and ends the message loop. When the settings
-    // file cannot be written, the user is told why and asked whether to exit
-    // without saving; No leaves everything as it was.
+    // Saves, releases every hotkey and ends the message loop; a save that fails asks
+    // whether to exit without saving (No leaves everything as it was).
     void Close();
-    // A close from the user or another program: during a flow, the flow ends as
-    // if cancelled and the close follows it.
+    // A close from the user or another program: a running flow ends as if cancelled first.
     void RequestClose();
     void SaveSettings();
+    void OnTableChanged(ShortcutFlows::Change change);
     // The pages, made at their first showing; null when they cannot be made.
     MainWindow* Pages();
     // Shows the table in the list and the count of inactive shortcuts in the tooltip.
     void RefreshShortcutList();
     // True (and what the flow or the close shows brought forward) while either runs.
     bool BusyBringingItForward();
-    void ShowTrayMenu(POINT at);
+    void OnTrayMenuChoice(const TrayMenu::Choice& choice);
     void ShowOnPage(int page);
     void OpenHelp();
     // Asks the system again for every refused combination; true when one is active now.
@@ -92,10 +88,8 @@ private:
     std::unique_ptr<ProgramWindow> window_;
     std::unique_ptr<MainWindow> pages_; // made at the first showing
     std::unique_ptr<ShortcutFlows> flows_;
-    std::unique_ptr<TrayIcon> trayIcon_;
-    TrayMenu trayMenu_;
+    std::unique_ptr<ProgramTray> tray_;
     std::vector<std::string> shownRows_; // what the list shows
-    bool menuOpen_ = false;              // the tray menu's loop runs
     bool exiting_ = false;               // the close is saving or asking
     bool closing_ = false;               // the close is done: the message loop ends
 };

@@ -48,8 +48,7 @@ std::string HandedOverFolder(const COPYDATASTRUCT* data) {
 
 ProgramWindow::ProgramWindow(ProgramEvents& events) : events_(events) {
     RegisterWindowClass(kProgramWindowClass, 0, GetSysColorBrush(COLOR_BTNFACE));
-    Create(0, kProgramWindowClass, Application::Instance().Title().c_str(), kStyle, 0, 0, 0, 0,
-           nullptr);
+    Create(0, kProgramWindowClass, kProgramName, kStyle, 0, 0, 0, 0, nullptr);
     if (!Handle())
         throw std::runtime_error("The main window could not be created");
     Application::Instance().SetMainWindow(Handle());

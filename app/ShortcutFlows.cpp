@@ -36,7 +36,8 @@ std::string WithThousands(std::size_t n) {
 
 std::string TooLongText() {
     return "The folder path is longer than " + WithThousands(kMaxFolderPathLength) +
-           " characters, the longest Pathwink can keep. Please choose a folder with a shorter "
+           " characters, the longest " PATHWINK_NAME
+           " can keep. Please choose a folder with a shorter "
            "path.";
 }
 
@@ -44,15 +45,16 @@ std::string TooLongText() {
 
 std::string WaitingFoldersQuestion(const std::deque<std::string>& folders) {
     constexpr std::size_t kNamed = 10;
-    std::string text = folders.size() == 1
-                           ? "This folder was handed to Pathwink and waits for its dialog:\n"
-                           : "These folders were handed to Pathwink and wait for their dialogs:\n";
+    std::string text = folders.size() == 1 ? "This folder was handed to " PATHWINK_NAME
+                                             " and waits for its dialog:\n"
+                                           : "These folders were handed to " PATHWINK_NAME
+                                             " and wait for their dialogs:\n";
     for (std::size_t i = 0; i < folders.size() && i < kNamed; ++i)
         text += "\n" + folders[i];
     if (folders.size() > kNamed)
         text += "\n...and " + std::to_string(folders.size() - kNamed) + " more.";
-    return text + "\n\nExit Pathwink without adding " + (folders.size() == 1 ? "it?" : "them?") +
-           "\n(No shows the dialogs now.)";
+    return text + "\n\nExit " PATHWINK_NAME " without adding " +
+           (folders.size() == 1 ? "it?" : "them?") + "\n(No shows the dialogs now.)";
 }
 
 ShortcutFlows::ShortcutFlows(ShortcutTable& table, const Options& options,
@@ -158,7 +160,7 @@ void ShortcutFlows::NewShortcut(const std::string& initialFolder) {
     Run([&] {
         if (!EditorCanShow())
             return;
-        Editor().SetCaption("New Folder Shortcut - Pathwink");
+        Editor().SetCaption("New Folder Shortcut - " PATHWINK_NAME);
         Editor().SetHotkeyValue(0);
         Editor().SetFolderText(initialFolder);
         for (;;) {
@@ -190,7 +192,7 @@ void ShortcutFlows::EditShortcut(int index) {
         // No other flow can run until this one ends, so the row stays where it is.
         if (index < 0 || index >= table_.Count())
             return;
-        Editor().SetCaption("Edit Folder Shortcut - Pathwink");
+        Editor().SetCaption("Edit Folder Shortcut - " PATHWINK_NAME);
         Editor().SetHotkeyValue(table_.Binding(index).Key());
         Editor().SetFolderText(table_.Path(index));
         for (;;) {

@@ -16,8 +16,9 @@
 
 namespace {
 
-constexpr char kAlreadyRunning[] = "Pathwink is already active.\nLeft-click the golden folder "
-                                   "icon in the tray, next to the clock.";
+constexpr char kAlreadyRunning[] =
+    PATHWINK_NAME " is already active.\nLeft-click the golden folder "
+                  "icon in the tray, next to the clock.";
 
 int ShowCommandOfStart() {
     STARTUPINFOW startup{};
@@ -49,14 +50,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     // Decided before any window exists: a second copy has nothing another program
     // could find, send folders to or ask to save.
-    std::optional<SingleInstanceGuard> guard(std::in_place, app.Title());
+    std::optional<SingleInstanceGuard> guard(std::in_place, kProgramName);
     if (guard->AnotherCopyRuns()) {
         if (!adding) {
             TopmostMessageBox(kAlreadyRunning, kProgramName, MB_OK);
             return 0;
         }
         const HandOverResult handed = HandOverFolders(folders, [&] {
-            guard.emplace(app.Title());
+            guard.emplace(kProgramName);
             return guard->AnotherCopyRuns();
         });
         if (handed != HandOverResult::NoCopyRuns)

@@ -1,4 +1,5 @@
 #include "hotkey/HotkeyBinding.h"
+#include "win/ProgramName.h"
 
 #include "win/Window.h"
 
@@ -8,7 +9,7 @@ namespace pw {
 
 namespace {
 
-constexpr char kHiddenWindowClass[] = "PathwinkHotKeyWindow";
+constexpr char kHiddenWindowClass[] = PATHWINK_NAME "HotKeyWindow";
 // RegisterHotKey takes ids 0x0000 to 0xBFFF from applications.
 constexpr int kLastId = 0xBFFF;
 

@@ -1,4 +1,5 @@
 #include "main/MainWindow.h"
+#include "win/ProgramName.h"
 
 #include "PathwinkVersion.h"
 #include "main/MainWindowIds.h"
@@ -83,11 +84,12 @@ const std::vector<Row>& MainWindow::Controls() {
          160, 21, 5, FontRole::Normal, nullptr},
         {idShowAllFoldersState, "STATIC", "", kLabel, 0, idOptionsPage, 280, 147, 160, 15,
          kNoTabStop, FontRole::Normal, nullptr},
-        {idRunAtLogonBox, "BUTTON", "Run Pathwink automatically when Windows starts.", kCheck, 0,
-         idOptionsPage, 8, 176, 425, 17, 6, FontRole::Normal, &MainWindow::OnOptionToggled},
+        {idRunAtLogonBox, "BUTTON", "Run " PATHWINK_NAME " automatically when Windows starts.",
+         kCheck, 0, idOptionsPage, 8, 176, 425, 17, 6, FontRole::Normal,
+         &MainWindow::OnOptionToggled},
 
         // "About"
-        {idTitleLabel, "STATIC", "Pathwink", kLabel, 0, idAboutPage, 8, 8, 425, 32, kNoTabStop,
+        {idTitleLabel, "STATIC", PATHWINK_NAME, kLabel, 0, idAboutPage, 8, 8, 425, 32, kNoTabStop,
          FontRole::Title, nullptr},
         {idVersionLabel, "STATIC", "Version " PATHWINK_VERSION_TEXT, kLabel, 0, idAboutPage, 8, 46,
          0, 0, kNoTabStop, FontRole::Normal, nullptr},

@@ -1,11 +1,12 @@
 #include "main/TabPage.h"
+#include "win/ProgramName.h"
 
 namespace pw {
 
 TabPage::TabPage(HWND window, int id) : window_(window) {
-    RegisterWindowClass("PathwinkPage", 0, GetSysColorBrush(COLOR_BTNFACE));
-    Create(WS_EX_CONTROLPARENT, "PathwinkPage", "", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
-           0, 0, 0, window);
+    RegisterWindowClass(PATHWINK_NAME "Page", 0, GetSysColorBrush(COLOR_BTNFACE));
+    Create(WS_EX_CONTROLPARENT, PATHWINK_NAME "Page", "",
+           WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0, window);
     SetWindowLongPtrW(Handle(), GWLP_ID, id);
 }
 

@@ -1,4 +1,5 @@
 #include "open/FolderLaunch.h"
+#include "win/ProgramName.h"
 
 #include "win/AppMessages.h"
 #include "win/Errors.h"
@@ -16,13 +17,14 @@ namespace pw {
 
 namespace {
 
-constexpr char kResultWindowClass[] = "PathwinkLaunchWindow";
+constexpr char kResultWindowClass[] = PATHWINK_NAME "LaunchWindow";
 
 } // namespace
 
 std::string MissingFolderText(const std::string& path) {
     return "The folder \"" + path +
-           "\" does not exist or is inaccessible. Please open the Pathwink configuration tab "
+           "\" does not exist or is inaccessible. Please open the " PATHWINK_NAME
+           " configuration tab "
            "to delete or edit this folder shortcut.";
 }
 

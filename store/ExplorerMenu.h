@@ -6,6 +6,7 @@
 // that runs "<executable>" add "<folder>").
 
 #include "win/Errors.h"
+#include "win/ProgramName.h"
 
 #include <windows.h>
 
@@ -13,8 +14,8 @@
 
 namespace pw {
 
-constexpr char kExplorerMenuVerb[] = "Pathwink.Add";
-constexpr char kExplorerMenuText[] = "Add to Pathwink...";
+constexpr char kExplorerMenuVerb[] = PATHWINK_NAME ".Add";
+constexpr char kExplorerMenuText[] = "Add to " PATHWINK_NAME "...";
 
 // A failed write or removal, with the key and the system's reason.
 class ExplorerMenuError : public UserError {

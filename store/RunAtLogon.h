@@ -5,6 +5,7 @@
 // otherwise the user's own (HKCU).
 
 #include "win/Errors.h"
+#include "win/ProgramName.h"
 
 #include <windows.h>
 
@@ -43,7 +44,7 @@ struct RunAtLogonKeys {
     std::string machineKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
     HKEY userRoot = HKEY_CURRENT_USER;
     std::string userKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-    std::string valueName = "Pathwink";
+    std::string valueName = PATHWINK_NAME;
     std::function<bool(const std::string& executablePath)> isProtected = ExecutableIsProtected;
 };
 

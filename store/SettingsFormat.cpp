@@ -417,11 +417,6 @@ std::optional<unsigned long> SaveTempFileOwner(std::string_view candidateLeaf) {
     return value;
 }
 
-std::string LeafOf(const std::string& path) {
-    const std::size_t separator = path.find_last_of(kPathSeparators);
-    return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
 std::string FolderOf(const std::string& path) {
     const std::size_t separator = path.find_last_of("\\/");
     return separator == std::string::npos ? std::string() : path.substr(0, separator);

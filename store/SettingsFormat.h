@@ -133,8 +133,6 @@ std::string SaveTempFileName(const std::string& settingsFile, unsigned long proc
 // The process id in the name of such a temporary file (compared without regard to
 // case), or nothing when candidateLeaf is no such name.
 std::optional<unsigned long> SaveTempFileOwner(std::string_view candidateLeaf);
-// The last component of a path (after the last '\', '/' or ':').
-std::string LeafOf(const std::string& path);
 // The folder of a path, without its trailing separator ("" when there is none).
 std::string FolderOf(const std::string& path);
 

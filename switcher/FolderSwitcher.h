@@ -7,6 +7,7 @@
 // shows what it is given and reports the choice; it holds no shortcut.
 
 #include "win/Layout.h"
+#include "win/ProgramName.h"
 #include "win/Scoped.h"
 #include "win/Window.h"
 
@@ -23,8 +24,8 @@ std::string FoldCase(const std::string& text);
 class FolderSwitcher : public Window {
 public:
     // Other programs and the tests find the window by this class and caption.
-    static constexpr const char* kClassName = "PathwinkFolderSwitcher";
-    static constexpr const char* kCaption = "Show all folders - Pathwink";
+    static constexpr const char* kClassName = PATHWINK_NAME "FolderSwitcher";
+    static constexpr const char* kCaption = "Show all folders - " PATHWINK_NAME;
 
     FolderSwitcher();
     ~FolderSwitcher() override;

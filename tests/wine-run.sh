@@ -53,5 +53,11 @@ if [ -n "$stopped" ]; then
 fi
 wait $pid
 status=$?
+# Wine can end a crashed program with status 0 once its debugger has printed the
+# backtrace: a run without GoogleTest's closing summary did not pass.
+if [ $status -eq 0 ] && ! tr -d '\r' <"$log" | grep -q '^\[  PASSED  \]'; then
+    echo "wine-run.sh: $(basename "$exe") ended without GoogleTest's summary (a crash?)" >>"$log"
+    status=1
+fi
 wait $shower
 exit $status

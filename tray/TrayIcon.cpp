@@ -1,5 +1,6 @@
 #include "tray/TrayIcon.h"
 
+#include "win/ProgramName.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
 
@@ -59,7 +60,7 @@ bool TrayIcon::TellShell(DWORD message, const NOTIFYICONDATAW& record) {
         return true;
     // A refusal is normal (no taskbar yet, an icon already gone) and each caller acts on
     // it; the record is for whoever looks into a missing icon.
-    const std::wstring line = L"Pathwink: the shell refused tray icon call " +
+    const std::wstring line = Wide(kProgramName) + L": the shell refused tray icon call " +
                               std::to_wstring(message) + L" (error " +
                               std::to_wstring(GetLastError()) + L")\n";
     OutputDebugStringW(line.c_str());

@@ -1,4 +1,5 @@
 #include "tray/TrayMenu.h"
+#include "win/ProgramName.h"
 
 #include "win/Text.h"
 
@@ -32,11 +33,11 @@ void TrayMenu::Build(std::vector<FolderEntry> folders, const std::string& showAl
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendItem(menu, kConfigureShortcuts, "Configure Shortcuts");
     AppendItem(menu, kConfigureOptions, "Configure Options");
-    AppendItem(menu, kAbout, "About Pathwink");
+    AppendItem(menu, kAbout, "About " PATHWINK_NAME);
     AppendItem(menu, kShowAllFolders, showAllFolders);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendItem(menu, kHelp, "Help");
-    AppendItem(menu, kExit, "Exit Pathwink");
+    AppendItem(menu, kExit, "Exit " PATHWINK_NAME);
 }
 
 TrayMenu::Choice TrayMenu::Show(HWND owner, POINT at) const {

@@ -1,7 +1,7 @@
 #pragma once
-// Process-wide application state: the title (caption of every plain message and
-// error report, name of the single-instance mutex), the main window that owns
-// message boxes, and whether the program has been asked to end.
+// Process-wide application state: the main window that owns message boxes, and
+// whether the program has been asked to end. (The program's name, the caption of
+// every plain message and the single-instance mutex's name, is kProgramName.)
 
 #include "win/ProgramName.h"
 
@@ -15,9 +15,6 @@ class Application {
 public:
     static Application& Instance();
 
-    const std::string& Title() const { return title_; }
-    void SetTitle(std::string title) { title_ = std::move(title); }
-
     HWND MainWindow() const { return mainWindow_; }
     void SetMainWindow(HWND hwnd) { mainWindow_ = hwnd; }
 
@@ -29,7 +26,6 @@ public:
     HWND ActiveOwner() const;
 
 private:
-    std::string title_ = kProgramName;
     HWND mainWindow_ = nullptr;
     bool terminated_ = false;
 };

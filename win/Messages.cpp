@@ -83,7 +83,7 @@ void LayOutPlainMessage(HWND dlg, PlainMessageState& state) {
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), inst, nullptr);
     SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
     SendMessageW(ok, WM_SETFONT, reinterpret_cast<WPARAM>(state.font.Get()), FALSE);
-    SetWindowTextW(dlg, Wide(Application::Instance().Title()).c_str());
+    SetWindowTextW(dlg, Wide(kProgramName).c_str());
     SetFocus(ok);
 }
 
@@ -162,7 +162,7 @@ int TopmostMessageBox(const std::string& text, const std::string& caption, UINT 
 
 void ReportError(const std::string& text) {
     MessageBoxW(Application::Instance().ActiveOwner(), Wide(WithFullStop(text)).c_str(),
-                Wide(Application::Instance().Title()).c_str(), MB_OK | MB_ICONERROR);
+                Wide(kProgramName).c_str(), MB_OK | MB_ICONERROR);
 }
 
 } // namespace pw

@@ -59,7 +59,6 @@ int main(int argc, char** argv) {
     std::ofstream(folder + "\\Pathwink.INI", std::ios::binary) << "[Options]\r\nRunOnStarup=0\r\n";
     const std::string exe = folder + "\\Pathwink.exe";
 
-    Application::Instance().SetTitle("PathwinkPreview");
     RunAtLogonKeys keys;
     keys.machineRoot = HKEY_CURRENT_USER;
     keys.machineKey = keys.userKey = "Software\\PathwinkPreview\\Run";

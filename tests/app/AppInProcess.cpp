@@ -15,14 +15,12 @@
 using namespace pw;
 
 void AppInProcess::SetUp() {
-    Application::Instance().SetTitle("PathwinkAppTest");
     folder_ = pwtest::MakeTempFolder("pwform");
 }
 
 void AppInProcess::TearDown() {
     app_.reset();
     pwtest::RemoveTree(folder_);
-    Application::Instance().SetTitle(kProgramName);
 }
 
 void AppInProcess::Open(const std::string& settings, FolderShell shell, KeyboardLookups keyboard,

@@ -3,6 +3,7 @@
 // names of a save's temporary files.
 
 #include "store/SettingsFormat.h"
+#include "tests/support/TestSupport.h"
 #include "win/Text.h"
 
 #include <gtest/gtest.h>
@@ -227,10 +228,10 @@ TEST(ShortcutsSectionBlock, HoldsCountThenPathAndKeyOfEachEntryInOrder) {
 TEST(SaveTempFile, NamesAreShortAndRecognisedAndNothingElseIs) {
     const std::string name = SaveTempFileName("C:\\Tools\\Pathwink.INI", 0x1234);
     EXPECT_EQ(name, "C:\\Tools\\~pw1234.tmp");
-    EXPECT_EQ(SaveTempFileOwner(LeafOf(name)), 0x1234ul);
+    EXPECT_EQ(SaveTempFileOwner(pwtest::LeafName(name)), 0x1234ul);
     // For process ids below 2^20 (Windows' usual range) the name is never longer
     // than the settings file's own, so a folder that holds one holds the other.
-    EXPECT_LE(LeafOf(SaveTempFileName("C:\\T\\Pathwink.INI", 0xFFFFF)).size(),
+    EXPECT_LE(pwtest::LeafName(SaveTempFileName("C:\\T\\Pathwink.INI", 0xFFFFF)).size(),
               std::string("Pathwink.INI").size());
     EXPECT_EQ(SaveTempFileName("Pathwink.INI", 255), "~pwff.tmp");
 

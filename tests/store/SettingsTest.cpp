@@ -541,7 +541,9 @@ TEST(Settings, LeftoverTemporaryFilesOfEndedProcessesGoAtTheNextSave) {
     CloseHandle(snapshot);
     ASSERT_NE(running, 0u);
 
-    auto tempName = [](DWORD pid) { return LeafOf(SaveTempFileName("Pathwink.INI", pid)); };
+    auto tempName = [](DWORD pid) {
+        return pwtest::LeafName(SaveTempFileName("Pathwink.INI", pid));
+    };
     const std::vector<std::string> stale = {
         tempName(ended),
         tempName(GetCurrentProcessId()), // an earlier process of the same id

@@ -556,7 +556,7 @@ TEST(TrayIcon, AMenuThatFailsIsReportedAndStillGetsItsWakeUp) {
     // The report's own message loop takes the wake-up posted after the failure.
     WakeUpWatch watch;
     ASSERT_TRUE(watch.Watching());
-    auto report = pwtest::AnswerDialog(Application::Instance().Title(), IDOK);
+    auto report = pwtest::AnswerDialog(kProgramName, IDOK);
     Notify(WM_CONTEXTMENU);
     EXPECT_EQ(report.get(), "The menu could not be built.") << "the window's error report";
     TakeThreadWakeUps();
