@@ -1,7 +1,6 @@
 #include "app/PathwinkApp.h"
 
 #include "app/CommandLine.h"
-#include "app/KeyChecks.h"
 #include "main/MainWindowIds.h"
 #include "win/Application.h"
 #include "win/Messages.h"
@@ -95,7 +94,7 @@ MainWindow* PathwinkApp::Pages() {
         return nullptr;
     window_->ShowView(pages_.get());
     pages_->ShowOptions(options_);
-    pages_->ShowAllFoldersKey(switcherKey_.Binding().Key(), switcherKey_.Binding().Refused());
+    switcherKey_.ShowOn(pages_.get());
     RefreshShortcutList();
     return pages_.get();
 }
@@ -251,19 +250,14 @@ void PathwinkApp::OnHotkeysMayBeFree() {
 
 bool PathwinkApp::RetryRefusedKeys() {
     const bool switcherActive = switcherKey_.Retry();
-    if (pages_)
-        pages_->ShowAllFoldersKey(switcherKey_.Binding().Key(), switcherKey_.Binding().Refused());
+    switcherKey_.ShowOn(pages_.get());
     const bool shortcutsActive = table_.RetryRefused() > 0;
     return shortcutsActive || switcherActive;
 }
 
 void PathwinkApp::OnShowAllFoldersKeyTyped(KeyCombination key) {
     const KeyCombination oldKey = switcherKey_.Binding().Key();
-    const SwitcherKey::Outcome outcome = switcherKey_.Change(key, options_, keyboard_);
-    pages_->ShowAllFoldersKey(switcherKey_.Binding().Key(), switcherKey_.Binding().Refused());
-    if (outcome == SwitcherKey::Outcome::Refused)
-        PlainMessage(kRegistrationFailedText);
-    if (outcome != SwitcherKey::Outcome::Taken)
+    if (!switcherKey_.Change(key, options_, keyboard_, pages_.get()))
         return;
     if (key != oldKey)
         table_.RetryRefused(); // the old key may be what an inactive shortcut waited for

@@ -2,6 +2,7 @@
 
 #include "app/KeyChecks.h"
 #include "win/Application.h"
+#include "win/Messages.h"
 #include "win/OnDemandLibrary.h"
 
 namespace pw {
@@ -13,12 +14,23 @@ SwitcherKey::SwitcherKey(const ShortcutTable& table, const ShortcutDisplay& disp
     binding_.OnPressed = [this] { Toggle(GetForegroundWindow()); };
 }
 
-SwitcherKey::Outcome SwitcherKey::Change(KeyCombination key, const Options& options,
-                                         const KeyboardLookups& keyboard) {
+bool SwitcherKey::Change(KeyCombination key, const Options& options,
+                         const KeyboardLookups& keyboard, MainWindow* pages) {
     if (key != 0 && !KeyPassesQuestions(key, options, keyboard, "shows all folders",
-                                        [] { return Application::Instance().Terminated(); }))
-        return Outcome::Declined;
-    return binding_.ChangeKey(key) ? Outcome::Taken : Outcome::Refused;
+                                        [] { return Application::Instance().Terminated(); })) {
+        ShowOn(pages);
+        return false;
+    }
+    const bool taken = binding_.ChangeKey(key);
+    ShowOn(pages);
+    if (!taken)
+        PlainMessage(kRegistrationFailedText);
+    return taken;
+}
+
+void SwitcherKey::ShowOn(MainWindow* pages) const {
+    if (pages)
+        pages->ShowAllFoldersKey(binding_.Key(), binding_.Refused());
 }
 
 void SwitcherKey::Toggle(HWND inFront) {

@@ -5,6 +5,7 @@
 
 #include "app/ShortcutDisplay.h"
 #include "hotkey/HotkeyBinding.h"
+#include "main/MainWindow.h"
 #include "store/ShortcutTable.h"
 #include "switcher/FolderSwitcher.h"
 
@@ -31,11 +32,14 @@ public:
         binding_.Retry();
         return wasRefused && binding_.Registered();
     }
-    enum class Outcome { Taken, Declined, Refused };
     // A key typed on the Options page (0: none), after the questions of a shortcut's
-    // key: Taken when the binding holds it now; otherwise the old key stays, because
-    // the user said No (Declined) or the system refused the combination (Refused).
-    Outcome Change(KeyCombination key, const Options& options, const KeyboardLookups& keyboard);
+    // key: true when the binding holds it now; otherwise the old key stays, because the
+    // user said No or the system refused the combination (which the user is told).
+    // pages (when made) show the key kept, before any message.
+    bool Change(KeyCombination key, const Options& options, const KeyboardLookups& keyboard,
+                MainWindow* pages);
+    // Shows the key and whether another program holds it on pages, when made.
+    void ShowOn(MainWindow* pages) const;
     // Shows the switcher at the pointer, or closes it when it shows. inFront is the
     // window that was in front when the user asked.
     void Toggle(HWND inFront);
