@@ -347,9 +347,11 @@ LRESULT ShortcutEditor::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
         FocusActiveControl();
         return 0;
-    case WM_DPICHANGED:
-        ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+    case WM_DPICHANGED: {
+        const DpiChange change = ReadDpiChange(Handle(), wParam, lParam);
+        ApplyDpi(change.dpi, change.suggested ? &*change.suggested : nullptr);
         return 0;
+    }
     default:
         return Window::HandleMessage(msg, wParam, lParam);
     }

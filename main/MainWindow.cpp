@@ -416,9 +416,11 @@ bool MainWindow::HandleViewMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESU
         if (wParam == SIZE_MINIMIZED)
             Hide();
         return false;
-    case WM_DPICHANGED:
-        ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+    case WM_DPICHANGED: {
+        const DpiChange change = ReadDpiChange(Handle(), wParam, lParam);
+        ApplyDpi(change.dpi, change.suggested ? &*change.suggested : nullptr);
         return true;
+    }
     case WM_SHOWWINDOW:
         if (wParam)
             events_.OnWindowOpening();

@@ -286,12 +286,14 @@ LRESULT FolderSwitcher::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         else
             SetFocus(layout_[idFilterBox]);
         return 0;
-    case WM_DPICHANGED:
-        ApplyDpi(HIWORD(wParam));
-        if (const auto* r = reinterpret_cast<const RECT*>(lParam))
+    case WM_DPICHANGED: {
+        const DpiChange change = ReadDpiChange(Handle(), wParam, lParam);
+        ApplyDpi(change.dpi);
+        if (const auto& r = change.suggested)
             SetWindowPos(Handle(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
+    }
     case WM_CLOSE:
         Dismiss();
         return 0;

@@ -14,6 +14,21 @@ UINT DpiOf(HWND hwnd) {
     return dpi ? dpi : SystemDpi();
 }
 
+DpiChange ReadDpiChange(HWND window, WPARAM wParam, LPARAM lParam) {
+    DpiChange change{HIWORD(wParam), std::nullopt};
+    if (change.dpi == 0)
+        change.dpi = DpiOf(window);
+    // A read of this process's own memory that fails, rather than faults, at a bad pointer.
+    RECT r{};
+    SIZE_T read = 0;
+    if (lParam &&
+        ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(lParam), &r, sizeof r,
+                          &read) &&
+        read == sizeof r)
+        change.suggested = r;
+    return change;
+}
+
 UINT SystemDpi() {
     const ScopedDc dc(nullptr);
     const int dpi = dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace pw {
 
 inline int Scale(int value, UINT dpi) {
@@ -13,6 +15,15 @@ inline int Scale(int value, UINT dpi) {
 UINT DpiOf(HWND hwnd);
 // The DPI of the primary monitor, for windows that do not exist yet.
 UINT SystemDpi();
+
+// What a WM_DPICHANGED says, read so that a forged one (any program can post the
+// message, with any pointer) does no harm: the new DPI (the window's own when it says
+// 0), and the rectangle the system suggests when its pointer can be read at all.
+struct DpiChange {
+    UINT dpi;
+    std::optional<RECT> suggested;
+};
+DpiChange ReadDpiChange(HWND window, WPARAM wParam, LPARAM lParam);
 
 // The work area (the screen less the taskbar) of the monitor the pointer is on, and
 // that monitor's DPI: where a menu or a message the user just asked for appears.

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -686,4 +687,39 @@ TEST_F(ProgramRun, AFolderPathOfThousandsOfCharactersShowsItsStartAndEndInBoxesT
     EXPECT_EQ(Within(menuRect, work), "inside") << "the menu";
     PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
+}
+
+// Any program can post WM_DPICHANGED with any pointer in it: the main window, the
+// switcher and the shortcut dialog take no rectangle they cannot read.
+TEST(ForgedMessages, ADpiChangeWithABadPointerLeavesEveryWindowAsItWas) {
+    PathwinkProcess app("[Options]\r\nConfirmExit=0\r\n");
+    ASSERT_TRUE(app.Start());
+    app.MakePages();
+    const struct {
+        const char* what;
+        std::function<HWND()> open;
+    } windows[] = {
+        {"the main window", [&] { return app.MainWindow(); }},
+        {"the switcher",
+         [&] {
+             TypeKey(VK_SPACE, true, true);
+             return app.WaitForWindow("PathwinkFolderSwitcher", nullptr);
+         }},
+        {"the shortcut dialog",
+         [&] {
+             PostMessageA(app.Control("Button", "New Shortcut"), BM_CLICK, 0, 0);
+             return app.WaitForEditor();
+         }},
+    };
+    for (const auto& w : windows) {
+        const HWND window = w.open();
+        ASSERT_TRUE(window) << w.what << ": not shown;" << app.Shown();
+        for (const LPARAM bad : {LPARAM(0x10), LPARAM(0x7FFF00000000)})
+            PostMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), bad);
+        PumpFor(300);
+        EXPECT_TRUE(IsWindow(window)) << w.what;
+    }
+    // A fault shows late under Wine, whose debugger first writes out the backtrace.
+    EXPECT_EQ(WaitForSingleObject(app.Process(), 3000), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the program ended";
 }
