@@ -27,7 +27,6 @@ std::optional<PendingCopyParts> ReadPendingCopy(std::string_view bytes);
 // blocks: as long as one of the two, every byte that of one of them at its place,
 // and past the old content's end also zero (the disk's bytes of a file extended
 // but not yet written). A file edited since fits this by no reasonable chance.
-bool IsTornBetween(std::string_view file, std::string_view newContent,
-                   std::string_view oldContent);
+bool IsTornBetween(std::string_view file, std::string_view newContent, std::string_view oldContent);
 
 } // namespace pw
