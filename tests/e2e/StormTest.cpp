@@ -469,24 +469,11 @@ SavedSettings ReadSettingsFile(const std::string& settingsFile) {
     return saved;
 }
 
-std::vector<std::string> TempFilesIn(const std::string& folder) {
+// The names in folder that match pattern: "~pw*.tmp", a save's temporary files.
+std::vector<std::string> FilesIn(const std::string& folder, const char* pattern = "~pw*.tmp") {
     std::vector<std::string> found;
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "\\~pw*.tmp").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return found;
-    do
-        found.push_back(fd.cFileName);
-    while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return found;
-}
-
-// What lies beside the settings file under the names a pending copy is set aside as.
-std::vector<std::string> SetAsideIn(const std::string& folder) {
-    std::vector<std::string> found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "\\Pathwink.INI.~new.unused-*").c_str(), &fd);
+    HANDLE h = FindFirstFileA((folder + "\\" + pattern).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
         return found;
     do
@@ -2245,7 +2232,7 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     CloseStrayExplorers();
 
     const SavedSettings saved = CheckFile("after " + how, rowsBefore, optionsBefore);
-    const auto temps = TempFilesIn(app_->Folder());
+    const auto temps = FilesIn(app_->Folder());
     if (!temps.empty())
         Fail("after " + how + " a temporary file of a save is left: " + temps.front());
     if (!utf8Edit_ && dice_.Percent(30))
@@ -2271,58 +2258,34 @@ Leftover Storm::LeaveACopy() {
     const std::string old = FileBytes(Wide(file)).value_or("");
     OptionSet turned = model_.options;
     const std::string turnedBytes = WithOptionsTurned(old, turned);
-    Leftover left;
-    left.fileAfter = old;
-    switch (dice_.Below(7)) {
-    case 0:
-        left.kind = "the torn file's own copy";
-        left.applied = true;
-        left.bytes = PendingCopyBytes(turnedBytes, old);
-        left.fileAfter = turnedBytes;
-        {
-            // Cut short at a random place while the other options were written over it.
-            const size_t cut = static_cast<size_t>(dice_.Below(static_cast<int>(old.size()) + 1));
-            std::ofstream(file, std::ios::binary | std::ios::trunc)
-                << turnedBytes.substr(0, cut) + old.substr(cut);
-        }
-        break;
-    case 1:
-        left.kind = "the copy of a save cut short before it wrote";
-        left.applied = true;
-        left.bytes = PendingCopyBytes(turnedBytes, old);
-        left.fileAfter = turnedBytes;
-        break;
-    case 2:
-        left.kind = "a whole copy of another save";
-        left.bytes = PendingCopyBytes(turnedBytes, turnedBytes);
-        break;
-    case 3:
-        left.kind = "an empty copy";
-        break;
-    case 4:
-        left.kind = "a copy of other bytes";
-        left.bytes = std::string("\0\xFF[Options]\r\nWarnWeakKey=9\r\n", 28);
-        break;
-    case 5:
-        left.kind = "a read-only whole copy of another save";
-        left.bytes = PendingCopyBytes(turnedBytes, turnedBytes);
-        break;
-    default:
-        left.kind = "a folder";
-        left.folder = true;
-        break;
+    const std::string own = PendingCopyBytes(turnedBytes, old);
+    const std::string other = PendingCopyBytes(turnedBytes, turnedBytes);
+    const Leftover kinds[] = {
+        {"the torn file's own copy", true, turnedBytes, own, false},
+        {"the copy of a save cut short before it wrote", true, turnedBytes, own, false},
+        {"a whole copy of another save", false, old, other, false},
+        {"an empty copy", false, old, "", false},
+        {"a copy of other bytes", false, old, std::string("\0\xFF[Options]\r\n", 13), false},
+        {"a read-only whole copy of another save", false, old, other, false},
+        {"a folder", false, old, "", true},
+    };
+    const int kind = dice_.Below(7);
+    if (kind == 0) {
+        // Cut short at a random place while the other options were written over it.
+        const size_t cut = static_cast<size_t>(dice_.Below(static_cast<int>(old.size()) + 1));
+        std::ofstream(file, std::ios::binary | std::ios::trunc)
+            << turnedBytes.substr(0, cut) + old.substr(cut);
     }
-    if (left.folder) {
+    if (kinds[kind].folder)
         CreateDirectoryW(Wide(pending).c_str(), nullptr);
-    } else {
-        std::ofstream(pending, std::ios::binary | std::ios::trunc) << left.bytes;
-        if (left.kind.rfind("a read-only", 0) == 0)
-            SetFileAttributesW(Wide(pending).c_str(), FILE_ATTRIBUTE_READONLY);
-    }
-    if (left.applied)
+    else
+        std::ofstream(pending, std::ios::binary | std::ios::trunc) << kinds[kind].bytes;
+    if (kind == 5)
+        SetFileAttributesW(Wide(pending).c_str(), FILE_ATTRIBUTE_READONLY);
+    if (kinds[kind].applied)
         model_.options = turned;
-    Log("left beside the settings file: " + left.kind);
-    return left;
+    Log("left beside the settings file: " + kinds[kind].kind);
+    return kinds[kind];
 }
 
 void Storm::CheckLeftover(const Leftover& left) {
@@ -2335,7 +2298,7 @@ void Storm::CheckLeftover(const Leftover& left) {
     if (GetFileAttributesW(Wide(pending).c_str()) != INVALID_FILE_ATTRIBUTES)
         Fail("with " + left.kind + " left, the start left it where it was");
     std::vector<std::string> fresh;
-    for (const std::string& name : SetAsideIn(app_->Folder()))
+    for (const std::string& name : FilesIn(app_->Folder(), "Pathwink.INI.~new.unused-*"))
         if (setAside_.insert(name).second)
             fresh.push_back(name);
     if (fresh.size() != (left.applied ? 0u : 1u)) {
@@ -2382,7 +2345,7 @@ void Storm::Finish() {
     }
     CheckHandOversAfterEnd(false);
     CheckFile("at the end", rowsBefore, optionsBefore);
-    const auto temps = TempFilesIn(app_->Folder());
+    const auto temps = FilesIn(app_->Folder());
     if (!temps.empty())
         Fail("at the end a temporary file of a save is left: " + temps.front());
 }
