@@ -72,8 +72,11 @@ Command ParseCommand(const std::string& commandLine) {
         command.kind = word == "add"      ? Command::Kind::MenuAdd
                        : word == "remove" ? Command::Kind::MenuRemove
                                           : Command::Kind::MenuUnknown;
-    } else if (args[1] == "/?" || args[1] == "-h" || args[1] == "--help") {
-        command.kind = Command::Kind::Help;
+    } else {
+        // The ways help is asked for, in lower case like every other word.
+        for (const char* word : {"/?", "/h", "/help", "-?", "-h", "--h", "--help"})
+            if (args[1] == word)
+                command.kind = Command::Kind::Help;
     }
     return command;
 }

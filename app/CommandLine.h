@@ -18,8 +18,8 @@ bool StartsInTray(const std::string& commandLine);
 
 // What a command line asks for, by its first argument (case-sensitive, like "tray"):
 // "add" with the folders after it, "menu add" and "menu remove" (Explorer's folder
-// menu item), "menu" with anything else, "/?", "-h" or "--help" the commands' help;
-// every other line starts the program.
+// menu item), "menu" with anything else, "/?", "/h", "/help", "-?", "-h", "--h" or
+// "--help" the commands' help; every other line starts the program.
 struct Command {
     enum class Kind { Start, AddFolders, MenuAdd, MenuRemove, MenuUnknown, Help };
     Kind kind = Kind::Start;

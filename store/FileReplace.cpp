@@ -1,10 +1,10 @@
 #include "store/FileReplace.h"
 
+#include "store/PendingCopy.h"
 #include "win/Scoped.h"
 
-#include <windows.h>
-
-#include <optional>
+#include <cstdio>
+#include <string_view>
 
 namespace pw {
 
@@ -47,7 +47,7 @@ UniqueFile OpenForWritingInPlace(const std::wstring& path) {
 }
 
 // Writes bytes over the file from its start, cuts it to their length and flushes.
-bool Overwrite(HANDLE file, const std::string& bytes) {
+bool Overwrite(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
     return SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) &&
            (bytes.empty() ||
@@ -67,9 +67,96 @@ DWORD NameCount(const std::wstring& path) {
     return info.nNumberOfLinks;
 }
 
+// The path of a file or folder with every link on the way followed; "" when it
+// cannot be asked.
+std::wstring FinalPath(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (int attempt = 0; file && attempt < 2; ++attempt) {
+        const DWORD n = GetFinalPathNameByHandleW(file.Get(), buffer.data(),
+                                                  static_cast<DWORD>(buffer.size()), 0);
+        if (n == 0)
+            break;
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return buffer;
+        }
+        buffer.resize(n + 1);
+    }
+    return std::wstring();
+}
+
+// True when the file itself is a symbolic link: a rename over it would replace the
+// link. Wine shows a Unix link as an ordinary file, so the file's own final path
+// is compared with its folder's and its name; a file that the comparison cannot
+// place (a short name, say) counts as a link, which only makes its save write in place.
+bool IsLinkToElsewhere(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return true;
+    const size_t separator = path.find_last_of(L"\\/");
+    std::wstring folder = path.substr(0, separator == std::wstring::npos ? 0 : separator);
+    if (folder.empty() || folder.back() == L':')
+        folder += L'\\';
+    std::wstring expected = FinalPath(folder);
+    const std::wstring final = FinalPath(path);
+    if (expected.empty() || final.empty())
+        return false;
+    if (expected.back() != L'\\')
+        expected += L'\\';
+    expected += path.substr(separator + 1);
+    return CompareStringOrdinal(expected.c_str(), -1, final.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
     return MoveFileExW(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// Gives what holds the pending copy's name (a file or a folder, kept as it is) a
+// name that says it was not applied: "<pending>.unused-<date>-<time>", with a number
+// after it when that is taken. False when it cannot be moved.
+bool SetAside(const std::wstring& pending) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char stamp[40];
+    std::snprintf(stamp, sizeof stamp, ".unused-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    const std::wstring name = pending + std::wstring(stamp, stamp + std::string_view(stamp).size());
+    for (int n = 1; n <= 100; ++n) {
+        const std::wstring aside = n == 1 ? name : name + L"-" + std::to_wstring(n);
+        if (MoveFileExW(pending.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+// Removes the pending copy of a save that is complete, a read-only one too; one
+// that cannot be deleted is set aside, so that it is never applied again.
+void RemovePendingCopy(const std::wstring& pending) {
+    if (DeleteFileW(pending.c_str()))
+        return;
+    const DWORD attributes = GetFileAttributesW(pending.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        SetFileAttributesW(pending.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) &&
+        DeleteFileW(pending.c_str()))
+        return;
+    SetAside(pending);
+}
+
+FileProblem Problem(const std::wstring& file) {
+    return FileProblem{GetLastError(), file};
 }
 
 } // namespace
@@ -78,57 +165,88 @@ std::wstring PendingCopyOf(const std::wstring& target) {
     return target + L".~new";
 }
 
-bool ReplaceWithFinishedFile(const std::wstring& source, const std::wstring& target) {
-    const std::wstring pending = PendingCopyOf(target);
-    if (NameCount(target) <= 1) {
+std::optional<FileProblem> ReplaceWithFinishedFile(const std::wstring& source,
+                                                   const std::wstring& target) {
+    if (NameCount(target) <= 1 && !IsLinkToElsewhere(target)) {
         if (!RenameOver(source, target))
-            return false;
-        // A pending copy can only hold content older than this.
-        DeleteFileW(pending.c_str());
-        return true;
+            return Problem(target);
+        return std::nullopt;
     }
 
+    const std::wstring pending = PendingCopyOf(target);
     UniqueFile file = OpenForWritingInPlace(target);
     if (!file)
-        return false;
+        return Problem(target);
     const std::optional<std::string> newBytes = ReadAll(source);
     const std::optional<std::string> oldBytes = newBytes ? ReadAll(file.Get()) : std::nullopt;
-    if (!oldBytes || !RenameOver(source, pending))
-        return false;
+    if (!oldBytes)
+        return Problem(target);
+    // The name must be free, and only something that cannot be moved aside is in the way.
+    if (Exists(pending) && !SetAside(pending))
+        return Problem(pending);
+    {
+        UniqueFile copy(CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!copy || !Overwrite(copy.Get(), PendingCopyBytes(*newBytes, *oldBytes)))
+            return Problem(target);
+    }
+    if (!MoveFileExW(source.c_str(), pending.c_str(), MOVEFILE_WRITE_THROUGH))
+        return Problem(target);
     if (Overwrite(file.Get(), *newBytes)) {
         file.Reset();
-        DeleteFileW(pending.c_str());
-        return true;
+        RemovePendingCopy(pending);
+        return std::nullopt;
     }
     // The failed save leaves the old content, as a failed rename would. Should even
     // that write fail, the pending copy stays and the next load makes the new
     // content whole instead.
-    const DWORD error = GetLastError();
+    const FileProblem problem = Problem(target);
     if (Overwrite(file.Get(), *oldBytes)) {
         file.Reset();
-        DeleteFileW(pending.c_str());
+        RemovePendingCopy(pending);
     }
-    SetLastError(error);
-    return false;
+    return problem;
 }
 
-bool FinishInterruptedReplace(const std::wstring& target) {
+std::optional<FileProblem> FinishInterruptedReplace(const std::wstring& target) {
     const std::wstring pending = PendingCopyOf(target);
-    const std::optional<std::string> bytes = ReadAll(pending);
-    if (!bytes) {
+    const DWORD attributes = GetFileAttributesW(pending.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return std::nullopt;
+        return FileProblem{error, pending};
+    }
+    std::optional<std::string> copy;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        copy = ReadAll(pending);
+        // Unread, it may be the torn file's only record.
+        if (!copy && GetLastError() != ERROR_FILE_TOO_LARGE)
+            return Problem(pending);
+    }
+    const std::optional<PendingCopyParts> parts = copy ? ReadPendingCopy(*copy) : std::nullopt;
+    std::optional<std::string> current;
+    if (parts) {
+        current = ReadAll(target);
+        const DWORD error = GetLastError();
+        // A settings file deleted since was deleted on purpose: it stays so.
+        if (!current && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return FileProblem{error, target};
+    }
+    if (current && *current == parts->newContent) {
+        RemovePendingCopy(pending);
+        return std::nullopt;
+    }
+    if (!current || !IsTornBetween(*current, parts->newContent, parts->oldContent)) {
+        SetAside(pending); // when it cannot be moved, it does no harm where it is
+        return std::nullopt;
     }
     UniqueFile file = OpenForWritingInPlace(target);
-    if (!file) {
-        // Deleted since: the pending copy is the last content it had.
-        return GetLastError() == ERROR_FILE_NOT_FOUND && RenameOver(pending, target);
-    }
-    if (!Overwrite(file.Get(), *bytes))
-        return false;
+    if (!file || !Overwrite(file.Get(), parts->newContent))
+        return Problem(target);
     file.Reset();
-    DeleteFileW(pending.c_str());
-    return true;
+    RemovePendingCopy(pending);
+    return std::nullopt;
 }
 
 } // namespace pw

@@ -7,7 +7,6 @@
 
 #include <aclapi.h>
 #include <sddl.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <utility>
@@ -34,23 +33,6 @@ std::wstring Lower(const std::string& s) {
     return wide;
 }
 
-bool IsUnder(const std::string& path, const std::string& folder) {
-    if (folder.empty())
-        return false;
-    std::wstring base = Lower(folder);
-    if (base.back() != L'\\')
-        base += L'\\';
-    return Lower(path).compare(0, base.size(), base) == 0;
-}
-
-std::string KnownFolder(REFKNOWNFOLDERID id) {
-    UniqueCoTaskMem<wchar_t> wide; // COM's allocator is loaded when the shell handed out memory
-    std::string path;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, wide.Put())))
-        path = Utf8(wide.Get());
-    return path;
-}
-
 bool IsAdministrativeSid(PSID sid) {
     for (WELL_KNOWN_SID_TYPE type : {WinLocalSystemSid, WinBuiltinAdministratorsSid})
         if (IsWellKnownSid(sid, type))
@@ -70,10 +52,6 @@ UniqueLocalMem<PSECURITY_DESCRIPTOR> ReadSecurity(const std::string& path) {
                               nullptr, nullptr, nullptr, descriptor.Put()) != ERROR_SUCCESS)
         descriptor.Reset();
     return descriptor;
-}
-
-bool MayChange(const std::string& path, SecuredRole role) {
-    return OrdinaryUsersMayChange(ReadSecurity(path).Get(), role);
 }
 
 // The folder that holds path ("C:\" for "C:\Tools"); "" for a root or a bare name.
@@ -142,14 +120,14 @@ bool OrdinaryUsersMayChange(PSECURITY_DESCRIPTOR descriptor, SecuredRole role) {
         return true; // cannot tell: assume the worst
     if (!present || !dacl)
         return true; // no DACL grants everything to everyone
-    // Changing the object itself, or (as the folder that holds it) deleting or
-    // renaming it, which lets one put another in its place; changing the security
-    // or the owner leads to either.
+    // Changing the object itself, or (as a folder above it) deleting or renaming
+    // that folder or the one it holds, which lets one put another in its place;
+    // changing the security or the owner leads to either.
     const DWORD rights = role == SecuredRole::Itself
                              ? FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
                                    FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER |
                                    GENERIC_WRITE | GENERIC_ALL
-                             : FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
+                             : FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
     bool ownerRightsAce = false;
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
         void* ace = nullptr;
@@ -169,16 +147,40 @@ bool OrdinaryUsersMayChange(PSECURITY_DESCRIPTOR descriptor, SecuredRole role) {
     return !ownerRightsAce && !IsAdministrativeSid(owner);
 }
 
-bool ExecutableIsProtected(const std::string& executablePath) {
-    for (REFKNOWNFOLDERID id :
-         {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX64, FOLDERID_ProgramFilesX86})
-        if (IsUnder(executablePath, KnownFolder(id)))
+std::vector<std::string> ProgramAndFoldersAbove(const std::string& executablePath,
+                                                const std::string& volumeRoot) {
+    std::vector<std::string> objects;
+    for (std::string path = executablePath; !path.empty(); path = ContainerOf(path)) {
+        objects.push_back(path);
+        if (Lower(path + "\\") == Lower(volumeRoot) || Lower(path) == Lower(volumeRoot))
+            break;
+    }
+    return objects;
+}
+
+bool OrdinaryUsersMayReplace(const std::vector<PSECURITY_DESCRIPTOR>& programAndFoldersAbove) {
+    for (std::size_t i = 0; i < programAndFoldersAbove.size(); ++i)
+        if (OrdinaryUsersMayChange(programAndFoldersAbove[i],
+                                   i < 2 ? SecuredRole::Itself : SecuredRole::Container))
             return true;
-    const std::string folder = ContainerOf(executablePath);
-    const std::string parent = ContainerOf(folder);
-    return !folder.empty() && !MayChange(executablePath, SecuredRole::Itself) &&
-           !MayChange(folder, SecuredRole::Itself) &&
-           (parent.empty() || !MayChange(parent, SecuredRole::Container));
+    return false;
+}
+
+bool ExecutableIsProtected(const std::string& executablePath) {
+    std::wstring root(MAX_PATH + 1, L'\0');
+    if (!GetVolumePathNameW(Wide(executablePath).c_str(), root.data(),
+                            static_cast<DWORD>(root.size())))
+        root.clear();
+    const auto objects = ProgramAndFoldersAbove(executablePath, Utf8(root.c_str()));
+    if (objects.size() < 2)
+        return false; // a bare name: its folder is unknown
+    std::vector<UniqueLocalMem<PSECURITY_DESCRIPTOR>> owned;
+    std::vector<PSECURITY_DESCRIPTOR> descriptors;
+    for (const std::string& path : objects) {
+        owned.push_back(ReadSecurity(path));
+        descriptors.push_back(owned.back().Get());
+    }
+    return !OrdinaryUsersMayReplace(descriptors);
 }
 
 void SetRunAtLogon(const RunAtLogonKeys& keys, const std::string& executablePath) {

@@ -11,18 +11,20 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace pw {
 
-// True when the executable lies where ordinary users cannot change it: under the
-// Program Files folders, or where neither the file, nor its folder, nor the folder
-// that holds that one (which could delete or rename it) lets anyone but the system
-// and administrators change it, by its access list or by being its owner.
+// True when ordinary users cannot replace the executable: neither the file nor its
+// folder lets anyone but the system and administrators change it, and no folder
+// above it, up to the root of its volume, lets anyone else delete, rename or
+// re-secure it, by its access list or by being its owner. Program Files is judged
+// by its rights like any other folder.
 bool ExecutableIsProtected(const std::string& executablePath);
 
 // What an object is to the program it may hold: the program or its folder, which
-// must not change, or the folder that holds that folder, which must not delete,
-// rename or re-secure it.
+// must not change, or a folder above them, which must not be deleted, renamed or
+// re-secured, nor let the folder it holds be deleted (and so replaced).
 enum class SecuredRole { Itself, Container };
 // True when a security descriptor (its owner and DACL) lets an account other than
 // the system, the administrators and the installer service change the object in
@@ -30,6 +32,15 @@ enum class SecuredRole { Itself, Container };
 // (an owner may always change the access list), no DACL, or a descriptor that
 // cannot be read (null).
 bool OrdinaryUsersMayChange(PSECURITY_DESCRIPTOR descriptor, SecuredRole role);
+
+// The program and every folder above it up to volumeRoot (C:\Tools\P\P.exe with the
+// root C:\ gives it, C:\Tools\P, C:\Tools and C:\), whose security decides whether
+// it can be replaced; up to the path's first component when the root is not above it.
+std::vector<std::string> ProgramAndFoldersAbove(const std::string& executablePath,
+                                                const std::string& volumeRoot);
+// True when the descriptors of those, in that order, let an ordinary user replace
+// the program: the first two in the role Itself, the others as Container.
+bool OrdinaryUsersMayReplace(const std::vector<PSECURITY_DESCRIPTOR>& programAndFoldersAbove);
 
 // A failed write or removal of the value: the settings file itself was saved.
 class RunAtLogonError : public UserError {

@@ -161,6 +161,14 @@ UserError WriteFailure(const std::string& file, const char* reason) {
     return UserError("Unable to write to " + file + ".\n" + reason);
 }
 
+// The same, naming the file really in the way when it is another one.
+UserError WriteFailure(const std::string& file, const FileProblem& problem) {
+    if (problem.file == Wide(file))
+        return WriteFailure(file, problem.error);
+    return WriteFailure(
+        file, (Utf8(problem.file) + " is in the way: " + SystemReason(problem.error)).c_str());
+}
+
 bool HasSection(const std::string& file, const wchar_t* section) {
     auto names = ReadGrowing(
         [&file](wchar_t* buffer, DWORD size) {
@@ -242,8 +250,8 @@ std::string CreateTempFile(const std::string& settingsFile, bool copyExisting) {
 void WriteSettingsFile(const std::string& file, const Options& options,
                        const std::vector<StoredShortcut>& entries) {
     const std::wstring wideFile = Wide(file);
-    if (!FinishInterruptedReplace(wideFile))
-        throw WriteFailure(file, GetLastError());
+    if (const auto problem = FinishInterruptedReplace(wideFile))
+        throw WriteFailure(file, *problem);
     const DWORD attributes = GetFileAttributesW(wideFile.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists) {
@@ -331,10 +339,11 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         throw WriteFailure(file, "A folder has the settings file's name.");
     if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_READONLY))
         throw WriteFailure(file, "The file is read-only.");
-    // A rename in one step; a file with more than one name is written in place instead,
-    // so that its links survive (see store/FileReplace.h).
-    if (!ReplaceWithFinishedFile(wideTemp, wideFile))
-        throw WriteFailure(file, GetLastError());
+    // A rename in one step; a file with more than one name, or reached through a
+    // symbolic link, is written in place instead, so that its links survive (see
+    // store/FileReplace.h).
+    if (const auto problem = ReplaceWithFinishedFile(wideTemp, wideFile))
+        throw WriteFailure(file, *problem);
     removeTemp.Dismiss();
 
     RemoveStaleTempFiles(file);

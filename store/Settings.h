@@ -52,10 +52,12 @@ public:
     // and the file keeps its encoding: see SettingsEncodingOf), then
     // brings the run-at-logon value in line with options.runAtLogon. The work is
     // done on a copy beside the file ("~pw<pid>.tmp") that then replaces it in one
-    // rename; copies left by processes that ended mid-save are removed after the
-    // next successful save. A read-only file is never replaced. A failure throws
+    // rename, or for a linked file is written over it (see store/FileReplace.h);
+    // copies left by processes that ended mid-save are removed after the next
+    // successful save. A read-only file is never replaced. A failure throws
     // UserError("Unable to write to <file>." and the system's reason on a line of
-    // its own), with the file as it was; so does, before anything is touched, a
+    // its own, or "<other file> is in the way: <reason>" when another file stopped
+    // it), with the file as it was; so does, before anything is touched, a
     // path holding a line break (the one thing a value cannot hold). A failure of
     // the run-at-logon value after the file was saved throws RunAtLogonError.
     void SaveSettings(const Options& options, const std::vector<StoredShortcut>& shortcuts) const;

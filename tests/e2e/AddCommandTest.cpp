@@ -246,7 +246,7 @@ TEST_F(AddCommand, SlashQuestionMarkShowsEachCommandWithItsExitCodesAndEndsWithZ
     const struct {
         const char* arguments;
         bool copyRuns; // the help comes, never "already active"
-    } cases[] = {{"/?", false}, {"-h", true}, {"--help", true}};
+    } cases[] = {{"/?", false}, {"-h", true}, {"--help", true}, {"/help", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
         if (c.copyRuns && !running_) {

@@ -11,12 +11,17 @@
 // After every change, and whenever the program ends, its settings file must hold
 // exactly the shortcuts its list showed, in that order, and the options its check
 // boxes showed; the next start must show them again. Folders have names in several
-// scripts and are handed over in both forms WM_COPYDATA takes.
+// scripts and are handed over in both forms WM_COPYDATA takes. While the program is
+// closed a leftover of a save's pending copy may appear beside the settings file,
+// of any kind: the torn file's own copy, which the next start applies, or one that
+// must never win (older than the file, empty, other bytes, read-only, a folder),
+// which the start sets aside; the file is checked after every start.
 //
 // PW_STORM_EVENTS sets the number of events (default 350), PW_STORM_SEED replays
 // one sequence; PW_STORM_VERBOSE=1 prints every event as it runs. The seed is
 // printed at the start and with every failure.
 
+#include "store/PendingCopy.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 #include "tray/TrayIcon.h"
@@ -44,6 +49,7 @@
 #include <vector>
 
 using namespace pwtest;
+using pw::PendingCopyBytes;
 
 namespace {
 
@@ -464,10 +470,11 @@ SavedSettings ReadSettingsFile(const std::string& settingsFile) {
     return saved;
 }
 
-std::vector<std::string> TempFilesIn(const std::string& folder) {
+// The names in folder that match pattern: "~pw*.tmp", a save's temporary files.
+std::vector<std::string> FilesIn(const std::string& folder, const char* pattern = "~pw*.tmp") {
     std::vector<std::string> found;
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "\\~pw*.tmp").c_str(), &fd);
+    HANDLE h = FindFirstFileA((folder + "\\" + pattern).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
         return found;
     do
@@ -475,6 +482,25 @@ std::vector<std::string> TempFilesIn(const std::string& folder) {
     while (FindNextFileA(h, &fd));
     FindClose(h);
     return found;
+}
+
+// The settings file's bytes with each option's "=0" or "=1" turned over, in the file's
+// own encoding, and the options they then hold: what a save of those options wrote.
+std::string WithOptionsTurned(std::string bytes, OptionSet& options) {
+    const bool utf16 = bytes.rfind("\xFF\xFE", 0) == 0;
+    for (int i = 0; i < kOptionCount; ++i) {
+        std::string key;
+        for (char c : std::string(kOptionKeys[i]) + "=")
+            key += utf16 ? std::string{c, '\0'} : std::string(1, c);
+        const size_t at = bytes.find(key);
+        if (at != std::string::npos && at + key.size() < bytes.size() &&
+            (bytes[at + key.size()] == '0' || bytes[at + key.size()] == '1')) {
+            char& digit = bytes[at + key.size()];
+            digit = digit == '0' ? '1' : '0';
+            options.on[i] = digit == '1';
+        }
+    }
+    return bytes;
 }
 
 std::string FileText(const std::string& path) {
@@ -641,6 +667,15 @@ struct SecondCopy {
     int step = 0;
 };
 
+// A leftover under the pending copy's name, left while the program was closed.
+struct Leftover {
+    std::string kind;
+    bool applied = false;  // the torn file's own copy: the start applies it
+    std::string fileAfter; // the settings file's bytes after the start
+    std::string bytes;     // the leftover's, for a file
+    bool folder = false;
+};
+
 class Storm {
 public:
     Storm(std::uint32_t seed, int events) : seed_(seed), events_(events), dice_(seed) {}
@@ -675,6 +710,10 @@ private:
     // Rewrites the settings file of a stopped program as a person's editor would: in
     // UTF-8, with or without the mark, a comment first and a section of their own.
     void HandEditInUtf8();
+    // Leaves a pending copy's leftover of a kind the dice choose beside the settings
+    // file, and the model expects what the next start makes of it.
+    Leftover LeaveACopy();
+    void CheckLeftover(const Leftover& left);
     // An exit while handed-over folders wait names them first; false when the
     // answer (No) keeps the program running.
     bool AnswerWaitingFoldersQuestion(const std::string& how, bool yes);
@@ -779,6 +818,8 @@ private:
     int addCommands_ = 0;
     int restarts_ = 0, secondCopies_ = 0, crashes_ = 0, lostOrCorrupted_ = 0, handedOver_ = 0;
     int explorers_ = 0, missingMessages_ = 0, commits_ = 0, fileChecks_ = 0, hangs_ = 0;
+    int copiesApplied_ = 0, copiesSetAside_ = 0;
+    std::set<std::string> setAside_; // the leftovers' names set aside so far
     size_t mostRows_ = 0;
     int runEvents_ = 0, longestRun_ = 0;
     double longestRunSeconds_ = 0;
@@ -2193,7 +2234,7 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     CloseStrayExplorers();
 
     const SavedSettings saved = CheckFile("after " + how, rowsBefore, optionsBefore);
-    const auto temps = TempFilesIn(app_->Folder());
+    const auto temps = FilesIn(app_->Folder());
     if (!temps.empty())
         Fail("after " + how + " a temporary file of a save is left: " + temps.front());
     if (!utf8Edit_ && dice_.Percent(30))
@@ -2202,9 +2243,75 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     // The next start shows what the file holds.
     model_.table = saved.entries;
     model_.options = saved.options;
+    std::optional<Leftover> leftover;
+    if (dice_.Percent(50))
+        leftover = LeaveACopy();
     ++restarts_;
-    if (StartProgram() && stop_ == false)
+    if (StartProgram() && stop_ == false) {
         Log("the list shows" + Listed(seen_.rows, 90));
+        CheckFile("after the start", RowsOf(model_.table), model_.options);
+        if (leftover)
+            CheckLeftover(*leftover);
+    }
+}
+
+Leftover Storm::LeaveACopy() {
+    const std::string file = app_->SettingsPath(), pending = file + ".~new";
+    const std::string old = FileBytes(Wide(file)).value_or("");
+    OptionSet turned = model_.options;
+    const std::string turnedBytes = WithOptionsTurned(old, turned);
+    const std::string own = PendingCopyBytes(turnedBytes, old);
+    const std::string other = PendingCopyBytes(turnedBytes, turnedBytes);
+    const Leftover kinds[] = {
+        {"the torn file's own copy", true, turnedBytes, own, false},
+        {"the copy of a save cut short before it wrote", true, turnedBytes, own, false},
+        {"a whole copy of another save", false, old, other, false},
+        {"an empty copy", false, old, "", false},
+        {"a copy of other bytes", false, old, std::string("\0\xFF[Options]\r\n", 13), false},
+        {"a read-only whole copy of another save", false, old, other, false},
+        {"a folder", false, old, "", true},
+    };
+    const int kind = dice_.Below(7);
+    if (kind == 0) {
+        // Cut short at a random place while the other options were written over it.
+        const size_t cut = static_cast<size_t>(dice_.Below(static_cast<int>(old.size()) + 1));
+        std::ofstream(file, std::ios::binary | std::ios::trunc)
+            << turnedBytes.substr(0, cut) + old.substr(cut);
+    }
+    if (kinds[kind].folder)
+        CreateDirectoryW(Wide(pending).c_str(), nullptr);
+    else
+        std::ofstream(pending, std::ios::binary | std::ios::trunc) << kinds[kind].bytes;
+    if (kind == 5)
+        SetFileAttributesW(Wide(pending).c_str(), FILE_ATTRIBUTE_READONLY);
+    if (kinds[kind].applied)
+        model_.options = turned;
+    Log("left beside the settings file: " + kinds[kind].kind);
+    return kinds[kind];
+}
+
+void Storm::CheckLeftover(const Leftover& left) {
+    const std::string file = app_->SettingsPath(), pending = file + ".~new";
+    const std::string bytes = FileBytes(Wide(file)).value_or("<absent>");
+    if (bytes != left.fileAfter)
+        Fail("with " + left.kind + " left, the start " +
+             (left.applied ? "did not make the torn file whole" : "changed the settings file") +
+             ": " + Shortened(bytes, 200));
+    if (GetFileAttributesW(Wide(pending).c_str()) != INVALID_FILE_ATTRIBUTES)
+        Fail("with " + left.kind + " left, the start left it where it was");
+    std::vector<std::string> fresh;
+    for (const std::string& name : FilesIn(app_->Folder(), "Pathwink.INI.~new.unused-*"))
+        if (setAside_.insert(name).second)
+            fresh.push_back(name);
+    if (fresh.size() != (left.applied ? 0u : 1u)) {
+        Fail("with " + left.kind + " left, " + std::to_string(fresh.size()) +
+             " leftovers were set aside");
+    } else if (!left.applied) {
+        const std::string aside = app_->Folder() + "\\" + fresh[0];
+        if (left.folder ? !IsDirectory(aside) : FileBytes(Wide(aside)) != left.bytes)
+            Fail("the leftover set aside as " + fresh[0] + " is not " + left.kind + " as it was");
+    }
+    ++(left.applied ? copiesApplied_ : copiesSetAside_);
 }
 
 void Storm::Recover() {
@@ -2240,7 +2347,7 @@ void Storm::Finish() {
     }
     CheckHandOversAfterEnd(false);
     CheckFile("at the end", rowsBefore, optionsBefore);
-    const auto temps = TempFilesIn(app_->Folder());
+    const auto temps = FilesIn(app_->Folder());
     if (!temps.empty())
         Fail("at the end a temporary file of a save is left: " + temps.front());
 }
@@ -2305,10 +2412,12 @@ void Storm::Run() {
                 "commands, %d crashes, "
                 "%d hangs, %d lost or corrupted entries, longest run %d events (%.1f s); %d "
                 "folders handed over, %d shortcuts made or changed, at most %zu rows, %d Explorer "
-                "windows, %d missing-folder messages, %d file checks, %d failures, %.1f s\n",
+                "windows, %d missing-folder messages, %d file checks, %d leftover copies applied "
+                "and %d set aside, %d failures, %.1f s\n",
                 seed_, run, restarts_, secondCopies_, addCommands_, crashes_, hangs_,
                 lostOrCorrupted_, longestRun_, longestRunSeconds_, handedOver_, commits_, mostRows_,
-                explorers_, missingMessages_, fileChecks_, failures_, seconds);
+                explorers_, missingMessages_, fileChecks_, copiesApplied_, copiesSetAside_,
+                failures_, seconds);
     std::fflush(stdout);
 }
 

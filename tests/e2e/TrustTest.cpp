@@ -564,7 +564,9 @@ TEST(RunAtLogon, OneValueInTheRunKeyThatFitsWhereTheProgramLives) {
         HKEY cleared;
     } cases[] = {
         {"a folder the user can write", "", HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE},
-        {"under Program Files", programFiles, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER},
+        // Judged by its rights like any folder: under Wine its owner is the user's
+        // own account, who could put another program in its place.
+        {"under Program Files", programFiles, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE},
     };
     const auto check = [&](const auto& c) {
         const std::string settings = "[Options]\r\nConfirmExit=0\r\nRunOnStarup=1\r\n";

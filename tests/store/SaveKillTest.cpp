@@ -5,6 +5,7 @@
 // names through every save, and read the same through each after a kill.
 
 #include "store/FileReplace.h"
+#include "store/PendingCopy.h"
 #include "tests/store/KillContent.h"
 #include "tests/store/StoreTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -125,13 +126,19 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
         CloseHandle(ready);
         ASSERT_EQ(exitCode, kKilled) << "the helper stopped by itself: a save failed";
 
-        // A kill while a linked file was written in place leaves the whole new content
-        // in the pending copy, and only then may the file itself be neither A nor B.
+        // A kill while a linked file was written in place leaves a whole pending copy
+        // of the new content and the one it replaces, and only then may the file
+        // itself be neither A nor B.
         const auto pendingBytes = ReadBytes(pending);
+        const auto copy = pendingBytes ? ReadPendingCopy(*pendingBytes) : std::nullopt;
+        std::optional<std::string> newBytes;
         if (pendingBytes) {
             ++midWrite;
-            EXPECT_TRUE(pendingBytes == bytesA || pendingBytes == bytesB)
-                << "the pending copy: " << Describe(pendingBytes, bytesA, bytesB);
+            ASSERT_TRUE(copy) << "the pending copy is not whole";
+            newBytes = std::string(copy->newContent);
+            EXPECT_TRUE((newBytes == bytesA && copy->oldContent == bytesB) ||
+                        (newBytes == bytesB && copy->oldContent == bytesA))
+                << "the pending copy's new content: " << Describe(newBytes, bytesA, bytesB);
         }
         // What the next start reads, through every name.
         const Options loaded = store.LoadOptions();
@@ -144,7 +151,7 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
             FAIL() << "after " << ms
                    << " ms: the file is neither A nor B: " << Describe(bytes, bytesA, bytesB);
         if (pendingBytes) {
-            EXPECT_EQ(bytes, pendingBytes) << "the load made the new content whole";
+            EXPECT_TRUE(bytes == newBytes) << "the load made the new content whole";
         }
         for (const std::string& path : paths)
             EXPECT_EQ(ReadBytes(path), bytes) << path;
@@ -155,6 +162,8 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
         // once before it signals, which removes what the helper before it left: only
         // the last helper's can be there.
         const auto owners = TempFileOwners(box.folder);
+        EXPECT_EQ(Listing(box.folder).size(), names + owners.size())
+            << "the settings file, persist and temporary files: no kill's copy was set aside";
         for (unsigned long owner : owners)
             EXPECT_EQ(owner, pi.dwProcessId) << "a temporary file of an earlier helper stayed";
         leftBehind += std::count(owners.begin(), owners.end(), pi.dwProcessId);

@@ -667,28 +667,40 @@ TEST(RunAtLogon, OneValueInTheKeyThatSuitsWhereTheProgramLies) {
     }
 }
 
-TEST(RunAtLogon, OnlyProgramFilesOrAFolderOrdinaryUsersCannotChangeIsProtected) {
+TEST(RunAtLogon, TheProgramAndEveryFolderAboveItUpToTheVolumesRootAreJudgedByTheirRights) {
+    using Paths = std::vector<std::string>;
+    const struct {
+        const char* program;
+        const char* root;
+        Paths objects;
+    } cases[] = {
+        {"C:\\Tools\\Pathwink\\Pathwink.exe",
+         "C:\\",
+         {"C:\\Tools\\Pathwink\\Pathwink.exe", "C:\\Tools\\Pathwink", "C:\\Tools", "C:\\"}},
+        {"c:\\P.exe", "C:\\", {"c:\\P.exe", "c:\\"}},
+        {"C:\\Mount\\Disk\\P\\P.exe",
+         "C:\\Mount\\Disk\\",
+         {"C:\\Mount\\Disk\\P\\P.exe", "C:\\Mount\\Disk\\P", "C:\\Mount\\Disk"}},
+        {"P.exe", "", {"P.exe"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgramAndFoldersAbove(c.program, c.root), c.objects) << c.program;
+
+    // Under Wine every file and folder is owned by the user's own account: Program
+    // Files is no exception, nor is a folder of the user's.
     wchar_t* programFiles = nullptr;
     ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &programFiles)));
-    char ansi[MAX_PATH] = "";
-    WideCharToMultiByte(CP_ACP, 0, programFiles, -1, ansi, sizeof ansi, nullptr, nullptr);
+    const std::string inProgramFiles = pwtest::Utf8(programFiles) + "\\Pathwink.exe";
     CoTaskMemFree(programFiles);
-    const std::string inProgramFiles = std::string(ansi) + "\\Pathwink\\Pathwink.exe";
-    EXPECT_TRUE(ExecutableIsProtected(inProgramFiles)) << inProgramFiles;
-    std::string lower = inProgramFiles;
-    CharLowerBuffA(lower.data(), static_cast<DWORD>(lower.size()));
-    EXPECT_TRUE(ExecutableIsProtected(lower)) << "compared without regard to case";
-    EXPECT_FALSE(ExecutableIsProtected(std::string(ansi) + "X\\Pathwink.exe"))
-        << "a folder whose name only begins the same";
-
-    // A folder of the user's: everyone may write into it.
+    EXPECT_FALSE(ExecutableIsProtected(inProgramFiles)) << inProgramFiles;
     Sandbox box;
     EXPECT_FALSE(ExecutableIsProtected(box.exePath));
 }
 
 TEST(RunAtLogon, WhoMayChangeTheProgramIsReadFromTheOwnerAndTheAccessList) {
-    // "Itself": the program or its folder; "container": the folder that holds its
-    // folder, which may delete or rename that folder and put another in its place.
+    // "Itself": the program or its folder; "container": a folder above them, which
+    // may be deleted or renamed, or let the folder it holds be, and another put in
+    // its place.
     constexpr char kAdminsOnly[] = "(A;;FA;;;SY)(A;;FA;;;BA)";
     constexpr char kUser[] = "S-1-5-21-1004336348-1177238915-682003330-1001";
     const std::string user = kUser;
@@ -713,7 +725,9 @@ TEST(RunAtLogon, WhoMayChangeTheProgramIsReadFromTheOwnerAndTheAccessList) {
         {"users may write", std::string("O:BAD:P") + kAdminsOnly + "(A;;FW;;;BU)", true, false},
         {"users may delete what it holds", std::string("O:BAD:P") + kAdminsOnly + "(A;;0x40;;;BU)",
          true, true},
-        {"users may delete it", std::string("O:BAD:P") + kAdminsOnly + "(A;;SD;;;AU)", true, false},
+        {"users may delete it", std::string("O:BAD:P") + kAdminsOnly + "(A;;SD;;;AU)", true, true},
+        {"users may modify it, as a folder inherits from a drive's root",
+         std::string("O:BAD:P") + kAdminsOnly + "(A;ID;0x1301bf;;;AU)", true, true},
         {"users may change the list", std::string("O:BAD:P") + kAdminsOnly + "(A;;WD;;;BU)", true,
          true},
         {"users may take it", std::string("O:BAD:P") + kAdminsOnly + "(A;;WO;;;BU)", true, true},
@@ -725,6 +739,9 @@ TEST(RunAtLogon, WhoMayChangeTheProgramIsReadFromTheOwnerAndTheAccessList) {
         {"no list: everything for everyone", "<null DACL>", true, true},
         {"nothing could be read", "", true, true},
     };
+    PSECURITY_DESCRIPTOR adminsOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        (std::string("O:BAD:P") + kAdminsOnly).c_str(), SDDL_REVISION_1, &adminsOnly, nullptr));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what + ": " + c.sddl);
         PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -745,8 +762,16 @@ TEST(RunAtLogon, WhoMayChangeTheProgramIsReadFromTheOwnerAndTheAccessList) {
         PSECURITY_DESCRIPTOR given = c.sddl == "<null DACL>" ? &nullDacl : descriptor;
         EXPECT_EQ(OrdinaryUsersMayChange(given, SecuredRole::Itself), c.itself);
         EXPECT_EQ(OrdinaryUsersMayChange(given, SecuredRole::Container), c.container);
+        // The same at each place from the program up to a root three folders above
+        // it, every other place the administrators' only.
+        for (std::size_t at = 0; at < 5; ++at) {
+            std::vector<PSECURITY_DESCRIPTOR> chain(5, adminsOnly);
+            chain[at] = given;
+            EXPECT_EQ(OrdinaryUsersMayReplace(chain), at < 2 ? c.itself : c.container) << at;
+        }
         LocalFree(descriptor);
     }
+    LocalFree(adminsOnly);
 }
 
 TEST(RunAtLogon, OffRemovesTheValueFromBothKeysAndNothingElse) {
@@ -941,7 +966,8 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
     EXPECT_EQ(value->data, expected);
     EXPECT_FALSE(ReadRegValue(HKEY_LOCAL_MACHINE, runKey, "Pathwink"));
 
-    // The program in Program Files: the machine's key, and the user's value goes.
+    // A program that ordinary users cannot replace (under Wine no folder is one, so
+    // the test says it is): the machine's key, and the user's value goes.
     wchar_t* programFiles = nullptr;
     ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &programFiles)));
     char ansi[MAX_PATH] = "";
@@ -955,7 +981,9 @@ TEST(RunAtLogon, TheRealRunKeysOfThePrefix) {
         std::string folder;
         ~RemoveFolder() { pwtest::RemoveTree(folder); }
     } removeInstallFolder{installFolder};
-    SettingsStore protectedStore([&installed] { return installed; }, RunAtLogonKeys{});
+    RunAtLogonKeys protectedKeys;
+    protectedKeys.isProtected = [](const std::string&) { return true; };
+    SettingsStore protectedStore([&installed] { return installed; }, protectedKeys);
     SetRegText(HKEY_CURRENT_USER, runKey, "Pathwink", "\"" + installed + "\" tray");
     protectedStore.SaveSettings(Options{}, table.Stored());
     value = ReadRegValue(HKEY_LOCAL_MACHINE, runKey, "Pathwink");

@@ -93,7 +93,8 @@ Sandbox::Sandbox() {
     keys.userRoot = HKEY_CURRENT_USER;
     keys.userKey = registryBase + "\\User";
     keys.valueName = "Pathwink";
-    // As for a program in Program Files: the value goes to the machine's key when it opens.
+    // As for a program ordinary users cannot replace: the value goes to the machine's
+    // key when it opens.
     keys.isProtected = [](const std::string&) { return true; };
     HKEY key = nullptr;
     EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keys.machineKey.c_str(), 0, nullptr, 0,

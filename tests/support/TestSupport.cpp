@@ -345,6 +345,35 @@ bool RunningUnderWine() {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 }
 
+bool SetSymbolicLink(const std::string& link, const std::string& relativeTarget) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName)
+        return relativeTarget.empty()
+                   ? DeleteFileA(link.c_str()) != FALSE
+                   : CreateSymbolicLinkA(link.c_str(), relativeTarget.c_str(), 0) != FALSE;
+    char* linkName = unixName(Wide(link).c_str());
+    if (!linkName)
+        return false;
+    std::string target = relativeTarget;
+    std::replace(target.begin(), target.end(), '\\', '/');
+    PROCESS_INFORMATION pi{};
+    const bool started =
+        StartProcess(target.empty() ? "/bin/rm \"" + std::string(linkName) + "\""
+                                    : "/bin/ln -s \"" + target + "\" \"" + linkName + "\"",
+                     "", pi);
+    HeapFree(GetProcessHeap(), 0, linkName);
+    if (!started)
+        return false;
+    // Wine gives a Unix process no exit code to read: the change is waited for instead.
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return WaitUntil([&] {
+        return (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) == !target.empty();
+    });
+}
+
 void TypeKey(WORD vk, bool ctrl, bool alt, bool shift) {
     std::vector<INPUT> inputs;
     if (ctrl)

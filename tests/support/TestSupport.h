@@ -78,6 +78,10 @@ std::optional<std::string> FileBytes(const std::wstring& path);
 
 // True under Wine (ntdll exports wine_get_version), where a few controls differ.
 bool RunningUnderWine();
+// Makes link a symbolic link to target, a path relative to link's folder, or with
+// no target removes the link. Wine's CreateSymbolicLink does nothing and its
+// DeleteFile removes the link's target, so there ln and rm do it.
+bool SetSymbolicLink(const std::string& link, const std::string& relativeTarget);
 
 // Key injection through SendInput: modifiers down, key down/up, modifiers up.
 void TypeKey(WORD vk, bool ctrl = false, bool alt = false, bool shift = false);

@@ -76,10 +76,13 @@ TEST(ParseCommand, AddTakesTheFoldersAfterItMenuTakesOneWordEverythingElseStarts
         {"p -h", Kind::Help, {}},
         {"p --help", Kind::Help, {}},
         {"\"C:\\P\\Pathwink.exe\" \"/?\" tray", Kind::Help, {}},
-        {"p /h", Kind::Start, {}}, // other words start the program, as before
-        {"p /help", Kind::Start, {}},
-        {"p -?", Kind::Start, {}},
-        {"p --HELP", Kind::Start, {}},
+        {"p /h", Kind::Help, {}},
+        {"p /help", Kind::Help, {}},
+        {"p -?", Kind::Help, {}},
+        {"p --h", Kind::Help, {}},
+        {"p --HELP", Kind::Start, {}}, // other words start the program, as before
+        {"p /H", Kind::Start, {}},
+        {"p -help", Kind::Start, {}},
         {"p tray /?", Kind::Start, {}},
     };
     for (const auto& c : cases) {
