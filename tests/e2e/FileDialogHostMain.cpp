@@ -3,6 +3,7 @@
 
 #include "tests/e2e/FileDialogHost.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -16,6 +17,11 @@ namespace {
 
 std::wstring g_mode, g_reportFile;
 IFileDialog* g_itemDialog = nullptr; // while the item dialog shows
+// A folder removed when the dialog's name box gets its path ("remove-on-text") or when
+// its OK is pressed ("remove-on-ok"), and the window procedure that was replaced.
+std::wstring g_removeWhen, g_removeFolder;
+WNDPROC g_replacedProc = nullptr;
+constexpr UINT_PTR kWatchTimer = 1;
 
 std::string Utf8(const std::wstring& text) {
     const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
@@ -26,6 +32,7 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
+// The dialog, or the Explorer-like window of mode "explorer".
 HWND TheDialog() {
     HWND found = nullptr;
     EnumThreadWindows(
@@ -33,7 +40,8 @@ HWND TheDialog() {
         [](HWND window, LPARAM result) {
             char name[32];
             GetClassNameA(window, name, sizeof name);
-            if (lstrcmpA(name, "#32770") != 0 || !IsWindowVisible(window))
+            if ((lstrcmpA(name, "#32770") != 0 && lstrcmpA(name, "ExplorerWClass") != 0) ||
+                !IsWindowVisible(window) || GetWindow(window, GW_OWNER))
                 return TRUE;
             *reinterpret_cast<HWND*>(result) = window;
             return FALSE;
@@ -52,9 +60,35 @@ std::wstring ItemText(IShellItem* item) {
     return text;
 }
 
+std::wstring TextOf(HWND window) {
+    wchar_t text[MAX_PATH * 4] = L"";
+    GetWindowTextW(window, text, MAX_PATH * 4);
+    return text;
+}
+
+// The name box of a classic dialog (ComboBoxEx32 > ComboBox > Edit), of the old style
+// and of Wine's item dialog (edt1), or the Location box of the Explorer-like window.
+HWND NameBox(HWND dialog) {
+    if (HWND edit = GetDlgItem(dialog, 0x480))
+        return edit;
+    HWND parent = GetDlgItem(dialog, 0x47C);
+    if (!parent && (parent = FindWindowExW(dialog, nullptr, L"ReBarWindow32", nullptr)))
+        parent = FindWindowExW(parent, nullptr, L"ComboBoxEx32", nullptr);
+    HWND combo = parent ? FindWindowExW(parent, nullptr, L"ComboBox", nullptr) : nullptr;
+    return combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
+}
+
 // What the dialog itself says it shows, asked on its own thread.
 void ReadDialog(std::wstring& folder, std::wstring& name) {
     const HWND dialog = TheDialog();
+    if (dialog && (g_mode == L"old" || g_mode == L"explorer")) {
+        // The old style shows the process's current folder; the Location box is the folder.
+        wchar_t current[MAX_PATH * 4] = L"";
+        GetCurrentDirectoryW(MAX_PATH * 4, current);
+        folder = g_mode == L"old" ? current : TextOf(NameBox(dialog));
+        name = g_mode == L"old" ? TextOf(NameBox(dialog)) : L"";
+        return;
+    }
     if (g_itemDialog) {
         IShellItem* item = nullptr;
         if (SUCCEEDED(g_itemDialog->GetFolder(&item))) {
@@ -66,7 +100,7 @@ void ReadDialog(std::wstring& folder, std::wstring& name) {
             name = text;
             CoTaskMemFree(text);
         }
-    } else if (dialog && g_mode == L"classic") {
+    } else if (dialog && g_mode.rfind(L"classic", 0) == 0) {
         // Only the classic dialog: the folder browser takes these numbers for its own messages.
         wchar_t text[MAX_PATH * 4] = L"";
         if (SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH * 4, reinterpret_cast<LPARAM>(text)) >
@@ -100,8 +134,39 @@ void WriteReport() {
     std::fclose(out);
 }
 
+bool IsFolderToRemove(const wchar_t* text) {
+    return text && lstrcmpiW(Trimmed(text).c_str(), g_removeFolder.c_str()) == 0;
+}
+
+// Removes the folder as the name box gets its path, or as OK is pressed: what a folder
+// on a drive that goes away does between Pathwink's check and the dialog's OK.
+LRESULT CALLBACK RemovingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if ((message == WM_SETTEXT && IsFolderToRemove(reinterpret_cast<const wchar_t*>(lParam))) ||
+        (message == WM_COMMAND && LOWORD(wParam) == IDOK))
+        RemoveDirectoryW(g_removeFolder.c_str());
+    return CallWindowProcW(g_replacedProc, window, message, wParam, lParam);
+}
+
+void WatchForRemoval(HWND host) {
+    const HWND dialog = TheDialog();
+    const HWND watched = g_removeWhen == L"remove-on-ok" ? dialog : NameBox(dialog);
+    if (!dialog || !watched)
+        return;
+    KillTimer(host, kWatchTimer);
+    g_replacedProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(watched, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RemovingProc)));
+}
+
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_TIMER:
+        WatchForRemoval(window);
+        return 0;
+    case kHostPressOkMessage:
+        if (const HWND dialog = TheDialog())
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        return 1;
     case kHostReportMessage:
         WriteReport();
         return 1;
@@ -122,22 +187,60 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int ShowClassic(const wchar_t* startFolder) {
-    static wchar_t file[32768] = L"";
+UINT_PTR CALLBACK ClassicHook(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
+
+// The extra controls a program adds below a classic dialog: one check box.
+const DLGTEMPLATE* ExtraControls() {
+    struct alignas(4) Template {
+        DLGTEMPLATE dialog;
+        WORD menu, windowClass, title;
+        DLGITEMTEMPLATE item alignas(4);
+        WORD itemClass[2], itemTitle[9], extra;
+    };
+    static const Template kTemplate = {
+        {WS_CHILD | WS_VISIBLE | DS_3DLOOK | DS_CONTROL | WS_CLIPSIBLINGS, 0, 1, 0, 0, 200, 20},
+        0,
+        0,
+        0,
+        {WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 8, 4, 120, 10, 0x500},
+        {0xFFFF, 0x0080},
+        {'C', 'o', 'm', 'p', 'r', 'e', 's', 's', 0},
+        0};
+    return &kTemplate.dialog;
+}
+
+// Classic: GetSaveFileNameW; classic-hook: with a hook and extra controls; old: the
+// old style (a hook without OFN_EXPLORER).
+int ShowClassic(const wchar_t* startFolder, wchar_t* file) {
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.lpstrFile = file;
+    file[0] = 0;
     ofn.nMaxFile = 32768;
     ofn.lpstrFilter = L"Reports (*.txt)\0*.txt\0All files\0*.*\0";
     ofn.lpstrInitialDir = startFolder;
     ofn.lpstrTitle = L"Save Report As";
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
+    if (g_mode != L"classic") {
+        ofn.Flags = OFN_ENABLEHOOK | OFN_OVERWRITEPROMPT;
+        ofn.lpfnHook = ClassicHook;
+    }
+    if (g_mode == L"classic-hook") {
+        ofn.Flags |= OFN_EXPLORER | OFN_ENABLETEMPLATEHANDLE;
+        ofn.hInstance = reinterpret_cast<HINSTANCE>(const_cast<DLGTEMPLATE*>(ExtraControls()));
+    }
     return GetSaveFileNameW(&ofn) ? 1 : 2;
 }
 
-int ShowItem(const wchar_t* startFolder, bool pickFolders) {
+// item: IFileSaveDialog with file types; item-save and item-open: without; pick:
+// IFileOpenDialog with FOS_PICKFOLDERS.
+int ShowItem(const wchar_t* startFolder, std::wstring& chosen) {
+    const bool pickFolders = g_mode == L"pick";
+    const bool open = pickFolders || g_mode == L"item-open";
     IFileDialog* dialog = nullptr;
-    if (FAILED(CoCreateInstance(pickFolders ? CLSID_FileOpenDialog : CLSID_FileSaveDialog, nullptr,
+    if (FAILED(CoCreateInstance(open ? CLSID_FileOpenDialog : CLSID_FileSaveDialog, nullptr,
                                 CLSCTX_INPROC_SERVER, IID_IFileDialog,
                                 reinterpret_cast<void**>(&dialog))))
         return 3;
@@ -145,7 +248,7 @@ int ShowItem(const wchar_t* startFolder, bool pickFolders) {
         FILEOPENDIALOGOPTIONS options = 0;
         dialog->GetOptions(&options);
         dialog->SetOptions(options | FOS_PICKFOLDERS);
-    } else {
+    } else if (g_mode == L"item") {
         const COMDLG_FILTERSPEC types[] = {{L"Reports (*.txt)", L"*.txt"}, {L"All files", L"*.*"}};
         dialog->SetFileTypes(2, types);
     }
@@ -159,21 +262,61 @@ int ShowItem(const wchar_t* startFolder, bool pickFolders) {
     g_itemDialog = dialog;
     const HRESULT shown = dialog->Show(nullptr);
     g_itemDialog = nullptr;
+    IShellItem* result = nullptr;
+    if (SUCCEEDED(shown) && SUCCEEDED(dialog->GetResult(&result))) {
+        chosen = ItemText(result);
+        result->Release();
+    }
     dialog->Release();
     return SUCCEEDED(shown) ? 1 : 2;
+}
+
+LRESULT CALLBACK ExplorerLikeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY)
+        PostQuitMessage(1);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A window of Wine's Explorer class with its Location box (ReBarWindow32 >
+// ComboBoxEx32 > ComboBox > Edit) showing the start folder; it never navigates.
+int ShowExplorerLike(const wchar_t* startFolder) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_COOL_CLASSES | ICC_USEREX_CLASSES};
+    InitCommonControlsEx(&controls);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ExplorerLikeProc;
+    windowClass.lpszClassName = L"ExplorerWClass";
+    RegisterClassW(&windowClass);
+    const HWND frame =
+        CreateWindowW(L"ExplorerWClass", L"pwhost explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
+                      50, 500, 300, nullptr, nullptr, nullptr, nullptr);
+    const HWND rebar = CreateWindowW(REBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 500, 30,
+                                     frame, nullptr, nullptr, nullptr);
+    CreateWindowW(WC_COMBOBOXEXW, nullptr, WS_CHILD | WS_VISIBLE | CBS_DROPDOWN, 0, 0, 480, 200,
+                  rebar, nullptr, nullptr, nullptr);
+    SetWindowTextW(NameBox(frame), startFolder ? startFolder : L"");
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 1;
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: file_dialog_host classic|item|pick|browse|message <report "
-                             "file> [start folder]\n");
+        std::fprintf(stderr, "usage: file_dialog_host <mode> <report file> [start folder "
+                             "[remove-on-text|remove-on-ok <folder>]]\n");
         return 9;
     }
     g_mode = argv[1];
     g_reportFile = argv[2];
     const wchar_t* startFolder = argc > 3 ? argv[3] : nullptr;
+    if (argc > 5) {
+        g_removeWhen = argv[4];
+        g_removeFolder = Trimmed(argv[5]);
+    }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = HostProc;
@@ -182,12 +325,28 @@ int wmain(int argc, wchar_t** argv) {
     RegisterClassA(&windowClass);
     // Hidden and top-level, so that a test finds it by class; its messages are
     // dispatched by the dialog's own loop, on the dialog's thread.
-    CreateWindowA(kDialogHostClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                  windowClass.hInstance, nullptr);
-    if (g_mode == L"classic")
-        return ShowClassic(startFolder);
-    if (g_mode == L"item" || g_mode == L"pick")
-        return ShowItem(startFolder, g_mode == L"pick");
+    const HWND host = CreateWindowA(kDialogHostClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                                    nullptr, windowClass.hInstance, nullptr);
+    if (!g_removeWhen.empty())
+        SetTimer(host, kWatchTimer, 10, nullptr);
+    // The file the dialog chose, written where the test reads it when the dialog is done.
+    static wchar_t chosen[32768] = L"";
+    std::wstring itemChosen;
+    int shown = 0;
+    if (g_mode == L"classic" || g_mode == L"classic-hook" || g_mode == L"old")
+        shown = ShowClassic(startFolder, chosen);
+    else if (g_mode.rfind(L"item", 0) == 0 || g_mode == L"pick")
+        shown = ShowItem(startFolder, itemChosen);
+    else if (g_mode == L"explorer")
+        return ShowExplorerLike(startFolder);
+    if (shown == 1) {
+        if (FILE* out = _wfopen((g_reportFile + L".chosen").c_str(), L"wb")) {
+            std::fputs(Utf8(itemChosen.empty() ? chosen : itemChosen).c_str(), out);
+            std::fclose(out);
+        }
+    }
+    if (shown)
+        return shown;
     if (g_mode == L"browse") {
         BROWSEINFOW info{};
         info.lpszTitle = L"Choose a folder";

@@ -69,9 +69,9 @@ WindowFacts WineClassicSave() {
                            {1, "ToolbarWindow32", 1}});
 }
 
-// Wine 8's item dialog (IFileSaveDialog; IFileOpenDialog is the same): the file-name
-// box is edt1 right under the dialog; the file-type box is hidden when there are no
-// types, and always for a folder picker.
+// Wine 8's item dialog (IFileSaveDialog; IFileOpenDialog and its folder picker are the
+// same in every part): the file-name box is edt1 right under the dialog; the
+// file-type box is hidden when there are no types, and always for a folder picker.
 WindowFacts WineItemDialog(bool typesShown) {
     return Tree("#32770", {{1, "idlg_container_pane", 0},
                            {1, "Static", 0x442},
@@ -87,6 +87,23 @@ WindowFacts WineItemDialog(bool typesShown) {
 }
 
 // Windows' item dialog: the boxes keep the classic ids deep inside the DirectUI view.
+WindowFacts Answering(WindowFacts dialog) {
+    dialog.answersFolderPathQuery = true;
+    return dialog;
+}
+
+// Wine 8's old-style dialog (GetSaveFileNameW with a hook and without OFN_EXPLORER).
+WindowFacts WineOldStyle() {
+    return Tree("#32770", {{1, "Edit", 0x480},
+                           {1, "ListBox", 0x460},
+                           {1, "Static", 0x440},
+                           {1, "ListBox", 0x461},
+                           {1, "ComboBox", 0x470},
+                           {1, "ComboBox", 0x471},
+                           {1, "Button", 1},
+                           {1, "Button", 2}});
+}
+
 WindowFacts WindowsItemDialog(bool typesShown) {
     return Tree("#32770", {{1, "DUIViewWndClassName", 0},
                            {2, "DirectUIHWND", 0},
@@ -124,9 +141,26 @@ TEST(ClassifyWindow, OnlyARealFileDialogOrExplorerWindowIsUsedAndNothingThatRuns
         {"Wine's classic Save As", WineClassicSave(), WindowKind::FileDialog},
         {"Wine's item dialog with file types", WineItemDialog(true), WindowKind::FileDialog},
         {"Windows' item dialog with file types", WindowsItemDialog(true), WindowKind::FileDialog},
-        // A folder picker would take the folder as the user's answer and close.
-        {"Wine's item dialog picking folders", WineItemDialog(false), WindowKind::Other},
-        {"Windows' item dialog picking folders", WindowsItemDialog(false), WindowKind::Other},
+        {"Wine's classic Save As with a hook's child dialog",
+         [] {
+             WindowFacts hooked = WineClassicSave();
+             hooked.children.push_back({999, -1, "#32770", 0, true});
+             return hooked;
+         }(),
+         WindowKind::FileDialog},
+        {"the old-style dialog", WineOldStyle(), WindowKind::FileDialog},
+        // OK in a folder picker takes the folder as the user's answer and closes: an
+        // item dialog without types cannot be told from one, unless it answers as
+        // the classic API's dialogs do.
+        {"Wine's item dialog picking folders, or without types", WineItemDialog(false),
+         WindowKind::FolderPicker},
+        {"Windows' item dialog picking folders, or without types", WindowsItemDialog(false),
+         WindowKind::FolderPicker},
+        {"Windows' item dialog of GetOpenFileName without types",
+         Answering(WindowsItemDialog(false)), WindowKind::FileDialog},
+        {"the folder browser with an edit box",
+         Tree("#32770", {{1, "SysTreeView32", 0x3741}, {1, "Edit", 0x3745}, {1, "Button", 1}}),
+         WindowKind::Other},
         {"the classic dialog of Pathwink's own process", Tree("#32770", {}, true), WindowKind::Own},
         {"a message box", Tree("#32770", {{1, "Static", 0xFFFF}, {1, "Button", 1}}),
          WindowKind::Other},
@@ -239,6 +273,7 @@ public:
     bool open = true;
     std::map<std::string, int> silentFrom; // call name -> first call (1-based) that fails
     bool clickEmptiesName = true;          // the classic dialog; the item dialog keeps the path
+    bool folderExists = true;
     int focusRestored = 0;
     std::vector<std::string> calls;
 
@@ -262,6 +297,7 @@ public:
         return true;
     }
     bool IsOpen() override { return open; }
+    bool FolderExists() override { return folderExists; }
     void Settle() override { calls.push_back("settle"); }
     void RestoreFocus() override { ++focusRestored; }
 
@@ -282,18 +318,32 @@ TEST(PutFolderInFileDialog, TheDialogShowsTheFolderOrIsLeftAsItWasWithTheTypedNa
         std::map<std::string, int> silentFrom;
         bool clickEmptiesName;
         bool open; // after the click
-        bool shown;
+        DialogOutcome outcome;
         const char* folderAfter;
         const char* nameAfter;
         bool focusRestored;
     } cases[] = {
-        {"the classic dialog answers", {}, true, true, true, "D:\\Target", "report.txt", true},
-        {"the item dialog answers", {}, false, true, true, "D:\\Target", "report.txt", true},
+        {"the classic dialog answers",
+         {},
+         true,
+         true,
+         DialogOutcome::Shown,
+         "D:\\Target",
+         "report.txt",
+         true},
+        {"the item dialog answers",
+         {},
+         false,
+         true,
+         DialogOutcome::Shown,
+         "D:\\Target",
+         "report.txt",
+         true},
         {"no answer to the first read: nothing is touched",
          {{"read", 1}},
          true,
          true,
-         false,
+         DialogOutcome::LeftAsItWas,
          "C:\\Before",
          "report.txt",
          false},
@@ -301,16 +351,23 @@ TEST(PutFolderInFileDialog, TheDialogShowsTheFolderOrIsLeftAsItWasWithTheTypedNa
          {{"write", 1}},
          true,
          true,
-         false,
+         DialogOutcome::LeftAsItWas,
          "C:\\Before",
          "report.txt",
          false},
-        {"no answer to OK", {{"ok", 1}}, true, true, false, "C:\\Before", "report.txt", true},
+        {"no answer to OK",
+         {{"ok", 1}},
+         true,
+         true,
+         DialogOutcome::LeftAsItWas,
+         "C:\\Before",
+         "report.txt",
+         true},
         {"no answer after OK: the name's write waits in the queue",
          {{"write", 2}},
          true,
          true,
-         true,
+         DialogOutcome::Shown,
          "D:\\Target",
          "",
          false},
@@ -318,23 +375,35 @@ TEST(PutFolderInFileDialog, TheDialogShowsTheFolderOrIsLeftAsItWasWithTheTypedNa
          {{"read", 2}},
          true,
          true,
-         true,
+         DialogOutcome::Shown,
          "D:\\Target",
          "report.txt",
          true},
-        {"the dialog closed on OK", {}, true, false, false, "D:\\Target", "report.txt", true},
+        {"the dialog closed on OK: it took the path for a file",
+         {},
+         true,
+         false,
+         DialogOutcome::Closed,
+         "D:\\Target",
+         "report.txt",
+         true},
     };
     for (const auto& c : cases) {
         FakeDialog dialog("report.txt");
         dialog.silentFrom = c.silentFrom;
         dialog.clickEmptiesName = c.clickEmptiesName;
         dialog.open = c.open;
-        EXPECT_EQ(PutFolderInFileDialog(dialog, "D:\\Target"), c.shown) << c.what;
+        EXPECT_EQ(PutFolderInFileDialog(dialog, "D:\\Target"), c.outcome) << c.what;
         EXPECT_EQ(dialog.shownFolder, c.folderAfter) << c.what;
         EXPECT_EQ(dialog.name, c.nameAfter) << c.what;
         EXPECT_EQ(dialog.focusRestored > 0, c.focusRestored) << c.what;
         EXPECT_LE(std::count(dialog.calls.begin(), dialog.calls.end(), "write"), 4) << c.what;
     }
+    FakeDialog gone("report.txt"); // removed between the launch's check and OK
+    gone.folderExists = false;
+    EXPECT_EQ(PutFolderInFileDialog(gone, "D:\\Target"), DialogOutcome::LeftAsItWas);
+    EXPECT_EQ(std::count(gone.calls.begin(), gone.calls.end(), "ok"), 0) << "OK is never pressed";
+    EXPECT_EQ(gone.name, "report.txt");
 }
 
 TEST(PutFolderInFileDialog, ANameTheDialogChangesAgainAfterOkIsPutBackOnceMore) {
@@ -352,7 +421,32 @@ TEST(PutFolderInFileDialog, ANameTheDialogChangesAgainAfterOkIsPutBackOnceMore) 
         }
         bool PressOk() override { return pressed = FakeDialog::PressOk(); }
     } dialog("my notes");
-    EXPECT_TRUE(PutFolderInFileDialog(dialog, "D:\\Target"));
+    EXPECT_EQ(PutFolderInFileDialog(dialog, "D:\\Target"), DialogOutcome::Shown);
     EXPECT_EQ(dialog.name, "my notes");
     EXPECT_EQ(std::count(dialog.calls.begin(), dialog.calls.end(), "settle"), 1);
+}
+
+TEST(ShowsFolderInFront, AWindowCountsOnlyWhenItsActiveTabShowsTheFolder) {
+    constexpr std::uintptr_t kWindow = 10, kActiveTab = 11, kOtherTab = 12;
+    using Browsers = std::vector<ExplorerBrowser>;
+    const struct {
+        const char* what;
+        std::optional<Browsers> browsers;
+        std::uintptr_t activeTab;
+        bool shown;
+    } cases[] = {
+        {"the active tab shows it", Browsers{{kActiveTab, true}, {kOtherTab, false}}, kActiveTab,
+         true},
+        {"only a background tab shows it", Browsers{{kActiveTab, false}, {kOtherTab, true}},
+         kActiveTab, false},
+        {"the background tab comes first in the list",
+         Browsers{{kOtherTab, true}, {kActiveTab, false}}, kActiveTab, false},
+        {"a window without tabs shows it", Browsers{{kWindow, true}}, 0, true},
+        {"a window without tabs shows another folder", Browsers{{kWindow, false}}, 0, false},
+        {"tabs, but the list names the window itself", Browsers{{kWindow, true}}, kActiveTab, true},
+        {"no browser of the window is listed", Browsers{{99, true}}, kActiveTab, false},
+        {"the list cannot be read (Wine)", std::nullopt, 0, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShowsFolderInFront(c.browsers, kWindow, c.activeTab), c.shown) << c.what;
 }
