@@ -24,8 +24,7 @@ FileDialogHost::FileDialogHost(const std::string& mode, const std::string& start
     WaitUntil(
         [&] {
             host_ = FindTopLevel(kDialogHostClass, nullptr, pi_.dwProcessId);
-            const char* windowClass = mode == "explorer" ? "ExplorerWClass" : "#32770";
-            for (HWND w : FindTopLevels(windowClass, caption, pi_.dwProcessId))
+            for (HWND w : FindTopLevels("#32770", caption, pi_.dwProcessId))
                 if (IsWindowVisible(w))
                     window_ = w;
             return host_ && window_;

@@ -5,14 +5,12 @@
 //   file_dialog_host.exe <mode> <report file> [start folder
 //                        [remove-on-text|remove-on-ok <folder>]]
 //
-// shows, by mode, a Save As dialog (classic: GetSaveFileNameW; classic-hook: the
-// same with a hook and an extra check box; old: the old style; item:
-// IFileSaveDialog with file types; item-save: without), an Open dialog without
-// types (item-open: IFileOpenDialog), a folder picker (pick: IFileOpenDialog with
-// FOS_PICKFOLDERS; browse: SHBrowseForFolderW), a message box (message), or a
-// window of Wine's Explorer class whose Location box shows the start folder and
-// never navigates (explorer). With remove-on-text the folder is removed when the
-// dialog's name box gets its path, with remove-on-ok when OK is pressed. It answers
+// shows, by mode, a Save As dialog (classic: GetSaveFileNameW; classic-hook: with a
+// hook; old: the old style; item: IFileSaveDialog with file types; item-save:
+// without), an Open dialog without types (item-open), a folder picker (pick:
+// IFileOpenDialog with FOS_PICKFOLDERS; browse: SHBrowseForFolderW) or a message box
+// (message). With remove-on-text the folder is removed when the dialog's name box
+// gets its path, with remove-on-ok when OK is pressed. It answers
 // on a hidden window of the dialog's own thread (class kDialogHostClass), so that
 // what it tells is what its dialog shows:
 //   - kHostReportMessage: writes the report into the report file (UTF-8 lines:

@@ -3,7 +3,6 @@
 
 #include "tests/e2e/FileDialogHost.h"
 
-#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -32,7 +31,6 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-// The dialog, or the Explorer-like window of mode "explorer".
 HWND TheDialog() {
     HWND found = nullptr;
     EnumThreadWindows(
@@ -40,8 +38,8 @@ HWND TheDialog() {
         [](HWND window, LPARAM result) {
             char name[32];
             GetClassNameA(window, name, sizeof name);
-            if ((lstrcmpA(name, "#32770") != 0 && lstrcmpA(name, "ExplorerWClass") != 0) ||
-                !IsWindowVisible(window) || GetWindow(window, GW_OWNER))
+            if (lstrcmpA(name, "#32770") != 0 || !IsWindowVisible(window) ||
+                GetWindow(window, GW_OWNER))
                 return TRUE;
             *reinterpret_cast<HWND*>(result) = window;
             return FALSE;
@@ -67,26 +65,23 @@ std::wstring TextOf(HWND window) {
 }
 
 // The name box of a classic dialog (ComboBoxEx32 > ComboBox > Edit), of the old style
-// and of Wine's item dialog (edt1), or the Location box of the Explorer-like window.
+// and of Wine's item dialog (edt1).
 HWND NameBox(HWND dialog) {
     if (HWND edit = GetDlgItem(dialog, 0x480))
         return edit;
-    HWND parent = GetDlgItem(dialog, 0x47C);
-    if (!parent && (parent = FindWindowExW(dialog, nullptr, L"ReBarWindow32", nullptr)))
-        parent = FindWindowExW(parent, nullptr, L"ComboBoxEx32", nullptr);
-    HWND combo = parent ? FindWindowExW(parent, nullptr, L"ComboBox", nullptr) : nullptr;
+    const HWND comboEx = GetDlgItem(dialog, 0x47C);
+    const HWND combo = comboEx ? FindWindowExW(comboEx, nullptr, L"ComboBox", nullptr) : nullptr;
     return combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
 }
 
 // What the dialog itself says it shows, asked on its own thread.
 void ReadDialog(std::wstring& folder, std::wstring& name) {
     const HWND dialog = TheDialog();
-    if (dialog && (g_mode == L"old" || g_mode == L"explorer")) {
-        // The old style shows the process's current folder; the Location box is the folder.
+    if (dialog && g_mode == L"old") { // it shows the process's current folder
         wchar_t current[MAX_PATH * 4] = L"";
         GetCurrentDirectoryW(MAX_PATH * 4, current);
-        folder = g_mode == L"old" ? current : TextOf(NameBox(dialog));
-        name = g_mode == L"old" ? TextOf(NameBox(dialog)) : L"";
+        folder = current;
+        name = TextOf(NameBox(dialog));
         return;
     }
     if (g_itemDialog) {
@@ -191,28 +186,8 @@ UINT_PTR CALLBACK ClassicHook(HWND, UINT, WPARAM, LPARAM) {
     return 0;
 }
 
-// The extra controls a program adds below a classic dialog: one check box.
-const DLGTEMPLATE* ExtraControls() {
-    struct alignas(4) Template {
-        DLGTEMPLATE dialog;
-        WORD menu, windowClass, title;
-        DLGITEMTEMPLATE item alignas(4);
-        WORD itemClass[2], itemTitle[9], extra;
-    };
-    static const Template kTemplate = {
-        {WS_CHILD | WS_VISIBLE | DS_3DLOOK | DS_CONTROL | WS_CLIPSIBLINGS, 0, 1, 0, 0, 200, 20},
-        0,
-        0,
-        0,
-        {WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 0, 8, 4, 120, 10, 0x500},
-        {0xFFFF, 0x0080},
-        {'C', 'o', 'm', 'p', 'r', 'e', 's', 's', 0},
-        0};
-    return &kTemplate.dialog;
-}
-
-// Classic: GetSaveFileNameW; classic-hook: with a hook and extra controls; old: the
-// old style (a hook without OFN_EXPLORER).
+// Classic: GetSaveFileNameW; classic-hook: with a hook (and so the hook's own child
+// dialog); old: the old style (a hook without OFN_EXPLORER).
 int ShowClassic(const wchar_t* startFolder, wchar_t* file) {
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -224,12 +199,8 @@ int ShowClassic(const wchar_t* startFolder, wchar_t* file) {
     ofn.lpstrTitle = L"Save Report As";
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     if (g_mode != L"classic") {
-        ofn.Flags = OFN_ENABLEHOOK | OFN_OVERWRITEPROMPT;
+        ofn.Flags = (g_mode == L"old" ? 0 : OFN_EXPLORER) | OFN_ENABLEHOOK | OFN_OVERWRITEPROMPT;
         ofn.lpfnHook = ClassicHook;
-    }
-    if (g_mode == L"classic-hook") {
-        ofn.Flags |= OFN_EXPLORER | OFN_ENABLETEMPLATEHANDLE;
-        ofn.hInstance = reinterpret_cast<HINSTANCE>(const_cast<DLGTEMPLATE*>(ExtraControls()));
     }
     return GetSaveFileNameW(&ofn) ? 1 : 2;
 }
@@ -271,37 +242,6 @@ int ShowItem(const wchar_t* startFolder, std::wstring& chosen) {
     return SUCCEEDED(shown) ? 1 : 2;
 }
 
-LRESULT CALLBACK ExplorerLikeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY)
-        PostQuitMessage(1);
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// A window of Wine's Explorer class with its Location box (ReBarWindow32 >
-// ComboBoxEx32 > ComboBox > Edit) showing the start folder; it never navigates.
-int ShowExplorerLike(const wchar_t* startFolder) {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_COOL_CLASSES | ICC_USEREX_CLASSES};
-    InitCommonControlsEx(&controls);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = ExplorerLikeProc;
-    windowClass.lpszClassName = L"ExplorerWClass";
-    RegisterClassW(&windowClass);
-    const HWND frame =
-        CreateWindowW(L"ExplorerWClass", L"pwhost explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
-                      50, 500, 300, nullptr, nullptr, nullptr, nullptr);
-    const HWND rebar = CreateWindowW(REBARCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 500, 30,
-                                     frame, nullptr, nullptr, nullptr);
-    CreateWindowW(WC_COMBOBOXEXW, nullptr, WS_CHILD | WS_VISIBLE | CBS_DROPDOWN, 0, 0, 480, 200,
-                  rebar, nullptr, nullptr, nullptr);
-    SetWindowTextW(NameBox(frame), startFolder ? startFolder : L"");
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return 1;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -337,8 +277,6 @@ int wmain(int argc, wchar_t** argv) {
         shown = ShowClassic(startFolder, chosen);
     else if (g_mode.rfind(L"item", 0) == 0 || g_mode == L"pick")
         shown = ShowItem(startFolder, itemChosen);
-    else if (g_mode == L"explorer")
-        return ShowExplorerLike(startFolder);
     if (shown == 1) {
         if (FILE* out = _wfopen((g_reportFile + L".chosen").c_str(), L"wb")) {
             std::fputs(Utf8(itemChosen.empty() ? chosen : itemChosen).c_str(), out);
