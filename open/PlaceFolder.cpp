@@ -173,12 +173,12 @@ bool WriteText(HWND window, const std::wstring& text) {
 }
 
 // Wine's Explorer, whose window list the shell cannot give: its Location box
-// navigates on Enter, as when the user types there, before the Enter's message
-// returns. (Whether the window already shows the folder cannot be asked: Wine's
-// list keeps a window's first folder after it has moved on.) On Windows a message
-// that is not answered in time is still handled once the window answers (Wine drops
-// it): a text given up has the box's own text queued behind it, and an Enter on its
-// way counts as done, so that no second window opens beside one that gets there late.
+// navigates on Enter, as when the user types there. (Whether the window already
+// shows the folder cannot be asked: Wine's list keeps a window's first folder after
+// it has moved on.) A sent message whose wait runs out is still handled later on
+// Windows and dropped by Wine: a text given up has the box's own text queued behind
+// it, and the Enter, once the box took the path, is posted and counts as done, so
+// that the window gets there however late, and no second window opens beside it.
 bool BrowseByLocationBox(HWND locationBox, const std::wstring& path) {
     const std::optional<std::wstring> before = ReadText(locationBox);
     if (!before)
@@ -187,8 +187,7 @@ bool BrowseByLocationBox(HWND locationBox, const std::wstring& path) {
         WriteText(locationBox, *before);
         return false;
     }
-    DWORD_PTR result = 0;
-    return Send(locationBox, WM_KEYDOWN, VK_RETURN, 0, &result) || GetLastError() == ERROR_TIMEOUT;
+    return PostMessageW(locationBox, WM_KEYDOWN, VK_RETURN, 0) != FALSE;
 }
 
 // Only the classic API's Open and Save As dialogs answer with the folder's length; a
