@@ -39,6 +39,12 @@ std::string PathTooLongToOpenText(const std::string& path) {
            "(a mapped drive letter, say).";
 }
 
+std::string DialogChoseFileText(const std::string& path, const std::string& chosen) {
+    return "The folder \"" + path +
+           "\" was gone when the file dialog in front took it: the dialog closed and chose \"" +
+           chosen + "\" as its file. Check what the program did with it.";
+}
+
 std::wstring FileSystemPath(const std::string& path) {
     std::wstring wide = Wide(path);
     // A long absolute path reaches the file system only with the prefix that turns
@@ -90,6 +96,7 @@ struct FolderLaunch::Job {
     HWND resultWindow = nullptr;
     WPARAM number = 0;
     bool isFolder = false;
+    PlacementStep placement = PlacementStep::NewExplorerWindow;
     DWORD openError = 0;
     std::atomic<bool> done{false};
 };
@@ -156,9 +163,9 @@ DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
         const ScopedCom com; // the shell's COM needs an apartment of this thread's own
         try {
             job.isFolder = job.shell.isFolder && job.shell.isFolder(job.path);
-            const bool placed =
-                job.isFolder && job.windowInFront && job.shell.place &&
-                job.shell.place(*job.windowInFront, job.path) != PlacementStep::NewExplorerWindow;
+            if (job.isFolder && job.windowInFront && job.shell.place)
+                job.placement = job.shell.place(*job.windowInFront, job.path);
+            const bool placed = job.placement != PlacementStep::NewExplorerWindow;
             if (job.isFolder && !placed && job.shell.open)
                 job.openError = job.shell.open(job.path);
         } catch (...) {
@@ -181,7 +188,10 @@ void FolderLaunch::OnJobDone(WPARAM number) {
 }
 
 void FolderLaunch::Finish(const Job& job) {
-    if (!job.isFolder) {
+    // A folder removed after the check is missing all the same.
+    const bool missing = !job.isFolder || job.openError == ERROR_FILE_NOT_FOUND ||
+                         job.openError == ERROR_PATH_NOT_FOUND;
+    if (missing) {
         if (job.ifMissing == IfMissing::StaySilent)
             return;
         const auto [shown, isNew] = missingShown_.emplace(job.path, nullptr);
@@ -195,6 +205,12 @@ void FolderLaunch::Finish(const Job& job) {
             [&](std::size_t n) { return MissingFolderText(ShortenedInMiddle(job.path, n)); },
             &shown->second);
         missingShown_.erase(job.path);
+    } else if (job.placement == PlacementStep::FileDialogClosed) {
+        const std::string chosen = PathTypedIntoFileDialog(job.path);
+        PlainMessage([&](std::size_t n) {
+            return DialogChoseFileText(ShortenedInMiddle(job.path, n),
+                                       ShortenedInMiddle(chosen, n));
+        });
     } else if (job.openError == ERROR_FILENAME_EXCED_RANGE) {
         PlainMessage(
             [&](std::size_t n) { return PathTooLongToOpenText(ShortenedInMiddle(job.path, n)); });

@@ -28,6 +28,9 @@ std::string MissingFolderText(const std::string& path);
 std::string LaunchFailedText(const std::string& path, const std::string& reason);
 // The folder exists but its path is too long for Explorer.
 std::string PathTooLongToOpenText(const std::string& path);
+// The folder was gone when the file dialog in front took its typed path, and the
+// dialog closed with that path as the file it chose.
+std::string DialogChoseFileText(const std::string& path, const std::string& chosen);
 
 // The path as the file functions take it: a long one (MAX_PATH or more) with the
 // prefix that lifts that limit ("\\?\" or "\\?\UNC\"), any other as it is.

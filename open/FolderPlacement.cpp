@@ -9,10 +9,12 @@ namespace pw {
 namespace {
 
 // Control ids of the file dialogs (dlgs.h): OK, the classic dialog's shell view
-// (lst2), the file-type box (cmb1), the file-name combo box (cmb13) and the
-// file-name edit box (edt1), which the item dialog has under Wine.
+// (lst2; in the old style its folder list box), the old style's file list box
+// (lst1), the file-type box (cmb1), the file-name combo box (cmb13) and the
+// file-name edit box (edt1), which the old style and Wine's item dialog have.
 constexpr int kOkId = 1;
 constexpr int kShellViewId = 0x461;
+constexpr int kFileListId = 0x460;
 constexpr int kFileTypeId = 0x470;
 constexpr int kNameComboId = 0x47C;
 constexpr int kNameEditId = 0x480;
@@ -75,27 +77,34 @@ std::uintptr_t FileNameBox(const WindowFacts& dialog) {
     return 0;
 }
 
+bool IsDirectChildOf(const ChildWindow& child, int id, const char* className) {
+    return IsDirectChild(child) && child.id == id && IsClass(child.className, className);
+}
+
 WindowInFront AsFileDialog(const WindowFacts& dialog) {
     WindowInFront found;
-    bool hasShellView = false, isClassic = false, hasFileTypes = false;
+    bool hasShellView = false, isClassic = false, hasFileList = false, hasFolderList = false,
+         hasFileTypes = false;
     for (const ChildWindow& child : dialog.children) {
-        if (IsDirectChild(child) && child.id == kOkId && IsClass(child.className, "Button"))
+        if (IsDirectChildOf(child, kOkId, "Button"))
             found.okButton = child.handle;
         if (IsAnyClass(child.className,
                        {"SHELLDLL_DefView", "DUIViewWndClassName", "ExplorerBrowserControl"}))
             hasShellView = true;
-        if (IsDirectChild(child) && child.id == kShellViewId &&
-            IsClass(child.className, "SHELLDLL_DefView"))
-            isClassic = true;
+        isClassic = isClassic || IsDirectChildOf(child, kShellViewId, "SHELLDLL_DefView");
+        hasFileList = hasFileList || IsDirectChildOf(child, kFileListId, "ListBox");
+        hasFolderList = hasFolderList || IsDirectChildOf(child, kShellViewId, "ListBox");
         if (child.id == kFileTypeId && child.visible && IsClass(child.className, "ComboBox"))
             hasFileTypes = true;
     }
     found.nameBox = FileNameBox(dialog);
-    // The classic dialog never picks folders; the item dialog's folder picker shows no types.
-    if (found.okButton && found.nameBox && hasShellView && (isClassic || hasFileTypes))
-        found.kind = WindowKind::FileDialog;
-    else
-        found = WindowInFront{WindowKind::Other};
+    const bool oldStyle = hasFileList && hasFolderList;
+    if (!found.okButton || !found.nameBox || !(hasShellView || oldStyle))
+        return {WindowKind::Other};
+    // The classic API's dialogs never pick folders; a folder picker shows no file types.
+    const bool isFileDialog =
+        isClassic || oldStyle || hasFileTypes || dialog.answersFolderPathQuery;
+    found.kind = isFileDialog ? WindowKind::FileDialog : WindowKind::FolderPicker;
     return found;
 }
 
@@ -144,6 +153,8 @@ std::vector<PlacementStep> PlacementSteps(WindowKind front, std::size_t pathUnit
     switch (front) {
     case WindowKind::FileDialog:
         return {Step::FileDialog, Step::OpenExplorerWindow, Step::NewExplorerWindow};
+    case WindowKind::FolderPicker:
+        return {Step::FolderPicker, Step::OpenExplorerWindow, Step::NewExplorerWindow};
     case WindowKind::Explorer:
         return {Step::ExplorerInFront, Step::OpenExplorerWindow, Step::NewExplorerWindow};
     case WindowKind::Nothing:
@@ -155,11 +166,14 @@ std::vector<PlacementStep> PlacementSteps(WindowKind front, std::size_t pathUnit
     return {Step::OpenExplorerWindow, Step::NewExplorerWindow};
 }
 
-bool PutFolderInFileDialog(FileDialogParts& dialog, const std::string& folder) {
+DialogOutcome PutFolderInFileDialog(FileDialogParts& dialog, const std::string& folder) {
     const std::optional<std::string> typed = dialog.ReadName();
     if (!typed)
-        return false; // nothing was changed
-    const bool navigated = dialog.WriteName(folder) && dialog.PressOk();
+        return DialogOutcome::LeftAsItWas; // nothing was changed
+    const bool written = dialog.WriteName(folder);
+    const bool okSent = written && dialog.FolderExists();
+    // A dialog that refused a folder gone at OK shows something else.
+    const bool pressed = okSent && dialog.PressOk() && dialog.FolderExists();
     // After the folder the classic dialog empties the box and the item dialog keeps
     // the path in it: the typed name goes back either way, and once more if the
     // dialog was still busy and changed it again. A dialog that stopped answering
@@ -175,7 +189,29 @@ bool PutFolderInFileDialog(FileDialogParts& dialog, const std::string& folder) {
     }
     if (answering)
         dialog.RestoreFocus();
-    return navigated && dialog.IsOpen();
+    if (okSent && !dialog.IsOpen())
+        return DialogOutcome::Closed;
+    return pressed ? DialogOutcome::Shown : DialogOutcome::LeftAsItWas;
+}
+
+std::optional<std::size_t> ActiveBrowser(const std::vector<ExplorerBrowser>& browsers,
+                                         std::uintptr_t explorer, std::uintptr_t activeTab) {
+    std::optional<std::size_t> windowsOwn;
+    for (std::size_t i = 0; i < browsers.size(); ++i) {
+        if (activeTab && browsers[i].window == activeTab)
+            return i;
+        if (browsers[i].window == explorer && !windowsOwn)
+            windowsOwn = i;
+    }
+    return windowsOwn;
+}
+
+bool ShowsFolderInFront(const std::optional<std::vector<ExplorerBrowser>>& browsers,
+                        std::uintptr_t explorer, std::uintptr_t activeTab) {
+    if (!browsers)
+        return true;
+    const std::optional<std::size_t> active = ActiveBrowser(*browsers, explorer, activeTab);
+    return active && (*browsers)[*active].showsFolder;
 }
 
 } // namespace pw

@@ -1,8 +1,10 @@
 #include "open/PlaceFolder.h"
 
+#include "open/FolderLaunch.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
 
+#include <commdlg.h>
 #include <exdisp.h>
 #include <shlguid.h>
 #include <shlobj.h>
@@ -38,32 +40,8 @@ HWND AsWindow(std::uintptr_t handle) {
     return reinterpret_cast<HWND>(handle);
 }
 
-// Runs work on a thread of its own, in a COM apartment of that thread, and waits for
-// it at most timeoutMs. False when it failed or did not end in time; it then ends on
-// its own, and what it found is dropped.
-bool RunBounded(std::function<bool()> work, DWORD timeoutMs) {
-    struct Shared {
-        std::function<bool()> work;
-        std::atomic<bool> succeeded{false};
-    };
-    auto shared = std::make_shared<Shared>();
-    shared->work = std::move(work);
-    auto threadsShare = std::make_unique<std::shared_ptr<Shared>>(shared);
-    const auto run = [](void* parameter) -> DWORD {
-        const std::unique_ptr<std::shared_ptr<Shared>> held(
-            static_cast<std::shared_ptr<Shared>*>(parameter));
-        const ScopedCom com;
-        try {
-            (*held)->succeeded = (*held)->work();
-        } catch (...) {
-        }
-        return 0;
-    };
-    UniqueKernelHandle thread(CreateThread(nullptr, 0, run, threadsShare.get(), 0, nullptr));
-    if (!thread)
-        return false;
-    threadsShare.release();
-    return WaitForSingleObject(thread.Get(), timeoutMs) == WAIT_OBJECT_0 && shared->succeeded;
+std::uintptr_t Handle(HWND window) {
+    return reinterpret_cast<std::uintptr_t>(window);
 }
 
 ComPtr<IShellWindows> ShellWindows() {
@@ -109,24 +87,27 @@ bool Shows(IShellBrowser& browser, PCIDLIST_ABSOLUTE folder) {
     return ILIsEqual(current.Get(), folder) != FALSE;
 }
 
-// The way Windows documents for its Explorer: the window's browser among the shell's
-// windows browses to the folder in place, so Back leads to where it was. On Windows
-// 11 a window has a browser per tab: the one of the active tab, whose window comes
-// first among the tabs; a browser that names no tab of its own is the window's only one.
-bool BrowseInShellWindow(HWND explorer, PCIDLIST_ABSOLUTE folder) {
-    ComPtr<IShellWindows> windows = ShellWindows();
+// A browser the shell's window list has for an Explorer window, with the window it
+// names (its tab's, on Windows 11).
+struct ListedBrowser {
+    ComPtr<IShellBrowser> browser;
+    HWND window = nullptr;
+};
+
+// The browsers of the window among the shell's windows; nothing when the list
+// cannot be read (Wine's).
+std::optional<std::vector<ListedBrowser>> BrowsersOf(IShellWindows& windows, HWND explorer) {
     long count = 0;
-    if (!windows || FAILED(windows->get_Count(&count))) // Wine's list cannot be read
-        return false;
-    const HWND activeTab = FindWindowExW(explorer, nullptr, L"ShellTabWindowClass", nullptr);
-    ComPtr<IShellBrowser> chosen, windowsOnly;
-    for (long i = 0; i < count && !chosen; ++i) {
+    if (FAILED(windows.get_Count(&count)))
+        return std::nullopt;
+    std::vector<ListedBrowser> found;
+    for (long i = 0; i < count; ++i) {
         VARIANT index;
         VariantInit(&index);
         index.vt = VT_I4;
         index.lVal = i;
         ComPtr<IDispatch> item;
-        if (windows->Item(index, item.Put()) != S_OK || !item)
+        if (windows.Item(index, item.Put()) != S_OK || !item)
             continue;
         ComPtr<IWebBrowser2> webBrowser = item.As<IWebBrowser2>();
         SHANDLE_PTR handle = 0;
@@ -134,34 +115,86 @@ bool BrowseInShellWindow(HWND explorer, PCIDLIST_ABSOLUTE folder) {
             reinterpret_cast<HWND>(handle) != explorer)
             continue;
         ComPtr<IServiceProvider> services = webBrowser.As<IServiceProvider>();
-        ComPtr<IShellBrowser> browser;
-        if (!services || FAILED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                                       browser.PutVoid())))
-            continue;
-        HWND tab = nullptr;
-        if (FAILED(browser->GetWindow(&tab)))
-            continue;
-        if (tab == activeTab)
-            chosen = std::move(browser);
-        else if (tab == explorer && !windowsOnly)
-            windowsOnly = std::move(browser);
+        ListedBrowser listed;
+        if (services &&
+            SUCCEEDED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                             listed.browser.PutVoid())) &&
+            SUCCEEDED(listed.browser->GetWindow(&listed.window)))
+            found.push_back(std::move(listed));
     }
-    if (!chosen)
-        chosen = std::move(windowsOnly);
-    if (!chosen)
+    return found;
+}
+
+std::vector<ExplorerBrowser> Described(const std::vector<ListedBrowser>& listed,
+                                       PCIDLIST_ABSOLUTE folder) {
+    std::vector<ExplorerBrowser> described;
+    for (const ListedBrowser& each : listed)
+        described.push_back({Handle(each.window), Shows(*each.browser.Get(), folder)});
+    return described;
+}
+
+// On Windows 11 the active tab's window comes first among a window's tabs.
+HWND ActiveTabOf(HWND explorer) {
+    return FindWindowExW(explorer, nullptr, L"ShellTabWindowClass", nullptr);
+}
+
+// The way Windows documents for its Explorer: the browser of the window's active tab
+// browses to the folder in place, so Back leads to where it was.
+bool BrowseInShellWindow(HWND explorer, PCIDLIST_ABSOLUTE folder,
+                         const std::function<bool()>& commit) {
+    ComPtr<IShellWindows> windows = ShellWindows();
+    const auto listed = windows ? BrowsersOf(*windows.Get(), explorer) : std::nullopt;
+    if (!listed)
         return false;
-    return Shows(*chosen, folder) ||
-           SUCCEEDED(chosen->BrowseObject(folder, SBSP_SAMEBROWSER | SBSP_ABSOLUTE));
+    const std::vector<ExplorerBrowser> described = Described(*listed, folder);
+    const auto active = ActiveBrowser(described, Handle(explorer), Handle(ActiveTabOf(explorer)));
+    if (!active)
+        return false;
+    return described[*active].showsFolder ||
+           (commit() && SUCCEEDED((*listed)[*active].browser->BrowseObject(
+                            folder, SBSP_SAMEBROWSER | SBSP_ABSOLUTE)));
+}
+
+std::optional<std::wstring> ReadText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!Send(window, WM_GETTEXTLENGTH, 0, 0, &length))
+        return std::nullopt;
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied))
+        return std::nullopt;
+    text.resize(std::min<std::size_t>(copied, length));
+    return text;
+}
+
+bool WriteText(HWND window, const std::wstring& text) {
+    DWORD_PTR result = 0;
+    return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &result) && result;
 }
 
 // Wine's Explorer, whose window list the shell cannot give: its Location box
-// navigates on Enter, as when the user types there, before the Enter's message
-// returns. (Whether the window already shows the folder cannot be asked: Wine's
-// list keeps a window's first folder after it has moved on.)
+// navigates on Enter, as when the user types there. (Whether the window already
+// shows the folder cannot be asked: Wine's list keeps a window's first folder after
+// it has moved on.) A sent message whose wait runs out is still handled later on
+// Windows and dropped by Wine: a text given up has the box's own text queued behind
+// it, and the Enter, once the box took the path, is posted and counts as done, so
+// that the window gets there however late, and no second window opens beside it.
 bool BrowseByLocationBox(HWND locationBox, const std::wstring& path) {
-    DWORD_PTR result = 0;
-    return Send(locationBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), &result) &&
-           result && Send(locationBox, WM_KEYDOWN, VK_RETURN, 0, &result);
+    const std::optional<std::wstring> before = ReadText(locationBox);
+    if (!before)
+        return false; // nothing was changed
+    if (!WriteText(locationBox, path)) {
+        WriteText(locationBox, *before);
+        return false;
+    }
+    return PostMessageW(locationBox, WM_KEYDOWN, VK_RETURN, 0) != FALSE;
+}
+
+// Only the classic API's Open and Save As dialogs answer with the folder's length; a
+// zero-length buffer is never written to.
+bool AnswersFolderPathQuery(HWND dialog) {
+    DWORD_PTR length = 0;
+    return Send(dialog, CDM_GETFOLDERPATH, 0, 0, &length) && static_cast<LRESULT>(length) > 0;
 }
 
 void BringForward(HWND window) {
@@ -177,30 +210,17 @@ void BringForward(HWND window) {
 // A file dialog of another program, through bounded messages.
 class DialogInFront : public FileDialogParts {
 public:
-    DialogInFront(HWND dialog, HWND nameBox, HWND okButton)
-        : dialog_(dialog), nameBox_(nameBox), okButton_(okButton),
-          thread_(GetWindowThreadProcessId(dialog, nullptr)) {
+    DialogInFront(HWND dialog, const WindowInFront& parts, const std::string& folder)
+        : dialog_(dialog), nameBox_(AsWindow(parts.nameBox)), okButton_(AsWindow(parts.okButton)),
+          thread_(GetWindowThreadProcessId(dialog, nullptr)), folder_(folder) {
         focus_ = FocusOfThread();
     }
 
     std::optional<std::string> ReadName() override {
-        DWORD_PTR length = 0;
-        if (!Send(nameBox_, WM_GETTEXTLENGTH, 0, 0, &length))
-            return std::nullopt;
-        std::wstring text(length + 1, L'\0');
-        DWORD_PTR copied = 0;
-        if (!Send(nameBox_, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                  &copied))
-            return std::nullopt;
-        text.resize(std::min<std::size_t>(copied, length));
-        return Utf8(text);
+        const std::optional<std::wstring> text = ReadText(nameBox_);
+        return text ? std::optional<std::string>(Utf8(*text)) : std::nullopt;
     }
-    bool WriteName(const std::string& text) override {
-        const std::wstring wide = Wide(text);
-        DWORD_PTR result = 0;
-        return Send(nameBox_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), &result) &&
-               result;
-    }
+    bool WriteName(const std::string& text) override { return WriteText(nameBox_, Wide(text)); }
     bool PressOk() override {
         // What the OK button tells its dialog when clicked, without the mouse.
         DWORD_PTR result = 0;
@@ -208,6 +228,7 @@ public:
                     reinterpret_cast<LPARAM>(okButton_), &result);
     }
     bool IsOpen() override { return IsWindow(dialog_) && IsWindowVisible(dialog_); }
+    bool FolderExists() override { return IsExistingDirectory(folder_); }
     void Settle() override { Sleep(50); }
     void RestoreFocus() override {
         if (!focus_ || !IsWindow(focus_) || FocusOfThread() == focus_)
@@ -225,8 +246,18 @@ private:
 
     HWND dialog_, nameBox_, okButton_;
     DWORD thread_;
+    std::string folder_;
     HWND focus_ = nullptr;
 };
+
+// A folder picker's folder box gets the folder, where the user would type it; OK is
+// the user's to press. True when the box took it and the picker is still open.
+bool PutFolderInPicker(DialogInFront& picker, const std::string& folder) {
+    if (!picker.WriteName(folder))
+        return false;
+    picker.RestoreFocus();
+    return picker.ReadName() == folder && picker.IsOpen();
+}
 
 // The path made absolute: a dialog would take a relative one from its own folder,
 // and the shell from its own.
@@ -280,15 +311,66 @@ WindowFacts FactsOf(HWND window) {
     return facts;
 }
 
+std::string PathTypedIntoFileDialog(const std::string& path) {
+    std::string typed = AbsolutePath(path);
+    if (typed.empty() || (typed.back() != '\\' && typed.back() != '/'))
+        typed += '\\';
+    return typed;
+}
+
+bool RunBounded(std::function<bool(const std::function<bool()>& commit)> work, DWORD timeoutMs) {
+    enum State { kRunning, kCommitted, kGivenUp };
+    struct Shared {
+        std::function<bool(const std::function<bool()>&)> work;
+        std::atomic<int> state{kRunning};
+        std::atomic<bool> succeeded{false};
+    };
+    auto shared = std::make_shared<Shared>();
+    shared->work = std::move(work);
+    auto threadsShare = std::make_unique<std::shared_ptr<Shared>>(shared);
+    const auto run = [](void* parameter) -> DWORD {
+        const std::unique_ptr<std::shared_ptr<Shared>> held(
+            static_cast<std::shared_ptr<Shared>*>(parameter));
+        Shared& shared = **held;
+        const ScopedCom com;
+        const std::function<bool()> commit = [&shared] {
+            int running = kRunning;
+            return shared.state.compare_exchange_strong(running, kCommitted) ||
+                   running == kCommitted;
+        };
+        try {
+            shared.succeeded = shared.work(commit);
+        } catch (...) {
+        }
+        return 0;
+    };
+    UniqueKernelHandle thread(CreateThread(nullptr, 0, run, threadsShare.get(), 0, nullptr));
+    if (!thread)
+        return false;
+    threadsShare.release();
+    if (WaitForSingleObject(thread.Get(), timeoutMs) == WAIT_OBJECT_0)
+        return shared->succeeded;
+    int running = kRunning;
+    return !shared->state.compare_exchange_strong(running, kGivenUp); // committed in time
+}
+
 HWND FindExplorerWindowShowing(const std::string& path) {
     const std::wstring wide = Wide(path);
     auto found = std::make_shared<std::atomic<HWND>>(nullptr);
     RunBounded(
-        [wide, found] {
+        [wide, found](const std::function<bool()>&) {
             UniqueIdList folder(ILCreateFromPathW(wide.c_str()));
             ComPtr<IShellWindows> windows = ShellWindows();
-            if (folder && windows)
-                *found = FindWindowShowing(*windows, folder.Get());
+            const HWND window =
+                folder && windows ? FindWindowShowing(*windows, folder.Get()) : nullptr;
+            if (!window)
+                return false;
+            const auto listed = BrowsersOf(*windows.Get(), window);
+            std::optional<std::vector<ExplorerBrowser>> described;
+            if (listed)
+                described = Described(*listed, folder.Get());
+            if (ShowsFolderInFront(described, Handle(window), Handle(ActiveTabOf(window))))
+                *found = window;
             return *found != nullptr;
         },
         kShellWaitMs);
@@ -296,26 +378,45 @@ HWND FindExplorerWindowShowing(const std::string& path) {
 }
 
 PlacementStep PlaceFolder(HWND windowInFront, const std::string& typedPath) {
-    const WindowInFront front = ClassifyWindow(FactsOf(windowInFront));
+    WindowFacts facts = FactsOf(windowInFront);
+    WindowInFront front = ClassifyWindow(facts);
+    if (front.kind == WindowKind::FolderPicker) {
+        facts.answersFolderPathQuery = AnswersFolderPathQuery(windowInFront);
+        front = ClassifyWindow(facts);
+    }
     const std::string path = AbsolutePath(typedPath);
     const std::wstring wide = Wide(path);
     for (const PlacementStep step : PlacementSteps(front.kind, wide.size())) {
         switch (step) {
         case PlacementStep::FileDialog: {
-            DialogInFront dialog(windowInFront, AsWindow(front.nameBox), AsWindow(front.okButton));
-            if (PutFolderInFileDialog(dialog, path))
+            DialogInFront dialog(windowInFront, front, path);
+            const DialogOutcome outcome =
+                PutFolderInFileDialog(dialog, PathTypedIntoFileDialog(path));
+            if (outcome == DialogOutcome::Shown)
+                return step;
+            if (outcome == DialogOutcome::Closed)
+                return PlacementStep::FileDialogClosed;
+            break;
+        }
+        case PlacementStep::FolderPicker: {
+            DialogInFront picker(windowInFront, front, path);
+            if (PutFolderInPicker(picker, path))
                 return step;
             break;
         }
         case PlacementStep::ExplorerInFront: {
+            // Wine's Location box is typed into at once: it never waits behind the
+            // shell's window list, which under Wine can take seconds to answer.
             const HWND locationBox = AsWindow(front.locationBox);
-            const bool shown = RunBounded(
-                [windowInFront, locationBox, wide] {
-                    UniqueIdList folder(ILCreateFromPathW(wide.c_str()));
-                    return folder && (BrowseInShellWindow(windowInFront, folder.Get()) ||
-                                      (locationBox && BrowseByLocationBox(locationBox, wide)));
-                },
-                kShellWaitMs);
+            const bool shown =
+                locationBox ? BrowseByLocationBox(locationBox, wide)
+                            : RunBounded(
+                                  [windowInFront, wide](const std::function<bool()>& commit) {
+                                      UniqueIdList folder(ILCreateFromPathW(wide.c_str()));
+                                      return folder && BrowseInShellWindow(windowInFront,
+                                                                           folder.Get(), commit);
+                                  },
+                                  kShellWaitMs);
             if (shown)
                 return step;
             break;
@@ -327,7 +428,8 @@ PlacementStep PlaceFolder(HWND windowInFront, const std::string& typedPath) {
             }
             break;
         case PlacementStep::NewExplorerWindow:
-            return step;
+        case PlacementStep::FileDialogClosed:
+            return PlacementStep::NewExplorerWindow;
         }
     }
     return PlacementStep::NewExplorerWindow;

@@ -8,12 +8,13 @@
 
 namespace pwtest {
 
-FileDialogHost::FileDialogHost(const std::string& mode, const std::string& startFolder) {
+FileDialogHost::FileDialogHost(const std::string& mode, const std::string& startFolder,
+                               const std::string& removal) {
     reportFile_ = MakeTempFolder("pwhost") + "\\report.txt";
     const std::string built = BuiltPathwink();
     const std::string exe = built.substr(0, built.find_last_of('\\')) + "\\file_dialog_host.exe";
-    std::wstring command =
-        pw::Wide("\"" + exe + "\" " + mode + " \"" + reportFile_ + "\" \"" + startFolder + "\"");
+    std::wstring command = pw::Wide("\"" + exe + "\" " + mode + " \"" + reportFile_ + "\" \"" +
+                                    startFolder + "\" " + removal);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     if (!CreateProcessW(pw::Wide(exe).c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -70,6 +71,24 @@ bool FileDialogHost::WaitForFolder(const std::string& folder, Report& seen, int 
                    lstrcmpiW(pw::Wide(report->folder).c_str(), pw::Wide(folder).c_str()) == 0;
         },
         timeoutMs);
+}
+
+std::optional<std::string> FileDialogHost::Chosen(int timeoutMs) const {
+    if (WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return std::nullopt;
+    std::ifstream in(reportFile_ + ".chosen", std::ios::binary);
+    std::string chosen;
+    if (!in || !std::getline(in, chosen))
+        return std::nullopt;
+    return chosen;
+}
+
+std::vector<HWND> FileDialogHost::OwnMessages() const {
+    std::vector<HWND> boxes;
+    for (HWND w : FindTopLevels("#32770", nullptr, pi_.dwProcessId))
+        if (w != window_ && IsWindowVisible(w))
+            boxes.push_back(w);
+    return boxes;
 }
 
 bool FileDialogHost::Answers(int timeoutMs) const {

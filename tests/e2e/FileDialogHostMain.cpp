@@ -16,6 +16,11 @@ namespace {
 
 std::wstring g_mode, g_reportFile;
 IFileDialog* g_itemDialog = nullptr; // while the item dialog shows
+// A folder removed when the dialog's name box gets its path ("remove-on-text") or when
+// its OK is pressed ("remove-on-ok"), and the window procedure that was replaced.
+std::wstring g_removeWhen, g_removeFolder;
+WNDPROC g_replacedProc = nullptr;
+constexpr UINT_PTR kWatchTimer = 1;
 
 std::string Utf8(const std::wstring& text) {
     const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
@@ -33,7 +38,8 @@ HWND TheDialog() {
         [](HWND window, LPARAM result) {
             char name[32];
             GetClassNameA(window, name, sizeof name);
-            if (lstrcmpA(name, "#32770") != 0 || !IsWindowVisible(window))
+            if (lstrcmpA(name, "#32770") != 0 || !IsWindowVisible(window) ||
+                GetWindow(window, GW_OWNER))
                 return TRUE;
             *reinterpret_cast<HWND*>(result) = window;
             return FALSE;
@@ -52,9 +58,32 @@ std::wstring ItemText(IShellItem* item) {
     return text;
 }
 
+std::wstring TextOf(HWND window) {
+    wchar_t text[MAX_PATH * 4] = L"";
+    GetWindowTextW(window, text, MAX_PATH * 4);
+    return text;
+}
+
+// The name box of a classic dialog (ComboBoxEx32 > ComboBox > Edit), of the old style
+// and of Wine's item dialog (edt1).
+HWND NameBox(HWND dialog) {
+    if (HWND edit = GetDlgItem(dialog, 0x480))
+        return edit;
+    const HWND comboEx = GetDlgItem(dialog, 0x47C);
+    const HWND combo = comboEx ? FindWindowExW(comboEx, nullptr, L"ComboBox", nullptr) : nullptr;
+    return combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
+}
+
 // What the dialog itself says it shows, asked on its own thread.
 void ReadDialog(std::wstring& folder, std::wstring& name) {
     const HWND dialog = TheDialog();
+    if (dialog && g_mode == L"old") { // it shows the process's current folder
+        wchar_t current[MAX_PATH * 4] = L"";
+        GetCurrentDirectoryW(MAX_PATH * 4, current);
+        folder = current;
+        name = TextOf(NameBox(dialog));
+        return;
+    }
     if (g_itemDialog) {
         IShellItem* item = nullptr;
         if (SUCCEEDED(g_itemDialog->GetFolder(&item))) {
@@ -66,7 +95,7 @@ void ReadDialog(std::wstring& folder, std::wstring& name) {
             name = text;
             CoTaskMemFree(text);
         }
-    } else if (dialog && g_mode == L"classic") {
+    } else if (dialog && g_mode.rfind(L"classic", 0) == 0) {
         // Only the classic dialog: the folder browser takes these numbers for its own messages.
         wchar_t text[MAX_PATH * 4] = L"";
         if (SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH * 4, reinterpret_cast<LPARAM>(text)) >
@@ -100,8 +129,39 @@ void WriteReport() {
     std::fclose(out);
 }
 
+bool IsFolderToRemove(const wchar_t* text) {
+    return text && lstrcmpiW(Trimmed(text).c_str(), g_removeFolder.c_str()) == 0;
+}
+
+// Removes the folder as the name box gets its path, or as OK is pressed: what a folder
+// on a drive that goes away does between Pathwink's check and the dialog's OK.
+LRESULT CALLBACK RemovingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if ((message == WM_SETTEXT && IsFolderToRemove(reinterpret_cast<const wchar_t*>(lParam))) ||
+        (message == WM_COMMAND && LOWORD(wParam) == IDOK))
+        RemoveDirectoryW(g_removeFolder.c_str());
+    return CallWindowProcW(g_replacedProc, window, message, wParam, lParam);
+}
+
+void WatchForRemoval(HWND host) {
+    const HWND dialog = TheDialog();
+    const HWND watched = g_removeWhen == L"remove-on-ok" ? dialog : NameBox(dialog);
+    if (!dialog || !watched)
+        return;
+    KillTimer(host, kWatchTimer);
+    g_replacedProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(watched, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RemovingProc)));
+}
+
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_TIMER:
+        WatchForRemoval(window);
+        return 0;
+    case kHostPressOkMessage:
+        if (const HWND dialog = TheDialog())
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        return 1;
     case kHostReportMessage:
         WriteReport();
         return 1;
@@ -122,22 +182,36 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int ShowClassic(const wchar_t* startFolder) {
-    static wchar_t file[32768] = L"";
+UINT_PTR CALLBACK ClassicHook(HWND, UINT, WPARAM, LPARAM) {
+    return 0;
+}
+
+// Classic: GetSaveFileNameW; classic-hook: with a hook (and so the hook's own child
+// dialog); old: the old style (a hook without OFN_EXPLORER).
+int ShowClassic(const wchar_t* startFolder, wchar_t* file) {
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.lpstrFile = file;
+    file[0] = 0;
     ofn.nMaxFile = 32768;
     ofn.lpstrFilter = L"Reports (*.txt)\0*.txt\0All files\0*.*\0";
     ofn.lpstrInitialDir = startFolder;
     ofn.lpstrTitle = L"Save Report As";
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
+    if (g_mode != L"classic") {
+        ofn.Flags = (g_mode == L"old" ? 0 : OFN_EXPLORER) | OFN_ENABLEHOOK | OFN_OVERWRITEPROMPT;
+        ofn.lpfnHook = ClassicHook;
+    }
     return GetSaveFileNameW(&ofn) ? 1 : 2;
 }
 
-int ShowItem(const wchar_t* startFolder, bool pickFolders) {
+// item: IFileSaveDialog with file types; item-save and item-open: without; pick:
+// IFileOpenDialog with FOS_PICKFOLDERS.
+int ShowItem(const wchar_t* startFolder, std::wstring& chosen) {
+    const bool pickFolders = g_mode == L"pick";
+    const bool open = pickFolders || g_mode == L"item-open";
     IFileDialog* dialog = nullptr;
-    if (FAILED(CoCreateInstance(pickFolders ? CLSID_FileOpenDialog : CLSID_FileSaveDialog, nullptr,
+    if (FAILED(CoCreateInstance(open ? CLSID_FileOpenDialog : CLSID_FileSaveDialog, nullptr,
                                 CLSCTX_INPROC_SERVER, IID_IFileDialog,
                                 reinterpret_cast<void**>(&dialog))))
         return 3;
@@ -145,7 +219,7 @@ int ShowItem(const wchar_t* startFolder, bool pickFolders) {
         FILEOPENDIALOGOPTIONS options = 0;
         dialog->GetOptions(&options);
         dialog->SetOptions(options | FOS_PICKFOLDERS);
-    } else {
+    } else if (g_mode == L"item") {
         const COMDLG_FILTERSPEC types[] = {{L"Reports (*.txt)", L"*.txt"}, {L"All files", L"*.*"}};
         dialog->SetFileTypes(2, types);
     }
@@ -159,6 +233,11 @@ int ShowItem(const wchar_t* startFolder, bool pickFolders) {
     g_itemDialog = dialog;
     const HRESULT shown = dialog->Show(nullptr);
     g_itemDialog = nullptr;
+    IShellItem* result = nullptr;
+    if (SUCCEEDED(shown) && SUCCEEDED(dialog->GetResult(&result))) {
+        chosen = ItemText(result);
+        result->Release();
+    }
     dialog->Release();
     return SUCCEEDED(shown) ? 1 : 2;
 }
@@ -167,13 +246,17 @@ int ShowItem(const wchar_t* startFolder, bool pickFolders) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: file_dialog_host classic|item|pick|browse|message <report "
-                             "file> [start folder]\n");
+        std::fprintf(stderr, "usage: file_dialog_host <mode> <report file> [start folder "
+                             "[remove-on-text|remove-on-ok <folder>]]\n");
         return 9;
     }
     g_mode = argv[1];
     g_reportFile = argv[2];
     const wchar_t* startFolder = argc > 3 ? argv[3] : nullptr;
+    if (argc > 5) {
+        g_removeWhen = argv[4];
+        g_removeFolder = Trimmed(argv[5]);
+    }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = HostProc;
@@ -182,12 +265,26 @@ int wmain(int argc, wchar_t** argv) {
     RegisterClassA(&windowClass);
     // Hidden and top-level, so that a test finds it by class; its messages are
     // dispatched by the dialog's own loop, on the dialog's thread.
-    CreateWindowA(kDialogHostClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                  windowClass.hInstance, nullptr);
-    if (g_mode == L"classic")
-        return ShowClassic(startFolder);
-    if (g_mode == L"item" || g_mode == L"pick")
-        return ShowItem(startFolder, g_mode == L"pick");
+    const HWND host = CreateWindowA(kDialogHostClass, "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                                    nullptr, windowClass.hInstance, nullptr);
+    if (!g_removeWhen.empty())
+        SetTimer(host, kWatchTimer, 10, nullptr);
+    // The file the dialog chose, written where the test reads it when the dialog is done.
+    static wchar_t chosen[32768] = L"";
+    std::wstring itemChosen;
+    int shown = 0;
+    if (g_mode == L"classic" || g_mode == L"classic-hook" || g_mode == L"old")
+        shown = ShowClassic(startFolder, chosen);
+    else if (g_mode.rfind(L"item", 0) == 0 || g_mode == L"pick")
+        shown = ShowItem(startFolder, itemChosen);
+    if (shown == 1) {
+        if (FILE* out = _wfopen((g_reportFile + L".chosen").c_str(), L"wb")) {
+            std::fputs(Utf8(itemChosen.empty() ? chosen : itemChosen).c_str(), out);
+            std::fclose(out);
+        }
+    }
+    if (shown)
+        return shown;
     if (g_mode == L"browse") {
         BROWSEINFOW info{};
         info.lpszTitle = L"Choose a folder";

@@ -1,11 +1,13 @@
-// A folder key opens its folder where the user works, end to end: a real Save As
-// dialog of another program (both kinds Wine has) shows the folder, read by that
-// program from its own dialog, with the typed name kept and the dialog open; an
-// Explorer window in front goes there, and Back returns; a minimised window that
-// already shows it comes back; a message box or a folder picker in front is left
-// alone and a new window opens, as it does with the option off; a window in front
-// that hangs costs at most the bounded wait, while Pathwink and its other keys
-// answer.
+// A folder key opens its folder where the user works, end to end: a real file
+// dialog of another program (every kind Wine has) shows the folder, read by that
+// program from its own dialog, with the typed name kept and the dialog open; a
+// folder picker, or an item dialog that cannot be told from one, gets the folder in
+// its folder box and chooses nothing until its user presses OK; a folder removed
+// just before OK is never chosen as a file; an Explorer window in front goes there,
+// and Back returns; a minimised window that already shows it comes back; a message
+// box or the folder browser in front is left alone and a new window opens, as it
+// does with the option off; a window in front that hangs costs at most the bounded
+// wait, while Pathwink and its other keys answer.
 
 #include "tests/e2e/FileDialogHost.h"
 #include "tests/e2e/Pathwink.h"
@@ -133,7 +135,7 @@ protected:
 
 } // namespace
 
-TEST_F(WindowInFront, ASaveAsDialogShowsTheFolderKeepsTheTypedNameAndStaysOpen) {
+TEST_F(WindowInFront, AFileDialogShowsTheFolderKeepsTheTypedNameAndStaysOpen) {
     const std::string plain = Folder("pwfront target ");
     const std::string unicode = UnicodeFolder();
     Start({{plain, VK_F6}, {unicode, VK_F7}});
@@ -142,10 +144,8 @@ TEST_F(WindowInFront, ASaveAsDialogShowsTheFolderKeepsTheTypedNameAndStaysOpen) 
         WORD key;
         std::string target;
     } cases[] = {
-        {"classic", VK_F6, plain},
-        {"classic", VK_F7, unicode},
-        {"item", VK_F6, plain},
-        {"item", VK_F7, unicode},
+        {"classic", VK_F6, plain}, {"classic", VK_F7, unicode},    {"item", VK_F6, plain},
+        {"item", VK_F7, unicode},  {"classic-hook", VK_F6, plain}, {"old", VK_F6, plain},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " dialog, " + c.target);
@@ -177,6 +177,97 @@ TEST_F(WindowInFront, ASaveAsDialogShowsTheFolderKeepsTheTypedNameAndStaysOpen) 
     }
 }
 
+TEST_F(WindowInFront, APickerGetsTheFolderInItsBoxAndChoosesNothingUntilItsUserPressesOk) {
+    // Under Wine an Open or Save dialog without file types is the folder picker in
+    // every part another program can read: each is treated as a picker.
+    const std::string target = Folder("pwpick");
+    Start({{target, VK_F6}});
+    const struct {
+        const char* what;
+        const char* host;
+        bool okChooses; // the picker returns the folder; the others go there and stay
+    } cases[] = {
+        {"a folder picker of the item dialog", "pick", true},
+        {"an item Save As without file types", "item-save", false},
+        {"an item Open without file types", "item-open", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string start = Folder("pwstart");
+        FileDialogHost host(c.host, start);
+        ASSERT_TRUE(host.Window() && BringToFront(host.Window())) << "the dialog did not appear";
+
+        PressKey(VK_F6);
+        WaitUntil([&] { return host.Read() && host.Read()->name == target; }, 10000);
+        PumpFor(500);
+        const auto seen = host.Read();
+        ASSERT_TRUE(seen) << "the dialog stopped answering";
+        EXPECT_EQ(seen->name, target) << "its box holds the folder";
+        EXPECT_EQ(seen->folder, start) << "OK was not pressed";
+        EXPECT_TRUE(host.Open() && !host.Chosen(0)) << "nothing is chosen by the key";
+        EXPECT_TRUE(ExplorerWindowsTitled(LeafName(target)).empty()) << ExplorerTitles();
+
+        host.PressOwnOk();
+        FileDialogHost::Report after;
+        if (c.okChooses)
+            EXPECT_EQ(host.Chosen(5000).value_or("<none>"), target);
+        else
+            EXPECT_TRUE(host.WaitForFolder(target, after, 5000) && host.Open()) << after;
+    }
+}
+
+TEST_F(WindowInFront, AFolderGoneJustBeforeOkIsNeverChosenAsAFileAndAClosedDialogIsTold) {
+    const struct {
+        const char* what;
+        const char* host;
+        const char* removal;
+        bool dialogRefuses; // shows its own "does not exist" box and stays open
+        bool closes;        // takes the path for its file: Pathwink tells which
+    } cases[] = {
+        {"a classic Save As, the folder gone as its path is typed", "classic", "remove-on-text",
+         false, false},
+        {"an item Save As, the folder gone as its path is typed", "item", "remove-on-text", false,
+         false},
+        {"an item Save As, the folder gone at OK", "item", "remove-on-ok", true, false},
+        // GetSaveFileName without OFN_PATHMUSTEXIST takes a missing "folder\" as a file.
+        {"a classic Save As that does not check paths, the folder gone at OK", "classic",
+         "remove-on-ok", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string target = Folder("pwgone");
+        PathwinkProcess& app = Start({{target, VK_F8}});
+        const std::string start = Folder("pwstart");
+        FileDialogHost host(c.host, start, std::string(c.removal) + " \"" + target + "\"");
+        ASSERT_TRUE(host.Window() && BringToFront(host.Window()));
+        TypeText("draft 7");
+        ASSERT_TRUE(WaitUntil([&] { return host.Read() && host.Read()->name == "draft 7"; }));
+
+        PressKey(VK_F8);
+        if (c.dialogRefuses) {
+            EXPECT_TRUE(WaitUntil([&] { return !host.OwnMessages().empty(); }, 10000));
+            for (HWND box : host.OwnMessages())
+                Press(box, IDOK);
+        }
+        const std::string chose = "\" was gone when the file dialog in front took it: the dialog "
+                                  "closed and chose \"" +
+                                  target + "\\\" as its file.";
+        HWND message = app.WaitForMessage(
+            "Pathwink", "The folder \"" + target + (c.closes ? chose : "\" does not exist"), 15000);
+        EXPECT_TRUE(message) << app.Shown();
+        if (message)
+            Press(message, IDOK);
+        if (c.closes) {
+            EXPECT_EQ(host.Chosen(5000).value_or("<none>"), target + "\\");
+            continue;
+        }
+        PumpFor(300);
+        EXPECT_FALSE(host.Chosen(0)) << "no file was chosen";
+        const auto after = host.Read();
+        EXPECT_TRUE(after && after->name == "draft 7") << "the dialog closed or lost the name";
+    }
+}
+
 TEST_F(WindowInFront, AnythingButAFileDialogIsLeftAloneAndTheFolderOpensInANewWindow) {
     const struct {
         const char* what;
@@ -186,7 +277,7 @@ TEST_F(WindowInFront, AnythingButAFileDialogIsLeftAloneAndTheFolderOpensInANewWi
     } cases[] = {
         {"a message box", "message", true, true},
         {"a Save As dialog with the option off", "classic", false, true},
-        {"a folder picker of the item dialog", "pick", true, true},
+        // Its only ways to a folder write into its memory (BFFM_SETSELECTION) or choose it.
         {"the folder browser", "browse", true, true},
         {"a Save As dialog and a missing folder", "item", true, false},
     };

@@ -373,3 +373,34 @@ TEST(OpenFolder, AKeysWindowInFrontIsTriedFirstAndANewWindowOpensOnlyWhenItDidNo
         EXPECT_EQ(opened, c.opened ? 1 : 0) << c.what;
     }
 }
+
+TEST(RunBounded, WorkGivenUpNeverActsLaterAndWorkThatActedInTimeCountsAsDone) {
+    // Under Wine the shell's window list can take seconds to answer, after which a
+    // thread given up still went on to change the window in front.
+    const struct {
+        const char* what;
+        DWORD msBeforeActing, msAfterActing;
+        bool done;
+        int acts;
+    } cases[] = {
+        {"work in time", 0, 0, true, 1},
+        {"slow before acting: given up, it never acts", 600, 0, false, 0},
+        {"acted in time and ends late: done, and nothing else is tried", 0, 600, true, 1},
+    };
+    for (const auto& c : cases) {
+        auto acted = std::make_shared<std::atomic<int>>(0);
+        const bool done = RunBounded(
+            [&c, acted](const std::function<bool()>& commit) {
+                Sleep(c.msBeforeActing);
+                if (!commit())
+                    return false;
+                ++*acted;
+                Sleep(c.msAfterActing);
+                return true;
+            },
+            200);
+        EXPECT_EQ(done, c.done) << c.what;
+        Sleep(800); // the given-up thread has long reached its action
+        EXPECT_EQ(*acted, c.acts) << c.what;
+    }
+}

@@ -69,9 +69,9 @@ WindowFacts WineClassicSave() {
                            {1, "ToolbarWindow32", 1}});
 }
 
-// Wine 8's item dialog (IFileSaveDialog; IFileOpenDialog is the same): the file-name
-// box is edt1 right under the dialog; the file-type box is hidden when there are no
-// types, and always for a folder picker.
+// Wine 8's item dialog (IFileSaveDialog; IFileOpenDialog and its folder picker are the
+// same in every part): the file-name box is edt1 right under the dialog; the
+// file-type box is hidden when there are no types, and always for a folder picker.
 WindowFacts WineItemDialog(bool typesShown) {
     return Tree("#32770", {{1, "idlg_container_pane", 0},
                            {1, "Static", 0x442},
@@ -84,6 +84,11 @@ WindowFacts WineItemDialog(bool typesShown) {
                            {2, "SHELLDLL_DefView", 0},
                            {3, "SysListView32", 1},
                            {1, "ToolbarWindow32", 0xC8}});
+}
+
+WindowFacts Answering(WindowFacts dialog) {
+    dialog.answersFolderPathQuery = true;
+    return dialog;
 }
 
 // Windows' item dialog: the boxes keep the classic ids deep inside the DirectUI view.
@@ -124,9 +129,15 @@ TEST(ClassifyWindow, OnlyARealFileDialogOrExplorerWindowIsUsedAndNothingThatRuns
         {"Wine's classic Save As", WineClassicSave(), WindowKind::FileDialog},
         {"Wine's item dialog with file types", WineItemDialog(true), WindowKind::FileDialog},
         {"Windows' item dialog with file types", WindowsItemDialog(true), WindowKind::FileDialog},
-        // A folder picker would take the folder as the user's answer and close.
-        {"Wine's item dialog picking folders", WineItemDialog(false), WindowKind::Other},
-        {"Windows' item dialog picking folders", WindowsItemDialog(false), WindowKind::Other},
+        // OK in a folder picker takes the folder as the user's answer and closes: an
+        // item dialog without types cannot be told from one, unless it answers as
+        // the classic API's dialogs do.
+        {"Wine's item dialog picking folders, or without types", WineItemDialog(false),
+         WindowKind::FolderPicker},
+        {"Windows' item dialog picking folders, or without types", WindowsItemDialog(false),
+         WindowKind::FolderPicker},
+        {"Windows' item dialog of GetOpenFileName without types",
+         Answering(WindowsItemDialog(false)), WindowKind::FileDialog},
         {"the classic dialog of Pathwink's own process", Tree("#32770", {}, true), WindowKind::Own},
         {"a message box", Tree("#32770", {{1, "Static", 0xFFFF}, {1, "Button", 1}}),
          WindowKind::Other},
@@ -239,6 +250,7 @@ public:
     bool open = true;
     std::map<std::string, int> silentFrom; // call name -> first call (1-based) that fails
     bool clickEmptiesName = true;          // the classic dialog; the item dialog keeps the path
+    bool folderExists = true;
     int focusRestored = 0;
     std::vector<std::string> calls;
 
@@ -262,6 +274,7 @@ public:
         return true;
     }
     bool IsOpen() override { return open; }
+    bool FolderExists() override { return folderExists; }
     void Settle() override { calls.push_back("settle"); }
     void RestoreFocus() override { ++focusRestored; }
 
@@ -329,7 +342,9 @@ TEST(PutFolderInFileDialog, TheDialogShowsTheFolderOrIsLeftAsItWasWithTheTypedNa
         dialog.silentFrom = c.silentFrom;
         dialog.clickEmptiesName = c.clickEmptiesName;
         dialog.open = c.open;
-        EXPECT_EQ(PutFolderInFileDialog(dialog, "D:\\Target"), c.shown) << c.what;
+        const DialogOutcome outcome = PutFolderInFileDialog(dialog, "D:\\Target");
+        EXPECT_EQ(outcome == DialogOutcome::Shown, c.shown) << c.what;
+        EXPECT_EQ(outcome == DialogOutcome::Closed, !c.open) << c.what << ": told as closed";
         EXPECT_EQ(dialog.shownFolder, c.folderAfter) << c.what;
         EXPECT_EQ(dialog.name, c.nameAfter) << c.what;
         EXPECT_EQ(dialog.focusRestored > 0, c.focusRestored) << c.what;
@@ -352,7 +367,32 @@ TEST(PutFolderInFileDialog, ANameTheDialogChangesAgainAfterOkIsPutBackOnceMore) 
         }
         bool PressOk() override { return pressed = FakeDialog::PressOk(); }
     } dialog("my notes");
-    EXPECT_TRUE(PutFolderInFileDialog(dialog, "D:\\Target"));
+    EXPECT_EQ(PutFolderInFileDialog(dialog, "D:\\Target"), DialogOutcome::Shown);
     EXPECT_EQ(dialog.name, "my notes");
     EXPECT_EQ(std::count(dialog.calls.begin(), dialog.calls.end(), "settle"), 1);
+}
+
+TEST(ShowsFolderInFront, AWindowCountsOnlyWhenItsActiveTabShowsTheFolder) {
+    constexpr std::uintptr_t kWindow = 10, kActiveTab = 11, kOtherTab = 12;
+    using Browsers = std::vector<ExplorerBrowser>;
+    const struct {
+        const char* what;
+        std::optional<Browsers> browsers;
+        std::uintptr_t activeTab;
+        bool shown;
+    } cases[] = {
+        {"the active tab shows it", Browsers{{kActiveTab, true}, {kOtherTab, false}}, kActiveTab,
+         true},
+        {"only a background tab shows it", Browsers{{kActiveTab, false}, {kOtherTab, true}},
+         kActiveTab, false},
+        {"the background tab comes first in the list",
+         Browsers{{kOtherTab, true}, {kActiveTab, false}}, kActiveTab, false},
+        {"a window without tabs shows it", Browsers{{kWindow, true}}, 0, true},
+        {"a window without tabs shows another folder", Browsers{{kWindow, false}}, 0, false},
+        {"tabs, but the list names the window itself", Browsers{{kWindow, true}}, kActiveTab, true},
+        {"no browser of the window is listed", Browsers{{99, true}}, kActiveTab, false},
+        {"the list cannot be read (Wine)", std::nullopt, 0, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShowsFolderInFront(c.browsers, kWindow, c.activeTab), c.shown) << c.what;
 }
