@@ -67,19 +67,7 @@ std::string AbsoluteFolder(const std::string& argument) {
     // is no path relative to anything.
     if (argument.compare(0, 2, "::") == 0)
         return argument;
-    const std::wstring wide = Wide(argument);
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n =
-            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (n == 0)
-            return argument; // the dialog shows it and the folder check questions it
-        if (n < full.size()) {
-            full.resize(n);
-            break;
-        }
-        full.resize(n);
-    }
+    std::wstring full = Wide(FullPath(argument));
     // "C:\Projects\" is "C:\Projects"; "C:\" and "\\?\C:\" stay roots.
     while (full.size() > 1 && full.back() == L'\\' && full[full.size() - 2] != L':' &&
            full[full.size() - 2] != L'\\')

@@ -34,7 +34,7 @@ std::string LaunchFailedText(const std::string& path, const std::string& reason)
 
 std::string PathTooLongToOpenText(const std::string& path) {
     return "Windows Explorer cannot open the folder \"" + path + "\": its path is " +
-           std::to_string(MAX_PATH) +
+           std::to_string(kShellPathLimit) +
            " characters or longer. The shortcut is kept; open the folder from a shorter path "
            "(a mapped drive letter, say).";
 }
@@ -71,7 +71,7 @@ bool IsExistingFile(const std::string& path) {
 
 DWORD ExploreFolder(const std::string& path) {
     const std::wstring file = Wide(path);
-    if (file.size() >= MAX_PATH)
+    if (file.size() >= kShellPathLimit)
         return ERROR_FILENAME_EXCED_RANGE;
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;

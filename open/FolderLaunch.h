@@ -4,8 +4,8 @@
 // or handed to the shell's "explore" verb, so that a folder that does not answer
 // (a network share that is gone) or a window in front that hangs never holds up
 // the program's window thread; a missing folder, or a launch the shell refuses, is
-// told on the window thread once it is known. A path the shell cannot open (MAX_PATH or longer:
-// Explorer has no way to show it, and some shells die of it) is never handed to it.
+// told on the window thread once it is known. A path the shell cannot open (kShellPathLimit or
+// longer: Explorer has no way to show it, and some shells die of it) is never handed to it.
 
 #include "open/PlaceFolder.h"
 
@@ -40,7 +40,7 @@ bool IsExistingDirectory(const std::string& path);
 // The same for anything but a directory.
 bool IsExistingFile(const std::string& path);
 // The shell's "explore" verb for path: 0, or the system's error code;
-// ERROR_FILENAME_EXCED_RANGE, without asking the shell, for a path of MAX_PATH
+// ERROR_FILENAME_EXCED_RANGE, without asking the shell, for a path of kShellPathLimit
 // UTF-16 units or more.
 DWORD ExploreFolder(const std::string& path);
 

@@ -259,21 +259,6 @@ bool PutFolderInPicker(DialogInFront& picker, const std::string& folder) {
     return picker.ReadName() == folder && picker.IsOpen();
 }
 
-// The path made absolute: a dialog would take a relative one from its own folder,
-// and the shell from its own.
-std::string AbsolutePath(const std::string& path) {
-    const std::wstring wide = Wide(path);
-    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (!size)
-        return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-    if (!length || length >= size)
-        return path;
-    full.resize(length);
-    return Utf8(full);
-}
-
 } // namespace
 
 WindowFacts FactsOf(HWND window) {
@@ -312,7 +297,8 @@ WindowFacts FactsOf(HWND window) {
 }
 
 std::string PathTypedIntoFileDialog(const std::string& path) {
-    std::string typed = AbsolutePath(path);
+    // A dialog would take a relative path from its own folder, and the shell from its own.
+    std::string typed = FullPath(path);
     if (typed.empty() || (typed.back() != '\\' && typed.back() != '/'))
         typed += '\\';
     return typed;
@@ -384,7 +370,7 @@ PlacementStep PlaceFolder(HWND windowInFront, const std::string& typedPath) {
         facts.answersFolderPathQuery = AnswersFolderPathQuery(windowInFront);
         front = ClassifyWindow(facts);
     }
-    const std::string path = AbsolutePath(typedPath);
+    const std::string path = FullPath(typedPath);
     const std::wstring wide = Wide(path);
     for (const PlacementStep step : PlacementSteps(front.kind, wide.size())) {
         switch (step) {

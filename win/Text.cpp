@@ -119,4 +119,19 @@ std::size_t LongestThatFits(std::size_t most, const std::function<bool(std::size
     return low;
 }
 
+std::string FullPath(const std::string& path) {
+    const std::wstring wide = Wide(path);
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n =
+            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n == 0)
+            return path;
+        const bool fits = n < full.size();
+        full.resize(n);
+        if (fits)
+            return Utf8(full);
+    }
+}
+
 } // namespace pw

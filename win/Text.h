@@ -19,6 +19,9 @@ std::string Utf8FromAnsi(std::string_view ansi);
 // so that text written in that code page reads back the same.
 bool FitsAnsiCodePage(std::string_view utf8);
 
+// The path made absolute from the current folder (GetFullPathNameW: "." and ".." resolved,
+// any length); the path as given when the system cannot.
+std::string FullPath(const std::string& path);
 // The length of a UTF-8 text in UTF-16 units (a character beyond U+FFFF counts 2).
 std::size_t Utf16Length(std::string_view utf8);
 // The longest start of utf8 that holds at most units UTF-16 units, cut between characters.
