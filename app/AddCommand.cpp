@@ -32,7 +32,7 @@ constexpr char kCommandHelp[] = PATHWINK_NAME
     "Puts \"Add to " PATHWINK_NAME "...\" into Explorer's menu of folders and drives. Exit code 0; "
     "1 when the registry refused.\n\n" PATHWINK_NAME ".exe menu remove\n"
     "Takes \"Add to " PATHWINK_NAME "...\" out of Explorer's menu. Exit code 0; 1 when the "
-    "registry refused.\n\n" PATHWINK_NAME ".exe /?  (or -h, --help)\n"
+    "registry refused.\n\n" PATHWINK_NAME ".exe /?  (or /h, /help, -?, -h, --h, --help)\n"
     "Shows this. Exit code 0.\n\n"
     "The words are lower case, as shown.";
 // A copy that is starting shows its window within a second or two; one that is

@@ -241,7 +241,7 @@ TEST_F(AddCommand, SlashQuestionMarkShowsEachCommandWithItsExitCodesAndEndsWithZ
         {"Pathwink.exe add \"<folder>\" ...\n", "Exit code 0; 1 when no folder is named"},
         {"Pathwink.exe menu add\n", "Exit code 0; 1 when the registry refused"},
         {"Pathwink.exe menu remove\n", "Exit code 0; 1 when the registry refused"},
-        {"Pathwink.exe /?  (or -h, --help)\n", "Exit code 0."},
+        {"Pathwink.exe /?  (or /h, /help, -?, -h, --h, --help)\n", "Exit code 0."},
     };
     const struct {
         const char* arguments;

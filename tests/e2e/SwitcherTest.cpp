@@ -81,10 +81,12 @@ public:
         Activate();
     }
     ~FrontWindow() { DestroyWindow(window_); }
+    // Returns once the window is in front with the focus in its box (under load Wine
+    // takes a while): a key pressed before would find another window in front.
     void Activate() const {
         SetForegroundWindow(window_);
         SetFocus(box_);
-        PumpFor(100);
+        WaitUntil([&] { return HasFocus(); }, 3000);
     }
     bool HasFocus() const { return GetForegroundWindow() == window_ && GetFocus() == box_; }
     std::string Seen() const {
