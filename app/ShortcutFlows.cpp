@@ -3,9 +3,9 @@
 #include "app/KeyChecks.h"
 
 #include "dialogs/ShortcutEditor.h"
-#include "open/FolderLaunch.h"
 #include "hotkey/KeyNames.h"
 #include "main/MainWindow.h"
+#include "open/FolderLaunch.h"
 #include "store/SettingsFormat.h"
 #include "win/Application.h"
 #include "win/Messages.h"

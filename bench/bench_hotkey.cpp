@@ -12,8 +12,8 @@
 //   wine bench_hotkey.exe [presses]      (default 200, after 10 that are not counted)
 
 #include "bench/BenchSupport.h"
-#include "open/FolderLaunch.h"
 #include "hotkey/KeyCombination.h"
+#include "open/FolderLaunch.h"
 #include "store/ShortcutTable.h"
 
 #include <windows.h>
