@@ -4,6 +4,7 @@
 #include "app/KeyChecks.h"
 #include "main/MainWindowIds.h"
 #include "win/Application.h"
+#include "win/Clipboard.h"
 #include "win/Messages.h"
 #include "win/OnDemandLibrary.h"
 #include "win/Scoped.h"
@@ -262,10 +263,14 @@ void PathwinkApp::ToggleFolderSwitcher(HWND inFront) {
         switcher_ = std::make_unique<FolderSwitcher>();
         // The folder goes where the user worked when the switcher's key was pressed,
         // by the same rule and option as a folder's own key.
-        switcher_->OnChosen = [this](const std::string& path, HWND chosenInFront) {
+        switcher_->OnChosen = [this](const std::string& path, HWND chosenInFront,
+                                     FolderSwitcher::OpenIn where) {
+            if (where == FolderSwitcher::OpenIn::Terminal)
+                return launch_.OpenInTerminal(path, options_.terminal);
+            const bool inFront =
+                where == FolderSwitcher::OpenIn::WindowInFront && options_.openInFront;
             launch_.OpenFolder(path, FolderLaunch::IfMissing::Tell,
-                               options_.openInFront ? std::optional<HWND>(chosenInFront)
-                                                    : std::nullopt);
+                               inFront ? std::optional<HWND>(chosenInFront) : std::nullopt);
         };
     }
     std::vector<std::string> paths;
@@ -341,6 +346,9 @@ void PathwinkApp::ShowTrayMenu(POINT at) {
     case TrayMenu::Command::OpenFolder:
         OnFolderChosen(choice.folder);
         return;
+    case TrayMenu::Command::OpenFolderInTerminal:
+        launch_.OpenInTerminal(choice.folder, options_.terminal);
+        return;
     case TrayMenu::Command::ShowAllFolders:
         ToggleFolderSwitcher(nullptr); // the menu was in front: nothing to give the focus back to
         return;
@@ -350,6 +358,23 @@ void PathwinkApp::ShowTrayMenu(POINT at) {
 void PathwinkApp::OnFolderChosen(const std::string& path) {
     // The window in front is the taskbar or Pathwink's own: a new window, as from the list.
     launch_.OpenFolder(path);
+}
+
+void PathwinkApp::OnRowActionChosen(RowAction action) {
+    const int row = window_->SelectedRow();
+    if (row < 0 || row >= table_.Count())
+        return;
+    switch (action) {
+    case RowAction::Open:
+        launch_.OpenFolder(table_.Path(row)); // chosen by name: a missing folder is told
+        return;
+    case RowAction::OpenInTerminal:
+        launch_.OpenInTerminal(table_.Path(row), options_.terminal);
+        return;
+    case RowAction::CopyPath:
+        CopyToClipboard(window_->Handle(), table_.Path(row));
+        return;
+    }
 }
 
 } // namespace pw

@@ -8,8 +8,8 @@
 #include "app/ShortcutDisplay.h"
 #include "app/ShortcutFlows.h"
 #include "hotkey/AltGrCharacters.h"
-#include "open/FolderLaunch.h"
 #include "main/MainWindow.h"
+#include "open/FolderLaunch.h"
 #include "store/Settings.h"
 #include "store/ShortcutTable.h"
 #include "switcher/FolderSwitcher.h"
@@ -73,6 +73,7 @@ public:
     void OnPagesMade() override;
     void OnHotkeysMayBeFree() override;
     void OnShowAllFoldersKeyTyped(KeyCombination key) override;
+    void OnRowActionChosen(RowAction action) override;
 
 private:
     // The folder switcher: shown at the pointer, or closed when it shows. inFront is
