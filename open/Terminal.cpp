@@ -29,10 +29,6 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::wstring SystemFolder() {
     wchar_t folder[MAX_PATH] = L"";
     const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
@@ -40,21 +36,17 @@ std::wstring SystemFolder() {
 }
 
 std::string IfThere(const std::wstring& path) {
-    return !path.empty() && Exists(path) ? Utf8(path) : std::string();
+    const bool there = !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return there ? Utf8(path) : std::string();
 }
 
+// The app command that Windows Terminal's package puts among the user's app commands.
+// The search path is not searched: the Options page asks on the window thread, and a
+// folder on the path may be a network share that does not answer.
 std::wstring WindowsTerminalCommand() {
-    // The app command that the Store's package puts among the user's app commands.
     wchar_t local[MAX_PATH] = L"";
     const DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
-    if (n && n < MAX_PATH) {
-        const std::wstring command = std::wstring(local) + L"\\Microsoft\\WindowsApps\\wt.exe";
-        if (Exists(command))
-            return command;
-    }
-    wchar_t found[MAX_PATH] = L"";
-    const DWORD length = SearchPathW(nullptr, L"wt.exe", nullptr, MAX_PATH, found, nullptr);
-    return length && length < MAX_PATH ? found : L"";
+    return n && n < MAX_PATH ? std::wstring(local) + L"\\Microsoft\\WindowsApps\\wt.exe" : L"";
 }
 
 } // namespace
@@ -138,7 +130,7 @@ std::string TerminalCommandLine(const Terminal& terminal, const std::string& fol
 InstalledTerminals FindInstalledTerminals() {
     const std::wstring system = SystemFolder();
     InstalledTerminals found;
-    found.windowsTerminal = Utf8(WindowsTerminalCommand());
+    found.windowsTerminal = IfThere(WindowsTerminalCommand());
     if (!system.empty()) {
         found.powerShell = IfThere(system + L"\\WindowsPowerShell\\v1.0\\powershell.exe");
         found.commandPrompt = IfThere(system + L"\\cmd.exe");

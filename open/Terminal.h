@@ -50,8 +50,7 @@ std::string QuotedArgument(std::string_view argument);
 std::string TerminalCommandLine(const Terminal& terminal, const std::string& folder);
 
 // Looks for the known terminals: Windows Terminal's command (wt.exe) among the
-// user's app commands or on the search path, PowerShell and Command Prompt in the
-// system folder.
+// user's app commands, PowerShell and Command Prompt in the system folder.
 InstalledTerminals FindInstalledTerminals();
 
 struct TerminalStart {

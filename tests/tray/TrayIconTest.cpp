@@ -10,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/tray/ShellTray.h"
 #include "win/Application.h"
+#include "win/Scoped.h"
 #include "win/Text.h"
 #include "win/Window.h"
 
@@ -19,6 +20,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace pw;
@@ -390,6 +392,52 @@ TEST(TrayIcon, EnterAndShiftF10OnTheShownIconSelectItAndOpenTheMenuAtTheIcon) {
     EXPECT_EQ(log.menuAt.y, icon.y) << "the menu opens at the icon";
     EXPECT_EQ(GetForegroundWindow(), owner.Handle()) << "the menu's owner is in front";
     EXPECT_EQ(TakeThreadWakeUps(), 1) << "one WM_NULL after the menu";
+}
+
+TEST(TrayIcon, AMenuClosedWithEscGivesTheFocusBackToTheIconAndAScalingChangeLoadsItAgain) {
+    TestWindow owner("owner", true);
+    ShellCallLog shell;
+    ASSERT_TRUE(shell.Installed());
+    TrayIcon tray;
+    tray.SetMenuOwner(owner.Handle());
+    tray.Show();
+    const std::vector<ShellCall> added = shell.Take();
+    ASSERT_EQ(Describe(added), (Calls{"add", "version 4"}));
+    // A real menu, closed by the user's key or a click elsewhere. (Wine's tray refuses
+    // the focus: what counts is that it is asked for.)
+    const struct {
+        const char* what;
+        bool escape;
+        std::vector<DWORD> expected;
+    } cases[] = {{"Esc", true, {NIM_SETFOCUS}}, {"a click elsewhere", false, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tray.OnMenuRequested = [&](POINT at) {
+            const UniqueMenu menu(CreatePopupMenu());
+            AppendMenuW(menu.Get(), MF_STRING, 1, L"Entry");
+            std::thread user([&] {
+                Sleep(300);
+                if (c.escape)
+                    pwtest::TypeKey(VK_ESCAPE);
+                else
+                    pwtest::ClickAt({1000, 700}, MOUSEEVENTF_LEFTDOWN);
+            });
+            TrackPopupMenuEx(menu.Get(), TPM_RETURNCMD, at.x, at.y, owner.Handle(), nullptr);
+            user.join();
+        };
+        Notify(WM_CONTEXTMENU, Form::Current, {200, 200});
+        std::vector<DWORD> messages;
+        for (const ShellCall& call : shell.Take())
+            messages.push_back(call.message);
+        EXPECT_EQ(messages, c.expected);
+        TakeThreadWakeUps();
+    }
+    RECT suggested{0, 0, 100, 100};
+    SendMessageA(HiddenWindow(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    const std::vector<ShellCall> reloaded = shell.Take();
+    ASSERT_EQ(Describe(reloaded), (Calls{"modify"}));
+    EXPECT_NE(reloaded[0].record.hIcon, added[0].record.hIcon) << "a new icon";
 }
 
 TEST(TrayIcon, OnlyASelectionAMenuRequestAndANotificationClickDoAnything) {
