@@ -402,34 +402,24 @@ TEST(TrayIcon, AMenuClosedWithEscGivesTheFocusBackToTheIconAndAScalingChangeLoad
     tray.SetMenuOwner(owner.Handle());
     tray.Show();
     const std::vector<ShellCall> added = shell.Take();
-    ASSERT_EQ(Describe(added), (Calls{"add", "version 4"}));
-    // A real menu, closed by the user's key or a click elsewhere. (Wine's tray refuses
-    // the focus: what counts is that it is asked for.)
-    const struct {
-        const char* what;
-        bool escape;
-        std::vector<DWORD> expected;
-    } cases[] = {{"Esc", true, {NIM_SETFOCUS}}, {"a click elsewhere", false, {}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    // A real menu, closed by the user's Esc (focus asked for: Wine's tray refuses it)
+    // or by a click elsewhere (nothing).
+    for (const bool escape : {true, false}) {
         tray.OnMenuRequested = [&](POINT at) {
             const UniqueMenu menu(CreatePopupMenu());
             AppendMenuW(menu.Get(), MF_STRING, 1, L"Entry");
             std::thread user([&] {
                 Sleep(300);
-                if (c.escape)
-                    pwtest::TypeKey(VK_ESCAPE);
-                else
-                    pwtest::ClickAt({1000, 700}, MOUSEEVENTF_LEFTDOWN);
+                escape ? pwtest::TypeKey(VK_ESCAPE)
+                       : pwtest::ClickAt({1000, 700}, MOUSEEVENTF_LEFTDOWN);
             });
             TrackPopupMenuEx(menu.Get(), TPM_RETURNCMD, at.x, at.y, owner.Handle(), nullptr);
             user.join();
         };
         Notify(WM_CONTEXTMENU, Form::Current, {200, 200});
-        std::vector<DWORD> messages;
-        for (const ShellCall& call : shell.Take())
-            messages.push_back(call.message);
-        EXPECT_EQ(messages, c.expected);
+        const std::vector<ShellCall> calls = shell.Take();
+        EXPECT_EQ(calls.size(), escape ? 1u : 0u);
+        EXPECT_TRUE(calls.empty() || calls[0].message == NIM_SETFOCUS);
         TakeThreadWakeUps();
     }
     RECT suggested{0, 0, 100, 100};
