@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "main/MainWindowIds.h"
 #include "win/Application.h"
+#include "win/Clipboard.h"
 #include "win/Messages.h"
 #include "win/OnDemandLibrary.h"
 #include "win/Scoped.h"
@@ -35,9 +36,13 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
       display_(table_, options_, keyboard_),
       switcherKey_(
           table_, display_,
-          [this](const std::string& path, HWND inFront) {
+          [this](const std::string& path, HWND inFront, FolderSwitcher::OpenIn where) {
+              if (where == FolderSwitcher::OpenIn::Terminal)
+                  return launch_.OpenInTerminal(path, options_.terminal);
               launch_.OpenFolder(path, FolderLaunch::IfMissing::Tell,
-                                 WhereToOpen(options_, inFront));
+                                 where == FolderSwitcher::OpenIn::NewWindow
+                                     ? std::nullopt
+                                     : WhereToOpen(options_, inFront));
           },
           [this] { return tray_->MenuOpen(); }) {
     options_ = store_.LoadOptions();
@@ -308,9 +313,26 @@ void PathwinkApp::OnTrayMenuChoice(const TrayMenu::Choice& choice) {
     case TrayMenu::Command::OpenFolder:
         // The window in front is the taskbar or Pathwink's own: a new window, as from the list.
         return launch_.OpenFolder(choice.folder);
+    case TrayMenu::Command::OpenFolderInTerminal:
+        return launch_.OpenInTerminal(choice.folder, options_.terminal);
     case TrayMenu::Command::ShowAllFolders:
         // The menu was in front: nothing to give the focus back to.
         return switcherKey_.Toggle(nullptr);
+    }
+}
+
+void PathwinkApp::OnRowActionChosen(RowAction action) {
+    const int row = pages_->SelectedRow();
+    if (row < 0 || row >= table_.Count())
+        return;
+    switch (action) {
+    case RowAction::Open:
+        return launch_.OpenFolder(table_.Path(row)); // chosen by name: a missing folder is told
+    case RowAction::OpenInTerminal:
+        return launch_.OpenInTerminal(table_.Path(row), options_.terminal);
+    case RowAction::CopyPath:
+        CopyToClipboard(window_->Handle(), table_.Path(row));
+        return;
     }
 }
 

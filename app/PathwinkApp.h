@@ -77,6 +77,7 @@ private:
     void OnOptionsChanged(const Options& options) override;
     void OnWindowOpening() override;
     void OnShowAllFoldersKeyTyped(KeyCombination key) override;
+    void OnRowActionChosen(RowAction action) override;
 
     SettingsStore store_;
     KeyboardLookups keyboard_;

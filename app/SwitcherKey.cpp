@@ -8,7 +8,7 @@
 namespace pw {
 
 SwitcherKey::SwitcherKey(const ShortcutTable& table, const ShortcutDisplay& display,
-                         std::function<void(const std::string&, HWND)> open,
+                         std::function<void(const std::string&, HWND, FolderSwitcher::OpenIn)> open,
                          std::function<bool()> blocked)
     : table_(table), display_(display), open_(std::move(open)), blocked_(std::move(blocked)) {
     binding_.OnPressed = [this] { Toggle(GetForegroundWindow()); };
@@ -44,8 +44,9 @@ void SwitcherKey::Toggle(HWND inFront) {
         if (!LoadOnDemand(kCommonControlsLibrary, "show all folders"))
             return;
         switcher_ = std::make_unique<FolderSwitcher>();
-        switcher_->OnChosen = [this](const std::string& path, HWND chosenInFront) {
-            open_(path, chosenInFront);
+        switcher_->OnChosen = [this](const std::string& path, HWND chosenInFront,
+                                     FolderSwitcher::OpenIn where) {
+            open_(path, chosenInFront, where);
         };
     }
     std::vector<std::string> paths;

@@ -17,11 +17,14 @@ namespace pw {
 
 class SwitcherKey {
 public:
-    // Chosen folders go to open with the window that was in front; while blocked()
+    // Chosen folders go to open with the window that was in front and where the user
+    // asked for them; while blocked()
     // (the tray menu's loop runs) nothing is shown, since it would stay behind the menu.
-    SwitcherKey(const ShortcutTable& table, const ShortcutDisplay& display,
-                std::function<void(const std::string& path, HWND inFront)> open,
-                std::function<bool()> blocked);
+    SwitcherKey(
+        const ShortcutTable& table, const ShortcutDisplay& display,
+        std::function<void(const std::string& path, HWND inFront, FolderSwitcher::OpenIn where)>
+            open,
+        std::function<bool()> blocked);
 
     const HotkeyBinding& Binding() const { return binding_; }
     // The key the settings hold, registered or refused as it comes.
@@ -47,7 +50,7 @@ public:
 private:
     const ShortcutTable& table_;
     const ShortcutDisplay& display_;
-    std::function<void(const std::string&, HWND)> open_;
+    std::function<void(const std::string&, HWND, FolderSwitcher::OpenIn)> open_;
     std::function<bool()> blocked_;
     HotkeyBinding binding_;
     std::unique_ptr<FolderSwitcher> switcher_;

@@ -1,5 +1,6 @@
 #include "dialogs/ShortcutEditor.h"
 
+#include "win/AccessibleName.h"
 #include "win/Dpi.h"
 #include "win/ModalWindow.h"
 #include "win/OnDemandLibrary.h"
@@ -101,6 +102,7 @@ ShortcutEditor::ShortcutEditor(HWND owner) : owner_(owner) {
     hotkeyField_.SetDefaultModifiers(kWithCtrl | kWithAlt);
     hotkeyField_.Create(self, HotkeyFieldRow().id, 0, 0, 0, 0);
     PlaceHotkeyField();
+    NameByLabel(hotkeyField_.Handle());
 
     CreateHints();
 
@@ -150,11 +152,9 @@ void ShortcutEditor::PlaceHotkeyField() {
         return;
     const UINT dpi = layout_.Dpi();
     const Row& row = HotkeyFieldRow();
-    // Z order is tab order: behind the control whose tab position comes just before.
-    HWND before = HWND_TOP;
-    for (const Row& s : Controls())
-        if (s.tabOrder == row.tabOrder - 1)
-            before = layout_[s.id];
+    // Z order is tab order: right behind its label, which the layout put before OK,
+    // the control whose tab position comes next.
+    const HWND before = layout_[kHotkeyLabel];
     SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     SetWindowPos(field, before, Scale(row.x, dpi), Scale(row.y, dpi), Scale(row.width, dpi),
                  Scale(row.height, dpi), SWP_NOACTIVATE);

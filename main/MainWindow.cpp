@@ -4,13 +4,16 @@
 #include "PathwinkVersion.h"
 #include "main/MainWindowIds.h"
 #include "main/RowText.h"
+#include "open/Terminal.h"
 #include "win/Dpi.h"
 #include "win/OnDemandLibrary.h"
 #include "win/StartupTrace.h"
 #include "win/Text.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -64,29 +67,33 @@ const std::vector<Row>& MainWindow::Controls() {
 
         // "Options"
         {idWarnWeakKeyBox, "BUTTON", "Warn when selected shortcut key combination is \"weak.\"",
-         kCheck, 0, idOptionsPage, 8, 16, 433, 17, 0, FontRole::Normal,
+         kCheck, 0, idOptionsPage, 8, 10, 433, 17, 0, FontRole::Normal,
          &MainWindow::OnOptionToggled},
         {idConfirmExitBox, "BUTTON", "Confirm on exit button click.", kCheck, 0, idOptionsPage, 8,
-         40, 425, 17, 1, FontRole::Normal, &MainWindow::OnOptionToggled},
+         32, 425, 17, 1, FontRole::Normal, &MainWindow::OnOptionToggled},
         {idDoubleClickEditsBox, "BUTTON",
          "Double-click on folder in Folder Shortcuts edits shortcut instead of opening Explorer.",
-         kCheck, 0, idOptionsPage, 8, 64, 425, 17, 2, FontRole::Normal,
+         kCheck, 0, idOptionsPage, 8, 54, 425, 17, 2, FontRole::Normal,
          &MainWindow::OnOptionToggled},
         {idWarnAltGrBox, "BUTTON",
          "Warn when a key combination types a character on my keyboard (AltGr).", kCheck, 0,
-         idOptionsPage, 8, 88, 425, 17, 3, FontRole::Normal, &MainWindow::OnOptionToggled},
+         idOptionsPage, 8, 76, 425, 17, 3, FontRole::Normal, &MainWindow::OnOptionToggled},
         {idOpenInFrontBox, "BUTTON",
          "Open folders in the window in front (a file dialog or an Explorer window).", kCheck, 0,
-         idOptionsPage, 8, 112, 425, 17, 4, FontRole::Normal, &MainWindow::OnOptionToggled},
-        {idShowAllFoldersLabel, "STATIC", "Show all folders:", kLabel, 0, idOptionsPage, 8, 147, 0,
-         0, kNoTabStop, FontRole::Normal, nullptr},
-        {idShowAllFoldersField, HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, idOptionsPage, 112, 144,
-         160, 21, 5, FontRole::Normal, nullptr},
-        {idShowAllFoldersState, "STATIC", "", kLabel, 0, idOptionsPage, 280, 147, 160, 15,
-         kNoTabStop, FontRole::Normal, nullptr},
+         idOptionsPage, 8, 98, 425, 17, 4, FontRole::Normal, &MainWindow::OnOptionToggled},
         {idRunAtLogonBox, "BUTTON", "Run " PATHWINK_NAME " automatically when Windows starts.",
-         kCheck, 0, idOptionsPage, 8, 176, 425, 17, 6, FontRole::Normal,
+         kCheck, 0, idOptionsPage, 8, 120, 425, 17, 5, FontRole::Normal,
          &MainWindow::OnOptionToggled},
+        {idShowAllFoldersLabel, "STATIC", "Show all folders:", kLabel, 0, idOptionsPage, 8, 149, 0,
+         0, kNoTabStop, FontRole::Normal, nullptr},
+        {idShowAllFoldersField, HOTKEY_CLASSA, "", 0, WS_EX_CLIENTEDGE, idOptionsPage, 112, 146,
+         160, 21, 6, FontRole::Normal, nullptr},
+        {idShowAllFoldersState, "STATIC", "", kLabel, 0, idOptionsPage, 280, 149, 160, 15,
+         kNoTabStop, FontRole::Normal, nullptr},
+        {idTerminalLabel, "STATIC", "Terminal:", kLabel, 0, idOptionsPage, 8, 177, 0, 0, kNoTabStop,
+         FontRole::Normal, nullptr},
+        {idTerminalBox, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 0, idOptionsPage, 112, 174,
+         326, 160, 7, FontRole::Normal, nullptr},
 
         // "About"
         {idTitleLabel, "STATIC", PATHWINK_NAME, kLabel, 0, idAboutPage, 8, 8, 425, 32, kNoTabStop,
@@ -127,6 +134,8 @@ MainWindow::MainWindow(HWND window, MainWindowEvents& events) : window_(window),
 
     for (int i = 0; i < kPageCount; ++i) {
         pages_.push_back(std::make_unique<TabPage>(Handle(), kPageIds[i]));
+        // A control without a label of its own (the list) is named by its page.
+        SetWindowTextW(pages_.back()->Handle(), Wide(kPageCaptions[i]).c_str());
         layout_.AddContainer(kPageIds[i], pages_.back()->Handle());
     }
     layout_.Create(Handle(), Controls(), dpi, [this](FontRole r) { return FontFor(r); });
@@ -297,6 +306,71 @@ void MainWindow::ShowOptions(const Options& options) {
     SetChecked(idRunAtLogonBox, options.runAtLogon);
     SetChecked(idWarnAltGrBox, options.warnOfAltGr);
     SetChecked(idOpenInFrontBox, options.openInFront);
+    ShowTerminal(options.terminal);
+}
+
+void MainWindow::ShowTerminal(const std::string& setting) {
+    terminalSetting_ = setting;
+    const InstalledTerminals installed = FindInstalledTerminals();
+    const Terminal chosen = ChosenTerminal(setting, installed);
+    // The known terminals that are there, the other program if one is chosen, and last
+    // the entry that picks one.
+    std::vector<std::string> texts;
+    terminalChoices_.clear();
+    for (const TerminalKind kind : kKnownTerminals)
+        if (!installed.ProgramOf(kind).empty()) {
+            terminalChoices_.push_back(TerminalSetting(kind));
+            texts.push_back(TerminalName(kind));
+        }
+    if (chosen.kind == TerminalKind::OtherProgram) {
+        terminalChoices_.push_back(chosen.program);
+        texts.push_back(chosen.program);
+    }
+    texts.push_back(TerminalName(TerminalKind::OtherProgram));
+    const HWND box = Control(idTerminalBox);
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    for (const std::string& text : texts)
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    const std::string shown = TerminalSetting(chosen.kind, chosen.program);
+    terminalShown_ =
+        static_cast<size_t>(std::find(terminalChoices_.begin(), terminalChoices_.end(), shown) -
+                            terminalChoices_.begin());
+    SendMessageW(box, CB_SETCURSEL, terminalShown_, 0);
+}
+
+void MainWindow::OnTerminalBoxChanged() {
+    const auto index =
+        static_cast<size_t>(SendMessageW(Control(idTerminalBox), CB_GETCURSEL, 0, 0));
+    std::string setting;
+    if (index == terminalShown_) {
+        return; // what the box stood for already
+    } else if (index < terminalChoices_.size()) {
+        setting = terminalChoices_[index];
+    } else if (const auto program = PickTerminalProgram()) {
+        setting = *program;
+    } else {
+        ShowTerminal(terminalSetting_); // cancelled: the box shows the choice it had
+        return;
+    }
+    ShowTerminal(setting);
+    events_.OnOptionsChanged(CheckedOptions());
+}
+
+std::optional<std::string> MainWindow::PickTerminalProgram() {
+    if (!LoadOnDemand(kCommonDialogsLibrary, "show the Open dialog"))
+        return std::nullopt;
+    std::wstring file(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = L"Programs (*.exe)\0*.exe\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrTitle = L"Terminal program";
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&dialog))
+        return std::nullopt;
+    return Utf8(file.c_str());
 }
 
 Options MainWindow::CheckedOptions() const {
@@ -307,6 +381,7 @@ Options MainWindow::CheckedOptions() const {
     options.runAtLogon = Checked(idRunAtLogonBox);
     options.warnOfAltGr = Checked(idWarnAltGrBox);
     options.openInFront = Checked(idOpenInFrontBox);
+    options.terminal = terminalSetting_;
     return options;
 }
 
@@ -331,6 +406,52 @@ void MainWindow::OnShowAllFoldersFieldChanged() {
     checkingKey_ = true;
     const ScopeExit checked([this] { checkingKey_ = false; });
     events_.OnShowAllFoldersKeyTyped(key);
+}
+
+void MainWindow::ShowRowMenu(POINT at) {
+    const HWND list = Control(idShortcutList);
+    if (at.x == -1 && at.y == -1) {
+        // From the keyboard: at the selected row.
+        RECT row;
+        if (SelectedRow() < 0 || SendMessageW(list, LB_GETITEMRECT, SelectedRow(),
+                                              reinterpret_cast<LPARAM>(&row)) == LB_ERR)
+            return;
+        at = {row.left, row.bottom};
+        ClientToScreen(list, &at);
+    } else {
+        // A right click selects the row under it first; below the last row there is none.
+        POINT inList = at;
+        ScreenToClient(list, &inList);
+        const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(inList.x, inList.y));
+        if (HIWORD(hit))
+            return;
+        SendMessageW(list, LB_SETCURSEL, LOWORD(hit), 0);
+        SetListButtonsEnabled();
+    }
+    enum : UINT { kOpen = 1, kOpenInTerminal, kCopyPath, kEdit, kDelete };
+    const UniqueMenu menu(CreatePopupMenu());
+    const std::pair<UINT, const wchar_t*> items[] = {
+        {kOpen, L"&Open"},          {kOpenInTerminal, L"Open in &Terminal"},
+        {kCopyPath, L"&Copy Path"}, {0, nullptr},
+        {kEdit, L"&Edit..."},       {kDelete, L"&Delete"}};
+    for (const auto& [id, text] : items)
+        AppendMenuW(menu.Get(), text ? MF_STRING : MF_SEPARATOR, id, text);
+    // In bold, what a double-click does.
+    SetMenuDefaultItem(menu.Get(), Checked(idDoubleClickEditsBox) ? kEdit : kOpen, FALSE);
+    const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+    switch (TrackPopupMenuEx(menu.Get(), align | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                             at.x, at.y, Handle(), nullptr)) {
+    case kOpen:
+        return events_.OnRowActionChosen(MainWindowEvents::RowAction::Open);
+    case kOpenInTerminal:
+        return events_.OnRowActionChosen(MainWindowEvents::RowAction::OpenInTerminal);
+    case kCopyPath:
+        return events_.OnRowActionChosen(MainWindowEvents::RowAction::CopyPath);
+    case kEdit:
+        return events_.OnEditClicked();
+    case kDelete:
+        return events_.OnDeleteClicked();
+    }
 }
 
 void MainWindow::OpenLink(int id, const char* target) {
@@ -378,6 +499,12 @@ LRESULT MainWindow::HandleCommand(WPARAM wParam) {
             events_.OnListDoubleClicked();
     } else if (id == idShowAllFoldersField && code == EN_CHANGE) {
         OnShowAllFoldersFieldChanged();
+    } else if (id == idTerminalBox &&
+               (code == CBN_CLOSEUP ||
+                (code == CBN_SELCHANGE && !SendMessageW(Control(id), CB_GETDROPPEDSTATE, 0, 0)))) {
+        // A choice made with the list closed counts at once, one in the open list when
+        // it closes (the arrow keys would otherwise open the program picker on the way).
+        OnTerminalBoxChanged();
     } else if (code == BN_CLICKED || code == STN_CLICKED) {
         DispatchClick(*this, Controls(), id);
     }
@@ -396,6 +523,11 @@ bool MainWindow::HandleViewMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESU
             SelectPage(ActivePage());
         return true;
     }
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != Control(idShortcutList))
+            return false;
+        ShowRowMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         result = ColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

@@ -14,6 +14,7 @@
 #include "win/Window.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ public:
     // A whole combination (or none, 0) was typed into the Options page's key that
     // shows all folders. The owner checks it and shows what it keeps (ShowAllFoldersKey).
     virtual void OnShowAllFoldersKeyTyped(KeyCombination key) = 0;
+    // The list's menu (a right click, Shift+F10 or the menu key) on the selected row:
+    // its folder in Explorer or a terminal, or its path copied. Its "Edit..." and
+    // "Delete" are OnEditClicked and OnDeleteClicked.
+    enum class RowAction { Open, OpenInTerminal, CopyPath };
+    virtual void OnRowActionChosen(RowAction action) = 0;
 
 protected:
     ~MainWindowEvents() = default;
@@ -88,6 +94,13 @@ private:
     LRESULT ColorStatic(HDC dc, HWND control);
     void SetListButtonsEnabled();
     void OnShowAllFoldersFieldChanged();
+    // The list's menu at a screen point from WM_CONTEXTMENU (-1, -1: the keyboard's).
+    void ShowRowMenu(POINT at);
+    // Fills the Options page's terminal box for a setting (see Options::terminal).
+    void ShowTerminal(const std::string& setting);
+    void OnTerminalBoxChanged();
+    // The program the user picks in an Open dialog, or nothing.
+    std::optional<std::string> PickTerminalProgram();
 
     // Handlers bound by the layout table.
     void OnHelpClicked() { events_.OnHelpClicked(); }
@@ -116,6 +129,9 @@ private:
     HotkeyField showAllFoldersField_;
     KeyCombination shownShowAllFoldersKey_ = 0;
     bool checkingKey_ = false;
+    std::string terminalSetting_;              // what the terminal box stands for
+    std::vector<std::string> terminalChoices_; // its entries' settings; "Other program..." last
+    size_t terminalShown_ = 0;                 // the entry the setting stands for
 };
 
 } // namespace pw

@@ -31,6 +31,9 @@ enum ControlId : int {
     idShowAllFoldersLabel = 350,
     idShowAllFoldersField,
     idShowAllFoldersState,
+    // The terminal that folders open in.
+    idTerminalLabel,
+    idTerminalBox,
 
     idTitleLabel = 400,
     idVersionLabel,

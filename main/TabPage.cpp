@@ -17,6 +17,7 @@ LRESULT TabPage::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORLISTBOX:
+    case WM_CONTEXTMENU: // with the control it is for, which DefWindowProc would not keep
         return SendMessageW(window_, msg, wParam, lParam);
     case WM_SETCURSOR:
         if (SendMessageW(window_, msg, wParam, lParam))

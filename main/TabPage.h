@@ -1,7 +1,7 @@
 #pragma once
 // A tab page: a container over the tab control's display area (WS_EX_CONTROLPARENT,
 // so that Tab moves through its controls) that hands its controls' notifications
-// and colour requests to the window that holds the tabs.
+// colour and menu requests to the window that holds the tabs.
 
 #include "win/Window.h"
 

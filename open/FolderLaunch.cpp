@@ -45,6 +45,12 @@ std::string DialogChoseFileText(const std::string& path, const std::string& chos
            chosen + "\" as its file. Check what the program did with it.";
 }
 
+std::string TerminalFailedText(const std::string& program, const std::string& path,
+                               const std::string& reason) {
+    return PATHWINK_NAME " could not start the terminal \"" + program + "\" in the folder \"" +
+           path + "\".\n" + reason;
+}
+
 std::wstring FileSystemPath(const std::string& path) {
     std::wstring wide = Wide(path);
     // A long absolute path reaches the file system only with the prefix that turns
@@ -92,12 +98,14 @@ struct FolderLaunch::Job {
     std::string path;
     IfMissing ifMissing = IfMissing::Tell;
     std::optional<HWND> windowInFront;
+    std::optional<std::string> terminalSetting; // a terminal instead of Explorer
     FolderShell shell;
     HWND resultWindow = nullptr;
     WPARAM number = 0;
     bool isFolder = false;
     PlacementStep placement = PlacementStep::NewExplorerWindow;
     DWORD openError = 0;
+    TerminalStart terminal;
     std::atomic<bool> done{false};
 };
 
@@ -133,13 +141,27 @@ void FolderLaunch::OpenFolder(const std::string& path, IfMissing ifMissing,
     constexpr char kFeature[] = "open folders";
     if (!LoadOnDemand(kComLibrary, kFeature) || !LoadOnDemand(kAutomationLibrary, kFeature))
         return;
-    // Made at the first launch: nothing of it is needed before.
-    if (!results_)
-        results_ = std::make_unique<ResultWindow>(*this);
     auto job = std::make_shared<Job>();
     job->path = path;
     job->ifMissing = ifMissing;
     job->windowInFront = windowInFront;
+    Start(std::move(job));
+}
+
+void FolderLaunch::OpenInTerminal(const std::string& path, const std::string& terminalSetting) {
+    if (!LoadOnDemand(kComLibrary, "open folders")) // the launch thread enters COM
+        return;
+    auto job = std::make_shared<Job>();
+    job->path = path;
+    job->terminalSetting = terminalSetting;
+    Start(std::move(job));
+}
+
+void FolderLaunch::Start(std::shared_ptr<Job> job) {
+    // Made at the first launch: nothing of it is needed before.
+    if (!results_)
+        results_ = std::make_unique<ResultWindow>(*this);
+    const std::string path = job->path;
     job->shell = shell_;
     job->resultWindow = results_->Handle();
     job->number = ++lastJobNumber_;
@@ -163,10 +185,12 @@ DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
         const ScopedCom com; // the shell's COM needs an apartment of this thread's own
         try {
             job.isFolder = job.shell.isFolder && job.shell.isFolder(job.path);
+            if (job.isFolder && job.terminalSetting && job.shell.terminal)
+                job.terminal = job.shell.terminal(*job.terminalSetting, job.path);
             if (job.isFolder && job.windowInFront && job.shell.place)
                 job.placement = job.shell.place(*job.windowInFront, job.path);
             const bool placed = job.placement != PlacementStep::NewExplorerWindow;
-            if (job.isFolder && !placed && job.shell.open)
+            if (job.isFolder && !placed && !job.terminalSetting && job.shell.open)
                 job.openError = job.shell.open(job.path);
         } catch (...) {
             job.openError = ERROR_GEN_FAILURE;
@@ -210,6 +234,11 @@ void FolderLaunch::Finish(const Job& job) {
         PlainMessage([&](std::size_t n) {
             return DialogChoseFileText(ShortenedInMiddle(job.path, n),
                                        ShortenedInMiddle(chosen, n));
+        });
+    } else if (job.terminal.error) {
+        const std::string reason = SystemReason(job.terminal.error);
+        PlainMessage([&](std::size_t n) {
+            return TerminalFailedText(job.terminal.program, ShortenedInMiddle(job.path, n), reason);
         });
     } else if (job.openError == ERROR_FILENAME_EXCED_RANGE) {
         PlainMessage(

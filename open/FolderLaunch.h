@@ -8,6 +8,7 @@
 // longer: Explorer has no way to show it, and some shells die of it) is never handed to it.
 
 #include "open/PlaceFolder.h"
+#include "open/Terminal.h"
 
 #include <windows.h>
 
@@ -31,6 +32,10 @@ std::string PathTooLongToOpenText(const std::string& path);
 // The folder was gone when the file dialog in front took its typed path, and the
 // dialog closed with that path as the file it chose.
 std::string DialogChoseFileText(const std::string& path, const std::string& chosen);
+// "Pathwink could not start the terminal "<program>" in the folder "<path>"." and
+// the reason on its own line.
+std::string TerminalFailedText(const std::string& program, const std::string& path,
+                               const std::string& reason);
 
 // The path as the file functions take it: a long one (MAX_PATH or more) with the
 // prefix that lifts that limit ("\\?\" or "\\?\UNC\"), any other as it is.
@@ -50,6 +55,8 @@ struct FolderShell {
     // Given the window that was in front: NewExplorerWindow when it did not show the folder.
     std::function<PlacementStep(HWND, const std::string&)> place = PlaceFolder;
     std::function<DWORD(const std::string&)> open = ExploreFolder;
+    // Given the [Options] terminal setting, for a terminal instead of Explorer.
+    std::function<TerminalStart(const std::string&, const std::string&)> terminal = StartTerminal;
 };
 
 class FolderLaunch {
@@ -70,6 +77,9 @@ public:
     // still open gets no second one: that message comes to the front.
     void OpenFolder(const std::string& path, IfMissing ifMissing = IfMissing::Tell,
                     std::optional<HWND> windowInFront = std::nullopt);
+    // The same for the terminal that terminalSetting stands for (see StartTerminal):
+    // a missing folder is told, and so is a terminal that cannot start.
+    void OpenInTerminal(const std::string& path, const std::string& terminalSetting);
 
     // Launches started and not yet told back (for tests and benchmarks).
     int Pending() const { return static_cast<int>(jobs_.size()); }
@@ -77,6 +87,7 @@ public:
 private:
     class ResultWindow;
     struct Job;
+    void Start(std::shared_ptr<Job> job);
     static DWORD WINAPI RunJob(void* job);
     // The job the done message names, if it is one of ours and done; otherwise
     // (a message another program posted) nothing happens.

@@ -4,6 +4,8 @@
 
 #include "hotkey/KeyCombination.h"
 
+#include <string>
+
 namespace pw {
 
 struct Options {
@@ -24,6 +26,9 @@ struct Options {
     // A pressed key's folder goes into the file dialog or Explorer window in front,
     // or to the window that already shows it; off, it opens in a new window.
     bool openInFront = true;
+    // The terminal a folder opens in: a known one's name or another program's path
+    // (see TerminalSetting); empty for the first one installed.
+    std::string terminal;
 };
 
 } // namespace pw

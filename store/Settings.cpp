@@ -9,6 +9,7 @@
 #include "win/Text.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace pw {
@@ -36,6 +37,14 @@ struct KeyOptionKey {
 };
 constexpr KeyOptionKey kKeyOptionKeys[] = {
     {L"ShowAllFoldersKey", &Options::showAllFoldersKey},
+};
+// Each text option's key in [Options]; absent or empty, the field's default.
+struct TextOptionKey {
+    const wchar_t* name;
+    std::string Options::*field;
+};
+constexpr TextOptionKey kTextOptionKeys[] = {
+    {L"Terminal", &Options::terminal},
 };
 constexpr DWORD kTextBufferChars = kMaxSettingsText + 1;
 
@@ -283,8 +292,11 @@ void WriteSettingsFile(const std::string& file, const Options& options,
     if (exists && !ReadWholeFile(wideTemp, bytes))
         throw WriteFailure(file, GetLastError());
     const SettingsEncoding encoding = SettingsEncodingOf(bytes);
-    const bool everyPathFits = std::all_of(entries.begin(), entries.end(),
-                                           [](const auto& e) { return FitsAnsiCodePage(e.path); });
+    const bool everyPathFits =
+        std::all_of(entries.begin(), entries.end(),
+                    [](const auto& e) { return FitsAnsiCodePage(e.path); }) &&
+        std::all_of(std::begin(kTextOptionKeys), std::end(kTextOptionKeys),
+                    [&](const auto& key) { return FitsAnsiCodePage(options.*key.field); });
     const bool toUtf16 = IsUtf8(encoding) || (encoding == SettingsEncoding::Ansi && !everyPathFits);
     if (toUtf16 && !WriteWholeFile(wideTemp, SettingsBytesAsUtf16(bytes, encoding)))
         throw WriteFailure(file, GetLastError());
@@ -297,6 +309,13 @@ void WriteSettingsFile(const std::string& file, const Options& options,
         if (!WritePrivateProfileStringW(kOptionsSection, key.name,
                                         std::to_wstring(options.*key.field).c_str(), tempPath))
             throw WriteFailure(file, GetLastError());
+    // An empty text (the default) leaves no key behind: a file that had none stays as it was.
+    for (const TextOptionKey& key : kTextOptionKeys) {
+        const std::wstring text = Wide(ProfileTextToWrite(options.*key.field));
+        if (!WritePrivateProfileStringW(kOptionsSection, key.name,
+                                        text.empty() ? nullptr : text.c_str(), tempPath))
+            throw WriteFailure(file, GetLastError());
+    }
 
     if (entries.empty()) {
         // Deleting removes the first section of the name only: a hand-edited file
@@ -412,6 +431,8 @@ Options SettingsStore::LoadOptions() const {
         if (number)
             options.*key.field = KeyCombinationFromSettingsNumber(*number);
     }
+    for (const TextOptionKey& key : kTextOptionKeys)
+        options.*key.field = ReadText(file, kOptionsSection, key.name, "");
     return options;
 }
 

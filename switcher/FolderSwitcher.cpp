@@ -2,6 +2,7 @@
 
 #include "switcher/FolderRanking.h"
 #include "win/AppMessages.h"
+#include "win/Clipboard.h"
 #include "win/Dpi.h"
 #include "win/Text.h"
 
@@ -23,11 +24,12 @@ enum ControlId : int {
     idFilterBox,
     idCountLabel,
     idFolderList,
+    idKeysLabel,
 };
 
 // Client area at 96 DPI.
 constexpr int kClientWidth = 440;
-constexpr int kClientHeight = 292;
+constexpr int kClientHeight = 309;
 constexpr DWORD kStyle = WS_POPUP | WS_BORDER | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
 
@@ -49,8 +51,8 @@ std::string FoldCase(const std::string& text) {
     return Utf8(folded);
 }
 
-// Labels come before the control they name (see CreateControls): a screen reader
-// reads each label as its control's name.
+// Each label comes before the control it names: a screen reader reads it as the
+// control's name.
 const std::vector<Row>& FolderSwitcher::Controls() {
     static const std::vector<Row> rows = {
         // id, class, caption, style, exStyle, parent, x, y, w, h, tab, font, click
@@ -63,6 +65,9 @@ const std::vector<Row>& FolderSwitcher::Controls() {
         {idFolderList, "LISTBOX", "",
          LBS_NOTIFY | LBS_USETABSTOPS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, WS_EX_CLIENTEDGE, 0, 8,
          71, 424, 213, 1, FontRole::Normal, nullptr},
+        {idKeysLabel, "STATIC",
+         "Ctrl+Enter: open in a terminal   Shift+Enter: new window   Ctrl+C: copy path",
+         SS_LEFT | SS_NOPREFIX, 0, 0, 8, 289, 424, 15, kNoTabStop, FontRole::Normal, nullptr},
     };
     return rows;
 }
@@ -83,13 +88,6 @@ void FolderSwitcher::CreateControls() {
     const UINT dpi = DpiOf(Handle());
     font_.Reset(CreateSystemUiFont(-11, dpi));
     layout_.Create(Handle(), Controls(), dpi, [this](FontRole) { return font_.Get(); });
-    // The layout puts labels last; the Z order that a screen reader and the Tab key
-    // follow is label, filter box, label, list.
-    HWND after = HWND_TOP;
-    for (const int id : {idFilterLabel, idFilterBox, idCountLabel, idFolderList}) {
-        SetWindowPos(layout_[id], after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        after = layout_[id];
-    }
     SetWindowSubclass(layout_[idFilterBox], FilterBoxProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -185,14 +183,31 @@ void FolderSwitcher::Refilter() {
     SetWindowTextW(layout_[idCountLabel], Wide(count).c_str());
 }
 
+int FolderSwitcher::SelectedRow() const {
+    return static_cast<int>(SendMessageW(layout_[idFolderList], LB_GETCURSEL, 0, 0));
+}
+
 void FolderSwitcher::ChooseRow(int shownRow) {
     if (shownRow < 0 || shownRow >= static_cast<int>(shown_.size()))
         return;
     const std::string path = paths_[static_cast<std::size_t>(shown_[shownRow])];
     const HWND inFront = inFront_;
+    // Enter comes as a key or, through the dialog keys, as IDOK; a click as a click:
+    // the keys held say where either opens.
+    const OpenIn where = GetKeyState(VK_CONTROL) < 0 ? OpenIn::Terminal
+                         : GetKeyState(VK_SHIFT) < 0 ? OpenIn::NewWindow
+                                                     : OpenIn::WindowInFront;
     Close(true); // the folder opens over the window that was in front
     if (OnChosen)
-        OnChosen(path, inFront);
+        OnChosen(path, inFront, where);
+}
+
+void FolderSwitcher::CopySelectedPath() {
+    const int row = SelectedRow();
+    if (row < 0 || row >= static_cast<int>(shown_.size()))
+        return;
+    CopyToClipboard(Handle(), paths_[static_cast<std::size_t>(shown_[row])]);
+    Close(true); // back where the path is pasted
 }
 
 void FolderSwitcher::Dismiss() {
@@ -228,8 +243,7 @@ LRESULT CALLBACK FolderSwitcher::FilterBoxProc(HWND box, UINT msg, WPARAM wParam
             SendMessageW(self->layout_[idFolderList], WM_KEYDOWN, wParam, lParam);
             return 0;
         case VK_RETURN:
-            self->ChooseRow(
-                static_cast<int>(SendMessageW(self->layout_[idFolderList], LB_GETCURSEL, 0, 0)));
+            self->ChooseRow(self->SelectedRow());
             return 0;
         case VK_ESCAPE:
             self->Dismiss();
@@ -237,8 +251,18 @@ LRESULT CALLBACK FolderSwitcher::FilterBoxProc(HWND box, UINT msg, WPARAM wParam
         }
         break;
     case WM_CHAR:
-        if (wParam == L'\r' || wParam == 0x1B)
+        if (wParam == L'\r' || wParam == L'\n' || wParam == 0x1B)
             return 0; // handled as keys: no beep
+        // Ctrl+C: selected filter text is the box's to copy, else the folder's path.
+        if (wParam == 0x03) {
+            DWORD start = 0, end = 0;
+            SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                         reinterpret_cast<LPARAM>(&end));
+            if (start == end) {
+                self->CopySelectedPath();
+                return 0;
+            }
+        }
         break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(box, FilterBoxProc, 1);
@@ -255,9 +279,9 @@ LRESULT FolderSwitcher::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (id == idFilterBox && code == EN_CHANGE && !closing_)
             Refilter();
         else if (id == idFolderList && code == LBN_DBLCLK)
-            ChooseRow(static_cast<int>(SendMessageW(layout_[idFolderList], LB_GETCURSEL, 0, 0)));
+            ChooseRow(SelectedRow());
         else if (id == IDOK) // Enter, from the dialog keys of the message loop
-            ChooseRow(static_cast<int>(SendMessageW(layout_[idFolderList], LB_GETCURSEL, 0, 0)));
+            ChooseRow(SelectedRow());
         else if (id == IDCANCEL) // Esc
             Dismiss();
         return 0;

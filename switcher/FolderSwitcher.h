@@ -3,8 +3,11 @@
 // box and a list of every shortcut. Typing filters the list (every word must occur
 // in the folder's path, without regard to case in any script; see FolderRanking);
 // Up, Down, Page Up, Page Down, Home and End move the selection; Enter or a click
-// chooses; Esc, a click elsewhere or another window's activation closes it. It
-// shows what it is given and reports the choice; it holds no shortcut.
+// chooses, Ctrl with either chooses a terminal, Shift a new Explorer window; Ctrl+C
+// copies the folder's path when no filter text is selected (and closes, so that it
+// can be pasted at once); Esc, a click elsewhere or another window's activation
+// closes it. A line under the list names these keys. It shows what it is given and
+// reports the choice; it holds no shortcut.
 
 #include "win/Layout.h"
 #include "win/ProgramName.h"
@@ -39,9 +42,11 @@ public:
     void Dismiss();
     bool Showing() const;
 
-    // A folder was chosen (the switcher has closed): its path as given, and the
-    // window that was in front when the switcher was asked for.
-    std::function<void(const std::string& path, HWND inFront)> OnChosen;
+    // Where a chosen folder opens.
+    enum class OpenIn { WindowInFront, NewWindow, Terminal };
+    // A folder was chosen (the switcher has closed): its path as given, the window
+    // that was in front when the switcher was asked for, and where it opens.
+    std::function<void(const std::string& path, HWND inFront, OpenIn where)> OnChosen;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -52,6 +57,8 @@ private:
     void PlaceAtPointer();
     void Refilter();
     void ChooseRow(int shownRow);
+    void CopySelectedPath();
+    int SelectedRow() const;
     void Close(bool giveFocusBack);
     static LRESULT CALLBACK FilterBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 

@@ -1,9 +1,11 @@
 #include "tray/TrayIcon.h"
 
+#include "win/OnDemandLibrary.h"
 #include "win/ProgramName.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -16,7 +18,19 @@ namespace {
 // The waits before each new try of a refused add; the tries end with the list.
 constexpr UINT kRetryDelaysMs[] = {1000, 2000, 4000, 8000, 16000};
 
+// The icon at the size the notification area shows at the screen's scaling. The
+// function that knows it is in Common Controls 6 only: without it, the small icon size.
 HICON LoadProgramIcon() {
+    using LoadIconMetricFunction = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+    const auto loadIconMetric =
+        LoadOnDemand(kCommonControlsLibrary, nullptr)
+            ? reinterpret_cast<LoadIconMetricFunction>(reinterpret_cast<void*>(
+                  GetProcAddress(GetModuleHandleW(kCommonControlsLibrary), "LoadIconMetric")))
+            : nullptr;
+    HICON icon = nullptr;
+    if (loadIconMetric &&
+        SUCCEEDED(loadIconMetric(GetModuleHandleW(nullptr), L"MAINICON", LIM_SMALL, &icon)))
+        return icon;
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON,
                                          GetSystemMetrics(SM_CXSMICON),
                                          GetSystemMetrics(SM_CYSMICON), 0));
@@ -209,7 +223,25 @@ void TrayIcon::RequestMenu(POINT at) {
     // One more message for the menu's owner ends the menu mode properly, also after a
     // menu that failed.
     const ScopeExit wakeUp([] { PostMessageW(nullptr, WM_NULL, 0, 0); });
+    NOTIFYICONDATAW icon{}; // the handler may free this object
+    icon.cbSize = sizeof icon;
+    icon.hWnd = window_;
+    icon.uID = kIconId;
     handler(at);
+    // A menu closed with Esc gives the keyboard back to the notification area, on the
+    // icon (the key is still down while its key-down ends the menu).
+    if (GetKeyState(VK_ESCAPE) < 0)
+        TellShell(NIM_SETFOCUS, icon);
+}
+
+void TrayIcon::ReloadIcon() {
+    UniqueIcon icon(LoadProgramIcon());
+    if (!icon)
+        return;
+    record_.hIcon = icon.Get();
+    if (iconAdded_ && !TellShell(NIM_MODIFY, record_))
+        RenewIcon();
+    icon_ = std::move(icon); // the shell has its own copy of the one it showed
 }
 
 bool TrayIcon::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -229,6 +261,10 @@ bool TrayIcon::HandleWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESU
         if (wParam)
             RemoveIcon();
         return true;
+    case WM_DPICHANGED:
+    case WM_DISPLAYCHANGE:
+        ReloadIcon(); // the scaling changed: the icon's size may be another
+        return false; // the pages rescale too
     }
     if (msg != TaskbarCreatedMessage() || msg == 0)
         return false;

@@ -19,6 +19,10 @@
 // removed and added again whole. The icon goes at Hide(), at the end of the logon
 // and with the object.
 //
+// The icon is loaded at the size the notification area asks for at the screen's
+// scaling, and again when the scaling changes. A menu closed with Esc gives the
+// keyboard focus back to the icon.
+//
 // A notification (a balloon) is shown once: at once when the icon is there, else
 // with the next add that the shell takes it with; an icon added again later does
 // not repeat it.
@@ -90,7 +94,7 @@ public:
 
 private:
     // Shell_NotifyIconW with the record; a refusal is recorded and returned.
-    bool TellShell(DWORD message, const NOTIFYICONDATAW& record);
+    static bool TellShell(DWORD message, const NOTIFYICONDATAW& record);
     void OnTaskbarCreated();
     void HandleNotification(WPARAM wParam, LPARAM lParam);
     void RequestMenu(POINT at);
@@ -100,6 +104,8 @@ private:
     void RenewIcon();
     void RemoveIcon();
     void StopRetry();
+    // Loads the icon again for the screen's scaling and hands it to the shell.
+    void ReloadIcon();
     // Hands the pending notification to the shell; false when refused (it stays pending).
     bool SendNotification();
 

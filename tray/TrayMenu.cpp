@@ -62,8 +62,10 @@ TrayMenu::Choice TrayMenu::Show(HWND owner, POINT at) const {
         return {Command::ShowAllFolders, {}};
     }
     const size_t index = chosen - kFirstFolder;
+    // The key state as of the click or the Enter that chose the entry.
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
     if (chosen >= kFirstFolder && index < folders_.size())
-        return {Command::OpenFolder, folders_[index].path};
+        return {shift ? Command::OpenFolderInTerminal : Command::OpenFolder, folders_[index].path};
     return {};
 }
 

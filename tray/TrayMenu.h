@@ -1,5 +1,6 @@
 #pragma once
-// The tray icon's menu: an entry per folder shortcut, then Configure Shortcuts,
+// The tray icon's menu: an entry per folder shortcut (Shift held while choosing one
+// opens it in a terminal), then Configure Shortcuts,
 // Configure Options, About Pathwink, Show all folders, Help and Exit Pathwink. Built anew at every
 // opening, so folder entries never accumulate and no separator ever stands first,
 // last or doubled.
@@ -27,11 +28,12 @@ public:
         Help,
         Exit,
         OpenFolder,
+        OpenFolderInTerminal, // a folder entry chosen with Shift held
         ShowAllFolders
     };
     struct Choice {
         Command command = Command::None;
-        std::string folder; // for OpenFolder
+        std::string folder; // for OpenFolder and OpenFolderInTerminal
     };
 
     // showAllFolders is the text of the entry that shows all folders (with its key).

@@ -1,23 +1,49 @@
 #include "win/Layout.h"
 
+#include "win/AccessibleName.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace pw {
+
+namespace {
+
+// The classes whose name a screen reader takes from the label before them.
+bool TakesNameFromLabel(const char* className) {
+    for (const char* named : {"Edit", "ListBox", "ComboBox", "msctls_hotkey32"})
+        if (lstrcmpiA(className, named) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
 
 void Layout::CreateItems(HWND window, std::vector<Item> items, UINT dpi, FontFn fonts) {
     window_ = window;
     dpi_ = dpi;
     fonts_ = std::move(fonts);
-    // Within a parent, controls that take focus come first in tab order; the
-    // creation order is the Z order, which is what the Tab key follows.
-    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-        auto key = [](const Item& i) { return i.tabOrder == kNoTabStop ? 1 << 20 : i.tabOrder; };
-        return key(a) < key(b);
-    });
-    for (const Item& item : items) {
+    // The creation order is the Z order, which is what the Tab key follows and what a
+    // screen reader names a control by (the label before it). Within a parent,
+    // controls that take focus come in tab order, each label right before the control
+    // that follows it in the table; labels after the last such control come last.
+    std::map<int, int> nextTabOrder; // by parent, going backwards through the table
+    std::vector<std::pair<std::pair<int, int>, Item>> ordered;
+    for (auto item = items.rbegin(); item != items.rend(); ++item) {
+        const bool label = item->tabOrder == kNoTabStop;
+        if (!label)
+            nextTabOrder[item->parentId] = item->tabOrder;
+        const auto next = nextTabOrder.find(item->parentId);
+        const int order = next == nextTabOrder.end() ? 1 << 20 : next->second;
+        ordered.push_back({{order, label ? 0 : 1}, *item});
+    }
+    std::reverse(ordered.begin(), ordered.end()); // the table's order again
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : ordered) {
+        const Item& item = entry.second;
         HWND parent = item.parentId ? (*this)[item.parentId] : window;
         DWORD style = WS_CHILD | WS_VISIBLE | item.style;
         if (item.tabOrder != kNoTabStop)
@@ -27,6 +53,8 @@ void Layout::CreateItems(HWND window, std::vector<Item> items, UINT dpi, FontFn 
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)),
                                     GetModuleHandleW(nullptr), nullptr);
         handles_[item.id] = hwnd;
+        if (TakesNameFromLabel(item.className))
+            NameByLabel(hwnd);
         items_.push_back(item);
         Place(item);
     }

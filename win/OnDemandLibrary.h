@@ -1,10 +1,11 @@
 #pragma once
 // System libraries that a start in the tray does not need (Common Controls, COM,
-// the theme and session libraries) are linked to load at their first call: the
-// lists are in win/delayload. A feature that needs one asks for it here before
-// its first call: when the system cannot load it, the user is told which feature
-// cannot run and why, and the feature does nothing. A call nobody asked for first
-// that finds its library missing ends the program with a message, never a crash.
+// the theme, session, common dialog and accessibility libraries) are linked to load
+// at their first call: the lists are in win/delayload. A feature that needs one asks
+// for it here before its first call: when the system cannot load it, the user is
+// told which feature cannot run and why, and the feature does nothing. A call nobody
+// asked for first that finds its library missing ends the program with a message,
+// never a crash.
 
 namespace pw {
 
@@ -13,6 +14,8 @@ inline constexpr wchar_t kComLibrary[] = L"ole32.dll";
 inline constexpr wchar_t kAutomationLibrary[] = L"oleaut32.dll";
 inline constexpr wchar_t kThemeLibrary[] = L"uxtheme.dll";
 inline constexpr wchar_t kSessionLibrary[] = L"wtsapi32.dll";
+inline constexpr wchar_t kCommonDialogsLibrary[] = L"comdlg32.dll";
+inline constexpr wchar_t kAccessibilityLibrary[] = L"oleacc.dll";
 
 // Loads library unless it is loaded. When the system cannot, and feature is given
 // ("show its window"), says "Pathwink cannot show its window: the system library

@@ -414,6 +414,14 @@ void StartedProgram::DoubleClickRow(int row) const {
                  reinterpret_cast<LPARAM>(list));
 }
 
+void StartedProgram::Focus(HWND control) const {
+    const DWORD target = GetWindowThreadProcessId(control, nullptr);
+    AttachThreadInput(GetCurrentThreadId(), target, TRUE);
+    SetForegroundWindow(GetAncestor(control, GA_ROOT));
+    SetFocus(control);
+    AttachThreadInput(GetCurrentThreadId(), target, FALSE);
+}
+
 HWND StartedProgram::FocusedWindow() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;

@@ -134,6 +134,9 @@ public:
 
     // The window with the keyboard focus in Pathwink's GUI thread.
     HWND FocusedWindow() const;
+    // Brings control's window forward with the keyboard focus in control, where keys
+    // typed with SendInput go.
+    void Focus(HWND control) const;
     // Sends WM_COPYDATA from another thread; the future holds whether it was delivered.
     std::future<bool> SendCopyData(const void* data, DWORD size, int timeoutMs = 60000) const;
     std::future<bool> SendFolder(const std::string& folder) const {

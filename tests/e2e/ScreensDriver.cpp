@@ -1,7 +1,7 @@
-// Shows the main window's pages one after another for tools/screenshots: after
-// each it writes "<name>.ready" into the folder given and waits for "<name>.done".
-// Then the shortcut list again, from a settings file whose folders are named in
-// several scripts, the list with a shortcut whose combination this driver holds, as
+// Shows the main window's pages one after another for tools/screenshots (the list's
+// menu after the list): after each it writes "<name>.ready" into the folder given and
+// waits for "<name>.done". Then the shortcut list again, from a settings file whose folders are
+// named in several scripts, the list with a shortcut whose combination this driver holds, as
 // another program would, the dialog that "Pathwink.exe add <folder>" (what
 // Explorer's "Add to Pathwink..." runs) opens when no copy runs, and last another
 // program's Save As dialog before and after a folder key.
@@ -26,9 +26,10 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Handshake(const std::string& markers, const char* name) {
+// ready holds what the script needs to know (the part of the screen to take), else the name.
+bool Handshake(const std::string& markers, const char* name, const std::string& ready = "") {
     PumpFor(800); // painted
-    std::ofstream(markers + "\\" + name + ".ready") << name;
+    std::ofstream(markers + "\\" + name + ".ready") << (ready.empty() ? name : ready);
     return WaitUntil([&] { return Exists(markers + "\\" + name + ".done"); }, 60000);
 }
 
@@ -147,6 +148,24 @@ int main(int argc, char** argv) {
     WaitUntil([&] { return app.ActivePage() == 0; });
     app.SelectRow(1);
     ok = ok && Handshake(markers, "shortcuts");
+    // The list's menu on the selected row, as Shift+F10 opens it; the picture takes the
+    // window and the menu ("<width>x<height>+<x>+<y>").
+    app.Focus(app.ShortcutList());
+    TypeKey(VK_F10, false, false, true);
+    if (const HWND menu = app.WaitForMenu()) {
+        RECT window, shown;
+        GetWindowRect(app.MainWindow(), &window);
+        GetWindowRect(menu, &shown);
+        UnionRect(&window, &window, &shown);
+        ok = ok && Handshake(markers, "list-menu",
+                             std::to_string(window.right - window.left) + "x" +
+                                 std::to_string(window.bottom - window.top) + "+" +
+                                 std::to_string(window.left) + "+" + std::to_string(window.top));
+        TypeKey(VK_ESCAPE);
+    } else {
+        std::fprintf(stderr, "the list's menu did not open\n");
+        ok = false;
+    }
     app.ChooseFromTrayMenu(entries + 2); // Configure Options
     WaitUntil([&] { return app.ActivePage() == 1; });
     ok = ok && Handshake(markers, "options");

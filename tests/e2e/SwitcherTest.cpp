@@ -3,6 +3,7 @@
 // selection, Enter opens, Esc gives the focus back; and its key on the Options page
 // is checked, saved and loaded like a shortcut's.
 
+#include "tests/e2e/FileDialogHost.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 #include "tray/TrayIcon.h"
@@ -28,20 +29,6 @@ std::wstring WideOf(const std::string& utf8) {
                                                         static_cast<int>(utf8.size()), wide.data(),
                                                         static_cast<int>(wide.size()))));
     return wide;
-}
-
-// Types text as characters (any script), the way an input method hands them over.
-void TypeText(const std::wstring& text) {
-    for (wchar_t c : text) {
-        INPUT input[2]{};
-        for (INPUT& i : input) {
-            i.type = INPUT_KEYBOARD;
-            i.ki.wScan = c;
-            i.ki.dwFlags = KEYEVENTF_UNICODE;
-        }
-        input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
-        SendInput(2, input, sizeof(INPUT));
-    }
 }
 
 // A dialog of the test's own with a text box that has the focus: the window the user
@@ -171,7 +158,7 @@ protected:
     }
     void FilterTo(const std::wstring& text, const std::vector<std::string>& paths) const {
         SendMessageW(FilterBox(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-        TypeText(text);
+        TypeCharacters(text);
         // Typed keys arrive one by one: the list is read once the box holds them all.
         const bool narrowed = WaitUntil(
             [&] {
@@ -262,6 +249,36 @@ TEST_F(Switcher, EscOrTheKeyAgainClosesItAndTheWindowInFrontHasTheFocusAgain) {
     EXPECT_TRUE(WaitUntil([&] { return !Shown(); })) << "another window's activation closes it";
 }
 
+TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath) {
+    FileDialogHost dialog("classic", base_);
+    ASSERT_TRUE(dialog.Window());
+    SetForegroundWindow(dialog.Window());
+    const std::optional<FileDialogHost::Report> before = dialog.Read();
+    ASSERT_TRUE(before);
+    PressKeyAt({200, 150});
+    ASSERT_TRUE(WaitUntil([&] { return Shown(); }));
+    Filter(L"2024", {3});
+    TypeKey(VK_RETURN, false, false, true);
+    EXPECT_TRUE(WaitAndCloseExplorer(Path(3))) << "Shift+Enter opens a new Explorer window";
+    EXPECT_EQ(dialog.Read()->folder, before->folder) << "the file dialog in front is left alone";
+
+    // Ctrl+C copies the selected folder's path and closes; with filter text selected,
+    // it copies that text and stays.
+    for (const bool textSelected : {false, true}) {
+        PressKeyAt({200, 150});
+        ASSERT_TRUE(WaitUntil([&] { return Shown(); }));
+        Filter(L"2023", {2});
+        if (textSelected)
+            SendMessageW(FilterBox(), EM_SETSEL, 0, -1);
+        TypeKey('C', true);
+        const std::wstring copied = textSelected ? L"2023" : WideOf(Path(2));
+        EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == copied && Shown() == textSelected; }))
+            << "the clipboard holds " << Utf8(ClipboardText().value_or(L"nothing"));
+        if (Shown())
+            TypeKey(VK_ESCAPE);
+    }
+}
+
 TEST_F(Switcher, AFolderThatIsGoneGivesTheUsualMessage) {
     FrontWindow front;
     PressKeyAt({200, 150});
@@ -286,28 +303,15 @@ WORD FieldValue(HWND field) {
     return static_cast<WORD>(SendMessageW(field, HKM_GETHOTKEY, 0, 0));
 }
 
-void FocusField(const PathwinkProcess& app, HWND field) {
-    const DWORD target = GetWindowThreadProcessId(field, nullptr);
-    AttachThreadInput(GetCurrentThreadId(), target, TRUE);
-    SetForegroundWindow(app.MainWindow());
-    SetFocus(field);
-    AttachThreadInput(GetCurrentThreadId(), target, FALSE);
-}
-
 void TypeIntoField(const PathwinkProcess& app, HWND field, WORD vk) {
-    FocusField(app, field);
+    app.Focus(field);
     TypeKey(vk);
 }
 
 // Keys down, or up, in the given order.
 void SendKeys(std::initializer_list<WORD> keys, bool up) {
-    for (WORD key : keys) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        SendInput(1, &input, sizeof input);
-    }
+    for (WORD key : keys)
+        PressOrRelease(key, up);
 }
 
 } // namespace
@@ -347,7 +351,7 @@ TEST(SwitcherKey, TheOptionsPageKeyIsCheckedLikeAShortcutsSavedAndLoaded) {
     // A weak key asks first; No keeps the key as it was.
     // The keys are let go once the field has the focus again: Wine's control counts
     // the modifiers held from its own key messages only.
-    FocusField(app, field);
+    app.Focus(field);
     SendKeys({VK_MENU, VK_F8}, false);
     HWND question = app.WaitForDialog("Shortcut Warning");
     ASSERT_TRUE(question);
@@ -355,7 +359,7 @@ TEST(SwitcherKey, TheOptionsPageKeyIsCheckedLikeAShortcutsSavedAndLoaded) {
     Press(question, IDNO);
     EXPECT_TRUE(WaitUntil([&] { return FieldValue(field) == (kControlCtrlAlt | VK_F7); }))
         << "the field shows " << std::hex << FieldValue(field);
-    FocusField(app, field);
+    app.Focus(field);
     SendKeys({VK_F8, VK_MENU}, true);
     PumpFor(200);
     EXPECT_EQ(FieldValue(field), kControlCtrlAlt | VK_F7);

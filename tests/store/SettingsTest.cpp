@@ -1039,6 +1039,16 @@ TEST(SettingsEncoding, AFileInTheAnsiCodePageLoadsAndSavesBackByteForByte) {
     EXPECT_EQ(ReadBytes(box.iniPath), expected) << "saved back exactly as it was";
 }
 
+TEST(SettingsEncoding, ATerminalProgramOutsideTheCodePageReadsBackWhole) {
+    Sandbox box;
+    box.WriteIni("[Options]\r\nDClickEdits=1\r\n");
+    SettingsStore store = box.Store();
+    Options options = store.LoadOptions();
+    options.terminal = "C:\\\xCE\xA6\xCE\xAC\\shell.exe"; // C:\Φά\shell.exe
+    store.SaveSettings(options, {});
+    EXPECT_EQ(store.LoadOptions().terminal, options.terminal);
+}
+
 TEST(SettingsEncoding, APathOutsideTheCodePageMakesTheFileUtf16ForGood) {
     const std::string greek =
         "C:\\\xCE\xA6\xCE\xAC\xCE\xBA\xCE\xB5\xCE\xBB\xCE\xBF\xCF\x82";           // Φάκελος

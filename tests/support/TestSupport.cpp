@@ -393,6 +393,36 @@ void TypeKey(WORD vk, bool ctrl, bool alt, bool shift) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+void TypeCharacters(const std::wstring& text) {
+    for (wchar_t c : text) {
+        INPUT input[2]{};
+        for (INPUT& i : input) {
+            i.type = INPUT_KEYBOARD;
+            i.ki.wScan = c;
+            i.ki.dwFlags = KEYEVENTF_UNICODE;
+        }
+        input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof(INPUT));
+    }
+}
+
+void PressOrRelease(WORD vk, bool up) {
+    INPUT input = KeyInput(vk, up);
+    SendInput(1, &input, sizeof input);
+}
+
+std::optional<std::wstring> ClipboardText() {
+    if (!OpenClipboard(nullptr))
+        return std::nullopt;
+    std::optional<std::wstring> text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
 namespace {
 // Every visible message box of this process, for a report.
 std::string BoxesShown(DWORD processId) {

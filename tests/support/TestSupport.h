@@ -85,6 +85,12 @@ bool SetSymbolicLink(const std::string& link, const std::string& relativeTarget)
 
 // Key injection through SendInput: modifiers down, key down/up, modifiers up.
 void TypeKey(WORD vk, bool ctrl = false, bool alt = false, bool shift = false);
+// Types text as characters (any script), the way an input method hands them over.
+void TypeCharacters(const std::wstring& text);
+// A key down (or up) alone, through SendInput.
+void PressOrRelease(WORD vk, bool up);
+// The clipboard's Unicode text; nothing when it holds none or cannot be opened.
+std::optional<std::wstring> ClipboardText();
 
 // Watches from a second thread for a dialog (#32770) with the given caption in
 // this process, reads its text and presses the button with buttonId. The future

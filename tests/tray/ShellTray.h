@@ -48,12 +48,12 @@ void ClickAt(POINT at, DWORD downFlag);
 
 // One Shell_NotifyIconW call of this program as the shell got it.
 struct ShellCall {
-    DWORD message;          // NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_SETVERSION
+    DWORD message;          // NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_SETVERSION, NIM_SETFOCUS
     NOTIFYICONDATAW record; // the first cbSize bytes given, the rest zero
     bool accepted;
 };
 // A call in a few words, for comparing sequences: "add", "version 4", "tip",
-// "notification", "delete", followed by " (refused)" when it was.
+// "notification", "modify", "delete", followed by " (refused)" when it was.
 std::string Describe(const ShellCall& call);
 std::vector<std::string> Describe(const std::vector<ShellCall>& calls);
 

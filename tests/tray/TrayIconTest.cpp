@@ -10,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/tray/ShellTray.h"
 #include "win/Application.h"
+#include "win/Scoped.h"
 #include "win/Text.h"
 #include "win/Window.h"
 
@@ -19,6 +20,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace pw;
@@ -413,6 +415,42 @@ TEST(TrayIcon, EnterAndShiftF10OnTheShownIconSelectItAndOpenTheMenuAtTheIcon) {
     EXPECT_EQ(log.menuAt.y, icon.y) << "the menu opens at the icon";
     EXPECT_EQ(GetForegroundWindow(), owner.Handle()) << "the menu's owner is in front";
     EXPECT_EQ(TakeThreadWakeUps(), 1) << "one WM_NULL after the menu";
+}
+
+TEST(TrayIcon, AMenuClosedWithEscGivesTheFocusBackToTheIconAndAScalingChangeLoadsItAgain) {
+    TestWindow owner("owner", true);
+    ShellCallLog shell;
+    ASSERT_TRUE(shell.Installed());
+    HostedTrayIcon tray;
+    tray.SetMenuOwner(owner.Handle());
+    tray.Show();
+    const std::vector<ShellCall> added = shell.Take();
+    // A real menu, closed by the user's Esc (focus asked for: Wine's tray refuses it)
+    // or by a click elsewhere (nothing).
+    for (const bool escape : {true, false}) {
+        tray.OnMenuRequested = [&](POINT at) {
+            const UniqueMenu menu(CreatePopupMenu());
+            AppendMenuW(menu.Get(), MF_STRING, 1, L"Entry");
+            std::thread user([&] {
+                Sleep(300);
+                escape ? pwtest::TypeKey(VK_ESCAPE)
+                       : pwtest::ClickAt({1000, 700}, MOUSEEVENTF_LEFTDOWN);
+            });
+            TrackPopupMenuEx(menu.Get(), TPM_RETURNCMD, at.x, at.y, owner.Handle(), nullptr);
+            user.join();
+        };
+        Notify(WM_CONTEXTMENU, Form::Current, {200, 200});
+        const std::vector<ShellCall> calls = shell.Take();
+        EXPECT_EQ(calls.size(), escape ? 1u : 0u);
+        EXPECT_TRUE(calls.empty() || calls[0].message == NIM_SETFOCUS);
+        TakeThreadWakeUps();
+    }
+    RECT suggested{0, 0, 100, 100};
+    SendMessageA(HiddenWindow(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    const std::vector<ShellCall> reloaded = shell.Take();
+    ASSERT_EQ(Describe(reloaded), (Calls{"modify"}));
+    EXPECT_NE(reloaded[0].record.hIcon, added[0].record.hIcon) << "a new icon";
 }
 
 TEST(TrayIcon, OnlyASelectionAMenuRequestAndANotificationClickDoAnything) {
