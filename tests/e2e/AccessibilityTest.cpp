@@ -24,8 +24,8 @@ std::vector<std::string> NamesBesideCaptions(HWND window) {
     for (HWND control = FindWindowExW(window, nullptr, nullptr, nullptr); control;
          control = GetWindow(control, GW_HWNDNEXT)) {
         if (!(GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP)) {
-            for (const std::string& inner : NamesBesideCaptions(control)) // a tab page
-                names.push_back(inner);
+            const std::vector<std::string> inner = NamesBesideCaptions(control); // a tab page
+            names.insert(names.end(), inner.begin(), inner.end());
             continue;
         }
         std::wstring name = L"<none>";

@@ -109,46 +109,39 @@ protected:
 } // namespace
 
 TEST_F(Terminal, EveryPathArrivesExactlyAsWorkingDirectoryAndWindowsTerminalsArgument) {
-    struct Row {
-        const wchar_t* terminal; // nullptr: the recorder as another program
+    const std::wstring none = base_ + L"\\none.exe", wt = L"WindowsTerminal";
+    const struct {
+        std::wstring terminal;
         Way way;
         int folder;
         const wchar_t* dArgument; // what Windows Terminal gets after -d, under the base
         std::string told;         // what is told instead, its beginning
-    };
-    const Row rows[] = {
-        {nullptr, Way::ListMenu, 0, nullptr, ""},
-        {nullptr, Way::SwitcherCtrlEnter, 1, nullptr, ""},
-        {nullptr, Way::TrayMenuShift, 2, nullptr, ""},
+    } rows[] = {
+        {OtherProgram(), Way::ListMenu, 0, nullptr, ""},
+        {OtherProgram(), Way::SwitcherCtrlEnter, 1, nullptr, ""},
+        {OtherProgram(), Way::TrayMenuShift, 2, nullptr, ""},
         // Windows Terminal reads "\;" as ';' and splits its commands at any other ';'.
-        {L"WindowsTerminal", Way::ListMenu, 0, L"", ""},
+        {wt, Way::ListMenu, 0, L"", ""},
         {L"windowsterminal", Way::SwitcherCtrlEnter, 1, L"a & b %PATH% 'q' ^\\;x", ""},
-        {L"WindowsTerminal", Way::TrayMenuShift, 2, kFolders[2].c_str(), ""},
-        {nullptr, Way::ListMenu, 3, nullptr, "The folder \"<folder>\" does not exist"},
-        {L"<base>\\none.exe", Way::ListMenu, 1, nullptr,
-         "Pathwink could not start the terminal \"<base>\\none.exe\" in the folder "
-         "\"<folder>\".\n"},
+        {wt, Way::TrayMenuShift, 2, kFolders[2].c_str(), ""},
+        {OtherProgram(), Way::ListMenu, 3, nullptr,
+         "The folder \"" + Utf8(Path(3)) + "\" does not"},
+        {none, Way::ListMenu, 1, nullptr,
+         "Pathwink could not start the terminal \"" + Utf8(none) + "\" in the folder \"" +
+             Utf8(Path(1)) + "\".\n"},
     };
-    for (const Row& row : rows) {
-        std::wstring terminal = row.terminal ? row.terminal : OtherProgram();
-        if (terminal.rfind(L"<base>", 0) == 0)
-            terminal = base_ + terminal.substr(6);
-        SCOPED_TRACE(Utf8(terminal) + " opening " + Utf8(Path(row.folder)));
-        if (!app_ || Wide(app_->Profile("Options", "Terminal")) != terminal)
-            StartWith(terminal);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Utf8(row.terminal) + " opening " + Utf8(Path(row.folder)));
+        if (!app_ || Wide(app_->Profile("Options", "Terminal")) != row.terminal)
+            StartWith(row.terminal);
         const std::wstring program = row.dArgument ? WindowsTerminal() : OtherProgram();
         const std::wstring record = program.substr(0, program.rfind(L'\\')) + L"\\started.txt";
         DeleteFileW(record.c_str());
         Open(row.way, row.folder);
         if (!row.told.empty()) {
-            std::string expected = row.told;
-            for (const auto& [mark, text] : {std::pair<std::string, std::wstring>{"<base>", base_},
-                                             {"<folder>", Path(row.folder)}})
-                if (const size_t at = expected.find(mark); at != std::string::npos)
-                    expected.replace(at, mark.size(), Utf8(text));
             HWND box = app_->WaitForDialog("Pathwink");
             ASSERT_TRUE(box) << "nothing told";
-            EXPECT_EQ(BoxTextUtf8(box).substr(0, expected.size()), expected);
+            EXPECT_EQ(BoxTextUtf8(box).substr(0, row.told.size()), row.told);
             Press(box, IDOK);
             continue;
         }

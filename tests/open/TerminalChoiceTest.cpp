@@ -10,29 +10,29 @@
 using namespace pw;
 
 TEST(TerminalChoice, TheDefaultIsTheFirstInstalledAndAnyOtherTextIsAProgram) {
-    const InstalledTerminals all{"C:\\Apps\\wt.exe", "C:\\PS\\powershell.exe", "C:\\W\\cmd.exe"};
-    const InstalledTerminals noWindowsTerminal{"", "C:\\PS\\powershell.exe", "C:\\W\\cmd.exe"};
-    const InstalledTerminals promptOnly{"", "", "C:\\W\\cmd.exe"};
-    const InstalledTerminals none{"", "", ""};
-    struct Row {
+    const std::string wt = "C:\\Apps\\wt.exe", ps = "C:\\PS\\powershell.exe",
+                      cmd = "C:\\W\\cmd.exe";
+    const struct {
         const char* setting;
-        const InstalledTerminals& installed;
+        InstalledTerminals installed;
         TerminalKind kind;
-        const char* program;
-    };
-    const Row rows[] = {
-        {"", all, TerminalKind::WindowsTerminal, "C:\\Apps\\wt.exe"},
-        {"", noWindowsTerminal, TerminalKind::PowerShell, "C:\\PS\\powershell.exe"},
-        {"", promptOnly, TerminalKind::CommandPrompt, "C:\\W\\cmd.exe"},
-        {"", none, TerminalKind::CommandPrompt, ""},
-        {"CommandPrompt", all, TerminalKind::CommandPrompt, "C:\\W\\cmd.exe"},
-        {"powershell", all, TerminalKind::PowerShell, "C:\\PS\\powershell.exe"},
+        std::string program;
+    } rows[] = {
+        {"", {wt, ps, cmd}, TerminalKind::WindowsTerminal, wt},
+        {"", {"", ps, cmd}, TerminalKind::PowerShell, ps},
+        {"", {"", "", cmd}, TerminalKind::CommandPrompt, cmd},
+        {"", {"", "", ""}, TerminalKind::CommandPrompt, ""},
+        {"CommandPrompt", {wt, ps, cmd}, TerminalKind::CommandPrompt, cmd},
+        {"powershell", {wt, ps, cmd}, TerminalKind::PowerShell, ps},
         // Uninstalled since it was chosen: the default.
-        {"WindowsTerminal", noWindowsTerminal, TerminalKind::PowerShell, "C:\\PS\\powershell.exe"},
-        {"C:\\Tools\\My Shell.exe", none, TerminalKind::OtherProgram, "C:\\Tools\\My Shell.exe"},
-        {"pwsh.exe", all, TerminalKind::OtherProgram, "pwsh.exe"},
+        {"WindowsTerminal", {"", ps, cmd}, TerminalKind::PowerShell, ps},
+        {"C:\\Tools\\My Shell.exe",
+         {"", "", ""},
+         TerminalKind::OtherProgram,
+         "C:\\Tools\\My Shell.exe"},
+        {"pwsh.exe", {wt, ps, cmd}, TerminalKind::OtherProgram, "pwsh.exe"},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         const Terminal chosen = ChosenTerminal(row.setting, row.installed);
         EXPECT_EQ(chosen.kind, row.kind) << row.setting;
         EXPECT_EQ(chosen.program, row.program) << row.setting;
