@@ -12,11 +12,9 @@
 #include "win/AppMessages.h"
 #include "win/Application.h"
 #include "win/ProgramName.h"
-#include "win/Scoped.h"
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -70,9 +68,7 @@ int main(int argc, char** argv) {
     SendMessageW(window, kTrayIconMessage, 0, MAKELPARAM(NIN_BALLOONUSERCLICK, TrayIcon::kIconId));
 
     bool ok = false;
-    std::atomic<bool> done{false};
     std::thread user([&] {
-        const ScopeExit finished([&] { done = true; });
         HWND editor = WaitForVisible("TDlgNewShortcut", nullptr);
         if (!editor)
             return;
@@ -93,8 +89,9 @@ int main(int argc, char** argv) {
         if (editor)
             PostClick(pwtest::FindChildByText(editor, "Button", "Cancel"));
     });
-    PostClick(pwtest::FindChildByText(window, "Button", "New Shortcut"));
-    pwtest::WaitUntil([&] { return done.load(); }, 120000);
+    HWND newButton = pwtest::FindChildByText(window, "Button", "New Shortcut");
+    SendMessageA(GetParent(newButton), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(newButton), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(newButton)); // returns when the flow has ended
     user.join();
     pwtest::RemoveTree(folder);
     return ok ? 0 : 1;

@@ -75,13 +75,6 @@ std::vector<std::wstring> AppInProcess::TrayMenu(int downs) const {
     return texts;
 }
 
-std::vector<std::string> AppInProcess::TrayMenuUtf8(int downs) const {
-    std::vector<std::string> texts;
-    for (const std::wstring& text : TrayMenu(downs))
-        texts.push_back(Utf8(text));
-    return texts;
-}
-
 void AppInProcess::Click(HWND control, WORD code) const {
     SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code),
                  reinterpret_cast<LPARAM>(control));

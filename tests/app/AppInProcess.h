@@ -26,7 +26,6 @@ protected:
     // Opens the tray menu from the icon and reads its entries ("-" for a separator) while
     // it shows; then presses Down `downs` times and Enter, or Esc when downs is 0.
     std::vector<std::wstring> TrayMenu(int downs = 0) const;
-    std::vector<std::string> TrayMenuUtf8(int downs = 0) const;
     // A click on a control of the pages, as the control tells its page.
     void Click(HWND control, WORD code = BN_CLICKED) const;
     std::vector<std::string> Rows() const;

@@ -5,6 +5,7 @@
 #include "tests/app/AppInProcess.h"
 #include "tests/support/TestSupport.h"
 #include "win/Scoped.h"
+#include "win/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,12 @@ namespace {
 
 class TrayMenuContent : public AppInProcess {
 protected:
-    std::vector<std::string> Popup() { return TrayMenuUtf8(); }
+    std::vector<std::string> Popup() {
+        std::vector<std::string> texts;
+        for (const std::wstring& text : TrayMenu())
+            texts.push_back(Utf8(text));
+        return texts;
+    }
 };
 
 const std::vector<std::string> kFixed = {"Configure Shortcuts",

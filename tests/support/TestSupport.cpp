@@ -527,7 +527,10 @@ int ProcessCount(const wchar_t* exeName) {
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindExplorerFor(folder)) != nullptr; }, timeoutMs);
     if (found) {
+        // Gone before the test goes on: a key pressed while it still closes would show
+        // its folder in this window, the one in front.
         PostMessageA(found, WM_CLOSE, 0, 0);
+        WaitUntil([&] { return !IsWindow(found); }, 5000);
         return ::testing::AssertionSuccess();
     }
     std::string titles;

@@ -121,8 +121,8 @@ private:
 // compared in the wide form, so in any script), and the first of them.
 std::vector<HWND> ExplorersFor(const std::string& folder);
 HWND FindExplorerFor(const std::string& folder);
-// Waits for such a window and closes it; when none came, says which title it waited
-// for, the Explorer windows there were and how many explorer.exe processes ran.
+// Waits for such a window and closes it (until it is gone); when none came, says which title it
+// waited for, the Explorer windows there were and how many explorer.exe processes ran.
 ::testing::AssertionResult WaitAndCloseExplorer(const std::string& folder, int timeoutMs = 15000);
 // The running processes with that executable name (explorer.exe, Pathwink.exe).
 int ProcessCount(const wchar_t* exeName);
