@@ -44,7 +44,7 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
                                      ? std::nullopt
                                      : WhereToOpen(options_, inFront));
           },
-          [this] { return tray_->MenuOpen(); }) {
+          [this] { return MenuOpen(); }) {
     options_ = store_.LoadOptions();
     for (const StoredShortcut& stored : store_.LoadShortcuts())
         table_.AddStored(stored);
@@ -157,9 +157,13 @@ void PathwinkApp::RequestClose() {
         Close();
 }
 
+bool PathwinkApp::MenuOpen() const {
+    // A dialog opened inside a menu's loop would stay behind the menu.
+    return tray_->MenuOpen() || (pages_ && pages_->MenuOpen());
+}
+
 bool PathwinkApp::BusyBringingItForward() {
-    // A dialog opened inside the tray menu's loop would stay behind the menu.
-    if (tray_->MenuOpen())
+    if (MenuOpen())
         return true;
     if (!flows_->Running() && !flows_->CloseWaits() && !exiting_)
         return false;
@@ -223,7 +227,7 @@ void PathwinkApp::OnPathsDropped(const std::vector<std::string>& paths) {
 }
 
 void PathwinkApp::OnQueuedFlowDue() {
-    if (!exiting_ && !tray_->MenuOpen())
+    if (!exiting_ && !MenuOpen())
         flows_->RunNextQueued();
 }
 

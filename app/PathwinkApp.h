@@ -52,6 +52,8 @@ private:
     void RefreshShortcutList();
     // True (and what the flow or the close shows brought forward) while either runs.
     bool BusyBringingItForward();
+    // The tray menu's or the list's menu's loop runs.
+    bool MenuOpen() const;
     void OnTrayMenuChoice(const TrayMenu::Choice& choice);
     void ShowOnPage(int page);
     void OpenHelp();

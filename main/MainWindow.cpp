@@ -5,6 +5,7 @@
 #include "main/MainWindowIds.h"
 #include "main/RowText.h"
 #include "open/Terminal.h"
+#include "win/AppMessages.h"
 #include "win/Dpi.h"
 #include "win/OnDemandLibrary.h"
 #include "win/StartupTrace.h"
@@ -439,8 +440,14 @@ void MainWindow::ShowRowMenu(POINT at) {
     // In bold, what a double-click does.
     SetMenuDefaultItem(menu.Get(), Checked(idDoubleClickEditsBox) ? kEdit : kOpen, FALSE);
     const UINT align = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
-    switch (TrackPopupMenuEx(menu.Get(), align | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
-                             at.x, at.y, Handle(), nullptr)) {
+    menuOpen_ = true;
+    const UINT chosen =
+        TrackPopupMenuEx(menu.Get(), align | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x,
+                         at.y, Handle(), nullptr);
+    menuOpen_ = false;
+    // Folders handed over while the menu was open get their dialogs now, not inside its loop.
+    PostMessageW(Handle(), kRunQueuedFlowMessage, 0, 0);
+    switch (chosen) {
     case kOpen:
         return events_.OnRowActionChosen(MainWindowEvents::RowAction::Open);
     case kOpenInTerminal:

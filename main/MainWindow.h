@@ -57,6 +57,8 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     HWND Handle() const { return window_; }
+    // The list's menu is open: nothing may open inside its loop.
+    bool MenuOpen() const { return menuOpen_; }
     // First showing: centred, honouring the process's show command (maximised, or
     // minimised, which ends in the tray).
     void ShowAtStartup(int showCommand);
@@ -129,6 +131,7 @@ private:
     HotkeyField showAllFoldersField_;
     KeyCombination shownShowAllFoldersKey_ = 0;
     bool checkingKey_ = false;
+    bool menuOpen_ = false;
     std::string terminalSetting_;              // what the terminal box stands for
     std::vector<std::string> terminalChoices_; // its entries' settings; "Other program..." last
     size_t terminalShown_ = 0;                 // the entry the setting stands for
