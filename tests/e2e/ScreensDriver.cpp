@@ -148,24 +148,19 @@ int main(int argc, char** argv) {
     WaitUntil([&] { return app.ActivePage() == 0; });
     app.SelectRow(1);
     ok = ok && Handshake(markers, "shortcuts");
-    // The list's menu on the selected row, as Shift+F10 opens it; the picture takes the
-    // window and the menu ("<width>x<height>+<x>+<y>").
+    // The list's menu, as Shift+F10 opens it, taken with the window ("<w>x<h>+<x>+<y>").
     app.Focus(app.ShortcutList());
     TypeKey(VK_F10, false, false, true);
-    if (const HWND menu = app.WaitForMenu()) {
-        RECT window, shown;
-        GetWindowRect(app.MainWindow(), &window);
-        GetWindowRect(menu, &shown);
-        UnionRect(&window, &window, &shown);
-        ok = ok && Handshake(markers, "list-menu",
-                             std::to_string(window.right - window.left) + "x" +
-                                 std::to_string(window.bottom - window.top) + "+" +
-                                 std::to_string(window.left) + "+" + std::to_string(window.top));
-        TypeKey(VK_ESCAPE);
-    } else {
-        std::fprintf(stderr, "the list's menu did not open\n");
-        ok = false;
-    }
+    const HWND menu = app.WaitForMenu();
+    RECT r{}, shown{};
+    GetWindowRect(app.MainWindow(), &r);
+    GetWindowRect(menu, &shown);
+    UnionRect(&r, &r, &shown);
+    ok = ok && menu &&
+         Handshake(markers, "list-menu",
+                   std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
+                       std::to_string(r.left) + "+" + std::to_string(r.top));
+    TypeKey(VK_ESCAPE);
     app.ChooseFromTrayMenu(entries + 2); // Configure Options
     WaitUntil([&] { return app.ActivePage() == 1; });
     ok = ok && Handshake(markers, "options");

@@ -1,6 +1,5 @@
-// Stands in for a terminal: writes the working directory it was started in and each
-// argument (as CommandLineToArgvW, the C runtime and Windows Terminal read them),
-// one per line in UTF-8, into "started.txt" beside itself, and ends.
+// Stands in for a terminal: writes the working directory it was started in and each argument
+// (as CommandLineToArgvW reads them), a line each in UTF-8, into "started.txt" beside itself.
 
 #include <windows.h>
 
@@ -17,13 +16,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     for (int i = 1; i < count; ++i)
         text += L"\n" + std::wstring(arguments[i]);
     GetModuleFileNameW(nullptr, file, MAX_PATH);
-    *wcsrchr(file, L'\\') = L'\0';
+    const HANDLE out =
+        CreateFileW((std::wstring(file, wcsrchr(file, L'\\')) + L"\\started.txt").c_str(),
+                    GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     std::string utf8(text.size() * 3, '\0');
-    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), utf8.data(),
-                                    int(utf8.size()), nullptr, nullptr));
-    const HANDLE out = CreateFileW((std::wstring(file) + L"\\started.txt").c_str(), GENERIC_WRITE,
-                                   0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(out, utf8.data(), DWORD(utf8.size()), &written, nullptr);
+    DWORD written = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), utf8.data(),
+                                        int(utf8.size()), nullptr, nullptr);
+    WriteFile(out, utf8.data(), written, &written, nullptr);
     return CloseHandle(out) ? 0 : 1;
 }

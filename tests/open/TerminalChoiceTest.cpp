@@ -1,7 +1,6 @@
-// Which terminal a setting stands for on a machine, given what is installed there:
-// the default is the first of Windows Terminal, PowerShell and Command Prompt that
-// exists, a known terminal that is gone falls back to it, and any other text is a
-// program of the user's own.
+// Which terminal a setting stands for, given what is installed: by default, or for a known
+// terminal that is gone, the first there of Windows Terminal, PowerShell and Command Prompt;
+// any other text is a program of the user's own.
 
 #include "open/Terminal.h"
 
@@ -10,27 +9,23 @@
 using namespace pw;
 
 TEST(TerminalChoice, TheDefaultIsTheFirstInstalledAndAnyOtherTextIsAProgram) {
-    const std::string wt = "C:\\Apps\\wt.exe", ps = "C:\\PS\\powershell.exe",
-                      cmd = "C:\\W\\cmd.exe";
+    const std::string wt = "C:\\A\\wt.exe", ps = "C:\\PS\\powershell.exe", cmd = "C:\\W\\cmd.exe";
+    using K = TerminalKind;
     const struct {
         const char* setting;
         InstalledTerminals installed;
-        TerminalKind kind;
+        K kind;
         std::string program;
     } rows[] = {
-        {"", {wt, ps, cmd}, TerminalKind::WindowsTerminal, wt},
-        {"", {"", ps, cmd}, TerminalKind::PowerShell, ps},
-        {"", {"", "", cmd}, TerminalKind::CommandPrompt, cmd},
-        {"", {"", "", ""}, TerminalKind::CommandPrompt, ""},
-        {"CommandPrompt", {wt, ps, cmd}, TerminalKind::CommandPrompt, cmd},
-        {"powershell", {wt, ps, cmd}, TerminalKind::PowerShell, ps},
-        // Uninstalled since it was chosen: the default.
-        {"WindowsTerminal", {"", ps, cmd}, TerminalKind::PowerShell, ps},
-        {"C:\\Tools\\My Shell.exe",
-         {"", "", ""},
-         TerminalKind::OtherProgram,
-         "C:\\Tools\\My Shell.exe"},
-        {"pwsh.exe", {wt, ps, cmd}, TerminalKind::OtherProgram, "pwsh.exe"},
+        {"", {wt, ps, cmd}, K::WindowsTerminal, wt},
+        {"", {"", ps, cmd}, K::PowerShell, ps},
+        {"", {"", "", cmd}, K::CommandPrompt, cmd},
+        {"", {"", "", ""}, K::CommandPrompt, ""},
+        {"CommandPrompt", {wt, ps, cmd}, K::CommandPrompt, cmd},
+        {"powershell", {wt, ps, cmd}, K::PowerShell, ps},
+        {"WindowsTerminal", {"", ps, cmd}, K::PowerShell, ps}, // uninstalled since chosen
+        {"C:\\Tools\\My Shell.exe", {"", "", ""}, K::OtherProgram, "C:\\Tools\\My Shell.exe"},
+        {"pwsh.exe", {wt, ps, cmd}, K::OtherProgram, "pwsh.exe"},
     };
     for (const auto& row : rows) {
         const Terminal chosen = ChosenTerminal(row.setting, row.installed);

@@ -17,10 +17,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace pw;
@@ -425,19 +425,17 @@ TEST(TrayIcon, AMenuClosedWithEscGivesTheFocusBackToTheIconAndAScalingChangeLoad
     tray.SetMenuOwner(owner.Handle());
     tray.Show();
     const std::vector<ShellCall> added = shell.Take();
-    // A real menu, closed by the user's Esc (focus asked for: Wine's tray refuses it)
-    // or by a click elsewhere (nothing).
+    // A real menu closed with Esc asks for the focus (Wine's tray refuses it), by a click nothing.
     for (const bool escape : {true, false}) {
         tray.OnMenuRequested = [&](POINT at) {
             const UniqueMenu menu(CreatePopupMenu());
             AppendMenuW(menu.Get(), MF_STRING, 1, L"Entry");
-            std::thread user([&] {
+            auto user = std::async(std::launch::async, [&] { // waited for at the end
                 Sleep(300);
                 escape ? pwtest::TypeKey(VK_ESCAPE)
                        : pwtest::ClickAt({1000, 700}, MOUSEEVENTF_LEFTDOWN);
             });
             TrackPopupMenuEx(menu.Get(), TPM_RETURNCMD, at.x, at.y, owner.Handle(), nullptr);
-            user.join();
         };
         Notify(WM_CONTEXTMENU, Form::Current, {200, 200});
         const std::vector<ShellCall> calls = shell.Take();
