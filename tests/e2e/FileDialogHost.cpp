@@ -78,9 +78,7 @@ std::optional<std::string> FileDialogHost::Chosen(int timeoutMs) const {
         return std::nullopt;
     std::ifstream in(reportFile_ + ".chosen", std::ios::binary);
     std::string chosen;
-    if (!in || !std::getline(in, chosen))
-        return std::nullopt;
-    return chosen;
+    return std::getline(in, chosen) ? std::optional(chosen) : std::nullopt;
 }
 
 std::vector<HWND> FileDialogHost::OwnMessages() const {

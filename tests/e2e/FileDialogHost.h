@@ -2,22 +2,18 @@
 // A second program with a real file dialog, for the tests, the pictures and the
 // benchmark of opening folders in the window in front (tests/e2e/FileDialogHostMain.cpp):
 //
-//   file_dialog_host.exe <mode> <report file> [start folder
-//                        [remove-on-text|remove-on-ok <folder>]]
+//   file_dialog_host.exe <mode> <report file> [start folder [remove-on-text|remove-on-ok <folder>]]
 //
-// shows, by mode, a Save As dialog (classic: GetSaveFileNameW; classic-hook: with a
-// hook; old: the old style; item: IFileSaveDialog with file types; item-save:
-// without), an Open dialog without types (item-open), a folder picker (pick:
-// IFileOpenDialog with FOS_PICKFOLDERS; browse: SHBrowseForFolderW) or a message box
-// (message). With remove-on-text the folder is removed when the dialog's name box
-// gets its path, with remove-on-ok when OK is pressed. It answers
-// on a hidden window of the dialog's own thread (class kDialogHostClass), so that
-// what it tells is what its dialog shows:
+// shows, by mode, a Save As dialog (classic, classic-hook, old, item, item-save), an
+// Open dialog (item-open), a folder picker (pick, browse) or a message box (message),
+// as FileDialogHostMain.cpp tells; with remove-on-text the folder is removed when the
+// dialog's name box gets its path, with remove-on-ok when OK is pressed. It answers on
+// a hidden window of the dialog's own thread (class kDialogHostClass), so that what
+// it tells is what its dialog shows:
 //   - kHostReportMessage: writes the report into the report file (UTF-8 lines:
 //     the dialog's current folder, its file name, the class and id of the control
 //     with the keyboard focus, then "open" or "closed") and returns 1;
 //   - kHostHangMessage (wParam milliseconds): stops answering for that long;
-//   - kHostPressOkMessage: presses the dialog's own OK, as its user would;
 //   - WM_COPYDATA with dwData kHostFolderIsData and a UTF-16 folder: returns 1
 //     when the dialog shows that folder (the benchmark's poll).
 // It ends when the dialog closes; its exit code tells how: 1 OK, 2 Cancel; on OK it
@@ -37,7 +33,6 @@ constexpr char kDialogHostCaption[] = "Save Report As";
 constexpr char kDialogHostMessageCaption[] = "Host message";
 constexpr UINT kHostReportMessage = WM_APP + 40;
 constexpr UINT kHostHangMessage = WM_APP + 41;
-constexpr UINT kHostPressOkMessage = WM_APP + 42;
 constexpr ULONG_PTR kHostFolderIsData = 0x464F4C44;
 
 // The host started from a test: file_dialog_host.exe beside the test program, ended
@@ -49,8 +44,7 @@ public:
         bool open = false;
     };
 
-    // mode (and removal, "remove-on-text <folder>" say) as the host takes them; waits
-    // until its dialog, message box or window shows.
+    // mode and removal as the host takes them; waits until its dialog or box shows.
     FileDialogHost(const std::string& mode, const std::string& startFolder,
                    const std::string& removal = "");
     ~FileDialogHost();
@@ -67,9 +61,9 @@ public:
     // The dialog's thread stops answering for ms.
     void Hang(int ms) const { PostMessageA(host_, kHostHangMessage, ms, 0); }
     bool Answers(int timeoutMs) const;
-    void PressOwnOk() const { PostMessageA(host_, kHostPressOkMessage, 0, 0); }
-    // The file or folder the dialog chose, once it has closed on OK within timeoutMs;
-    // nothing while it is open, or when it was cancelled.
+    // Presses the dialog's own OK, as its user would.
+    void PressOwnOk() const { PostMessageA(window_, WM_COMMAND, IDOK, 0); }
+    // What the dialog chose, once it closed on OK within timeoutMs; nothing otherwise.
     std::optional<std::string> Chosen(int timeoutMs) const;
     // The message boxes the host's dialog shows itself.
     std::vector<HWND> OwnMessages() const;

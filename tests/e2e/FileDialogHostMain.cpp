@@ -8,6 +8,7 @@
 #include <shobjidl.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 using namespace pwtest;
@@ -58,30 +59,22 @@ std::wstring ItemText(IShellItem* item) {
     return text;
 }
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[MAX_PATH * 4] = L"";
-    GetWindowTextW(window, text, MAX_PATH * 4);
-    return text;
-}
-
-// The name box of a classic dialog (ComboBoxEx32 > ComboBox > Edit), of the old style
-// and of Wine's item dialog (edt1).
+// The name box: edt1 in the old style and Wine's item dialog; in the classic dialog the
+// Edit in ComboBoxEx32 > ComboBox, all three with the id 0x47C.
 HWND NameBox(HWND dialog) {
-    if (HWND edit = GetDlgItem(dialog, 0x480))
-        return edit;
-    const HWND comboEx = GetDlgItem(dialog, 0x47C);
-    const HWND combo = comboEx ? FindWindowExW(comboEx, nullptr, L"ComboBox", nullptr) : nullptr;
-    return combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
+    const HWND edit = GetDlgItem(dialog, 0x480);
+    return edit ? edit : GetDlgItem(GetDlgItem(GetDlgItem(dialog, 0x47C), 0x47C), 0x47C);
 }
 
 // What the dialog itself says it shows, asked on its own thread.
 void ReadDialog(std::wstring& folder, std::wstring& name) {
     const HWND dialog = TheDialog();
     if (dialog && g_mode == L"old") { // it shows the process's current folder
-        wchar_t current[MAX_PATH * 4] = L"";
-        GetCurrentDirectoryW(MAX_PATH * 4, current);
-        folder = current;
-        name = TextOf(NameBox(dialog));
+        wchar_t text[MAX_PATH * 4] = L"";
+        GetCurrentDirectoryW(MAX_PATH * 4, text);
+        folder = text;
+        GetWindowTextW(NameBox(dialog), text, MAX_PATH * 4);
+        name = text;
         return;
     }
     if (g_itemDialog) {
@@ -129,39 +122,29 @@ void WriteReport() {
     std::fclose(out);
 }
 
-bool IsFolderToRemove(const wchar_t* text) {
-    return text && lstrcmpiW(Trimmed(text).c_str(), g_removeFolder.c_str()) == 0;
-}
-
 // Removes the folder as the name box gets its path, or as OK is pressed: what a folder
 // on a drive that goes away does between Pathwink's check and the dialog's OK.
 LRESULT CALLBACK RemovingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if ((message == WM_SETTEXT && IsFolderToRemove(reinterpret_cast<const wchar_t*>(lParam))) ||
+    const auto* text = reinterpret_cast<const wchar_t*>(lParam);
+    if ((message == WM_SETTEXT && text &&
+         lstrcmpiW(Trimmed(text).c_str(), g_removeFolder.c_str()) == 0) ||
         (message == WM_COMMAND && LOWORD(wParam) == IDOK))
         RemoveDirectoryW(g_removeFolder.c_str());
     return CallWindowProcW(g_replacedProc, window, message, wParam, lParam);
 }
 
-void WatchForRemoval(HWND host) {
-    const HWND dialog = TheDialog();
-    const HWND watched = g_removeWhen == L"remove-on-ok" ? dialog : NameBox(dialog);
-    if (!dialog || !watched)
-        return;
-    KillTimer(host, kWatchTimer);
-    g_replacedProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(watched, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RemovingProc)));
-}
-
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_TIMER:
-        WatchForRemoval(window);
+    case WM_TIMER: { // until the dialog shows: then its name box, or it for OK, is watched
+        const HWND dialog = TheDialog();
+        const HWND watched = g_removeWhen == L"remove-on-ok" ? dialog : NameBox(dialog);
+        if (dialog && watched) {
+            KillTimer(window, kWatchTimer);
+            g_replacedProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(watched, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RemovingProc)));
+        }
         return 0;
-    case kHostPressOkMessage:
-        if (const HWND dialog = TheDialog())
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-        return 1;
+    }
     case kHostReportMessage:
         WriteReport();
         return 1;
@@ -182,17 +165,13 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-UINT_PTR CALLBACK ClassicHook(HWND, UINT, WPARAM, LPARAM) {
-    return 0;
-}
-
 // Classic: GetSaveFileNameW; classic-hook: with a hook (and so the hook's own child
 // dialog); old: the old style (a hook without OFN_EXPLORER).
-int ShowClassic(const wchar_t* startFolder, wchar_t* file) {
+int ShowClassic(const wchar_t* startFolder, std::wstring& chosen) {
+    static wchar_t file[32768] = L"";
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.lpstrFile = file;
-    file[0] = 0;
     ofn.nMaxFile = 32768;
     ofn.lpstrFilter = L"Reports (*.txt)\0*.txt\0All files\0*.*\0";
     ofn.lpstrInitialDir = startFolder;
@@ -200,9 +179,12 @@ int ShowClassic(const wchar_t* startFolder, wchar_t* file) {
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     if (g_mode != L"classic") {
         ofn.Flags = (g_mode == L"old" ? 0 : OFN_EXPLORER) | OFN_ENABLEHOOK | OFN_OVERWRITEPROMPT;
-        ofn.lpfnHook = ClassicHook;
+        ofn.lpfnHook = [](HWND, UINT, WPARAM, LPARAM) -> UINT_PTR { return 0; };
     }
-    return GetSaveFileNameW(&ofn) ? 1 : 2;
+    if (!GetSaveFileNameW(&ofn))
+        return 2;
+    chosen = file;
+    return 1;
 }
 
 // item: IFileSaveDialog with file types; item-save and item-open: without; pick:
@@ -270,19 +252,14 @@ int wmain(int argc, wchar_t** argv) {
     if (!g_removeWhen.empty())
         SetTimer(host, kWatchTimer, 10, nullptr);
     // The file the dialog chose, written where the test reads it when the dialog is done.
-    static wchar_t chosen[32768] = L"";
-    std::wstring itemChosen;
+    std::wstring chosen;
     int shown = 0;
     if (g_mode == L"classic" || g_mode == L"classic-hook" || g_mode == L"old")
         shown = ShowClassic(startFolder, chosen);
     else if (g_mode.rfind(L"item", 0) == 0 || g_mode == L"pick")
-        shown = ShowItem(startFolder, itemChosen);
-    if (shown == 1) {
-        if (FILE* out = _wfopen((g_reportFile + L".chosen").c_str(), L"wb")) {
-            std::fputs(Utf8(itemChosen.empty() ? chosen : itemChosen).c_str(), out);
-            std::fclose(out);
-        }
-    }
+        shown = ShowItem(startFolder, chosen);
+    if (shown == 1)
+        std::ofstream((g_reportFile + L".chosen").c_str(), std::ios::binary) << Utf8(chosen);
     if (shown)
         return shown;
     if (g_mode == L"browse") {

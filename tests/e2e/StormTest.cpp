@@ -12,10 +12,8 @@
 // exactly the shortcuts its list showed, in that order, and the options its check
 // boxes showed; the next start must show them again. Folders have names in several
 // scripts and are handed over in both forms WM_COPYDATA takes. While the program is
-// closed a leftover of a save's pending copy may appear beside the settings file,
-// of any kind: the torn file's own copy, which the next start applies, or one that
-// must never win (older than the file, empty, other bytes, read-only, a folder),
-// which the start sets aside; the file is checked after every start.
+// closed a leftover of any kind may appear under a save's pending copy's name: the
+// next start applies the torn file's own copy and sets any other aside.
 //
 // PW_STORM_EVENTS sets the number of events (default 350), PW_STORM_SEED replays
 // one sequence; PW_STORM_VERBOSE=1 prints every event as it runs. The seed is
@@ -484,20 +482,18 @@ std::vector<std::string> FilesIn(const std::string& folder, const char* pattern 
     return found;
 }
 
-// The settings file's bytes with each option's "=0" or "=1" turned over, in the file's
-// own encoding, and the options they then hold: what a save of those options wrote.
+// The settings file's bytes with each option's 0 or 1 turned over in the file's own
+// encoding, and the options they then hold: what a save of those options wrote.
 std::string WithOptionsTurned(std::string bytes, OptionSet& options) {
-    const bool utf16 = bytes.rfind("\xFF\xFE", 0) == 0;
     for (int i = 0; i < kOptionCount; ++i) {
         std::string key;
         for (char c : std::string(kOptionKeys[i]) + "=")
-            key += utf16 ? std::string{c, '\0'} : std::string(1, c);
+            key += bytes.rfind("\xFF\xFE", 0) == 0 ? std::string{c, '\0'} : std::string(1, c);
         const size_t at = bytes.find(key);
-        if (at != std::string::npos && at + key.size() < bytes.size() &&
-            (bytes[at + key.size()] == '0' || bytes[at + key.size()] == '1')) {
-            char& digit = bytes[at + key.size()];
-            digit = digit == '0' ? '1' : '0';
-            options.on[i] = digit == '1';
+        char* digit = at == std::string::npos ? nullptr : &bytes[at + key.size()];
+        if (digit && (*digit == '0' || *digit == '1')) {
+            options.on[i] = *digit == '0';
+            *digit = options.on[i] ? '1' : '0';
         }
     }
     return bytes;
@@ -667,15 +663,6 @@ struct SecondCopy {
     int step = 0;
 };
 
-// A leftover under the pending copy's name, left while the program was closed.
-struct Leftover {
-    std::string kind;
-    bool applied = false;  // the torn file's own copy: the start applies it
-    std::string fileAfter; // the settings file's bytes after the start
-    std::string bytes;     // the leftover's, for a file
-    bool folder = false;
-};
-
 class Storm {
 public:
     Storm(std::uint32_t seed, int events) : seed_(seed), events_(events), dice_(seed) {}
@@ -710,10 +697,9 @@ private:
     // Rewrites the settings file of a stopped program as a person's editor would: in
     // UTF-8, with or without the mark, a comment first and a section of their own.
     void HandEditInUtf8();
-    // Leaves a pending copy's leftover of a kind the dice choose beside the settings
-    // file, and the model expects what the next start makes of it.
-    Leftover LeaveACopy();
-    void CheckLeftover(const Leftover& left);
+    // Starts the stopped program, half the time with a leftover of a kind the dice
+    // choose under the pending copy's name, and checks what the start made of it.
+    void StartAfterALeftover();
     // An exit while handed-over folders wait names them first; false when the
     // answer (No) keeps the program running.
     bool AnswerWaitingFoldersQuestion(const std::string& how, bool yes);
@@ -2243,74 +2229,67 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     // The next start shows what the file holds.
     model_.table = saved.entries;
     model_.options = saved.options;
-    std::optional<Leftover> leftover;
-    if (dice_.Percent(50))
-        leftover = LeaveACopy();
     ++restarts_;
-    if (StartProgram() && stop_ == false) {
-        Log("the list shows" + Listed(seen_.rows, 90));
-        CheckFile("after the start", RowsOf(model_.table), model_.options);
-        if (leftover)
-            CheckLeftover(*leftover);
-    }
+    StartAfterALeftover();
 }
 
-Leftover Storm::LeaveACopy() {
+void Storm::StartAfterALeftover() {
     const std::string file = app_->SettingsPath(), pending = file + ".~new";
     const std::string old = FileBytes(Wide(file)).value_or("");
     OptionSet turned = model_.options;
-    const std::string turnedBytes = WithOptionsTurned(old, turned);
-    const std::string own = PendingCopyBytes(turnedBytes, old);
-    const std::string other = PendingCopyBytes(turnedBytes, turnedBytes);
-    const Leftover kinds[] = {
-        {"the torn file's own copy", true, turnedBytes, own, false},
-        {"the copy of a save cut short before it wrote", true, turnedBytes, own, false},
-        {"a whole copy of another save", false, old, other, false},
-        {"an empty copy", false, old, "", false},
-        {"a copy of other bytes", false, old, std::string("\0\xFF[Options]\r\n", 13), false},
-        {"a read-only whole copy of another save", false, old, other, false},
-        {"a folder", false, old, "", true},
+    const std::string saved = WithOptionsTurned(old, turned);
+    const std::string own = PendingCopyBytes(saved, old), other = PendingCopyBytes(saved, saved);
+    const struct {
+        const char* what;
+        std::string bytes; // the leftover file's
+        bool applied;      // the torn file's own copy, which the start applies
+    } kinds[] = {
+        {"the torn file's own copy", own, true},
+        {"the copy of a save cut short before it wrote", own, true},
+        {"a whole copy of another save", other, false},
+        {"an empty copy", "", false},
+        {"a copy of other bytes", std::string("\0\xFF[Options]\r\n", 13), false},
+        {"a read-only whole copy of another save", other, false},
+        {"a folder", "", false},
     };
-    const int kind = dice_.Below(7);
-    if (kind == 0) {
-        // Cut short at a random place while the other options were written over it.
+    const int kind = dice_.Percent(50) ? dice_.Below(7) : -1;
+    if (kind == 0) { // cut short at any byte while the turned options were written over it
         const size_t cut = static_cast<size_t>(dice_.Below(static_cast<int>(old.size()) + 1));
-        std::ofstream(file, std::ios::binary | std::ios::trunc)
-            << turnedBytes.substr(0, cut) + old.substr(cut);
+        std::ofstream(file, std::ios::binary) << saved.substr(0, cut) + old.substr(cut);
     }
-    if (kinds[kind].folder)
+    if (kind == 6)
         CreateDirectoryW(Wide(pending).c_str(), nullptr);
-    else
-        std::ofstream(pending, std::ios::binary | std::ios::trunc) << kinds[kind].bytes;
+    else if (kind >= 0)
+        std::ofstream(pending, std::ios::binary) << kinds[kind].bytes;
     if (kind == 5)
         SetFileAttributesW(Wide(pending).c_str(), FILE_ATTRIBUTE_READONLY);
-    if (kinds[kind].applied)
+    if (kind >= 0 && kinds[kind].applied)
         model_.options = turned;
-    Log("left beside the settings file: " + kinds[kind].kind);
-    return kinds[kind];
-}
-
-void Storm::CheckLeftover(const Leftover& left) {
-    const std::string file = app_->SettingsPath(), pending = file + ".~new";
+    if (kind >= 0)
+        Log(std::string("left beside the settings file: ") + kinds[kind].what);
+    if (!StartProgram() || stop_)
+        return;
+    Log("the list shows" + Listed(seen_.rows, 90));
+    CheckFile("after the start", RowsOf(model_.table), model_.options);
+    if (kind < 0)
+        return;
+    const auto& left = kinds[kind];
+    const std::string with = std::string("with ") + left.what + " left, ";
     const std::string bytes = FileBytes(Wide(file)).value_or("<absent>");
-    if (bytes != left.fileAfter)
-        Fail("with " + left.kind + " left, the start " +
-             (left.applied ? "did not make the torn file whole" : "changed the settings file") +
-             ": " + Shortened(bytes, 200));
+    if (bytes != (left.applied ? saved : old))
+        Fail(with + "the settings file after the start: " + Shortened(bytes, 200));
     if (GetFileAttributesW(Wide(pending).c_str()) != INVALID_FILE_ATTRIBUTES)
-        Fail("with " + left.kind + " left, the start left it where it was");
+        Fail(with + "the start left it where it was");
     std::vector<std::string> fresh;
     for (const std::string& name : FilesIn(app_->Folder(), "Pathwink.INI.~new.unused-*"))
         if (setAside_.insert(name).second)
             fresh.push_back(name);
-    if (fresh.size() != (left.applied ? 0u : 1u)) {
-        Fail("with " + left.kind + " left, " + std::to_string(fresh.size()) +
-             " leftovers were set aside");
-    } else if (!left.applied) {
-        const std::string aside = app_->Folder() + "\\" + fresh[0];
-        if (left.folder ? !IsDirectory(aside) : FileBytes(Wide(aside)) != left.bytes)
-            Fail("the leftover set aside as " + fresh[0] + " is not " + left.kind + " as it was");
-    }
+    const std::string aside = app_->Folder() + "\\" + (fresh.empty() ? "" : fresh[0]);
+    if (fresh.size() != (left.applied ? 0u : 1u))
+        Fail(with + std::to_string(fresh.size()) + " were set aside");
+    else if (!left.applied &&
+             (kind == 6 ? !IsDirectory(aside) : FileBytes(Wide(aside)) != left.bytes))
+        Fail("the leftover set aside as " + aside + " is not " + left.what + " as it was");
     ++(left.applied ? copiesApplied_ : copiesSetAside_);
 }
 

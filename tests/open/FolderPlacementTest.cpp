@@ -250,7 +250,6 @@ public:
     bool open = true;
     std::map<std::string, int> silentFrom; // call name -> first call (1-based) that fails
     bool clickEmptiesName = true;          // the classic dialog; the item dialog keeps the path
-    bool folderExists = true;
     int focusRestored = 0;
     std::vector<std::string> calls;
 
@@ -274,7 +273,7 @@ public:
         return true;
     }
     bool IsOpen() override { return open; }
-    bool FolderExists() override { return folderExists; }
+    bool FolderExists() override { return true; }
     void Settle() override { calls.push_back("settle"); }
     void RestoreFocus() override { ++focusRestored; }
 
@@ -373,24 +372,21 @@ TEST(PutFolderInFileDialog, ANameTheDialogChangesAgainAfterOkIsPutBackOnceMore) 
 }
 
 TEST(ShowsFolderInFront, AWindowCountsOnlyWhenItsActiveTabShowsTheFolder) {
-    constexpr std::uintptr_t kWindow = 10, kActiveTab = 11, kOtherTab = 12;
-    using Browsers = std::vector<ExplorerBrowser>;
+    constexpr std::uintptr_t kWindow = 10, kTab = 11, kOtherTab = 12; // kTab: the active one
+    using B = std::vector<ExplorerBrowser>;
     const struct {
         const char* what;
-        std::optional<Browsers> browsers;
+        std::optional<B> browsers;
         std::uintptr_t activeTab;
         bool shown;
     } cases[] = {
-        {"the active tab shows it", Browsers{{kActiveTab, true}, {kOtherTab, false}}, kActiveTab,
-         true},
-        {"only a background tab shows it", Browsers{{kActiveTab, false}, {kOtherTab, true}},
-         kActiveTab, false},
-        {"the background tab comes first in the list",
-         Browsers{{kOtherTab, true}, {kActiveTab, false}}, kActiveTab, false},
-        {"a window without tabs shows it", Browsers{{kWindow, true}}, 0, true},
-        {"a window without tabs shows another folder", Browsers{{kWindow, false}}, 0, false},
-        {"tabs, but the list names the window itself", Browsers{{kWindow, true}}, kActiveTab, true},
-        {"no browser of the window is listed", Browsers{{99, true}}, kActiveTab, false},
+        {"the active tab shows it", B{{kTab, true}, {kOtherTab, false}}, kTab, true},
+        {"only a background tab shows it", B{{kTab, false}, {kOtherTab, true}}, kTab, false},
+        {"a background tab first shows it", B{{kOtherTab, true}, {kTab, false}}, kTab, false},
+        {"a window without tabs shows it", B{{kWindow, true}}, 0, true},
+        {"a window without tabs shows another folder", B{{kWindow, false}}, 0, false},
+        {"tabs, but the list names the window itself", B{{kWindow, true}}, kTab, true},
+        {"no browser of the window is listed", B{{99, true}}, kTab, false},
         {"the list cannot be read (Wine)", std::nullopt, 0, true},
     };
     for (const auto& c : cases)

@@ -126,16 +126,14 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
         CloseHandle(ready);
         ASSERT_EQ(exitCode, kKilled) << "the helper stopped by itself: a save failed";
 
-        // A kill while a linked file was written in place leaves a whole pending copy
-        // of the new content and the one it replaces, and only then may the file
-        // itself be neither A nor B.
+        // A kill while a linked file was written in place leaves a whole pending copy of
+        // the new content and the old, and only then may the file be neither A nor B.
         const auto pendingBytes = ReadBytes(pending);
         const auto copy = pendingBytes ? ReadPendingCopy(*pendingBytes) : std::nullopt;
-        std::optional<std::string> newBytes;
+        const std::string newBytes = copy ? std::string(copy->newContent) : "";
         if (pendingBytes) {
             ++midWrite;
             ASSERT_TRUE(copy) << "the pending copy is not whole";
-            newBytes = std::string(copy->newContent);
             EXPECT_TRUE((newBytes == bytesA && copy->oldContent == bytesB) ||
                         (newBytes == bytesB && copy->oldContent == bytesA))
                 << "the pending copy's new content: " << Describe(newBytes, bytesA, bytesB);
@@ -151,7 +149,7 @@ TEST_P(SaveKill, AKilledSaveLeavesEitherTheWholeOldOrTheWholeNewFile) {
             FAIL() << "after " << ms
                    << " ms: the file is neither A nor B: " << Describe(bytes, bytesA, bytesB);
         if (pendingBytes) {
-            EXPECT_TRUE(bytes == newBytes) << "the load made the new content whole";
+            EXPECT_EQ(bytes, newBytes) << "the load made the new content whole";
         }
         for (const std::string& path : paths)
             EXPECT_EQ(ReadBytes(path), bytes) << path;

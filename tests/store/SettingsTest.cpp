@@ -541,9 +541,8 @@ TEST(Settings, LeftoverTemporaryFilesOfEndedProcessesGoAtTheNextSave) {
     CloseHandle(snapshot);
     ASSERT_NE(running, 0u);
 
-    auto tempName = [](DWORD pid) {
-        return pwtest::LeafName(SaveTempFileName("Pathwink.INI", pid));
-    };
+    using pwtest::LeafName;
+    auto tempName = [](DWORD pid) { return LeafName(SaveTempFileName("Pathwink.INI", pid)); };
     const std::vector<std::string> stale = {
         tempName(ended),
         tempName(GetCurrentProcessId()), // an earlier process of the same id
@@ -668,23 +667,18 @@ TEST(RunAtLogon, OneValueInTheKeyThatSuitsWhereTheProgramLies) {
 }
 
 TEST(RunAtLogon, TheProgramAndEveryFolderAboveItUpToTheVolumesRootAreJudgedByTheirRights) {
-    using Paths = std::vector<std::string>;
     const struct {
-        const char* program;
         const char* root;
-        Paths objects;
+        std::vector<std::string> objects; // the program first
     } cases[] = {
-        {"C:\\Tools\\Pathwink\\Pathwink.exe",
-         "C:\\",
-         {"C:\\Tools\\Pathwink\\Pathwink.exe", "C:\\Tools\\Pathwink", "C:\\Tools", "C:\\"}},
-        {"c:\\P.exe", "C:\\", {"c:\\P.exe", "c:\\"}},
-        {"C:\\Mount\\Disk\\P\\P.exe",
-         "C:\\Mount\\Disk\\",
+        {"C:\\", {"C:\\Tools\\Pathwink\\Pathwink.exe", "C:\\Tools\\Pathwink", "C:\\Tools", "C:\\"}},
+        {"C:\\", {"c:\\P.exe", "c:\\"}},
+        {"C:\\Mount\\Disk\\",
          {"C:\\Mount\\Disk\\P\\P.exe", "C:\\Mount\\Disk\\P", "C:\\Mount\\Disk"}},
-        {"P.exe", "", {"P.exe"}},
+        {"", {"P.exe"}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ProgramAndFoldersAbove(c.program, c.root), c.objects) << c.program;
+        EXPECT_EQ(ProgramAndFoldersAbove(c.objects[0], c.root), c.objects) << c.objects[0];
 
     // Under Wine every file and folder is owned by the user's own account: Program
     // Files is no exception, nor is a folder of the user's.
@@ -698,9 +692,8 @@ TEST(RunAtLogon, TheProgramAndEveryFolderAboveItUpToTheVolumesRootAreJudgedByThe
 }
 
 TEST(RunAtLogon, WhoMayChangeTheProgramIsReadFromTheOwnerAndTheAccessList) {
-    // "Itself": the program or its folder; "container": a folder above them, which
-    // may be deleted or renamed, or let the folder it holds be, and another put in
-    // its place.
+    // "Itself": the program or its folder; "container": a folder above them, which may be
+    // deleted or renamed, or let the folder it holds be, and another put in its place.
     constexpr char kAdminsOnly[] = "(A;;FA;;;SY)(A;;FA;;;BA)";
     constexpr char kUser[] = "S-1-5-21-1004336348-1177238915-682003330-1001";
     const std::string user = kUser;
@@ -762,8 +755,7 @@ TEST(RunAtLogon, WhoMayChangeTheProgramIsReadFromTheOwnerAndTheAccessList) {
         PSECURITY_DESCRIPTOR given = c.sddl == "<null DACL>" ? &nullDacl : descriptor;
         EXPECT_EQ(OrdinaryUsersMayChange(given, SecuredRole::Itself), c.itself);
         EXPECT_EQ(OrdinaryUsersMayChange(given, SecuredRole::Container), c.container);
-        // The same at each place from the program up to a root three folders above
-        // it, every other place the administrators' only.
+        // The same at each place from the program up to a root, every other place admins' only.
         for (std::size_t at = 0; at < 5; ++at) {
             std::vector<PSECURITY_DESCRIPTOR> chain(5, adminsOnly);
             chain[at] = given;
