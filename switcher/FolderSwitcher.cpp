@@ -17,6 +17,10 @@ namespace pw {
 
 namespace {
 
+// The one check, after a close, that the window in front got the focus back.
+constexpr UINT_PTR kFocusBackTimer = 1;
+constexpr UINT kFocusBackDelayMs = 150;
+
 using Row = ControlSpec<FolderSwitcher>;
 
 enum ControlId : int {
@@ -220,10 +224,16 @@ void FolderSwitcher::Close(bool giveFocusBack) {
     closing_ = true;
     // The window in front is activated before this one hides, so that the hiding
     // activates nothing else after it.
-    if (giveFocusBack && inFront_ && IsWindow(inFront_))
+    const bool focusBack = giveFocusBack && inFront_ && IsWindow(inFront_);
+    if (focusBack)
         SetForegroundWindow(inFront_);
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
                  SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+    // Under Wine the hiding can still hand the desktop the focus after the other
+    // program's window took it: a moment later, once, it is given back if nothing else
+    // has it by then.
+    if (focusBack)
+        SetTimer(Handle(), kFocusBackTimer, kFocusBackDelayMs, nullptr);
     closing_ = false;
 }
 
@@ -297,6 +307,14 @@ LRESULT FolderSwitcher::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                     list &&
                 HIWORD(hit) == 0)
                 PostMessageW(Handle(), kSwitcherRowClickedMessage, LOWORD(hit), 0);
+        }
+        return 0;
+    case WM_TIMER:
+        if (wParam == kFocusBackTimer) {
+            KillTimer(Handle(), kFocusBackTimer);
+            const HWND front = GetForegroundWindow();
+            if ((!front || front == GetDesktopWindow()) && !Showing() && IsWindow(inFront_))
+                SetForegroundWindow(inFront_);
         }
         return 0;
     case kSwitcherRowClickedMessage:
