@@ -4,12 +4,10 @@
 //
 //   file_dialog_host.exe <mode> <report file> [start folder [remove-on-text|remove-on-ok <folder>]]
 //
-// shows, by mode, a Save As dialog (classic, classic-hook, old, item, item-save), an
-// Open dialog (item-open), a folder picker (pick, browse) or a message box (message),
-// as FileDialogHostMain.cpp tells; with remove-on-text the folder is removed when the
-// dialog's name box gets its path, with remove-on-ok when OK is pressed. It answers on
-// a hidden window of the dialog's own thread (class kDialogHostClass), so that what
-// it tells is what its dialog shows:
+// shows the dialog or message box its mode names (see FileDialogHostMain.cpp), removes
+// the folder as the dialog's name box gets its path (remove-on-text) or at OK
+// (remove-on-ok), and answers on a hidden window of the dialog's own thread (class
+// kDialogHostClass), so that what it tells is what its dialog shows:
 //   - kHostReportMessage: writes the report into the report file (UTF-8 lines:
 //     the dialog's current folder, its file name, the class and id of the control
 //     with the keyboard focus, then "open" or "closed") and returns 1;
@@ -61,7 +59,6 @@ public:
     // The dialog's thread stops answering for ms.
     void Hang(int ms) const { PostMessageA(host_, kHostHangMessage, ms, 0); }
     bool Answers(int timeoutMs) const;
-    // Presses the dialog's own OK, as its user would.
     void PressOwnOk() const { PostMessageA(window_, WM_COMMAND, IDOK, 0); }
     // What the dialog chose, once it closed on OK within timeoutMs; nothing otherwise.
     std::optional<std::string> Chosen(int timeoutMs) const;

@@ -69,14 +69,6 @@ HWND NameBox(HWND dialog) {
 // What the dialog itself says it shows, asked on its own thread.
 void ReadDialog(std::wstring& folder, std::wstring& name) {
     const HWND dialog = TheDialog();
-    if (dialog && g_mode == L"old") { // it shows the process's current folder
-        wchar_t text[MAX_PATH * 4] = L"";
-        GetCurrentDirectoryW(MAX_PATH * 4, text);
-        folder = text;
-        GetWindowTextW(NameBox(dialog), text, MAX_PATH * 4);
-        name = text;
-        return;
-    }
     if (g_itemDialog) {
         IShellItem* item = nullptr;
         if (SUCCEEDED(g_itemDialog->GetFolder(&item))) {
@@ -88,6 +80,12 @@ void ReadDialog(std::wstring& folder, std::wstring& name) {
             name = text;
             CoTaskMemFree(text);
         }
+    } else if (dialog && g_mode == L"old") { // it shows the process's current folder
+        wchar_t text[MAX_PATH * 4] = L"";
+        GetCurrentDirectoryW(MAX_PATH * 4, text);
+        folder = text;
+        GetWindowTextW(NameBox(dialog), text, MAX_PATH * 4);
+        name = text;
     } else if (dialog && g_mode.rfind(L"classic", 0) == 0) {
         // Only the classic dialog: the folder browser takes these numbers for its own messages.
         wchar_t text[MAX_PATH * 4] = L"";
@@ -181,10 +179,9 @@ int ShowClassic(const wchar_t* startFolder, std::wstring& chosen) {
         ofn.Flags = (g_mode == L"old" ? 0 : OFN_EXPLORER) | OFN_ENABLEHOOK | OFN_OVERWRITEPROMPT;
         ofn.lpfnHook = [](HWND, UINT, WPARAM, LPARAM) -> UINT_PTR { return 0; };
     }
-    if (!GetSaveFileNameW(&ofn))
-        return 2;
+    const BOOL ok = GetSaveFileNameW(&ofn);
     chosen = file;
-    return 1;
+    return ok ? 1 : 2;
 }
 
 // item: IFileSaveDialog with file types; item-save and item-open: without; pick:
@@ -235,10 +232,8 @@ int wmain(int argc, wchar_t** argv) {
     g_mode = argv[1];
     g_reportFile = argv[2];
     const wchar_t* startFolder = argc > 3 ? argv[3] : nullptr;
-    if (argc > 5) {
-        g_removeWhen = argv[4];
-        g_removeFolder = Trimmed(argv[5]);
-    }
+    g_removeWhen = argc > 5 ? argv[4] : L"";
+    g_removeFolder = argc > 5 ? Trimmed(argv[5]) : L"";
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = HostProc;

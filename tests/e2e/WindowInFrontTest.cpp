@@ -1,12 +1,11 @@
-// A folder key opens its folder where the user works, end to end: a real file
-// dialog of another program (every kind Wine has) shows the folder, read by that
-// program from its own dialog, with the typed name kept and the dialog open; a
-// folder picker gets it in its box and chooses nothing until its user presses OK; a
-// folder removed just before OK is never chosen as a file; an Explorer window goes there,
-// and Back returns; a minimised window that already shows it comes back; a message
-// box or the folder browser in front is left alone and a new window opens, as it
-// does with the option off; a window in front that hangs costs at most the bounded
-// wait, while Pathwink and its other keys answer.
+// A folder key opens its folder where the user works, end to end: a real file dialog of
+// another program (every kind Wine has) shows the folder, read by that program from its
+// own dialog, with the typed name kept and the dialog open; a folder picker gets it in
+// its box and chooses nothing until its user presses OK; a folder gone just before OK is
+// never chosen as a file; an Explorer window goes there, and Back returns; a minimised
+// window that already shows it comes back; a message box or the folder browser in front
+// is left alone and a new window opens, as with the option off; a window in front that
+// hangs costs at most the bounded wait, while Pathwink and its other keys answer.
 
 #include "tests/e2e/FileDialogHost.h"
 #include "tests/e2e/Pathwink.h"
@@ -138,9 +137,8 @@ TEST_F(WindowInFront, AFileDialogShowsTheFolderKeepsTheNameAndAPickerChoosesNoth
     const std::string plain = Folder("pwfront target ");
     const std::string unicode = UnicodeFolder();
     Start({{plain, VK_F6}, {unicode, VK_F7}});
-    // Under Wine an item dialog without file types is the folder picker in every part
-    // another program can read: each is treated as a picker, and gets the folder in
-    // its name box; its own OK then chooses the folder (pick) or goes there.
+    // Under Wine an item dialog without file types is a folder picker to every other
+    // program: it gets the folder in its name box, and its OK chooses it (pick) or goes there.
     const struct {
         const char* kind;
         WORD key;
@@ -209,14 +207,11 @@ TEST_F(WindowInFront, AnythingButAFileDialogIsLeftAloneAndAFolderGoneBeforeOkIsN
         // Its only ways to a folder write into its memory (BFFM_SETSELECTION) or choose it.
         {"the folder browser", "browse", true, true},
         {"a Save As dialog and a missing folder", "item", true, false},
-        {"a classic Save As, the folder gone as its path is typed", "classic", true, true,
-         "remove-on-text"},
-        {"an item Save As, the folder gone as its path is typed", "item", true, true,
-         "remove-on-text"},
-        {"an item Save As, the folder gone at OK", "item", true, true, "remove-on-ok", true},
+        {"classic: the folder gone as its path is typed", "classic", true, true, "remove-on-text"},
+        {"item: the folder gone as its path is typed", "item", true, true, "remove-on-text"},
+        {"item: the folder gone at OK", "item", true, true, "remove-on-ok", true},
         // GetSaveFileName without OFN_PATHMUSTEXIST takes a missing "folder\" as a file.
-        {"a classic Save As that does not check paths, the folder gone at OK", "classic", true,
-         true, "remove-on-ok", false, true},
+        {"classic: the folder gone at OK", "classic", true, true, "remove-on-ok", false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -129,9 +129,8 @@ TEST(ClassifyWindow, OnlyARealFileDialogOrExplorerWindowIsUsedAndNothingThatRuns
         {"Wine's classic Save As", WineClassicSave(), WindowKind::FileDialog},
         {"Wine's item dialog with file types", WineItemDialog(true), WindowKind::FileDialog},
         {"Windows' item dialog with file types", WindowsItemDialog(true), WindowKind::FileDialog},
-        // OK in a folder picker takes the folder as the user's answer and closes: an
-        // item dialog without types cannot be told from one, unless it answers as
-        // the classic API's dialogs do.
+        // A folder picker's OK takes the folder as the answer and closes: an item dialog
+        // without types is one, unless it answers as the classic API's dialogs do.
         {"Wine's item dialog picking folders, or without types", WineItemDialog(false),
          WindowKind::FolderPicker},
         {"Windows' item dialog picking folders, or without types", WindowsItemDialog(false),

@@ -37,8 +37,7 @@ const std::string kNone = "<none>";
 // read-only, or held open by another program), a folder or a huge file.
 enum class Leftover { File, ReadOnly, HeldOpen, Folder, Huge };
 enum class Action { Load, Save, SaveWhileOpen };
-// What became of it: gone (it was a save's, now complete), set aside under a name
-// that says so, or left where it is.
+// What became of it: gone (a save's, now complete), set aside under a name saying so, or left.
 enum class Fate { Gone, SetAside, Stays };
 
 } // namespace
@@ -67,8 +66,7 @@ TEST(LinkedSettings, EveryNameReadsWholeSettingsAndOnlyATornSavesOwnCopyIsApplie
         {"a save after a kill amid the in-place write", kTorn, kCopy, A::Save, F::Gone, "",
          "from the finished save"},
         {"a save while another program has it open", kOld, kNone, A::SaveWhileOpen, F::Gone, kOld},
-        {"a read-only copy of a torn save: applied, removed", kTorn, kCopy, A::Load, F::Gone, kNew,
-         "", L::ReadOnly},
+        {"a read-only torn save's copy", kTorn, kCopy, A::Load, F::Gone, kNew, "", L::ReadOnly},
         // Not the torn result of the copy's save: the settings file wins.
         {"a load after the file was deleted", kNone, kCopy, A::Load, F::SetAside, kNone},
         {"a load after the file was edited by hand", kEdited, kCopy, A::Load, F::SetAside, kEdited},
@@ -78,15 +76,11 @@ TEST(LinkedSettings, EveryNameReadsWholeSettingsAndOnlyATornSavesOwnCopyIsApplie
         {"a copy cut short", kTorn, kCopy.substr(0, kCopy.size() - 2), A::Load, F::SetAside, kTorn},
         {"a copy of other bytes", kOld, std::string("\0\xFF[Options]\r\n", 13), A::Load,
          F::SetAside, kOld},
-        {"a save with a folder named as the copy", kOld, kNone, A::Save, F::SetAside, "",
-         "<absent>", L::Folder},
-        {"a save with a huge file named as the copy", kOld, kNone, A::Save, F::SetAside, "",
-         "<absent>", L::Huge},
+        {"a folder as the copy", kOld, kNone, A::Save, F::SetAside, "", "<absent>", L::Folder},
+        {"a huge file as the copy", kOld, kNone, A::Save, F::SetAside, "", "<absent>", L::Huge},
         // Unread, it could be the torn file's copy: the save names it and waits.
-        {"a save while another program holds a copy open", kTorn, kCopy, A::Save, F::Stays, kTorn,
-         "", L::HeldOpen},
-        {"a save through a symbolic link", kOld, kNone, A::Save, F::Gone, "", "<absent>", L::File,
-         true},
+        {"a copy held open elsewhere", kTorn, kCopy, A::Save, F::Stays, kTorn, "", L::HeldOpen},
+        {"a save through a symlink", kOld, kNone, A::Save, F::Gone, "", "<absent>", L::File, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
