@@ -32,7 +32,6 @@ int ShowCommandOfStart() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace pw;
     TracePhase("process and DLL start");
-    Application& app = Application::Instance();
 
     const Command command = ParseCommand(Utf8(GetCommandLineW()));
     if (command.kind == Command::Kind::Help)
