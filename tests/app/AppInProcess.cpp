@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 using namespace pw;
@@ -23,8 +22,7 @@ void AppInProcess::TearDown() {
     pwtest::RemoveTree(folder_);
 }
 
-void AppInProcess::Open(const std::string& settings, FolderShell shell, KeyboardLookups keyboard,
-                        bool withPages) {
+void AppInProcess::Open(const std::string& settings, FolderShell shell, KeyboardLookups keyboard) {
     std::ofstream(Ini(), std::ios::binary) << settings;
     const std::string exe = folder_ + "\\Pathwink.exe";
     RunAtLogonKeys keys;
@@ -33,8 +31,7 @@ void AppInProcess::Open(const std::string& settings, FolderShell shell, Keyboard
     app_ = std::make_unique<PathwinkApp>(SettingsStore([exe] { return exe; }, keys),
                                          std::move(shell), std::move(keyboard));
     pwtest::PumpFor(100); // the rest of the start runs from the message loop
-    if (withPages)
-        NotifyFromTray(NIN_KEYSELECT);
+    NotifyFromTray(NIN_KEYSELECT);
 }
 
 HWND AppInProcess::Window() const {
@@ -90,11 +87,4 @@ std::vector<std::string> AppInProcess::Rows() const {
         rows.push_back(Utf8(text.c_str()));
     }
     return rows;
-}
-
-std::string AppInProcess::ReadIni() const {
-    std::ifstream in(Ini(), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }

@@ -16,9 +16,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
     // Writes the settings file and starts the program, up to its tray icon, with its
-    // pages shown as a selection of the icon shows them (unless withPages is false).
+    // pages shown as a selection of the icon shows them.
     void Open(const std::string& settings, pw::FolderShell shell = pw::FolderShell(),
-              pw::KeyboardLookups keyboard = pw::KeyboardLookups(), bool withPages = true);
+              pw::KeyboardLookups keyboard = pw::KeyboardLookups());
     // The program's window (class "TPathwinkMainForm") of this process.
     HWND Window() const;
     // The tray icon's notification to the program's window, as the shell sends it.
@@ -30,7 +30,6 @@ protected:
     void Click(HWND control, WORD code = BN_CLICKED) const;
     std::vector<std::string> Rows() const;
     std::string Ini() const { return folder_ + "\\Pathwink.INI"; }
-    std::string ReadIni() const;
 
     std::string folder_;
     std::unique_ptr<pw::PathwinkApp> app_;

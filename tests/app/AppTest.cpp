@@ -138,10 +138,11 @@ TEST_F(AppInProcess, TheEndOfTheLogonSavesAChangedOption) {
     SendMessageA(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), BN_CLICKED),
                  reinterpret_cast<LPARAM>(box));
     SendMessageA(Window(), WM_ENDSESSION, FALSE, 0);
-    EXPECT_EQ(ReadIni().find("DClickEdits=1"), std::string::npos)
+    EXPECT_EQ(pwtest::FileBytes(Wide(Ini())).value_or("").find("DClickEdits=1"), std::string::npos)
         << "a cancelled end saves nothing";
     SendMessageA(Window(), WM_ENDSESSION, TRUE, 0);
-    EXPECT_NE(ReadIni().find("DClickEdits=1"), std::string::npos) << "the logon's end saves";
+    EXPECT_NE(pwtest::FileBytes(Wide(Ini())).value_or("").find("DClickEdits=1"), std::string::npos)
+        << "the logon's end saves";
 }
 
 TEST_F(AppInProcess, ACutOffRowShowsItsWholeTextInAHintAndAShortOneNone) {
@@ -304,7 +305,8 @@ TEST_F(AppInProcess, AnAltGrCombinationAsksNamingCharacterAndLayoutAndTheListMar
     EXPECT_EQ(folderAfterNo, folder_);
     EXPECT_EQ(keyAfterNo, MAKEWORD('E', HOTKEYF_CONTROL | HOTKEYF_ALT));
     ASSERT_EQ(Rows().size(), 2u);
-    EXPECT_NE(ReadIni().find("ShortCut=49221"), std::string::npos) << "Yes keeps Ctrl+Alt+E";
+    EXPECT_NE(pwtest::FileBytes(Wide(Ini())).value_or("").find("ShortCut=49221"), std::string::npos)
+        << "Yes keeps Ctrl+Alt+E";
     // Sorted by path: C:\Mail before the temporary folder under C:\users.
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Ctrl+Alt+Q (takes @)\tC:\\Mail",
                                                 "Ctrl+Alt+E (takes " + euro + ")\t" + folder_}));
