@@ -103,8 +103,8 @@ pw_wine_up() {
         touch "$prefix/.pathwink-ready"
         # The desktop process (with the tray window) started by wineboot predates
         # Managed=N: start the prefix afresh so that it runs with it too.
-        wineserver -k
-        wineserver -w
+        wineserver -k || true
+        wineserver -w || true
         wineserver -p || true
     fi
     pw_wine_prepare || return 1
@@ -113,20 +113,26 @@ pw_wine_up() {
 
 # The session is booted (desktop, services) and Wine's Explorer has opened and
 # closed its first window before anything else runs, by the build's prepare_wine.exe
-# (from a build that has it), each step with a deadline. Its output goes to a file:
+# (from a build that has it), each step with a deadline. A session where no window
+# came is ended and started again, up to three times. The output goes to a file:
 # the desktop process it starts would hold a pipe open for ever.
 pw_wine_prepare() {
-    local prepare=$PW_BUILD/bin/prepare_wine.exe out=$PW_BUILD/prepare-wine.log status=0
+    local prepare=$PW_BUILD/bin/prepare_wine.exe out=$PW_BUILD/prepare-wine.log status try
     if [ ! -f "$prepare" ]; then
         wine cmd /c exit >/dev/null 2>&1 </dev/null || true
         return 0
     fi
-    timeout 150 wine "$prepare" 120 >"$out" 2>&1 </dev/null || status=$?
-    tr -d '\r' <"$out" | grep '^prepare_wine' | while read -r line; do pw_log "$line"; done
-    if [ "$status" -ne 0 ]; then
-        pw_log "Wine's session could not be prepared (status $status): see $out"
-        return 1
-    fi
+    for try in 1 2 3; do
+        status=0
+        timeout 90 wine "$prepare" 40 >"$out.$try" 2>&1 </dev/null || status=$?
+        tr -d '\r' <"$out.$try" | grep '^prepare_wine' | while read -r line; do pw_log "$line"; done
+        [ "$status" -eq 0 ] && return 0
+        pw_log "Wine's session could not be prepared (try $try, status $status): see $out.$try"
+        wineserver -k || true
+        wineserver -w || true
+        wineserver -p || true
+    done
+    return 1
 }
 
 pw_wine_down() {

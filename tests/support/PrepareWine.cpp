@@ -10,6 +10,7 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <chrono>
 #include <cstdio>
@@ -24,6 +25,27 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// What the session holds when no window came: every process with its parent, and
+// the process behind the desktop window (none when the desktop process is gone).
+void PrintSession() {
+    DWORD desktopPid = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &desktopPid);
+    const size_t topLevels = FindTopLevels(nullptr, nullptr).size();
+    std::printf("prepare_wine: the desktop window belongs to process %04lx; %zu top-level windows;"
+                " processes:",
+                desktopPid, topLevels);
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        std::printf(" %s %04lx<%04lx", Utf8(entry.szExeFile).c_str(), entry.th32ProcessID,
+                    entry.th32ParentProcessID);
+    if (snapshot != INVALID_HANDLE_VALUE)
+        CloseHandle(snapshot);
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -36,10 +58,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::wstring path = Wide(folder);
+    // The desktop process is started by this process alone, before Explorer's: in a
+    // failed clean run the session had no desktop process while Explorer's waited.
+    DWORD desktopPid = 0;
+    WaitUntil(
+        [&] { return GetWindowThreadProcessId(GetDesktopWindow(), &desktopPid) && desktopPid; },
+        deadlineMs / 4);
+    std::printf("prepare_wine: the desktop's process %04lx after %.1f s\n", desktopPid,
+                SecondsSince(start));
     // On a fresh prefix the first Explorer process can end without a window (seen
     // once in a clean run, with the shell reporting success): the folder is asked
-    // for again, up to four times within the deadline, and each attempt is logged.
-    constexpr int kAttempts = 4;
+    // for again within the deadline, and each attempt is logged. A session where
+    // none came is started afresh by the caller.
+    constexpr int kAttempts = 2;
     HWND window = nullptr;
     for (int attempt = 1; attempt <= kAttempts && !window; ++attempt) {
         SHELLEXECUTEINFOW info{};
@@ -70,6 +101,7 @@ int main(int argc, char** argv) {
             CloseHandle(info.hProcess);
     }
     if (!window) {
+        PrintSession();
         RemoveTree(folder);
         return 1;
     }
