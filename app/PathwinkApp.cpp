@@ -3,7 +3,6 @@
 #include "app/CommandLine.h"
 #include "main/MainWindowIds.h"
 #include "win/Application.h"
-#include "win/Clipboard.h"
 #include "win/Messages.h"
 #include "win/OnDemandLibrary.h"
 #include "win/Scoped.h"
@@ -56,14 +55,17 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
     tray_ = std::make_unique<ProgramTray>(window_->Handle(), display_, switcherKey_.Binding());
     flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_,
                                              [this](auto change) { OnTableChanged(change); });
+    pages_ = std::make_unique<ConfigurationPages>(*window_, table_, display_, options_, keyboard_,
+                                                  launch_, switcherKey_, *flows_,
+                                                  static_cast<PagesRequests&>(*this));
     // The tray icon talks to the shell, which takes longer than anything above:
     // it is added as soon as the message loop runs, once every hotkey works.
     window_->PostFinishStart();
 }
 
 void PathwinkApp::OnTableChanged(ShortcutFlows::Change change) {
-    if (change == ShortcutFlows::Change::Edited && pages_)
-        pages_->ClearSelection();
+    if (change == ShortcutFlows::Change::Edited && pages_->Made())
+        pages_->Made()->ClearSelection();
     switcherKey_.Retry();  // a deleted or changed shortcut may have freed its key
     RefreshShortcutList(); // the list shows the table as it now is, saved or not
     SaveSettings();
@@ -73,12 +75,12 @@ void PathwinkApp::OnStartFinishing() {
     if (tray_->Shown())
         return;
     tray_->OnSelected = [this] {
-        if (MainWindow* pages = Pages()) {
+        if (MainWindow* pages = pages_->Show()) {
             pages->ShowAndActivate();
             BringOwnedPopupForward(window_->Handle());
         }
     };
-    tray_->OnNoticeClicked = [this] { ShowOnPage(mainwindow::kPageShortcuts); };
+    tray_->OnNoticeClicked = [this] { pages_->ShowOnPage(mainwindow::kPageShortcuts); };
     tray_->BeforeMenu = [this] { OnHotkeysMayBeFree(); }; // the menu shows what works now
     tray_->OnChosen = [this](const TrayMenu::Choice& choice) { OnTrayMenuChoice(choice); };
     tray_->Show();
@@ -91,27 +93,9 @@ void PathwinkApp::OnStartFinishing() {
     TracePhase("tray icon (after ready)");
 }
 
-MainWindow* PathwinkApp::Pages() {
-    if (pages_)
-        return pages_.get();
-    pages_ = MainWindow::Make(window_->Handle(), *this);
-    if (!pages_)
-        return nullptr;
-    window_->ShowView(pages_.get());
-    pages_->ShowOptions(options_);
-    switcherKey_.ShowOn(pages_.get());
-    RefreshShortcutList();
-    return pages_.get();
-}
-
 void PathwinkApp::ShowAtStartup(int showCommand) {
-    if (MainWindow* pages = Pages())
+    if (MainWindow* pages = pages_->Show())
         pages->ShowAtStartup(showCommand);
-}
-
-void PathwinkApp::ShowOnPage(int page) {
-    if (MainWindow* pages = Pages())
-        pages->ShowOnPage(page);
 }
 
 void PathwinkApp::SaveSettings() {
@@ -159,7 +143,7 @@ void PathwinkApp::RequestClose() {
 
 bool PathwinkApp::MenuOpen() const {
     // A dialog opened inside a menu's loop would stay behind the menu.
-    return tray_->MenuOpen() || (pages_ && pages_->MenuOpen());
+    return tray_->MenuOpen() || pages_->MenuOpen();
 }
 
 bool PathwinkApp::BusyBringingItForward() {
@@ -173,14 +157,7 @@ bool PathwinkApp::BusyBringingItForward() {
 
 void PathwinkApp::RefreshShortcutList() {
     tray_->RefreshTooltip();
-    if (!pages_)
-        return; // the rows are made when the window first shows
-    std::vector<std::string> rows = display_.ListRows();
-    // Unchanged rows are not filled again, which would lose the list's scroll position.
-    if (rows != shownRows_ || rows.empty()) {
-        pages_->ShowShortcutRows(rows);
-        shownRows_ = std::move(rows);
-    }
+    pages_->RefreshRows();
 }
 
 void PathwinkApp::OpenHelp() {
@@ -196,21 +173,6 @@ void PathwinkApp::AddFoldersInTurn(const std::vector<std::string>& folders) {
         return;
     BusyBringingItForward();
     flows_->Enqueue(folders);
-}
-
-void PathwinkApp::OnNewClicked() {
-    if (!BusyBringingItForward())
-        flows_->NewShortcut("");
-}
-
-void PathwinkApp::OnEditClicked() {
-    if (pages_ && !BusyBringingItForward())
-        flows_->EditShortcut(pages_->SelectedRow());
-}
-
-void PathwinkApp::OnDeleteClicked() {
-    if (pages_ && !BusyBringingItForward())
-        flows_->DeleteShortcut(pages_->SelectedRow());
 }
 
 void PathwinkApp::OnFolderHandedOver(const std::string& folder) {
@@ -231,27 +193,6 @@ void PathwinkApp::OnQueuedFlowDue() {
         flows_->RunNextQueued();
 }
 
-void PathwinkApp::OnExitClicked() {
-    if (!options_.confirmExit || QuestionBox("Exit " PATHWINK_NAME "?", "Confirmation") == IDYES)
-        RequestClose();
-}
-
-void PathwinkApp::OnOptionsChanged(const Options& options) {
-    const bool marksChange = options.warnOfAltGr != options_.warnOfAltGr;
-    const KeyCombination showAllFolders = options_.showAllFoldersKey; // not a check box
-    options_ = options;
-    options_.showAllFoldersKey = showAllFolders;
-    if (marksChange)
-        RefreshShortcutList();
-}
-
-void PathwinkApp::OnWindowOpening() {
-    // The user looks now: the rows say what works at this moment (a layout added since
-    // may also have changed what a combination types).
-    RetryRefusedKeys();
-    RefreshShortcutList();
-}
-
 void PathwinkApp::OnHotkeysMayBeFree() {
     if (RetryRefusedKeys())
         RefreshShortcutList();
@@ -259,19 +200,9 @@ void PathwinkApp::OnHotkeysMayBeFree() {
 
 bool PathwinkApp::RetryRefusedKeys() {
     const bool switcherActive = switcherKey_.Retry();
-    switcherKey_.ShowOn(pages_.get());
+    switcherKey_.ShowOn(pages_->Made());
     const bool shortcutsActive = table_.RetryRefused() > 0;
     return shortcutsActive || switcherActive;
-}
-
-void PathwinkApp::OnShowAllFoldersKeyTyped(KeyCombination key) {
-    const KeyCombination oldKey = switcherKey_.Binding().Key();
-    if (!switcherKey_.Change(key, options_, keyboard_, pages_.get()))
-        return;
-    if (key != oldKey)
-        table_.RetryRefused(); // the old key may be what an inactive shortcut waited for
-    options_.showAllFoldersKey = key;
-    SaveSettings();
 }
 
 void PathwinkApp::OnSessionEnding() {
@@ -285,19 +216,6 @@ void PathwinkApp::OnSessionEnding() {
     }
 }
 
-void PathwinkApp::OnListDoubleClicked() {
-    const int row = pages_->SelectedRow();
-    if (row < 0 || row >= table_.Count())
-        return;
-    if (options_.doubleClickEdits) {
-        OnEditClicked();
-        return;
-    }
-    // Opened off the window thread like a hotkey's folder, but a missing folder is
-    // not told here: the row is in front of the user, who can edit or delete it.
-    launch_.OpenFolder(table_.Path(row), FolderLaunch::IfMissing::StaySilent);
-}
-
 void PathwinkApp::OnTrayMenuChoice(const TrayMenu::Choice& choice) {
     // Folders handed over while the menu was open get their dialogs now.
     window_->PostQueuedFlow();
@@ -305,11 +223,11 @@ void PathwinkApp::OnTrayMenuChoice(const TrayMenu::Choice& choice) {
     case TrayMenu::Command::None:
         return;
     case TrayMenu::Command::ConfigureShortcuts:
-        return ShowOnPage(mainwindow::kPageShortcuts);
+        return pages_->ShowOnPage(mainwindow::kPageShortcuts);
     case TrayMenu::Command::ConfigureOptions:
-        return ShowOnPage(mainwindow::kPageOptions);
+        return pages_->ShowOnPage(mainwindow::kPageOptions);
     case TrayMenu::Command::About:
-        return ShowOnPage(mainwindow::kPageAbout);
+        return pages_->ShowOnPage(mainwindow::kPageAbout);
     case TrayMenu::Command::Help:
         return OpenHelp();
     case TrayMenu::Command::Exit:
@@ -322,21 +240,6 @@ void PathwinkApp::OnTrayMenuChoice(const TrayMenu::Choice& choice) {
     case TrayMenu::Command::ShowAllFolders:
         // The menu was in front: nothing to give the focus back to.
         return switcherKey_.Toggle(nullptr);
-    }
-}
-
-void PathwinkApp::OnRowActionChosen(RowAction action) {
-    const int row = pages_->SelectedRow();
-    if (row < 0 || row >= table_.Count())
-        return;
-    switch (action) {
-    case RowAction::Open:
-        return launch_.OpenFolder(table_.Path(row)); // chosen by name: a missing folder is told
-    case RowAction::OpenInTerminal:
-        return launch_.OpenInTerminal(table_.Path(row), options_.terminal);
-    case RowAction::CopyPath:
-        CopyToClipboard(window_->Handle(), table_.Path(row));
-        return;
     }
 }
 

@@ -1,17 +1,18 @@
 #pragma once
 // The program's one owner of state: the options, the shortcut table with its
 // hotkey bindings, the settings store, the program's window, the configuration
-// pages once shown, the tray. It wires them, starts the program and closes it; the
-// flows that change shortcuts run in ShortcutFlows, the switcher and its key in
-// SwitcherKey, and the windows show what they are given and report what the user does.
+// pages, the tray. It wires them, starts the program and closes it; the flows that
+// change shortcuts run in ShortcutFlows, the pages' requests in ConfigurationPages,
+// the switcher and its key in SwitcherKey, and the windows show what they are given
+// and report what the user does.
 
+#include "app/ConfigurationPages.h"
 #include "app/ProgramTray.h"
 #include "app/ProgramWindow.h"
 #include "app/ShortcutDisplay.h"
 #include "app/ShortcutFlows.h"
 #include "app/SwitcherKey.h"
 #include "hotkey/AltGrCharacters.h"
-#include "main/MainWindow.h"
 #include "open/FolderLaunch.h"
 #include "store/Settings.h"
 #include "store/ShortcutTable.h"
@@ -22,7 +23,7 @@
 
 namespace pw {
 
-class PathwinkApp : private ProgramEvents, private MainWindowEvents {
+class PathwinkApp : private ProgramEvents, private PagesRequests {
 public:
     // Loads the options and the shortcuts and registers their hotkeys, then creates the
     // program's window (hidden, without pages); the tray icon follows from the message
@@ -42,23 +43,10 @@ private:
     // Saves, releases every hotkey and ends the message loop; a save that fails asks
     // whether to exit without saving (No leaves everything as it was).
     void Close();
-    // A close from the user or another program: a running flow ends as if cancelled first.
-    void RequestClose();
-    void SaveSettings();
     void OnTableChanged(ShortcutFlows::Change change);
-    // The pages, made at their first showing; null when they cannot be made.
-    MainWindow* Pages();
-    // Shows the table in the list and the count of inactive shortcuts in the tooltip.
-    void RefreshShortcutList();
-    // True (and what the flow or the close shows brought forward) while either runs.
-    bool BusyBringingItForward();
     // The tray menu's or the list's menu's loop runs.
     bool MenuOpen() const;
     void OnTrayMenuChoice(const TrayMenu::Choice& choice);
-    void ShowOnPage(int page);
-    void OpenHelp();
-    // Asks the system again for every refused combination; true when one is active now.
-    bool RetryRefusedKeys();
 
     // What the program's window hands on.
     void OnCloseRequested() override { RequestClose(); }
@@ -69,17 +57,14 @@ private:
     void OnStartFinishing() override;
     void OnHotkeysMayBeFree() override;
 
-    // What the pages report.
-    void OnNewClicked() override;
-    void OnEditClicked() override;
-    void OnDeleteClicked() override;
-    void OnListDoubleClicked() override;
-    void OnExitClicked() override;
-    void OnHelpClicked() override { OpenHelp(); }
-    void OnOptionsChanged(const Options& options) override;
-    void OnWindowOpening() override;
-    void OnShowAllFoldersKeyTyped(KeyCombination key) override;
-    void OnRowActionChosen(RowAction action) override;
+    // What the pages ask for.
+    bool BusyBringingItForward() override;
+    // A close from the user or another program: a running flow ends as if cancelled first.
+    void RequestClose() override;
+    void SaveSettings() override;
+    void OpenHelp() override;
+    bool RetryRefusedKeys() override;
+    void RefreshShortcutList() override;
 
     SettingsStore store_;
     KeyboardLookups keyboard_;
@@ -89,12 +74,11 @@ private:
     ShortcutDisplay display_;
     SwitcherKey switcherKey_;
     std::unique_ptr<ProgramWindow> window_;
-    std::unique_ptr<MainWindow> pages_; // made at the first showing
     std::unique_ptr<ShortcutFlows> flows_;
+    std::unique_ptr<ConfigurationPages> pages_;
     std::unique_ptr<ProgramTray> tray_;
-    std::vector<std::string> shownRows_; // what the list shows
-    bool exiting_ = false;               // the close is saving or asking
-    bool closing_ = false;               // the close is done: the message loop ends
+    bool exiting_ = false; // the close is saving or asking
+    bool closing_ = false; // the close is done: the message loop ends
 };
 
 } // namespace pw

@@ -2027,7 +2027,8 @@ void Storm::AddCommandEvent() {
     StartedProgram command;
     if (!command.LaunchCommand("\"" + app_->ExePath() + "\" add \"" + folder + "\"",
                                app_->Folder())) {
-        Fail("Pathwink.exe add could not be started");
+        Fail("Pathwink.exe add could not be started (error " + std::to_string(GetLastError()) +
+             ")");
         return;
     }
     ++addCommands_;
@@ -2062,7 +2063,7 @@ void Storm::StartSecondCopy() {
     StartedProgram& program = *c.program;
     if (!program.LaunchCommand("\"" + app_->ExePath() + "\"" + (inTray ? " tray" : ""),
                                app_->Folder())) {
-        Fail("the second copy could not be started");
+        Fail("the second copy could not be started (error " + std::to_string(GetLastError()) + ")");
         return;
     }
     ++secondCopies_;
