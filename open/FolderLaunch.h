@@ -81,9 +81,6 @@ public:
     // a missing folder is told, and so is a terminal that cannot start.
     void OpenInTerminal(const std::string& path, const std::string& terminalSetting);
 
-    // Launches started and not yet told back (for tests and benchmarks).
-    int Pending() const { return static_cast<int>(jobs_.size()); }
-
 private:
     class ResultWindow;
     struct Job;
