@@ -92,7 +92,7 @@ pw_wine_up() {
     # process inherit its output, and would hold a reader's pipe open for ever.
     wineserver -p || true
     if [ ! -f "$prefix/.pathwink-ready" ]; then
-        wineboot -i >/dev/null 2>&1 </dev/null
+        pw_wine_boot "$prefix" || return 1
         # Without a window manager every top-level DestroyWindow waits ~2 s unless
         # Wine manages its own windows; a crash must end the process, not open a dialog.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
@@ -109,6 +109,23 @@ pw_wine_up() {
     fi
     pw_wine_prepare || return 1
     pw_log "Wine prefix $WINEPREFIX on display $DISPLAY"
+}
+
+# A new prefix, made by wineboot; one that comes out without Windows' own DLLs (seen
+# once, with several prefixes made at a time) is made again from nothing, once.
+pw_wine_boot() {
+    local prefix=$1 try
+    for try in 1 2; do
+        wineboot -i >/dev/null 2>&1 </dev/null || true
+        [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] && return 0
+        pw_log "the new Wine prefix $prefix has no kernel32.dll (try $try)"
+        wineserver -k || true
+        wineserver -w || true
+        rm -rf "$prefix"
+        mkdir -p "$prefix"
+        wineserver -p || true
+    done
+    return 1
 }
 
 # The session is booted (desktop, services) and Wine's Explorer has opened and
