@@ -26,22 +26,22 @@ std::optional<HWND> WhereToOpen(const Options& options, HWND inFront) {
 } // namespace
 
 PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups keyboard)
-    : store_(std::move(store)), keyboard_(std::move(keyboard)), launch_(std::move(shell)),
+    : store_(std::move(store)), keyboard_(std::move(keyboard)),
       table_([this](const std::string& folder) {
           // Taken now: by the time the launch runs, the folder's own window may be in front.
-          launch_.OpenFolder(folder, FolderLaunch::IfMissing::Tell,
-                             WhereToOpen(options_, GetForegroundWindow()));
+          launch_->OpenFolder(folder, FolderLaunch::IfMissing::Tell,
+                              WhereToOpen(options_, GetForegroundWindow()));
       }),
       display_(table_, options_, keyboard_),
       switcherKey_(
           table_, display_,
           [this](const std::string& path, HWND inFront, FolderSwitcher::OpenIn where) {
               if (where == FolderSwitcher::OpenIn::Terminal)
-                  return launch_.OpenInTerminal(path, options_.terminal);
-              launch_.OpenFolder(path, FolderLaunch::IfMissing::Tell,
-                                 where == FolderSwitcher::OpenIn::NewWindow
-                                     ? std::nullopt
-                                     : WhereToOpen(options_, inFront));
+                  return launch_->OpenInTerminal(path, options_.terminal);
+              launch_->OpenFolder(path, FolderLaunch::IfMissing::Tell,
+                                  where == FolderSwitcher::OpenIn::NewWindow
+                                      ? std::nullopt
+                                      : WhereToOpen(options_, inFront));
           },
           [this] { return MenuOpen(); }) {
     options_ = store_.LoadOptions();
@@ -52,11 +52,12 @@ PathwinkApp::PathwinkApp(SettingsStore store, FolderShell shell, KeyboardLookups
     TracePhase("hotkeys");
     // No key needs the program's window: it follows once every key works.
     window_ = std::make_unique<ProgramWindow>(static_cast<ProgramEvents&>(*this));
+    launch_ = std::make_unique<FolderLaunch>(window_->Handle(), std::move(shell));
     tray_ = std::make_unique<ProgramTray>(window_->Handle(), display_, switcherKey_.Binding());
     flows_ = std::make_unique<ShortcutFlows>(table_, options_, keyboard_, *window_,
                                              [this](auto change) { OnTableChanged(change); });
     pages_ = std::make_unique<ConfigurationPages>(*window_, table_, display_, options_, keyboard_,
-                                                  launch_, switcherKey_, *flows_,
+                                                  *launch_, switcherKey_, *flows_,
                                                   static_cast<PagesRequests&>(*this));
     // The tray icon talks to the shell, which takes longer than anything above:
     // it is added as soon as the message loop runs, once every hotkey works.
@@ -234,9 +235,9 @@ void PathwinkApp::OnTrayMenuChoice(const TrayMenu::Choice& choice) {
         return RequestClose();
     case TrayMenu::Command::OpenFolder:
         // The window in front is the taskbar or Pathwink's own: a new window, as from the list.
-        return launch_.OpenFolder(choice.folder);
+        return launch_->OpenFolder(choice.folder);
     case TrayMenu::Command::OpenFolderInTerminal:
-        return launch_.OpenInTerminal(choice.folder, options_.terminal);
+        return launch_->OpenInTerminal(choice.folder, options_.terminal);
     case TrayMenu::Command::ShowAllFolders:
         // The menu was in front: nothing to give the focus back to.
         return switcherKey_.Toggle(nullptr);

@@ -56,6 +56,7 @@ private:
     void OnQueuedFlowDue() override;
     void OnStartFinishing() override;
     void OnHotkeysMayBeFree() override;
+    void OnLaunchDone(WPARAM number) override { launch_->OnLaunchDone(number); }
 
     // What the pages ask for.
     bool BusyBringingItForward() override;
@@ -69,11 +70,11 @@ private:
     SettingsStore store_;
     KeyboardLookups keyboard_;
     Options options_;
-    FolderLaunch launch_;
     ShortcutTable table_;
     ShortcutDisplay display_;
     SwitcherKey switcherKey_;
     std::unique_ptr<ProgramWindow> window_;
+    std::unique_ptr<FolderLaunch> launch_; // tells its results through the program's window
     std::unique_ptr<ShortcutFlows> flows_;
     std::unique_ptr<ConfigurationPages> pages_;
     std::unique_ptr<ProgramTray> tray_;

@@ -120,6 +120,9 @@ LRESULT ProgramWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kRunQueuedFlowMessage:
         events_.OnQueuedFlowDue();
         return 0;
+    case kLaunchDoneMessage:
+        events_.OnLaunchDone(wParam);
+        return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:

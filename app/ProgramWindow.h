@@ -35,6 +35,8 @@ public:
     // The session was unlocked or reconnected, or the machine resumed: a combination
     // another program held may be free now.
     virtual void OnHotkeysMayBeFree() = 0;
+    // A folder launch posted its end (kLaunchDoneMessage's wParam; anyone can post it).
+    virtual void OnLaunchDone(WPARAM number) = 0;
 
 protected:
     ~ProgramEvents() = default;

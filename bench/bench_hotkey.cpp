@@ -15,6 +15,7 @@
 #include "hotkey/KeyCombination.h"
 #include "open/FolderLaunch.h"
 #include "store/ShortcutTable.h"
+#include "tests/open/HostedLaunch.h"
 
 #include <windows.h>
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
         openAt = Ticks();
         return 0;
     };
-    FolderLaunch launch(shell);
+    pwtest::HostedLaunch launch(shell);
 
     long long handlerAt = 0;
     ShortcutTable table([&](const std::string& folder) {

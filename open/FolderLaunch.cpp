@@ -7,19 +7,12 @@
 #include "win/OnDemandLibrary.h"
 #include "win/Scoped.h"
 #include "win/Text.h"
-#include "win/Window.h"
 
 #include <shellapi.h>
 
 #include <atomic>
 
 namespace pw {
-
-namespace {
-
-constexpr char kResultWindowClass[] = PATHWINK_NAME "LaunchWindow";
-
-} // namespace
 
 std::string MissingFolderText(const std::string& path) {
     return "The folder \"" + path +
@@ -109,29 +102,8 @@ struct FolderLaunch::Job {
     std::atomic<bool> done{false};
 };
 
-// Receives what launch threads found, on the thread that started them.
-class FolderLaunch::ResultWindow : public Window {
-public:
-    explicit ResultWindow(FolderLaunch& owner) : owner_(owner) {
-        RegisterWindowClass(kResultWindowClass);
-        Create(0, kResultWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE);
-    }
-    using Window::Handle;
-
-protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
-        if (msg == kLaunchDoneMessage) {
-            owner_.OnJobDone(wParam);
-            return 0;
-        }
-        return Window::HandleMessage(msg, wParam, lParam);
-    }
-
-private:
-    FolderLaunch& owner_;
-};
-
-FolderLaunch::FolderLaunch(FolderShell shell) : shell_(std::move(shell)) {}
+FolderLaunch::FolderLaunch(HWND resultWindow, FolderShell shell)
+    : resultWindow_(resultWindow), shell_(std::move(shell)) {}
 
 FolderLaunch::~FolderLaunch() = default;
 
@@ -158,12 +130,9 @@ void FolderLaunch::OpenInTerminal(const std::string& path, const std::string& te
 }
 
 void FolderLaunch::Start(std::shared_ptr<Job> job) {
-    // Made at the first launch: nothing of it is needed before.
-    if (!results_)
-        results_ = std::make_unique<ResultWindow>(*this);
     const std::string path = job->path;
     job->shell = shell_;
-    job->resultWindow = results_->Handle();
+    job->resultWindow = resultWindow_;
     job->number = ++lastJobNumber_;
     // The thread holds the job as long as it runs, whatever becomes of the launcher.
     auto threadsJob = std::make_unique<std::shared_ptr<Job>>(job);
@@ -202,7 +171,7 @@ DWORD WINAPI FolderLaunch::RunJob(void* parameter) {
     return 0;
 }
 
-void FolderLaunch::OnJobDone(WPARAM number) {
+void FolderLaunch::OnLaunchDone(WPARAM number) {
     const auto found = jobs_.find(number);
     if (found == jobs_.end() || !found->second->done)
         return;

@@ -61,7 +61,9 @@ struct FolderShell {
 
 class FolderLaunch {
 public:
-    explicit FolderLaunch(FolderShell shell = FolderShell());
+    // Each launch's end is posted to resultWindow as kLaunchDoneMessage; the window
+    // hands its wParam to OnLaunchDone, on the thread that started the launch.
+    explicit FolderLaunch(HWND resultWindow, FolderShell shell = FolderShell());
     // Launches still under way finish on their own; what they find is no longer told.
     ~FolderLaunch();
     FolderLaunch(const FolderLaunch&) = delete;
@@ -81,18 +83,18 @@ public:
     // a missing folder is told, and so is a terminal that cannot start.
     void OpenInTerminal(const std::string& path, const std::string& terminalSetting);
 
+    // What the launch that kLaunchDoneMessage names found is told, if it is one of ours
+    // and done; otherwise (a message another program posted) nothing happens.
+    void OnLaunchDone(WPARAM number);
+
 private:
-    class ResultWindow;
     struct Job;
     void Start(std::shared_ptr<Job> job);
     static DWORD WINAPI RunJob(void* job);
-    // The job the done message names, if it is one of ours and done; otherwise
-    // (a message another program posted) nothing happens.
-    void OnJobDone(WPARAM number);
     void Finish(const Job& job);
 
+    HWND resultWindow_;
     FolderShell shell_;
-    std::unique_ptr<ResultWindow> results_;
     // Jobs started and not yet told back, by the number their done message carries.
     std::unordered_map<WPARAM, std::shared_ptr<Job>> jobs_;
     WPARAM lastJobNumber_ = 0;

@@ -1922,9 +1922,8 @@ void Storm::OwnMessagesPostedEvent() {
     // as a pointer, and none that the program did not ask for may change anything.
     const LPARAM junk = static_cast<LPARAM>(0x10000 + dice_.Below(0x7FFF0000));
     Log("the program's own messages posted to its windows with 0x" + Hex(static_cast<DWORD>(junk)));
-    if (HWND launch = FindWindowExA(HWND_MESSAGE, nullptr, "PathwinkLaunchWindow", nullptr))
-        for (const WPARAM number : {WPARAM(0), WPARAM(1), WPARAM(2), WPARAM(junk)})
-            PostMessageA(launch, pw::kLaunchDoneMessage, number, junk);
+    for (const WPARAM number : {WPARAM(0), WPARAM(1), WPARAM(2), WPARAM(junk)})
+        PostMessageA(app_->MainWindow(), pw::kLaunchDoneMessage, number, junk);
     PostMessageA(tray_, pw::kTrayIconMessage, static_cast<WPARAM>(junk),
                  MAKELPARAM(0x7F7F, 0x7F7F));
     PostMessageA(app_->MainWindow(), pw::kFinishStartMessage, static_cast<WPARAM>(junk), junk);

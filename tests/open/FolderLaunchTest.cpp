@@ -4,6 +4,7 @@
 // the window thread's messages.
 
 #include "open/FolderLaunch.h"
+#include "tests/open/HostedLaunch.h"
 #include "tests/support/TestSupport.h"
 #include "win/AppMessages.h"
 #include "win/Errors.h"
@@ -124,7 +125,7 @@ TEST(OpenFolder, AnExistingFolderOpensInExplorer) {
     // A launch that fails says so in a modal box of this very process, which would
     // hold the wait below for ever: it is closed and reported instead.
     const pwtest::BoxCloser boxes;
-    FolderLaunch launch;
+    pwtest::HostedLaunch launch;
     launch.OpenFolder(folder + "\\"); // a trailing separator opens normally
     EXPECT_TRUE(pwtest::WaitAndCloseExplorer(folder))
         << "no Explorer window for " << folder << "; boxes shown: " << boxes.Closed();
@@ -138,7 +139,7 @@ TEST(OpenFolder, AnythingButAFolderShowsThePlainMessage) {
     const std::string file = folder + "\\note.txt";
     std::ofstream(file) << "not a folder";
     const std::string missing = folder + "\\no such folder";
-    FolderLaunch launch;
+    pwtest::HostedLaunch launch;
 
     for (const std::string& path : {file, std::string(), missing}) {
         auto watcher = WatchPlainMessage();
@@ -158,7 +159,7 @@ TEST(OpenFolder, AnythingButAFolderShowsThePlainMessage) {
 
 TEST(OpenFolder, ALongTextWrapsWithinHalfTheScreen) {
     const std::string missing = "C:\\" + std::string(300, 'x');
-    FolderLaunch launch;
+    pwtest::HostedLaunch launch;
     auto watcher = WatchPlainMessage();
     launch.OpenFolder(missing);
     SeenMessage seen = Await(watcher);
@@ -171,7 +172,7 @@ TEST(OpenFolder, ALaunchTheShellRefusesIsToldWithTheSystemsReason) {
     FolderShell shell;
     shell.isFolder = [](const std::string&) { return true; };
     shell.open = [](const std::string&) -> DWORD { return ERROR_ACCESS_DENIED; };
-    FolderLaunch launch(shell);
+    pwtest::HostedLaunch launch(shell);
     auto watcher = WatchPlainMessage();
     launch.OpenFolder("C:\\Refused");
     const SeenMessage seen = Await(watcher);
@@ -183,7 +184,7 @@ TEST(OpenFolder, ALaunchTheShellRefusesIsToldWithTheSystemsReason) {
 TEST(OpenFolder, AFolderCheckThatHangsHoldsUpNeitherTheCallerNorOtherLaunches) {
     BlockingShell blocking;
     blocking.blockedPath = "C:\\Share that does not answer";
-    FolderLaunch launch(blocking.Shell());
+    pwtest::HostedLaunch launch(blocking.Shell());
     const auto start = std::chrono::steady_clock::now();
     launch.OpenFolder(blocking.blockedPath);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500))
@@ -203,10 +204,9 @@ TEST(OpenFolder, ADoneMessageFromAnotherProgramIsIgnoredAndOursStillCounts) {
     blocking.blockedPath = "C:\\Still checking";
     FolderShell shell = blocking.Shell();
     shell.open = [](const std::string&) -> DWORD { return ERROR_ACCESS_DENIED; };
-    FolderLaunch launch(shell);
+    pwtest::HostedLaunch launch(shell);
     launch.OpenFolder(blocking.blockedPath); // job 1: under way until released
-    HWND results = FindWindowExW(HWND_MESSAGE, nullptr, L"PathwinkLaunchWindow", nullptr);
-    ASSERT_TRUE(results);
+    const HWND results = launch.Handle();
     // Any program can post this number with anything in it: once it crashed the program.
     // A launch taken as done before it is would tell what it has not yet found.
     auto watcher = WatchPlainMessage();
@@ -229,7 +229,7 @@ std::string g_missing;
 } // namespace
 
 TEST(OpenFolder, AMissingFolderHasOneMessageAtATimeAndAPressBringsItForward) {
-    FolderLaunch launch;
+    pwtest::HostedLaunch launch;
     g_pressedAgain = &launch;
     g_missing = "C:\\Missing " + std::to_string(GetTickCount());
     // Counts the messages for 2.5 s, then closes each one.
@@ -273,7 +273,7 @@ TEST(OpenFolder, APathTooLongForExplorerIsToldAndNeverHandedToTheShell) {
     ASSERT_TRUE(IsExistingDirectory(folder)) << folder;
     EXPECT_EQ(ExploreFolder(folder), DWORD(ERROR_FILENAME_EXCED_RANGE))
         << "the shell is not asked (Wine's desktop dies of it)";
-    FolderLaunch launch;
+    pwtest::HostedLaunch launch;
     auto watcher = WatchPlainMessage();
     launch.OpenFolder(folder);
     EXPECT_EQ(Await(watcher).text, PathTooLongToOpenText(folder));
@@ -304,7 +304,7 @@ TEST(OpenFolder, AMessageAboutAPathOfThousandsOfCharactersFitsTheScreenShowingIt
         const DWORD openError = c.openError;
         shell.isFolder = [openError](const std::string&) { return openError != 0; };
         shell.open = [openError](const std::string&) { return openError; };
-        FolderLaunch launch(shell);
+        pwtest::HostedLaunch launch(shell);
         auto watcher = WatchPlainMessage();
         launch.OpenFolder(path);
         const SeenMessage seen = Await(watcher);
@@ -364,7 +364,7 @@ TEST(OpenFolder, AKeysWindowInFrontIsTriedFirstAndANewWindowOpensOnlyWhenItDidNo
             ++opened;
             return 0;
         };
-        FolderLaunch launch(shell);
+        pwtest::HostedLaunch launch(shell);
         launch.OpenFolder("C:\\Work", FolderLaunch::IfMissing::StaySilent, c.windowInFront);
         // Done once every step it should take has run, and a moment for a step too many.
         ASSERT_TRUE(pwtest::WaitUntil(
