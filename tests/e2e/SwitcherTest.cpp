@@ -253,10 +253,11 @@ TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath
     FileDialogHost dialog("classic", base_);
     ASSERT_TRUE(dialog.Window());
     SetForegroundWindow(dialog.Window());
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog.Window(); }));
     const std::optional<FileDialogHost::Report> before = dialog.Read();
     ASSERT_TRUE(before);
     PressKeyAt({200, 150});
-    ASSERT_TRUE(WaitUntil([&] { return Shown(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Shown(); })) << "the program shows: " << app_->Shown();
     Filter(L"2024", {3});
     TypeKey(VK_RETURN, false, false, true);
     EXPECT_TRUE(WaitAndCloseExplorer(Path(3))) << "Shift+Enter opens a new Explorer window";
