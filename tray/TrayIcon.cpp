@@ -18,6 +18,23 @@ namespace {
 // The waits before each new try of a refused add; the tries end with the list.
 constexpr UINT kRetryDelaysMs[] = {1000, 2000, 4000, 8000, 16000};
 
+// Whether the last key or button a menu's loop on this thread took was Esc, as the
+// loop shows it to message filters. The key's state after the loop is no guide: its
+// release may have been read by then.
+thread_local bool t_menuLastInputWasEscape = false;
+
+LRESULT CALLBACK WatchMenuInput(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_MENU && lParam) {
+        const UINT message = reinterpret_cast<const MSG*>(lParam)->message;
+        if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)
+            t_menuLastInputWasEscape = reinterpret_cast<const MSG*>(lParam)->wParam == VK_ESCAPE;
+        else if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
+                 message == WM_NCLBUTTONDOWN || message == WM_NCRBUTTONDOWN)
+            t_menuLastInputWasEscape = false;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 // The icon at the size the notification area shows at the screen's scaling. The
 // function that knows it is in Common Controls 6 only: without it, the small icon size.
 HICON LoadProgramIcon() {
@@ -227,10 +244,14 @@ void TrayIcon::RequestMenu(POINT at) {
     icon.cbSize = sizeof icon;
     icon.hWnd = window_;
     icon.uID = kIconId;
-    handler(at);
-    // A menu closed with Esc gives the keyboard back to the notification area, on the
-    // icon (the key is still down while its key-down ends the menu).
-    if (GetKeyState(VK_ESCAPE) < 0)
+    t_menuLastInputWasEscape = false;
+    {
+        const UniqueHook watch(
+            SetWindowsHookExW(WH_MSGFILTER, WatchMenuInput, nullptr, GetCurrentThreadId()));
+        handler(at);
+    }
+    // A menu closed with Esc gives the keyboard back to the notification area, on the icon.
+    if (t_menuLastInputWasEscape)
         TellShell(NIM_SETFOCUS, icon);
 }
 

@@ -77,6 +77,11 @@ struct RegKeyTraits {
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { RegCloseKey(h); }
 };
+struct HookTraits {
+    using Handle = HHOOK;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { UnhookWindowsHookEx(h); }
+};
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;
@@ -84,6 +89,7 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueFont = UniqueHandle<FontTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
+using UniqueHook = UniqueHandle<HookTraits>;
 
 // Runs its action when the scope is left, also by an exception, unless dismissed.
 template <class F> class ScopeExit {
