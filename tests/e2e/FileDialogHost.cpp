@@ -13,12 +13,9 @@ FileDialogHost::FileDialogHost(const std::string& mode, const std::string& start
     reportFile_ = MakeTempFolder("pwhost") + "\\report.txt";
     const std::string built = BuiltPathwink();
     const std::string exe = built.substr(0, built.find_last_of('\\')) + "\\file_dialog_host.exe";
-    std::wstring command = pw::Wide("\"" + exe + "\" " + mode + " \"" + reportFile_ + "\" \"" +
-                                    startFolder + "\" " + removal);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    if (!CreateProcessW(pw::Wide(exe).c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi_))
+    if (!StartProcess("\"" + exe + "\" " + mode + " \"" + reportFile_ + "\" \"" + startFolder +
+                          "\" " + removal,
+                      "", pi_))
         return;
     const char* caption = mode == "message" ? kDialogHostMessageCaption : nullptr;
     WaitUntil(

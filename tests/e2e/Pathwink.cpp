@@ -70,15 +70,7 @@ bool PathwinkProcess::Launch(const std::string& arguments, int showCommand) {
 bool StartedProgram::LaunchCommand(const std::string& commandLine, const std::string& currentFolder,
                                    int showCommand) {
     Kill();
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    if (showCommand >= 0) {
-        si.dwFlags = STARTF_USESHOWWINDOW;
-        si.wShowWindow = static_cast<WORD>(showCommand);
-    }
-    std::wstring command = Wide(commandLine);
-    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          Wide(currentFolder).c_str(), &si, &pi_) != FALSE;
+    return StartProcess(commandLine, currentFolder, pi_, showCommand);
 }
 
 ::testing::AssertionResult StartedProgram::WaitForMainWindow(int timeoutMs) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace pwtest {
@@ -20,14 +21,22 @@ void PumpFor(int ms) {
     } while (std::chrono::steady_clock::now() < end);
 }
 
-bool StartProcess(std::string commandLine, const std::string& folder, PROCESS_INFORMATION& pi) {
-    STARTUPINFOA si{};
+bool StartProcess(const std::string& commandLine, const std::string& folder,
+                  PROCESS_INFORMATION& pi, int showCommand) {
+    STARTUPINFOW si{};
     si.cb = sizeof si;
+    if (showCommand >= 0) {
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = static_cast<WORD>(showCommand);
+    }
+    const std::wstring folderW = Wide(folder);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           folder.empty() ? nullptr : folder.c_str(), &si, &pi))
+        std::wstring command = Wide(commandLine);
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.empty() ? nullptr : folderW.c_str(), &si, &pi))
             return true;
         const DWORD error = GetLastError();
+        std::fprintf(stderr, "[ START   ] error %lu starting %s\n", error, commandLine.c_str());
         Sleep(200);
         SetLastError(error);
     }

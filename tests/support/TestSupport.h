@@ -19,10 +19,13 @@ namespace pwtest {
 
 // Pumps this thread's messages and polls pred until it holds or timeoutMs passes.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
-// CreateProcessA of commandLine in folder (empty: this one's), tried up to five
-// times: Wine now and then refuses a start right after a kill or an install (error
-// 1359, an internal error). On false, GetLastError() holds the last try's error.
-bool StartProcess(std::string commandLine, const std::string& folder, PROCESS_INFORMATION& pi);
+// CreateProcessW of commandLine (UTF-8) in folder (empty: this one's), with
+// showCommand unless it is -1, tried up to five times: Wine now and then refuses a
+// start right after a kill or an install (error 1359, an internal error), also in
+// the storm and before a file dialog's host. Each refusal is written to stderr; on
+// false, GetLastError() holds the last try's error.
+bool StartProcess(const std::string& commandLine, const std::string& folder,
+                  PROCESS_INFORMATION& pi, int showCommand = -1);
 void PumpFor(int ms);
 
 // A visible or hidden top-level window of the given class and exact title (either
