@@ -78,13 +78,9 @@ void AppInProcess::Click(HWND control, WORD code) const {
 }
 
 std::vector<std::string> AppInProcess::Rows() const {
-    HWND list = pwtest::FindChildByClass(Window(), "ListBox");
     std::vector<std::string> rows;
-    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        std::wstring text(SendMessageW(list, LB_GETTEXTLEN, i, 0) + 1, L'\0');
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        rows.push_back(Utf8(text.c_str()));
-    }
+    for (const std::wstring& row : pwtest::ListRows(pwtest::FindChildByClass(Window(), "ListBox"))
+                                       .value_or(std::vector<std::wstring>{}))
+        rows.push_back(Utf8(row));
     return rows;
 }

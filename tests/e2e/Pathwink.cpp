@@ -318,30 +318,6 @@ bool StartedProgram::EditorShown() const {
     return !NoWindow("TDlgNewShortcut", nullptr);
 }
 
-std::optional<std::vector<std::wstring>> ListRows(HWND list, int timeoutMs) {
-    const auto ms = static_cast<UINT>(timeoutMs);
-    DWORD_PTR count = 0;
-    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, ms, &count) ||
-        static_cast<LRESULT>(count) == LB_ERR)
-        return std::nullopt;
-    std::vector<std::wstring> rows;
-    for (WPARAM i = 0; i < count; ++i) {
-        // LB_GETTEXT across processes is only right in its wide form under Wine.
-        DWORD_PTR length = 0;
-        if (!SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, ms, &length) ||
-            static_cast<LRESULT>(length) == LB_ERR)
-            return std::nullopt;
-        std::wstring row(length + 1, L'\0');
-        DWORD_PTR copied = 0;
-        if (!SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row.data()),
-                                 SMTO_ABORTIFHUNG, ms, &copied))
-            return std::nullopt;
-        row.resize(wcslen(row.c_str()));
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 HWND StartedProgram::ShortcutList() const {
     MakePages();
     return FindChildByClass(mainWindow_, "ListBox");

@@ -192,9 +192,6 @@ void TypeIntoHotkeyField(HWND editor, WORD vk, bool ctrl = false, bool alt = fal
                          bool shift = false);
 void ClickEditorButton(HWND editor, const char* caption);
 
-// The rows of a shortcut list in their wide form, each read with a deadline;
-// nullopt when the program did not answer in time.
-std::optional<std::vector<std::wstring>> ListRows(HWND list, int timeoutMs = 3000);
 // Makes the pages of a Pathwink main window that has none yet (a start in the tray)
 // by opening it as a click on the tray icon would; nothing when they exist.
 void MakePagesFromTray(HWND mainWindow, DWORD processId);

@@ -64,14 +64,7 @@ bool ShowSwitcherFiltering(const std::string& markers) {
         std::fprintf(stderr, "the switcher did not show\n");
         return false;
     }
-    for (const wchar_t c : std::wstring(L"rep")) {
-        INPUT in[2] = {};
-        in[0].type = in[1].type = INPUT_KEYBOARD;
-        in[0].ki.wScan = in[1].ki.wScan = c;
-        in[0].ki.dwFlags = KEYEVENTF_UNICODE;
-        in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-        SendInput(2, in, sizeof(INPUT));
-    }
+    TypeCharacters(L"rep");
     PumpFor(500);
     const bool ok = Handshake(markers, "switcher");
     PostMessageA(app.MainWindow(), WM_CLOSE, 0, 0);

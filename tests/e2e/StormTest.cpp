@@ -11,15 +11,12 @@
 // After every change, and whenever the program ends, its settings file must hold
 // exactly the shortcuts its list showed, in that order, and the options its check
 // boxes showed; the next start must show them again. Folders have names in several
-// scripts and are handed over in both forms WM_COPYDATA takes. While the program is
-// closed a leftover of any kind may appear under a save's pending copy's name: the
-// next start applies the torn file's own copy and sets any other aside.
+// scripts and are handed over in both forms WM_COPYDATA takes.
 //
 // PW_STORM_EVENTS sets the number of events (default 350), PW_STORM_SEED replays
 // one sequence; PW_STORM_VERBOSE=1 prints every event as it runs. The seed is
 // printed at the start and with every failure.
 
-#include "store/PendingCopy.h"
 #include "tests/e2e/Pathwink.h"
 #include "tests/support/TestSupport.h"
 #include "tray/TrayIcon.h"
@@ -47,7 +44,6 @@
 #include <vector>
 
 using namespace pwtest;
-using pw::PendingCopyBytes;
 
 namespace {
 
@@ -468,11 +464,10 @@ SavedSettings ReadSettingsFile(const std::string& settingsFile) {
     return saved;
 }
 
-// The names in folder that match pattern: "~pw*.tmp", a save's temporary files.
-std::vector<std::string> FilesIn(const std::string& folder, const char* pattern = "~pw*.tmp") {
+std::vector<std::string> TempFilesIn(const std::string& folder) {
     std::vector<std::string> found;
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "\\" + pattern).c_str(), &fd);
+    HANDLE h = FindFirstFileA((folder + "\\~pw*.tmp").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE)
         return found;
     do
@@ -480,23 +475,6 @@ std::vector<std::string> FilesIn(const std::string& folder, const char* pattern 
     while (FindNextFileA(h, &fd));
     FindClose(h);
     return found;
-}
-
-// The settings file's bytes with each option's 0 or 1 turned over in the file's own
-// encoding, and the options they then hold: what a save of those options wrote.
-std::string WithOptionsTurned(std::string bytes, OptionSet& options) {
-    for (int i = 0; i < kOptionCount; ++i) {
-        std::string key;
-        for (char c : std::string(kOptionKeys[i]) + "=")
-            key += bytes.rfind("\xFF\xFE", 0) == 0 ? std::string{c, '\0'} : std::string(1, c);
-        const size_t at = bytes.find(key);
-        char* digit = at == std::string::npos ? nullptr : &bytes[at + key.size()];
-        if (digit && (*digit == '0' || *digit == '1')) {
-            options.on[i] = *digit == '0';
-            *digit = options.on[i] ? '1' : '0';
-        }
-    }
-    return bytes;
 }
 
 std::string FileText(const std::string& path) {
@@ -697,9 +675,6 @@ private:
     // Rewrites the settings file of a stopped program as a person's editor would: in
     // UTF-8, with or without the mark, a comment first and a section of their own.
     void HandEditInUtf8();
-    // Starts the stopped program, half the time with a leftover of a kind the dice
-    // choose under the pending copy's name, and checks what the start made of it.
-    void StartAfterALeftover();
     // An exit while handed-over folders wait names them first; false when the
     // answer (No) keeps the program running.
     bool AnswerWaitingFoldersQuestion(const std::string& how, bool yes);
@@ -804,8 +779,6 @@ private:
     int addCommands_ = 0;
     int restarts_ = 0, secondCopies_ = 0, crashes_ = 0, lostOrCorrupted_ = 0, handedOver_ = 0;
     int explorers_ = 0, missingMessages_ = 0, commits_ = 0, fileChecks_ = 0, hangs_ = 0;
-    int copiesApplied_ = 0, copiesSetAside_ = 0;
-    std::set<std::string> setAside_; // the leftovers' names set aside so far
     size_t mostRows_ = 0;
     int runEvents_ = 0, longestRun_ = 0;
     double longestRunSeconds_ = 0;
@@ -2220,7 +2193,7 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     CloseStrayExplorers();
 
     const SavedSettings saved = CheckFile("after " + how, rowsBefore, optionsBefore);
-    const auto temps = FilesIn(app_->Folder());
+    const auto temps = TempFilesIn(app_->Folder());
     if (!temps.empty())
         Fail("after " + how + " a temporary file of a save is left: " + temps.front());
     if (!utf8Edit_ && dice_.Percent(30))
@@ -2230,67 +2203,8 @@ void Storm::ProgramEnded(const std::string& how, bool killedByTest) {
     model_.table = saved.entries;
     model_.options = saved.options;
     ++restarts_;
-    StartAfterALeftover();
-}
-
-void Storm::StartAfterALeftover() {
-    const std::string file = app_->SettingsPath(), pending = file + ".~new";
-    const std::string old = FileBytes(Wide(file)).value_or("");
-    OptionSet turned = model_.options;
-    const std::string saved = WithOptionsTurned(old, turned);
-    const std::string own = PendingCopyBytes(saved, old), other = PendingCopyBytes(saved, saved);
-    const struct {
-        const char* what;
-        std::string bytes; // the leftover file's
-        bool applied;      // the torn file's own copy, which the start applies
-    } kinds[] = {
-        {"the torn file's own copy", own, true},
-        {"the copy of a save cut short before it wrote", own, true},
-        {"a whole copy of another save", other, false},
-        {"an empty copy", "", false},
-        {"a copy of other bytes", std::string("\0\xFF[Options]\r\n", 13), false},
-        {"a read-only whole copy of another save", other, false},
-        {"a folder", "", false},
-    };
-    const int kind = dice_.Percent(50) ? dice_.Below(7) : -1;
-    if (kind == 0) { // cut short at any byte while the turned options were written over it
-        const size_t cut = static_cast<size_t>(dice_.Below(static_cast<int>(old.size()) + 1));
-        std::ofstream(file, std::ios::binary) << saved.substr(0, cut) + old.substr(cut);
-    }
-    if (kind == 6)
-        CreateDirectoryW(Wide(pending).c_str(), nullptr);
-    else if (kind >= 0)
-        std::ofstream(pending, std::ios::binary) << kinds[kind].bytes;
-    if (kind == 5)
-        SetFileAttributesW(Wide(pending).c_str(), FILE_ATTRIBUTE_READONLY);
-    if (kind >= 0 && kinds[kind].applied)
-        model_.options = turned;
-    if (kind >= 0)
-        Log(std::string("left beside the settings file: ") + kinds[kind].what);
-    if (!StartProgram() || stop_)
-        return;
-    Log("the list shows" + Listed(seen_.rows, 90));
-    CheckFile("after the start", RowsOf(model_.table), model_.options);
-    if (kind < 0)
-        return;
-    const auto& left = kinds[kind];
-    const std::string with = std::string("with ") + left.what + " left, ";
-    const std::string bytes = FileBytes(Wide(file)).value_or("<absent>");
-    if (bytes != (left.applied ? saved : old))
-        Fail(with + "the settings file after the start: " + Shortened(bytes, 200));
-    if (GetFileAttributesW(Wide(pending).c_str()) != INVALID_FILE_ATTRIBUTES)
-        Fail(with + "the start left it where it was");
-    std::vector<std::string> fresh;
-    for (const std::string& name : FilesIn(app_->Folder(), "Pathwink.INI.~new.unused-*"))
-        if (setAside_.insert(name).second)
-            fresh.push_back(name);
-    const std::string aside = app_->Folder() + "\\" + (fresh.empty() ? "" : fresh[0]);
-    if (fresh.size() != (left.applied ? 0u : 1u))
-        Fail(with + std::to_string(fresh.size()) + " were set aside");
-    else if (!left.applied &&
-             (kind == 6 ? !IsDirectory(aside) : FileBytes(Wide(aside)) != left.bytes))
-        Fail("the leftover set aside as " + aside + " is not " + left.what + " as it was");
-    ++(left.applied ? copiesApplied_ : copiesSetAside_);
+    if (StartProgram() && stop_ == false)
+        Log("the list shows" + Listed(seen_.rows, 90));
 }
 
 void Storm::Recover() {
@@ -2326,7 +2240,7 @@ void Storm::Finish() {
     }
     CheckHandOversAfterEnd(false);
     CheckFile("at the end", rowsBefore, optionsBefore);
-    const auto temps = FilesIn(app_->Folder());
+    const auto temps = TempFilesIn(app_->Folder());
     if (!temps.empty())
         Fail("at the end a temporary file of a save is left: " + temps.front());
 }
@@ -2391,12 +2305,10 @@ void Storm::Run() {
                 "commands, %d crashes, "
                 "%d hangs, %d lost or corrupted entries, longest run %d events (%.1f s); %d "
                 "folders handed over, %d shortcuts made or changed, at most %zu rows, %d Explorer "
-                "windows, %d missing-folder messages, %d file checks, %d leftover copies applied "
-                "and %d set aside, %d failures, %.1f s\n",
+                "windows, %d missing-folder messages, %d file checks, %d failures, %.1f s\n",
                 seed_, run, restarts_, secondCopies_, addCommands_, crashes_, hangs_,
                 lostOrCorrupted_, longestRun_, longestRunSeconds_, handedOver_, commits_, mostRows_,
-                explorers_, missingMessages_, fileChecks_, copiesApplied_, copiesSetAside_,
-                failures_, seconds);
+                explorers_, missingMessages_, fileChecks_, failures_, seconds);
     std::fflush(stdout);
 }
 

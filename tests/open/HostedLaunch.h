@@ -1,6 +1,5 @@
 #pragma once
-// A folder launcher served as the program's window serves it: a message-only window
-// that hands each launch's end to the launcher, for tests and benchmarks of it alone.
+// A folder launcher whose ends a message-only window hands on, as the program's does.
 
 #include "open/FolderLaunch.h"
 #include "win/AppMessages.h"

@@ -27,6 +27,9 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 bool StartProcess(const std::string& commandLine, const std::string& folder,
                   PROCESS_INFORMATION& pi, int showCommand = -1);
 void PumpFor(int ms);
+// The rows of a shortcut list in their wide form, each read with a deadline;
+// nullopt when the program did not answer in time.
+std::optional<std::vector<std::wstring>> ListRows(HWND list, int timeoutMs = 3000);
 
 // A visible or hidden top-level window of the given class and exact title (either
 // may be null to match any); processId 0 matches any process.
