@@ -17,9 +17,12 @@ namespace pw {
 
 namespace {
 
-// The one check, after a close, that the window in front got the focus back.
+// After a close, the window in front is watched for a moment: under Wine a focus
+// change that comes late can still hand the desktop the focus after that window took
+// it. Ten checks, 100 ms apart; then nothing runs until the next showing.
 constexpr UINT_PTR kFocusBackTimer = 1;
-constexpr UINT kFocusBackDelayMs = 150;
+constexpr UINT kFocusBackDelayMs = 100;
+constexpr int kFocusBackChecks = 10;
 
 using Row = ControlSpec<FolderSwitcher>;
 
@@ -128,10 +131,13 @@ void FolderSwitcher::Show(std::vector<std::string> rows, std::vector<std::string
     shown_.clear();
     SendMessageW(layout_[idFolderList], LB_RESETCONTENT, 0, 0);
     Refilter();
+    // Shown first, then activated once: the activation puts the focus in the filter
+    // box. A second activation would take the foreground back from a window the user
+    // went to in between.
+    KillTimer(Handle(), kFocusBackTimer);
     SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
     SetForegroundWindow(Handle());
-    SetFocus(layout_[idFilterBox]);
 }
 
 void FolderSwitcher::PlaceAtPointer() {
@@ -229,11 +235,10 @@ void FolderSwitcher::Close(bool giveFocusBack) {
         SetForegroundWindow(inFront_);
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
                  SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
-    // Under Wine the hiding can still hand the desktop the focus after the other
-    // program's window took it: a moment later, once, it is given back if nothing else
-    // has it by then.
-    if (focusBack)
+    if (focusBack) {
+        focusBackChecks_ = 0;
         SetTimer(Handle(), kFocusBackTimer, kFocusBackDelayMs, nullptr);
+    }
     closing_ = false;
 }
 
@@ -311,10 +316,12 @@ LRESULT FolderSwitcher::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kFocusBackTimer) {
-            KillTimer(Handle(), kFocusBackTimer);
             const HWND front = GetForegroundWindow();
-            if ((!front || front == GetDesktopWindow()) && !Showing() && IsWindow(inFront_))
+            const bool desktopHasIt = !front || front == GetDesktopWindow();
+            if (desktopHasIt && !Showing() && IsWindow(inFront_))
                 SetForegroundWindow(inFront_);
+            if (Showing() || ++focusBackChecks_ >= kFocusBackChecks)
+                KillTimer(Handle(), kFocusBackTimer);
         }
         return 0;
     case kSwitcherRowClickedMessage:

@@ -70,6 +70,7 @@ private:
     std::vector<int> shown_; // indexes into rows_ of the list's rows, in order
     HWND inFront_ = nullptr;
     bool closing_ = false;
+    int focusBackChecks_ = 0;
 };
 
 } // namespace pw

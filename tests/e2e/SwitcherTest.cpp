@@ -34,6 +34,17 @@ std::wstring WideOf(const std::string& utf8) {
 // A dialog of the test's own with a text box that has the focus: the window the user
 // works in when the key is pressed. As any dialog, it gives the focus back to that
 // box when it is activated again.
+// Which window is in front, of which class and process: what a failure needs to say.
+std::string ForegroundSeen() {
+    const HWND foreground = GetForegroundWindow();
+    char kind[64] = "";
+    GetClassNameA(foreground, kind, sizeof kind);
+    DWORD process = 0;
+    GetWindowThreadProcessId(foreground, &process);
+    return "foreground " + std::to_string(reinterpret_cast<ULONG_PTR>(foreground)) +
+           " of class \"" + kind + "\" in process " + std::to_string(process);
+}
+
 class FrontWindow {
 public:
     FrontWindow() {
@@ -78,10 +89,10 @@ public:
     bool HasFocus() const { return GetForegroundWindow() == window_ && GetFocus() == box_; }
     std::string Seen() const {
         char text[160];
-        std::snprintf(text, sizeof text, "foreground %p (the dialog %p), focus %p (its box %p)",
-                      static_cast<void*>(GetForegroundWindow()), static_cast<void*>(window_),
-                      static_cast<void*>(GetFocus()), static_cast<void*>(box_));
-        return text;
+        std::snprintf(text, sizeof text, " (the dialog %p), focus %p (its box %p)",
+                      static_cast<void*>(window_), static_cast<void*>(GetFocus()),
+                      static_cast<void*>(box_));
+        return ForegroundSeen() + text;
     }
 
 private:
@@ -126,6 +137,12 @@ protected:
 
     HWND SwitcherWindow() const { return FindTopLevel(kSwitcherClass, nullptr, app_->ProcessId()); }
     bool Shown() const { return IsWindowVisible(SwitcherWindow()) != FALSE; }
+    // What a user waits for before typing: the switcher in front, its filter box
+    // focused (it shows a moment before it takes the foreground).
+    bool Ready() const {
+        return Shown() && GetForegroundWindow() == SwitcherWindow() &&
+               app_->FocusedWindow() == FilterBox();
+    }
     HWND FilterBox() const { return FindChildByClass(SwitcherWindow(), "Edit"); }
     HWND List() const { return FindChildByClass(SwitcherWindow(), "ListBox"); }
     // The paths of the list's rows (after the key column's tab), in order.
@@ -225,28 +242,28 @@ TEST_F(Switcher, EscOrTheKeyAgainClosesItAndTheWindowInFrontHasTheFocusAgain) {
     FrontWindow front;
     // Near the screen's far corner: the switcher stays inside the work area.
     PressKeyAt({1270, 790});
-    ASSERT_TRUE(WaitUntil([&] { return Shown(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Ready(); })) << front.Seen();
     RECT r, work;
     GetWindowRect(SwitcherWindow(), &r);
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     EXPECT_LE(r.right, work.right);
     EXPECT_LE(r.bottom, work.bottom);
-    EXPECT_FALSE(front.HasFocus());
     TypeKey(VK_ESCAPE);
     EXPECT_TRUE(WaitUntil([&] { return !Shown(); })) << "Esc closes it";
     EXPECT_TRUE(WaitUntil([&] { return front.HasFocus(); }))
         << "the window that had the focus has it again: " << front.Seen();
 
     PressKeyAt({300, 200});
-    ASSERT_TRUE(WaitUntil([&] { return Shown(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Ready(); })) << front.Seen();
     TypeKey(VK_SPACE, true, true);
     EXPECT_TRUE(WaitUntil([&] { return !Shown(); })) << "the key again closes it";
     EXPECT_TRUE(WaitUntil([&] { return front.HasFocus(); })) << front.Seen();
 
     PressKeyAt({300, 200});
-    ASSERT_TRUE(WaitUntil([&] { return Shown() && GetForegroundWindow() == SwitcherWindow(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Ready(); })) << front.Seen();
     front.Activate();
-    EXPECT_TRUE(WaitUntil([&] { return !Shown(); })) << "another window's activation closes it";
+    EXPECT_TRUE(WaitUntil([&] { return !Shown(); }))
+        << "another window's activation closes it: " << front.Seen();
 }
 
 TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath) {
@@ -257,7 +274,9 @@ TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath
     const std::optional<FileDialogHost::Report> before = dialog.Read();
     ASSERT_TRUE(before);
     PressKeyAt({200, 150});
-    ASSERT_TRUE(WaitUntil([&] { return Shown(); })) << "the program shows: " << app_->Shown();
+    ASSERT_TRUE(WaitUntil([&] { return Ready(); }))
+        << "switcher shown " << Shown() << ", " << ForegroundSeen() << " (the program is "
+        << app_->ProcessId() << ", the dialog " << dialog.Window() << ")";
     Filter(L"2024", {3});
     TypeKey(VK_RETURN, false, false, true);
     EXPECT_TRUE(WaitAndCloseExplorer(Path(3))) << "Shift+Enter opens a new Explorer window";
@@ -267,7 +286,7 @@ TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath
     // it copies that text and stays.
     for (const bool textSelected : {false, true}) {
         PressKeyAt({200, 150});
-        ASSERT_TRUE(WaitUntil([&] { return Shown(); }));
+        ASSERT_TRUE(WaitUntil([&] { return Ready(); }));
         Filter(L"2023", {2});
         if (textSelected)
             SendMessageW(FilterBox(), EM_SETSEL, 0, -1);
@@ -283,7 +302,7 @@ TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath
 TEST_F(Switcher, AFolderThatIsGoneGivesTheUsualMessage) {
     FrontWindow front;
     PressKeyAt({200, 150});
-    ASSERT_TRUE(WaitUntil([&] { return Shown(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Ready(); }));
     Filter(L"missing", {6});
     TypeKey(VK_RETURN);
     HWND message = app_->WaitForDialog("Pathwink");
