@@ -98,8 +98,7 @@ bool ShowSaveAsBeforeAndAfterAKey(const std::string& markers) {
         std::fprintf(stderr, "no Save As dialog\n");
         return false;
     }
-    SetForegroundWindow(host.Window());
-    WaitUntil([&] { return GetForegroundWindow() == host.Window(); });
+    BringToFront(host.Window());
     for (const char c : std::string("Quarterly summary")) {
         const SHORT key = VkKeyScanA(c);
         TypeKey(LOBYTE(key), false, false, (HIBYTE(key) & 1) != 0);

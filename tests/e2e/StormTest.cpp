@@ -1280,16 +1280,15 @@ void Storm::ExpectExplorer(const std::string& path, const char* how) {
     }
     ++explorers_;
     explorersSeen_.insert(found);
-    PostMessageA(found, WM_CLOSE, 0, 0);
     // Until it has gone, the window may still take the keyboard from the program's.
-    if (!Poll([&] { return !IsWindow(found); }, 5000, 10))
+    if (!CloseExplorer(found))
         Fail("the Explorer window for \"" + path + "\" did not close");
 }
 
 void Storm::CloseStrayExplorers() {
     for (const auto& folder : existing_)
         for (HWND w : ExplorersFor(folder))
-            PostMessageA(w, WM_CLOSE, 0, 0);
+            CloseExplorer(w);
 }
 
 void Storm::OpenFlow(Flow flow) {

@@ -269,8 +269,7 @@ TEST_F(Switcher, EscOrTheKeyAgainClosesItAndTheWindowInFrontHasTheFocusAgain) {
 TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath) {
     FileDialogHost dialog("classic", base_);
     ASSERT_TRUE(dialog.Window());
-    SetForegroundWindow(dialog.Window());
-    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog.Window(); }));
+    ASSERT_TRUE(BringToFront(dialog.Window()));
     const std::optional<FileDialogHost::Report> before = dialog.Read();
     ASSERT_TRUE(before);
     PressKeyAt({200, 150});

@@ -310,7 +310,7 @@ TEST_F(OneChangeAtATime, AFolderHandedOverDuringTheEditsQuestionLeavesTheEditAsT
     for (const std::string& other : {original, handed})
         if (HWND explorer = FindExplorerFor(other)) {
             ADD_FAILURE() << "the double-click opened " << other;
-            PostMessageA(explorer, WM_CLOSE, 0, 0);
+            CloseExplorer(explorer);
         }
 }
 

@@ -82,11 +82,6 @@ std::string ExplorerTitles() {
     return seen.empty() ? " none" : seen;
 }
 
-bool BringToFront(HWND window) {
-    SetForegroundWindow(window);
-    return WaitUntil([&] { return GetForegroundWindow() == window; }, 5000);
-}
-
 // An Explorer window of the folder, opened by this test as the user would.
 HWND OpenExplorer(const std::string& folder) {
     ShellExecuteW(nullptr, L"explore", pw::Wide(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -97,8 +92,7 @@ HWND OpenExplorer(const std::string& folder) {
 
 void CloseExplorerWindows() {
     for (HWND w : FindTopLevels("ExplorerWClass", nullptr))
-        PostMessageW(w, WM_CLOSE, 0, 0);
-    WaitUntil([] { return FindTopLevels("ExplorerWClass", nullptr).empty(); }, 10000);
+        CloseExplorer(w);
 }
 
 // Folders of a test, removed at its end.

@@ -4,10 +4,18 @@
 // during a test. Says what it waited for and how long; exits 1 with what it saw when
 // a deadline passes.
 //
+// It also leaves a process of its own in the session that holds a reference to
+// the desktop's list of shell windows until the session ends. Under Wine, when the
+// last reference to that list ends while another program's call on it waits (an
+// Explorer window that opens as another program asks the list), the desktop
+// deadlocks, and from then on no program of the session can make a window.
+//
 //   wine prepare_wine.exe [DEADLINE_SECONDS]
+//   wine prepare_wine.exe --hold-shell-windows EVENT_NAME   (started by the above)
 
 #include "tests/support/TestSupport.h"
 
+#include <exdisp.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -46,9 +54,56 @@ void PrintSession() {
     std::printf("\n");
 }
 
+// The holder: a reference to the list, taken as soon as the desktop serves it,
+// kept until the session ends; the event says it was taken.
+int HoldShellWindows(const char* eventName) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IShellWindows* windows = nullptr;
+    WaitUntil(
+        [&] {
+            return SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL,
+                                              IID_IShellWindows,
+                                              reinterpret_cast<void**>(&windows)));
+        },
+        20000);
+    if (!windows)
+        return 1;
+    if (const HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName))
+        SetEvent(held);
+    Sleep(INFINITE);
+    return 0;
+}
+
+// Starts the holder and waits until it holds the list.
+void StartShellWindowsHolder(std::chrono::steady_clock::time_point start) {
+    const std::string eventName =
+        "pwtest-shell-windows-held-" + std::to_string(GetCurrentProcessId());
+    const HANDLE held = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    PROCESS_INFORMATION holder{};
+    const bool started = StartProcess(
+        "\"" + std::string(self) + "\" --hold-shell-windows " + eventName, "", holder, SW_HIDE);
+    const bool holding = started && held && WaitForSingleObject(held, 25000) == WAIT_OBJECT_0;
+    if (holding)
+        std::printf("prepare_wine: the shell window list is held by process %04lx after %.1f s\n",
+                    holder.dwProcessId, SecondsSince(start));
+    else
+        std::printf("prepare_wine: the shell window list could not be held (%.1f s)\n",
+                    SecondsSince(start));
+    if (started) {
+        CloseHandle(holder.hThread);
+        CloseHandle(holder.hProcess);
+    }
+    if (held)
+        CloseHandle(held);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--hold-shell-windows")
+        return HoldShellWindows(argv[2]);
     const int deadlineMs = (argc > 1 ? std::atoi(argv[1]) : 120) * 1000;
     const auto start = std::chrono::steady_clock::now();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -66,6 +121,7 @@ int main(int argc, char** argv) {
         deadlineMs / 4);
     std::printf("prepare_wine: the desktop's process %04lx after %.1f s\n", desktopPid,
                 SecondsSince(start));
+    StartShellWindowsHolder(start);
     // On a fresh prefix the first Explorer process can end without a window (seen
     // once in a clean run, with the shell reporting success): the folder is asked
     // for again within the deadline, and each attempt is logged. A session where

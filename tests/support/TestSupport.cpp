@@ -407,22 +407,45 @@ bool SetSymbolicLink(const std::string& link, const std::string& relativeTarget)
     });
 }
 
+bool BringToFront(HWND window) {
+    SetForegroundWindow(window);
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    const bool active = WaitUntil(
+        [&] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            return GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
+                   info.hwndActive == window;
+        },
+        5000);
+    // A message answered: what the activation left to do in that thread is done.
+    DWORD_PTR ignored = 0;
+    return active &&
+           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+}
+
 void TypeKey(WORD vk, bool ctrl, bool alt, bool shift) {
-    std::vector<INPUT> inputs;
+    std::vector<WORD> modifiers;
     if (ctrl)
-        inputs.push_back(KeyInput(VK_CONTROL, false));
+        modifiers.push_back(VK_CONTROL);
     if (alt)
-        inputs.push_back(KeyInput(VK_MENU, false));
+        modifiers.push_back(VK_MENU);
     if (shift)
-        inputs.push_back(KeyInput(VK_SHIFT, false));
-    inputs.push_back(KeyInput(vk, false));
-    inputs.push_back(KeyInput(vk, true));
-    if (shift)
-        inputs.push_back(KeyInput(VK_SHIFT, true));
-    if (alt)
-        inputs.push_back(KeyInput(VK_MENU, true));
-    if (ctrl)
-        inputs.push_back(KeyInput(VK_CONTROL, true));
+        modifiers.push_back(VK_SHIFT);
+    // Under Wine a process whose window takes the focus or the pointer sets the keys'
+    // state to the X server's, where no key is down: modifiers pressed here and lost
+    // that way are pressed again, right before the key, until they hold.
+    for (int tries = 0; tries < 5; ++tries) {
+        for (WORD modifier : modifiers)
+            if (GetAsyncKeyState(modifier) >= 0)
+                PressOrRelease(modifier, false);
+        if (std::all_of(modifiers.begin(), modifiers.end(),
+                        [](WORD m) { return GetAsyncKeyState(m) < 0; }))
+            break;
+    }
+    std::vector<INPUT> inputs{KeyInput(vk, false), KeyInput(vk, true)};
+    for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m)
+        inputs.push_back(KeyInput(*m, true));
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
@@ -556,14 +579,26 @@ int ProcessCount(const wchar_t* exeName) {
     return count;
 }
 
+bool CloseExplorer(HWND explorer) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(explorer, &processId);
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    PostMessageA(explorer, WM_CLOSE, 0, 0);
+    // Gone before the test goes on: a key pressed while it still closes would show
+    // its folder in this window, the one in front.
+    bool closed = WaitUntil([&] { return !IsWindow(explorer); }, 5000);
+    if (process) {
+        closed = WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 && closed;
+        CloseHandle(process);
+    }
+    return closed;
+}
+
 ::testing::AssertionResult WaitAndCloseExplorer(const std::string& folder, int timeoutMs) {
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindExplorerFor(folder)) != nullptr; }, timeoutMs);
     if (found) {
-        // Gone before the test goes on: a key pressed while it still closes would show
-        // its folder in this window, the one in front.
-        PostMessageA(found, WM_CLOSE, 0, 0);
-        WaitUntil([&] { return !IsWindow(found); }, 5000);
+        CloseExplorer(found);
         return ::testing::AssertionSuccess();
     }
     std::string titles;

@@ -89,6 +89,10 @@ bool RunningUnderWine();
 // DeleteFile removes the link's target, so there ln and rm do it.
 bool SetSymbolicLink(const std::string& link, const std::string& relativeTarget);
 
+// Puts another program's window in front and returns once its thread has taken the
+// activation in (under load Wine's foreground changes first, the window's own thread
+// later, and a key pressed in between can find the activation still to come).
+bool BringToFront(HWND window);
 // Key injection through SendInput: modifiers down, key down/up, modifiers up.
 void TypeKey(WORD vk, bool ctrl = false, bool alt = false, bool shift = false);
 // Types text as characters (any script), the way an input method hands them over.
@@ -127,7 +131,10 @@ private:
 // compared in the wide form, so in any script), and the first of them.
 std::vector<HWND> ExplorersFor(const std::string& folder);
 HWND FindExplorerFor(const std::string& folder);
-// Waits for such a window and closes it (until it is gone); when none came, says which title it
+// Closes an Explorer window and waits until its process has ended: under Wine one that
+// still ends while the next starts can deadlock the desktop's list of shell windows.
+bool CloseExplorer(HWND explorer);
+// Waits for such a window and closes it (as above); when none came, says which title it
 // waited for, the Explorer windows there were and how many explorer.exe processes ran.
 ::testing::AssertionResult WaitAndCloseExplorer(const std::string& folder, int timeoutMs = 15000);
 // The running processes with that executable name (explorer.exe, Pathwink.exe).
