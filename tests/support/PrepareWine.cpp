@@ -4,11 +4,12 @@
 // during a test. Says what it waited for and how long; exits 1 with what it saw when
 // a deadline passes.
 //
-// It also leaves a process of its own in the session that holds a reference to
-// the desktop's list of shell windows until the session ends. Under Wine, when the
-// last reference to that list ends while another program's call on it waits (an
-// Explorer window that opens as another program asks the list), the desktop
-// deadlocks, and from then on no program of the session can make a window.
+// It also leaves a process of its own in the session that holds references to
+// the desktop's list of shell windows (and to the class object that makes it) until
+// the session ends. Under Wine, when the last reference to that class object ends
+// while another program's request to it waits (an Explorer window that opens as
+// Pathwink asks the list), the desktop deadlocks, and from then on no program of
+// the session can make a window.
 //
 //   wine prepare_wine.exe [DEADLINE_SECONDS]
 //   wine prepare_wine.exe --hold-shell-windows EVENT_NAME   (started by the above)
@@ -54,16 +55,22 @@ void PrintSession() {
     std::printf("\n");
 }
 
-// The holder: a reference to the list, taken as soon as the desktop serves it,
-// kept until the session ends; the event says it was taken.
+// The holder: references to the list's class object and to the list, taken as soon
+// as the desktop serves them and kept until the session ends; the event says they
+// were taken. The class object matters most: each program that makes a list takes
+// it and lets it go, and Wine's desktop deadlocked when one let go of the last
+// reference while another's request to it waited.
 int HoldShellWindows(const char* eventName) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IClassFactory* factory = nullptr;
     IShellWindows* windows = nullptr;
     WaitUntil(
         [&] {
-            return SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL,
-                                              IID_IShellWindows,
-                                              reinterpret_cast<void**>(&windows)));
+            return SUCCEEDED(CoGetClassObject(CLSID_ShellWindows, CLSCTX_LOCAL_SERVER, nullptr,
+                                              IID_IClassFactory,
+                                              reinterpret_cast<void**>(&factory))) &&
+                   SUCCEEDED(factory->CreateInstance(nullptr, IID_IShellWindows,
+                                                     reinterpret_cast<void**>(&windows)));
         },
         20000);
     if (!windows)
