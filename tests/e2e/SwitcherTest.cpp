@@ -34,17 +34,6 @@ std::wstring WideOf(const std::string& utf8) {
 // A dialog of the test's own with a text box that has the focus: the window the user
 // works in when the key is pressed. As any dialog, it gives the focus back to that
 // box when it is activated again.
-// Which window is in front, of which class and process: what a failure needs to say.
-std::string ForegroundSeen() {
-    const HWND foreground = GetForegroundWindow();
-    char kind[64] = "";
-    GetClassNameA(foreground, kind, sizeof kind);
-    DWORD process = 0;
-    GetWindowThreadProcessId(foreground, &process);
-    return "foreground " + std::to_string(reinterpret_cast<ULONG_PTR>(foreground)) +
-           " of class \"" + kind + "\" in process " + std::to_string(process);
-}
-
 class FrontWindow {
 public:
     FrontWindow() {
@@ -89,10 +78,10 @@ public:
     bool HasFocus() const { return GetForegroundWindow() == window_ && GetFocus() == box_; }
     std::string Seen() const {
         char text[160];
-        std::snprintf(text, sizeof text, " (the dialog %p), focus %p (its box %p)",
-                      static_cast<void*>(window_), static_cast<void*>(GetFocus()),
-                      static_cast<void*>(box_));
-        return ForegroundSeen() + text;
+        std::snprintf(text, sizeof text, "foreground %p (the dialog %p), focus %p (its box %p)",
+                      static_cast<void*>(GetForegroundWindow()), static_cast<void*>(window_),
+                      static_cast<void*>(GetFocus()), static_cast<void*>(box_));
+        return text;
     }
 
 private:
@@ -137,8 +126,7 @@ protected:
 
     HWND SwitcherWindow() const { return FindTopLevel(kSwitcherClass, nullptr, app_->ProcessId()); }
     bool Shown() const { return IsWindowVisible(SwitcherWindow()) != FALSE; }
-    // What a user waits for before typing: the switcher in front, its filter box
-    // focused (it shows a moment before it takes the foreground).
+    // In front with the focus in its filter box, as a user waits for before typing.
     bool Ready() const {
         return Shown() && GetForegroundWindow() == SwitcherWindow() &&
                app_->FocusedWindow() == FilterBox();
@@ -262,8 +250,7 @@ TEST_F(Switcher, EscOrTheKeyAgainClosesItAndTheWindowInFrontHasTheFocusAgain) {
     PressKeyAt({300, 200});
     ASSERT_TRUE(WaitUntil([&] { return Ready(); })) << front.Seen();
     front.Activate();
-    EXPECT_TRUE(WaitUntil([&] { return !Shown(); }))
-        << "another window's activation closes it: " << front.Seen();
+    EXPECT_TRUE(WaitUntil([&] { return !Shown(); })) << "another window's activation closes it";
 }
 
 TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath) {
@@ -273,9 +260,7 @@ TEST_F(Switcher, ShiftEnterOpensANewWindowWhateverIsInFrontAndCtrlCCopiesThePath
     const std::optional<FileDialogHost::Report> before = dialog.Read();
     ASSERT_TRUE(before);
     PressKeyAt({200, 150});
-    ASSERT_TRUE(WaitUntil([&] { return Ready(); }))
-        << "switcher shown " << Shown() << ", " << ForegroundSeen() << " (the program is "
-        << app_->ProcessId() << ", the dialog " << dialog.Window() << ")";
+    ASSERT_TRUE(WaitUntil([&] { return Ready(); })) << "the program shows: " << app_->Shown();
     Filter(L"2024", {3});
     TypeKey(VK_RETURN, false, false, true);
     EXPECT_TRUE(WaitAndCloseExplorer(Path(3))) << "Shift+Enter opens a new Explorer window";

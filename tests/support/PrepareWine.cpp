@@ -4,17 +4,17 @@
 // during a test. Says what it waited for and how long; exits 1 with what it saw when
 // a deadline passes.
 //
-// It also leaves a process of its own in the session that holds references to
-// the desktop's list of shell windows (and to the class object that makes it) until
-// the session ends. Under Wine, when the last reference to that class object ends
-// while another program's request to it waits (an Explorer window that opens as
-// Pathwink asks the list), the desktop deadlocks, and from then on no program of
-// the session can make a window.
+// It also leaves a copy of itself in the session that holds the desktop's list of
+// shell windows and its class object until the session ends: under Wine the desktop
+// deadlocks when the last reference to them ends while another program's request
+// waits (an Explorer window opening as Pathwink asks the list), and then no program
+// of the session can make a window.
 //
 //   wine prepare_wine.exe [DEADLINE_SECONDS]
-//   wine prepare_wine.exe --hold-shell-windows EVENT_NAME   (started by the above)
+//   wine prepare_wine.exe --hold-shell-windows EVENT_NAME   (that copy)
 
 #include "tests/support/TestSupport.h"
+#include "win/Scoped.h"
 
 #include <exdisp.h>
 #include <objbase.h>
@@ -55,55 +55,38 @@ void PrintSession() {
     std::printf("\n");
 }
 
-// The holder: references to the list's class object and to the list, taken as soon
-// as the desktop serves them and kept until the session ends; the event says they
-// were taken. The class object matters most: each program that makes a list takes
-// it and lets it go, and Wine's desktop deadlocked when one let go of the last
-// reference while another's request to it waited.
+// The copy that holds them; the event says it does.
 int HoldShellWindows(const char* eventName) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     IClassFactory* factory = nullptr;
     IShellWindows* windows = nullptr;
-    WaitUntil(
-        [&] {
-            return SUCCEEDED(CoGetClassObject(CLSID_ShellWindows, CLSCTX_LOCAL_SERVER, nullptr,
-                                              IID_IClassFactory,
-                                              reinterpret_cast<void**>(&factory))) &&
-                   SUCCEEDED(factory->CreateInstance(nullptr, IID_IShellWindows,
-                                                     reinterpret_cast<void**>(&windows)));
-        },
-        20000);
-    if (!windows)
+    if (!WaitUntil(
+            [&] {
+                return SUCCEEDED(CoGetClassObject(CLSID_ShellWindows, CLSCTX_LOCAL_SERVER, nullptr,
+                                                  IID_IClassFactory,
+                                                  reinterpret_cast<void**>(&factory))) &&
+                       SUCCEEDED(factory->CreateInstance(nullptr, IID_IShellWindows,
+                                                         reinterpret_cast<void**>(&windows)));
+            },
+            20000))
         return 1;
-    if (const HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName))
-        SetEvent(held);
+    SetEvent(pw::UniqueKernelHandle(OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName)).Get());
     Sleep(INFINITE);
     return 0;
 }
 
-// Starts the holder and waits until it holds the list.
-void StartShellWindowsHolder(std::chrono::steady_clock::time_point start) {
-    const std::string eventName =
-        "pwtest-shell-windows-held-" + std::to_string(GetCurrentProcessId());
-    const HANDLE held = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+bool StartShellWindowsHolder() {
+    const std::string event = "pwtest-shell-windows-held-" + std::to_string(GetCurrentProcessId());
+    const pw::UniqueKernelHandle held(CreateEventA(nullptr, TRUE, FALSE, event.c_str()));
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     PROCESS_INFORMATION holder{};
-    const bool started = StartProcess(
-        "\"" + std::string(self) + "\" --hold-shell-windows " + eventName, "", holder, SW_HIDE);
-    const bool holding = started && held && WaitForSingleObject(held, 25000) == WAIT_OBJECT_0;
-    if (holding)
-        std::printf("prepare_wine: the shell window list is held by process %04lx after %.1f s\n",
-                    holder.dwProcessId, SecondsSince(start));
-    else
-        std::printf("prepare_wine: the shell window list could not be held (%.1f s)\n",
-                    SecondsSince(start));
-    if (started) {
-        CloseHandle(holder.hThread);
-        CloseHandle(holder.hProcess);
-    }
-    if (held)
-        CloseHandle(held);
+    if (!StartProcess("\"" + std::string(self) + "\" --hold-shell-windows " + event, "", holder,
+                      SW_HIDE))
+        return false;
+    CloseHandle(holder.hThread);
+    CloseHandle(holder.hProcess);
+    return WaitForSingleObject(held.Get(), 25000) == WAIT_OBJECT_0;
 }
 
 } // namespace
@@ -128,7 +111,8 @@ int main(int argc, char** argv) {
         deadlineMs / 4);
     std::printf("prepare_wine: the desktop's process %04lx after %.1f s\n", desktopPid,
                 SecondsSince(start));
-    StartShellWindowsHolder(start);
+    std::printf("prepare_wine: the shell window list %s after %.1f s\n",
+                StartShellWindowsHolder() ? "is held" : "could not be held", SecondsSince(start));
     // On a fresh prefix the first Explorer process can end without a window (seen
     // once in a clean run, with the shell reporting success): the folder is asked
     // for again within the deadline, and each attempt is logged. A session where
@@ -171,13 +155,7 @@ int main(int argc, char** argv) {
     std::printf("prepare_wine: Explorer's first window (\"%s\") came after %.1f s",
                 LeafName(folder).c_str(), SecondsSince(start));
     // Closed, its process ends: nothing of it is left for the tests to find.
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    const bool ended = process && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-    if (process)
-        CloseHandle(process);
+    const bool ended = CloseExplorer(window);
     std::printf("; %s after %.1f s\n",
                 ended ? "closed, its process ended" : "its process did not end within 10 s",
                 SecondsSince(start));

@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include "win/Scoped.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -410,39 +412,32 @@ bool SetSymbolicLink(const std::string& link, const std::string& relativeTarget)
 bool BringToFront(HWND window) {
     SetForegroundWindow(window);
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-    const bool active = WaitUntil(
-        [&] {
-            GUITHREADINFO info{};
-            info.cbSize = sizeof info;
-            return GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
-                   info.hwndActive == window;
-        },
-        5000);
-    // A message answered: what the activation left to do in that thread is done.
-    DWORD_PTR ignored = 0;
-    return active &&
-           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    DWORD_PTR answer = 0;
+    // Then a message answered: what the activation left to do in that thread is done.
+    return WaitUntil(
+               [&] {
+                   return GetForegroundWindow() == window && GetGUIThreadInfo(thread, &info) &&
+                          info.hwndActive == window;
+               },
+               5000) &&
+           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
 }
 
 void TypeKey(WORD vk, bool ctrl, bool alt, bool shift) {
     std::vector<WORD> modifiers;
-    if (ctrl)
-        modifiers.push_back(VK_CONTROL);
-    if (alt)
-        modifiers.push_back(VK_MENU);
-    if (shift)
-        modifiers.push_back(VK_SHIFT);
-    // Under Wine a process whose window takes the focus or the pointer sets the keys'
-    // state to the X server's, where no key is down: modifiers pressed here and lost
-    // that way are pressed again, right before the key, until they hold.
-    for (int tries = 0; tries < 5; ++tries) {
-        for (WORD modifier : modifiers)
-            if (GetAsyncKeyState(modifier) >= 0)
-                PressOrRelease(modifier, false);
-        if (std::all_of(modifiers.begin(), modifiers.end(),
-                        [](WORD m) { return GetAsyncKeyState(m) < 0; }))
-            break;
-    }
+    for (const auto& [down, key] :
+         {std::pair<bool, WORD>{ctrl, VK_CONTROL}, {alt, VK_MENU}, {shift, VK_SHIFT}})
+        if (down)
+            modifiers.push_back(key);
+    // Under Wine a window that takes the focus or the pointer sets the key state back to
+    // the X server's, where no key is down: lost modifiers are pressed until they hold.
+    const auto up = [](WORD key) { return GetAsyncKeyState(key) >= 0; };
+    for (int tries = 0; tries < 5 && std::any_of(modifiers.begin(), modifiers.end(), up); ++tries)
+        for (WORD key : modifiers)
+            if (up(key))
+                PressOrRelease(key, false);
     std::vector<INPUT> inputs{KeyInput(vk, false), KeyInput(vk, true)};
     for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m)
         inputs.push_back(KeyInput(*m, true));
@@ -582,16 +577,12 @@ int ProcessCount(const wchar_t* exeName) {
 bool CloseExplorer(HWND explorer) {
     DWORD processId = 0;
     GetWindowThreadProcessId(explorer, &processId);
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    const pw::UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
     PostMessageA(explorer, WM_CLOSE, 0, 0);
     // Gone before the test goes on: a key pressed while it still closes would show
     // its folder in this window, the one in front.
-    bool closed = WaitUntil([&] { return !IsWindow(explorer); }, 5000);
-    if (process) {
-        closed = WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 && closed;
-        CloseHandle(process);
-    }
-    return closed;
+    return WaitUntil([&] { return !IsWindow(explorer); }, 5000) && process &&
+           WaitForSingleObject(process.Get(), 10000) == WAIT_OBJECT_0;
 }
 
 ::testing::AssertionResult WaitAndCloseExplorer(const std::string& folder, int timeoutMs) {

@@ -21,8 +21,7 @@ namespace pwtest {
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 // CreateProcessW of commandLine (UTF-8) in folder (empty: this one's), with
 // showCommand unless it is -1, tried up to five times: Wine now and then refuses a
-// start right after a kill or an install (error 1359, an internal error), also in
-// the storm and before a file dialog's host. Each refusal is written to stderr; on
+// start (error 1359, an internal error). Each refusal is written to stderr; on
 // false, GetLastError() holds the last try's error.
 bool StartProcess(const std::string& commandLine, const std::string& folder,
                   PROCESS_INFORMATION& pi, int showCommand = -1);
@@ -89,9 +88,8 @@ bool RunningUnderWine();
 // DeleteFile removes the link's target, so there ln and rm do it.
 bool SetSymbolicLink(const std::string& link, const std::string& relativeTarget);
 
-// Puts another program's window in front and returns once its thread has taken the
-// activation in (under load Wine's foreground changes first, the window's own thread
-// later, and a key pressed in between can find the activation still to come).
+// Puts another program's window in front, once its own thread has taken the
+// activation in: under load Wine changes the foreground long before that.
 bool BringToFront(HWND window);
 // Key injection through SendInput: modifiers down, key down/up, modifiers up.
 void TypeKey(WORD vk, bool ctrl = false, bool alt = false, bool shift = false);
